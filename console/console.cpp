@@ -1,0 +1,33 @@
+// Console host: start/end around the platform console, the line writer and the pause prompt.
+#include "console/console.h"
+
+namespace qv::console {
+
+namespace {
+const char* const kDefaultPrompt = "Press any key to continue . . . ";
+}
+
+void start(RunContext& ctx) { ctx.platform.console.start(ctx.controlEvents); }
+
+void end(RunContext& ctx) { ctx.platform.console.end(); }
+
+void setTitle(RunContext& ctx, const std::string& title) { ctx.platform.console.setTitle(title); }
+
+std::size_t writeConsoleLine(RunContext& ctx, const std::string& text, bool newline) {
+    std::string out = newline ? text + "\r\n" : text;
+    if (out.empty()) return 0;
+    return ctx.platform.console.write(out);
+}
+
+void pauseForKey(RunContext& ctx, const std::string& prompt, bool newline) {
+    ctx.platform.console.pauseForKey(prompt.empty() ? kDefaultPrompt : prompt);
+    if (newline) ctx.platform.console.write("\r\n");
+}
+
+bool breakRequested(const RunContext& ctx, int& type) {
+    if (!ctx.controlEvents.flag.load()) return false;
+    type = ctx.controlEvents.type.load();
+    return type == 0 || type == 1 || type == 2;
+}
+
+}  // namespace qv::console

@@ -1,0 +1,24 @@
+// The console host: start and end, the control handler's flag, and the two console operations.
+#pragma once
+
+#include <string>
+
+#include "run/context.h"
+
+namespace qv::console {
+
+// Starts the platform console once and points its control handler at the run's event words.
+void start(RunContext& ctx);
+// Restores the console as it was found. Runs once.
+void end(RunContext& ctx);
+void setTitle(RunContext& ctx, const std::string& title);
+
+// Writes text (plus CR LF when newline) in one write; an empty result writes nothing.
+std::size_t writeConsoleLine(RunContext& ctx, const std::string& text, bool newline);
+// Shows the prompt (default "Press any key to continue . . . ") and waits for one key.
+void pauseForKey(RunContext& ctx, const std::string& prompt, bool newline);
+
+// True when a break event of type 0, 1 or 2 has arrived (a type still -1 counts as not yet arrived).
+bool breakRequested(const RunContext& ctx, int& type);
+
+}  // namespace qv::console

@@ -1,0 +1,144 @@
+// The environment probe. Every step is guarded: a failing platform call leaves its field as it was.
+#include "environment/probe.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "environment/identity.h"
+#include "environment/registry_reader.h"
+#include "files/run_log.h"
+#include "inventory/values.h"
+
+namespace qv::environment {
+
+namespace {
+
+std::string regText(RunContext& ctx, const char* hive, const std::string& key, const std::string& valueName = "") {
+    std::string h = hive;
+    std::int32_t type = 0;
+    return regEntryText(getRegEntry(ctx, h, key, valueName, type));
+}
+
+int majorNumber(const std::string& digits) { return digits.empty() ? 0 : std::atoi(digits.c_str()); }
+
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string removeAll(std::string s, const std::string& what) {
+    for (std::size_t p; (p = s.find(what)) != std::string::npos;) s.erase(p, what.size());
+    return s;
+}
+
+// Windows before 2000: the workgroup from the network set-up key, the documents folder only when
+// the shell-folder library is present.
+void olderSystemDomainAndPath(RunContext& ctx) {
+    RunEnvironment& e = ctx.env;
+    const std::string key = "System\\CurrentControlSet\\Services\\VxD\\VNETSUP";
+    e.sDomainName = regText(ctx, "HKLM", key, "WORKGROUP");
+    if (e.sDomainName.empty()) e.sDomainName = regText(ctx, "HKLM", key, "Workgroup");
+    const std::string shfolder = "C:\\WINDOWS\\SYSTEM\\SHFolder.dll";
+    if (e.bWMIFlag) {
+        PlatformError err;
+        auto provider = ctx.platform.management.connect(e.sLocalComputer, "root\\Default:StdRegProv", err);
+        e.sPath.clear();
+        std::vector<std::string> names;
+        std::vector<std::int32_t> types;
+        if (provider && provider->enumValues(kHiveLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+                                             names, types)) {
+            for (const std::string& n : names)
+                if (upper(n).find("SHFOLDER") != std::string::npos) e.sPath = getMyDocumentsPath(ctx);
+        }
+    } else {
+        e.sPath = ctx.platform.files.fileExists(shfolder) ? getMyDocumentsPath(ctx) : std::string();
+    }
+    if (e.sPath.empty() && ctx.platform.files.fileExists(shfolder)) e.sPath = getMyDocumentsPath(ctx);
+}
+
+void debugDump(RunContext& ctx) {
+    const RunEnvironment& e = ctx.env;
+    const char* nl = "\r\n";
+    std::string first = std::string("Reqmts.All") + nl + "sLocalComputer:" + e.sLocalComputer + nl + "sUser:" + e.sUser + nl +
+                        "sDomainName:" + e.sDomainName + nl + "sWMIVer:" + e.sWMIVer + nl + "sWMIVerReg:" + e.sWMIVerReg + nl +
+                        "sOSName:" + e.sOSName + nl + "sOSVer:" + e.sOSVer + nl + "sOSCSD:" + e.sOSCSD + nl +
+                        "sOSPLat:" + std::to_string(e.sOSPLat) + nl + "lUserLevel:" + std::to_string(e.lUserLevel);
+    std::string second = "sAdorVer:" + e.sAdorVer + nl + "sAdodbConnVer:" + e.sAdodbConnVer + nl + "sAdodbCommVer:" +
+                         e.sAdodbCommVer + nl + "sAdodbRSVer:" + e.sAdodbRSVer + nl + "sAdsiDBProvider:" + e.sAdsiDBProvider +
+                         nl + "sWinNtProvider:" + e.sWinNtProvider + nl + "sADOXCat:" + e.sADOXCat + nl + "sADOXTable:" +
+                         e.sADOXTable + nl + "sADOXKey:" + e.sADOXKey + nl + "sMSJet:" + e.sMSJet + nl + "sJetType:" +
+                         e.sJetType + nl + "sPDC:" + e.sPDC + nl + "sSourceFile:" + e.sSourceFile + nl + "bMDB:" +
+                         files::flagText(e.bMDB) + nl + "bWMIFlag:" + files::flagText(e.bWMIFlag) + nl +
+                         "bFlagNetsh:" + files::flagText(e.bFlagNetsh) + nl + "bFlagWINS:" + files::flagText(e.bFlagWINS);
+    ctx.platform.system.debugTrace(first);
+    ctx.platform.system.debugTrace(second);
+}
+
+}  // namespace
+
+void checkWinsService(RunContext& ctx) {
+    ctx.env.bFlagWINS = false;
+    if (ctx.env.sWMIVerReg.empty()) return;
+    PlatformError err;
+    auto service = ctx.platform.management.connect(ctx.env.sLocalComputer, "root\\cimv2", err);
+    if (!service) return;
+    Instances found;
+    if (!service->execQuery("Select * from Win32_BaseService WHERE Name='WINS'", found, err)) return;
+    ctx.env.bFlagWINS = !found.empty();
+}
+
+void probeEnvironment(RunContext& ctx) {
+    RunEnvironment& e = ctx.env;
+    e.sLocalComputer = getLocalComputerName(ctx);
+    e.sUser = getLocalUserName(ctx);
+    e.sOSName = getOSName(ctx);
+    e.sOSVer = getOSVersionText(ctx);
+    e.sOSCSD = inventory::trimBlanks(getOSServicePack(ctx));
+    std::int32_t platformId = 0;
+    if (getOSPlatformId(ctx, platformId)) e.sOSPLat = platformId;
+    if (e.sOSPLat < 2) {
+        e.lUserLevel = -1;
+    } else {
+        std::int32_t level = 0;
+        if (getUserPrivilegeLevel(ctx, level)) e.lUserLevel = level;
+    }
+    e.sWMIVerReg = regText(ctx, "HKCR", "WINMGMTS\\CurVer");
+    e.bWMIFlag = !e.sWMIVerReg.empty();
+    // An unreadable version counts as a current system: the domain and documents calls exist there.
+    if (e.osMajorVersion.empty() || majorNumber(e.osMajorVersion) > 4) {
+        e.sDomainName = getDnsDomainName(ctx);
+        e.sPath = getMyDocumentsPath(ctx);
+    } else {
+        olderSystemDomainAndPath(ctx);
+    }
+    e.sAdodbConnVer = regText(ctx, "HKCR", "ADODB.Connection\\CurVer");
+    e.sAdodbCommVer = regText(ctx, "HKCR", "ADODB.Command\\CurVer");
+    e.sAdodbRSVer = regText(ctx, "HKCR", "ADODB.Recordset\\CurVer");
+    e.sAdorVer = regText(ctx, "HKCR", "ADOR.Recordset\\CurVer");
+    e.sADOXCat = regText(ctx, "HKCR", "ADOX.Catalog\\CurVer");
+    e.sADOXTable = regText(ctx, "HKCR", "ADOX.Table\\CurVer");
+    e.sADOXKey = regText(ctx, "HKCR", "ADOX.Key\\CurVer");
+    e.sMSJet = regText(ctx, "HKCR", "Microsoft.Jet.OLEDB.4.0");
+    e.sJetType = e.sMSJet.empty() ? std::string() : regText(ctx, "HKLM", "Software\\Microsoft\\Jet\\4.0\\Engines\\Text", "DisabledExtensions");
+    e.sAdsiDBProvider = regText(ctx, "HKCR", "ADsDSOObject");
+    e.sWinNtProvider = regText(ctx, "HKCR", "WinNT\\Clsid");
+    if (e.sOSPLat >= 2) {
+        std::string dc = getPrimaryDCName(ctx);
+        dc = removeAll(removeAll(dc, "\\\\"), std::string(1, '\0'));
+        e.sPDC = upper(inventory::trimBlanks(dc));
+    } else {
+        e.sPDC.clear();
+    }
+    checkWinsService(ctx);
+    std::string systemRoot;
+    ctx.platform.system.environmentVariable("SystemRoot", systemRoot);
+    e.bFlagNetsh = ctx.platform.files.fileExists(systemRoot + "\\system32\\Netsh.exe");
+    const auto& options = ctx.commandLine.optionTokens;
+    if (!options.empty() && options[0].compare(0, 3, "/F:") == 0)
+        e.sSourceFile = options[0].substr(options[0].find(':') + 1);
+    else
+        e.sSourceFile.clear();
+    debugDump(ctx);
+}
+
+}  // namespace qv::environment

@@ -1,0 +1,117 @@
+// The registry reader: hive lookup, value conversion by type, environment expansion.
+#include "environment/registry_reader.h"
+
+#include <cctype>
+
+#include "inventory/values.h"
+
+namespace qv::environment {
+
+namespace {
+
+struct Hive {
+    const char* abbreviation;
+    const char* fullName;
+    std::uint32_t handle;
+};
+const Hive kHives[] = {
+    {"HKCR", "HKEY_CLASSES_ROOT", 2147483648u},    {"HKCU", "HKEY_CURRENT_USER", 2147483649u},
+    {"HKLM", "HKEY_LOCAL_MACHINE", 2147483650u},   {"HKU", "HKEY_USERS", 2147483651u},
+    {"HKPD", "HKEY_PERFORMANCE_DATA", 2147483652u}, {"HKCC", "HKEY_CURRENT_CONFIG", 2147483653u},
+    {"HKDD", "HKEY_DYN_DATA", 2147483654u},
+};
+
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string bytesText(const std::vector<unsigned char>& data, std::size_t n) {
+    return std::string(data.begin(), data.begin() + static_cast<long>(std::min(n, data.size())));
+}
+
+}  // namespace
+
+std::string expandEnvironmentReferences(RunContext& ctx, const std::string& text) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t open = text.find('%', i);
+        if (open == std::string::npos) break;
+        std::size_t close = text.find('%', open + 1);
+        if (close == std::string::npos) break;
+        std::string name = text.substr(open + 1, close - open - 1), value;
+        out += text.substr(i, open - i);
+        if (!name.empty() && ctx.platform.system.environmentVariable(name, value)) {
+            out += value;
+            i = close + 1;
+        } else {
+            out += text.substr(open, close - open);
+            i = close;
+        }
+    }
+    out += text.substr(i);
+    return out;
+}
+
+RegEntry getRegEntry(RunContext& ctx, std::string& hive, const std::string& key, const std::string& valueName,
+                     std::int32_t& dataType) {
+    std::string name = upper(hive);
+    const Hive* found = nullptr;
+    for (const Hive& h : kHives)
+        if (name == h.abbreviation || name == h.fullName) found = &h;
+    if (!found) {
+        dataType = -1;
+        ctx.platform.system.messageBox("Invalid HKey");
+        return {};
+    }
+    hive = std::to_string(static_cast<std::int32_t>(found->handle));
+    RegistryValue raw;
+    if (ctx.platform.registry.read(found->handle, key, valueName, raw) != RegistryStatus::Ok) {
+        dataType = -1;
+        return {};
+    }
+    dataType = raw.type;
+    const std::size_t n = raw.data.size();
+    switch (raw.type) {
+        case 0:
+        case 3: return raw.data;
+        case 1: return n == 0 ? std::string() : bytesText(raw.data, n - 1);
+        case 2: {
+            if (n == 0) return std::string();
+            std::string s = bytesText(raw.data, n - 1);
+            for (char& c : s)
+                if (c == '"') c = ' ';
+            s = expandEnvironmentReferences(ctx, inventory::trimBlanks(s));
+            if (s.size() > 259) s.resize(259);  // the expansion buffer holds 260 characters
+            for (char& c : s)
+                if (c == '\0') c = ' ';
+            return inventory::trimBlanks(s);
+        }
+        case 4: {
+            if (n < 4) {
+                dataType = -1;
+                return {};
+            }
+            std::uint32_t v = static_cast<std::uint32_t>(raw.data[0]) | (static_cast<std::uint32_t>(raw.data[1]) << 8) |
+                              (static_cast<std::uint32_t>(raw.data[2]) << 16) | (static_cast<std::uint32_t>(raw.data[3]) << 24);
+            return static_cast<std::int32_t>(v);
+        }
+        case 7: return n < 2 ? std::string() : bytesText(raw.data, n - 2);
+        default: {
+            std::string code = std::to_string(raw.type);
+            ctx.platform.system.messageBox("Unsupported Registry DataType: " + code);
+            dataType = -1;
+            return std::string("Unsupported DataType: " + code);
+        }
+    }
+}
+
+std::string regEntryText(const RegEntry& e) {
+    if (auto s = std::get_if<std::string>(&e)) return *s;
+    if (auto i = std::get_if<std::int32_t>(&e)) return std::to_string(*i);
+    if (auto b = std::get_if<std::vector<unsigned char>>(&e)) return std::string(b->begin(), b->end());
+    return {};
+}
+
+}  // namespace qv::environment

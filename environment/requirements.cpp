@@ -1,0 +1,112 @@
+// The requirement checks. Each failing check prints and logs its own lines; the later checks still run.
+#include "environment/requirements.h"
+
+#include <cstdlib>
+
+#include "console/console.h"
+#include "files/run_log.h"
+#include "files/text_files.h"
+
+namespace qv::environment {
+
+namespace {
+void say(RunContext& ctx, const std::string& text) { console::writeConsoleLine(ctx, text, true); }
+void log(RunContext& ctx, const std::string& text) { files::logLine(ctx, text); }
+}  // namespace
+
+bool checkRequirements(RunContext& ctx) {
+    RunEnvironment& e = ctx.env;
+    bool result = true;
+    e.bMDB = true;
+
+    if (e.sWMIVerReg.empty()) {
+        say(ctx, "Requirement Missing: WMI");
+        result = false;
+    }
+    if (e.sAdodbConnVer.empty() || e.sAdodbCommVer.empty() || e.sAdodbRSVer.empty()) {
+        say(ctx, "Requirement Missing: ADO");
+        result = false;
+    }
+    if (e.sAdorVer.empty()) {
+        say(ctx, "Requirement Missing: ADOR");
+        result = false;
+    }
+    if (e.sADOXCat.empty() || e.sADOXTable.empty() || e.sADOXKey.empty()) {
+        say(ctx, "Requirement Missing: ADOX");
+        e.bMDB = false;
+    }
+    if (e.sMSJet.empty()) {
+        say(ctx, "Requirement Missing: Microsoft.Jet.OLEDB.4.0");
+        e.bMDB = false;
+    }
+    if (e.sOption != "/L" && e.lUserLevel < 2) {
+        log(ctx, "  User Rights Error: User must be an Administrator");
+        say(ctx, "Requirement Missing: Insufficient User Rights\r\n"
+                 "                     You must be an Administrator to run option " + e.sOption);
+        result = false;
+    }
+
+    if (e.sOption == "/B") {
+        say(ctx, "Checking /B Requirements");
+        int major = e.osMajorVersion.empty() ? 0 : std::atoi(e.osMajorVersion.c_str());
+        if (e.sOSPLat < 2 || major <= 4) {
+            log(ctx, "              Error: Option not supported by the OS; Requires Win2000 or later");
+            say(ctx, "Error: Option not supported by the OS; Requires Win2000 or later");
+            result = false;
+        }
+        if (e.sPDC.empty()) {
+            log(ctx, "              Error: Unable to get Primary Domain Controller Name");
+            say(ctx, "Error: Unable to get Primary Domain Controller Name");
+            result = false;
+        }
+        if (e.sJetType.find("txt") == std::string::npos) {
+            log(ctx, "              Error: Microsoft.Jet.OLEDB.4.0 unable to read \"txt\" file");
+            log(ctx, "         See RegKey: HKLM\\Software\\Microsoft\\Jet\\4.0\\Engines\\Text\\DisabledExtensions");
+            say(ctx, "Microsoft.Jet.OLEDB.4.0 unable to read \"txt\" file");
+            result = false;
+        }
+        if (e.sAdsiDBProvider.empty()) {
+            log(ctx, "            Warning: ADSI Provider missing");
+            say(ctx, "Warning: ADSI Provider missing");
+        }
+        if (e.bFlagWINS) {
+            log(ctx, "                     WINS Service available");
+        } else {
+            log(ctx, "            Warning: WINS Service not available");
+            say(ctx, "Warning: WINS Service not available");
+        }
+        if (e.bFlagNetsh) {
+            log(ctx, "                     Netsh.exe available");
+        } else {
+            log(ctx, "            Warning: Netsh.exe not available");
+            say(ctx, "Warning: Netsh.exe not available");
+        }
+        if (e.sAdsiDBProvider.empty() && !(e.bFlagWINS && e.bFlagNetsh)) {
+            log(ctx, "              Error: Option not supported\r\n"
+                     "                     Requires either Active Directory or WINS Service and Netsh.exe");
+            say(ctx, "Error: Requires either Active Directory or WINS Service and Netsh.exe");
+            result = false;
+        }
+        if (e.sWinNtProvider.empty()) {
+            log(ctx, "            Warning: WinNT Provider missing");
+            say(ctx, "Warning: WinNT Provider missing");
+        }
+    }
+
+    if (e.sOption == "/F") {
+        if (e.sSourceFile.empty()) {
+            log(ctx, "Missing Requirement: No File Name");
+            say(ctx, "*** File Name is required for this option ***");
+            result = false;
+        } else if (!files::fileExists(ctx, e.sSourceFile)) {
+            say(ctx, "*** File '" + e.sSourceFile + "' cannot be found ***");
+            result = false;
+        } else if (!files::openForReading(ctx, e.sSourceFile, ctx.nameFileStream)) {
+            say(ctx, "*** File '" + e.sSourceFile + "' cannot be opened ***");
+            result = false;
+        }
+    }
+    return result;
+}
+
+}  // namespace qv::environment

@@ -1,0 +1,19 @@
+// Text-file access: the exists test and the three opens, with their console messages.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "run/context.h"
+
+namespace qv::files {
+
+bool fileExists(RunContext& ctx, const std::string& path);
+// Silent; false when the file is missing or cannot be opened.
+bool openForReading(RunContext& ctx, const std::string& path, std::unique_ptr<TextReader>& stream);
+// Creates or empties; prints "*** File: " + path + " cannot be opened for writing! ***" on failure.
+bool openForWriting(RunContext& ctx, const std::string& path, std::unique_ptr<TextWriter>& stream);
+// The file must exist; prints "*** File: " + path + " cannot be opened for Appending! ***" on failure.
+bool openForAppending(RunContext& ctx, const std::string& path, std::unique_ptr<TextWriter>& stream);
+
+}  // namespace qv::files

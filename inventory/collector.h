@@ -1,0 +1,33 @@
+// The collector pattern every category collector follows: heading, count, query, one record per
+// instance, or the not-found row and line. Failures inside one instance never stop the collector.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "run/context.h"
+
+namespace qv::inventory {
+
+struct CollectorSpec {
+    std::string heading;                  // e.g. "**BIOS**"
+    bool emptyLineBefore = false;         // heading written as CR LF + heading
+    std::string className;                // e.g. "Win32_BIOS"
+    std::string notFoundLine = "         Not Reported";  // written with CR LF appended
+};
+
+// Heading; InstancesOf count; when non-zero, "Select * from " + class and eachInstance per instance
+// in returned order; when zero (or the count cannot be had), writeEmptyRecord then the not-found line.
+// An exception escaping eachInstance ends that instance only.
+void runCollector(RunContext& ctx, const CollectorSpec& spec, const std::function<void(const Instance&)>& eachInstance,
+                  const std::function<void()>& writeEmptyRecord);
+
+// A query on TargetServices; false (and out empty) when it fails.
+bool runQuery(RunContext& ctx, const std::string& queryText, Instances& out);
+// The InstancesOf count; false when it cannot be had.
+bool countInstances(RunContext& ctx, const std::string& className, std::int64_t& count);
+
+// Runs f and swallows any exception: one step in continue-on-error mode.
+void guarded(const std::function<void()>& f);
+
+}  // namespace qv::inventory

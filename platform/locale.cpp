@@ -1,0 +1,138 @@
+// Locale formatting and parsing of date-times and grouped numbers.
+#include "platform/locale.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace qv {
+
+std::string formatGeneralDate(const Locale& locale, const DateTime& t) {
+    char date[64];
+    const char* sep = locale.dateSeparator.c_str();
+    switch (locale.dateOrder) {
+        case 'D': std::snprintf(date, sizeof date, "%d%s%d%s%04d", t.day, sep, t.month, sep, t.year); break;
+        case 'Y': std::snprintf(date, sizeof date, "%04d%s%02d%s%02d", t.year, sep, t.month, sep, t.day); break;
+        default: std::snprintf(date, sizeof date, "%d%s%d%s%04d", t.month, sep, t.day, sep, t.year); break;
+    }
+    char time[32];
+    if (locale.twelveHour) {
+        int h = t.hour % 12;
+        if (h == 0) h = 12;
+        std::snprintf(time, sizeof time, "%d:%02d:%02d %s", h, t.minute, t.second, t.hour < 12 ? "AM" : "PM");
+    } else {
+        std::snprintf(time, sizeof time, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    }
+    return std::string(date) + " " + time;
+}
+
+std::string formatGrouped(const Locale& locale, double value) {
+    if (!std::isfinite(value)) return "0";
+    double r = std::round(value);
+    bool negative = r < 0;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.0f", std::fabs(r));
+    std::string digits = buf, out;
+    int n = static_cast<int>(digits.size());
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0) out += locale.groupSeparator;
+        out += digits[i];
+    }
+    return (negative && out != "0") ? "-" + out : out;
+}
+
+bool parseLocaleNumber(const Locale& locale, const std::string& text, double& value) {
+    std::string s;
+    std::size_t b = text.find_first_not_of(' '), e = text.find_last_not_of(' ');
+    if (b == std::string::npos) return false;
+    std::string t = text.substr(b, e - b + 1);
+    bool seenDecimal = false;
+    for (std::size_t i = 0; i < t.size();) {
+        if (!locale.groupSeparator.empty() && !seenDecimal && t.compare(i, locale.groupSeparator.size(), locale.groupSeparator) == 0) {
+            // A group separator must stand between digits.
+            if (s.empty() || !std::isdigit(static_cast<unsigned char>(s.back())) || i + locale.groupSeparator.size() >= t.size())
+                return false;
+            i += locale.groupSeparator.size();
+            continue;
+        }
+        if (t.compare(i, locale.decimalPoint.size(), locale.decimalPoint) == 0) {
+            if (seenDecimal) return false;
+            seenDecimal = true;
+            s += '.';
+            i += locale.decimalPoint.size();
+            continue;
+        }
+        char c = t[i];
+        if (std::isdigit(static_cast<unsigned char>(c)) || ((c == '-' || c == '+') && s.empty()) ||
+            c == 'E' || c == 'e' || ((c == '-' || c == '+') && !s.empty() && (s.back() == 'E' || s.back() == 'e'))) {
+            s += c;
+            ++i;
+            continue;
+        }
+        return false;
+    }
+    if (s.empty()) return false;
+    char* end = nullptr;
+    double d = std::strtod(s.c_str(), &end);
+    if (end == nullptr || *end != '\0' || !std::isfinite(d)) return false;
+    value = d;
+    return true;
+}
+
+namespace {
+bool validDate(const DateTime& t) {
+    static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (t.year < 100 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1) return false;
+    bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+    int max = t.month == 2 ? (leap ? 29 : 28) : days[t.month - 1];
+    return t.day <= max && t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 && t.second < 60;
+}
+}  // namespace
+
+bool parseLocaleDate(const Locale& locale, const std::string& text, DateTime& value) {
+    DateTime t;
+    int consumed = 0;
+    t.hour = t.minute = t.second = 0;
+    const char* s = text.c_str();
+    if (std::sscanf(s, "%4d-%2d-%2d%n", &t.year, &t.month, &t.day, &consumed) == 3) {
+        s += consumed;
+        if (*s == 'T' || *s == ' ') {
+            ++s;
+            if (std::sscanf(s, "%2d:%2d:%2d%n", &t.hour, &t.minute, &t.second, &consumed) != 3) return false;
+            s += consumed;
+        }
+        if (*s != '\0' || !validDate(t)) return false;
+        value = t;
+        return true;
+    }
+    int a = 0, b = 0, c = 0;
+    char sep1 = 0, sep2 = 0;
+    if (std::sscanf(s, "%d%c%d%c%d%n", &a, &sep1, &b, &sep2, &c, &consumed) != 5) return false;
+    if (std::string(1, sep1) != locale.dateSeparator || sep2 != sep1) return false;
+    switch (locale.dateOrder) {
+        case 'D': t.day = a; t.month = b; t.year = c; break;
+        case 'Y': t.year = a; t.month = b; t.day = c; break;
+        default: t.month = a; t.day = b; t.year = c; break;
+    }
+    s += consumed;
+    if (*s == ' ') {
+        ++s;
+        if (std::sscanf(s, "%d:%d:%d%n", &t.hour, &t.minute, &t.second, &consumed) != 3) return false;
+        s += consumed;
+        std::string rest = s;
+        if (rest == " AM" || rest == " PM") {
+            if (t.hour < 1 || t.hour > 12) return false;
+            if (rest == " AM" && t.hour == 12) t.hour = 0;
+            if (rest == " PM" && t.hour != 12) t.hour += 12;
+        } else if (!rest.empty()) {
+            return false;
+        }
+    } else if (*s != '\0') {
+        return false;
+    }
+    if (!validDate(t)) return false;
+    value = t;
+    return true;
+}
+
+}  // namespace qv

@@ -1,0 +1,28 @@
+// Locale rules for date-time texts and grouped numbers, as plain data and free functions.
+#pragma once
+
+#include <string>
+
+#include "platform/values.h"
+
+namespace qv {
+
+struct Locale {
+    std::string groupSeparator = ",";
+    std::string decimalPoint = ".";
+    // Short date order: 'M' month/day/year (en-US), 'D' day/month/year, 'Y' year-month-day.
+    char dateOrder = 'M';
+    std::string dateSeparator = "/";
+    bool twelveHour = true;  // "h:mm:ss AM" against "HH:mm:ss"
+};
+
+// Short date and long time: "12/8/2026 9:30:05 AM" in en-US.
+std::string formatGeneralDate(const Locale& locale, const DateTime& t);
+// Rounded to a whole number, grouped in threes: 1073741824 -> "1,073,741,824".
+std::string formatGrouped(const Locale& locale, double value);
+// Reads a number written with the locale's grouping and decimal point; false when it is not one.
+bool parseLocaleNumber(const Locale& locale, const std::string& text, double& value);
+// Reads a date-time in the general date format of the locale, or ISO "yyyy-mm-dd[ hh:mm:ss]".
+bool parseLocaleDate(const Locale& locale, const std::string& text, DateTime& value);
+
+}  // namespace qv

@@ -1,0 +1,44 @@
+// Shared parts of the platform interfaces: instance property lookup, the default count, name checks.
+#include "platform/platform.h"
+
+#include <strings.h>
+
+namespace qv {
+
+const Value& Instance::get(const std::string& name) const {
+    static const Value unreadable;
+    for (const auto& [key, value] : properties)
+        if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
+    return unreadable;
+}
+
+void Instance::set(const std::string& name, Value v) {
+    for (auto& [key, value] : properties)
+        if (strcasecmp(key.c_str(), name.c_str()) == 0) {
+            value = std::move(v);
+            return;
+        }
+    properties.emplace_back(name, std::move(v));
+}
+
+bool TargetService::countInstances(const std::string& className, std::int64_t& count, PlatformError& err) {
+    Instances all;
+    if (!instancesOf(className, all, err)) return false;
+    count = static_cast<std::int64_t>(all.size());
+    return true;
+}
+
+bool isUsableComputerName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) return false;
+        switch (c) {
+            case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+                return false;
+            default: break;
+        }
+    }
+    return true;
+}
+
+}  // namespace qv

@@ -1,0 +1,203 @@
+// The narrow interfaces through which the program reaches every operating-system service.
+// Each back-end (posix, fixture, win32) implements them; the logic never calls the OS directly.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/locale.h"
+#include "platform/values.h"
+
+namespace qv {
+
+// The break flag and the last control event type. Written by a signal or console handler
+// (possibly on another thread), read by the run driver before each computer.
+struct ControlEvents {
+    std::atomic<bool> flag{false};
+    std::atomic<int> type{-1};
+    void raise(int eventType) {
+        flag.store(true);
+        type.store(eventType);
+    }
+};
+
+// Console: set-up and restore, title, byte output, the one-key pause.
+class Console {
+public:
+    virtual ~Console() = default;
+    // Saves modes, installs the control handler that reports into `events`.
+    virtual void start(ControlEvents& events) = 0;
+    virtual void setTitle(const std::string& title) = 0;
+    // Writes the bytes of `text` (internal UTF-8, converted to the console's code page).
+    virtual std::size_t write(const std::string& text) = 0;
+    // Discards pending input, shows `prompt`, reads one key without echo, restores the mode.
+    virtual void pauseForKey(const std::string& prompt) = 0;
+    // Restores what start saved. Idempotent.
+    virtual void end() = 0;
+    // Called when the n-th computer of the run (1-based) starts; lets a simulated console raise
+    // its scripted control events. Real consoles ignore it.
+    virtual void beginTarget(int /*ordinal*/) {}
+};
+
+// The local registry, by predefined hive handle (0x80000000 + n).
+struct RegistryValue {
+    std::int32_t type = 0;
+    std::vector<unsigned char> data;  // raw bytes, as the registry stores them
+};
+enum class RegistryStatus { Ok, KeyMissing, ValueMissing };
+class Registry {
+public:
+    virtual ~Registry() = default;
+    virtual RegistryStatus read(std::uint32_t hive, const std::string& key, const std::string& valueName,
+                                RegistryValue& out) = 0;
+};
+
+// The operating-system version record.
+struct VersionRecord {
+    std::int32_t platformId = 0;
+    std::int32_t major = 0, minor = 0, build = 0;
+    std::string csd;  // service-pack text, possibly with trailing NULs
+};
+
+// Identity of the local computer and user. Each returns false when the platform call fails.
+class Identity {
+public:
+    virtual ~Identity() = default;
+    virtual bool computerName(std::string& out) = 0;
+    virtual bool userName(std::string& out) = 0;
+    virtual bool dnsDomain(std::string& out) = 0;
+    virtual bool documentsFolder(std::string& out) = 0;  // no trailing separator
+    virtual bool privilegeLevel(const std::string& user, std::int32_t& out) = 0;
+    virtual bool primaryDCName(std::string& out) = 0;  // raw: "\\NAME" possibly followed by NULs
+    virtual bool version(VersionRecord& out) = 0;
+    // A platform whose systems the version table does not name gives its own name here.
+    virtual bool osNameOverride(std::string& /*out*/) { return false; }
+};
+
+// One instance of a management class: named properties in the order the provider gives them.
+struct Instance {
+    std::vector<std::pair<std::string, Value>> properties;
+    // Case-insensitive lookup; an absent property cannot be read.
+    const Value& get(const std::string& name) const;
+    void set(const std::string& name, Value v);
+};
+using Instances = std::vector<Instance>;
+
+// Hive numbers of the registry provider.
+inline constexpr std::uint32_t kHiveClassesRoot = 2147483648u;
+inline constexpr std::uint32_t kHiveLocalMachine = 2147483650u;
+
+// A connection to one computer's management service (TargetServices), with its registry
+// provider and share management.
+class TargetService {
+public:
+    virtual ~TargetService() = default;
+    virtual bool countInstances(const std::string& className, std::int64_t& count, PlatformError& err);
+    virtual bool instancesOf(const std::string& className, Instances& out, PlatformError& err) = 0;
+    // "Select * from CLASS" with an optional "Where Prop = 'value'".
+    virtual bool execQuery(const std::string& query, Instances& out, PlatformError& err) = 0;
+    virtual bool enumKey(std::uint32_t hive, const std::string& key, std::vector<std::string>& names) = 0;
+    virtual bool enumValues(std::uint32_t hive, const std::string& key, std::vector<std::string>& names,
+                            std::vector<std::int32_t>& types) = 0;
+    virtual bool getStringValue(std::uint32_t hive, const std::string& key, const std::string& valueName,
+                                std::string& out) = 0;
+    // Win32_Share.Create: 0 on success, another number on refusal.
+    virtual std::int32_t createShare(const std::string& path, const std::string& name, std::int32_t type,
+                                     const std::string& description) = 0;
+    // Delete of one share instance found by a query.
+    virtual bool deleteShare(const Instance& share) = 0;
+};
+
+class ManagementService {
+public:
+    virtual ~ManagementService() = default;
+    // Binds "winmgmts:{impersonationLevel=impersonate}!\\" + computer + "\" + namespacePath.
+    // namespacePath is "root\cimv2" or "root\default:StdRegProv". Null with err set on failure.
+    virtual std::unique_ptr<TargetService> connect(const std::string& computer, const std::string& namespacePath,
+                                                   PlatformError& err) = 0;
+};
+
+// An open text stream of the file layer: lines in, lines out, CR LF line ends.
+class TextReader {
+public:
+    virtual ~TextReader() = default;
+    virtual bool atEnd() = 0;
+    virtual std::string readLine() = 0;  // without its line end
+    virtual void close() = 0;
+};
+class TextWriter {
+public:
+    virtual ~TextWriter() = default;
+    virtual bool writeLine(const std::string& text) = 0;  // text + CR LF
+    virtual void close() = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    virtual bool fileExists(const std::string& path) = 0;
+    virtual std::unique_ptr<TextReader> openForReading(const std::string& path) = 0;  // null on failure
+    // append=false: created or emptied; append=true: the file must exist.
+    virtual std::unique_ptr<TextWriter> openForWriting(const std::string& path, bool append) = 0;
+    virtual bool copyFile(const std::string& from, const std::string& to) = 0;  // overwrites
+    virtual bool deleteFile(const std::string& path) = 0;
+    virtual bool fileLength(const std::string& path, std::uint64_t& length) = 0;
+    virtual bool fileVersion(const std::string& path, std::string& version) = 0;
+    virtual bool fileCreated(const std::string& path, DateTime& created) = 0;
+    virtual std::string currentDirectory() = 0;
+    virtual bool setCurrentDirectory(const std::string& path) = 0;
+    // sPath + "\" + name, with the platform's separator.
+    virtual std::string join(const std::string& dir, const std::string& name) = 0;
+};
+
+// The directory (LDAP) of a domain controller.
+class Directory {
+public:
+    virtual ~Directory() = default;
+    // rootDSE defaultNamingContext of `server`; false with a reason text when it cannot be read.
+    virtual bool defaultNamingContext(const std::string& server, std::string& namingContext, std::string& why) = 0;
+    // Every computer object under `base` in the global catalog, names in returned order (nullopt: null name).
+    virtual bool searchComputers(const std::string& server, const std::string& base,
+                                 std::vector<std::optional<std::string>>& names, std::string& why) = 0;
+};
+
+// Clock, environment variables, sleeping, debug trace, message box, process start, locale.
+class System {
+public:
+    virtual ~System() = default;
+    virtual DateTime now() = 0;
+    virtual bool environmentVariable(const std::string& name, std::string& value) = 0;
+    virtual void sleepMs(int milliseconds) = 0;
+    virtual void debugTrace(const std::string& text) = 0;
+    virtual void messageBox(const std::string& text) = 0;
+    // Starts `program` with `parameters` in `workingDirectory`, hidden, without waiting.
+    virtual bool startProcess(const std::string& program, const std::string& parameters,
+                              const std::string& workingDirectory) = 0;
+    virtual const Locale& locale() = 0;
+    virtual void yieldEvents() {}
+};
+
+// The services of one platform, handed to the run as one bundle.
+struct Platform {
+    Console& console;
+    Registry& registry;
+    Identity& identity;
+    ManagementService& management;
+    FileSystem& files;
+    Directory& directory;
+    System& system;
+};
+
+// True when `name` can stand as a computer name: no path separators, wildcards, quotes,
+// angle brackets, pipe, colon or control characters, and not "." or "..". The management
+// layers refuse other names as a failed connection so that no file lands outside the
+// working directory.
+bool isUsableComputerName(const std::string& name);
+inline constexpr std::int32_t kErrInvalidComputerName = -2147217406;  // 0x80041002-like: not found
+inline const char* const kErrInvalidComputerNameText = "The computer name is not valid. ";
+
+}  // namespace qv

@@ -1,0 +1,26 @@
+// The POSIX console: standard output for text, signals as control events, /dev/tty for the pause.
+#pragma once
+
+#include <termios.h>
+
+#include "platform/platform.h"
+
+namespace qv::posix {
+
+class PosixConsole : public Console {
+public:
+    ~PosixConsole() override;
+    void start(ControlEvents& events) override;
+    void setTitle(const std::string& title) override;
+    std::size_t write(const std::string& text) override;
+    void pauseForKey(const std::string& prompt) override;
+    void end() override;
+
+private:
+    bool started_ = false;
+    bool ended_ = false;
+    bool haveSavedModes_ = false;
+    termios savedModes_ {};
+};
+
+}  // namespace qv::posix

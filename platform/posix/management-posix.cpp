@@ -1,0 +1,25 @@
+// The POSIX management service: reaches the local computer (its own name or "localhost", any case).
+// No remote transport exists, so any other name fails to connect as an unreachable server does.
+#include "platform/posix/management-posix.h"
+
+#include <strings.h>
+
+namespace qv::posix {
+
+std::unique_ptr<TargetService> PosixManagement::connect(const std::string& computer, const std::string&,
+                                                        PlatformError& err) {
+    if (!isUsableComputerName(computer)) {
+        err = {kErrInvalidComputerName, kErrInvalidComputerNameText};
+        return nullptr;
+    }
+    std::string local;
+    bool isLocal = strcasecmp(computer.c_str(), "localhost") == 0 ||
+                   (identity_.computerName(local) && strcasecmp(computer.c_str(), local.c_str()) == 0);
+    if (!isLocal) {
+        err = {-2147023174, "The RPC server is unavailable. "};
+        return nullptr;
+    }
+    return makeLocalProvider();
+}
+
+}  // namespace qv::posix

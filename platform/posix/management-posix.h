@@ -1,0 +1,21 @@
+// The POSIX management service: the local computer answered by the local provider; other names fail.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace qv::posix {
+
+class PosixManagement : public ManagementService {
+public:
+    explicit PosixManagement(Identity& identity) : identity_(identity) {}
+    std::unique_ptr<TargetService> connect(const std::string& computer, const std::string& namespacePath,
+                                           PlatformError& err) override;
+
+private:
+    Identity& identity_;
+};
+
+// The provider of the local computer's classes (see local-provider.cpp).
+std::unique_ptr<TargetService> makeLocalProvider();
+
+}  // namespace qv::posix

@@ -1,0 +1,67 @@
+// The in-memory registry of the POSIX platform. Linux has no registry; the components the program
+// itself provides register here as Windows components register themselves, so that the environment
+// probe finds them: the local management provider, the SQLite engine in the data-access and database
+// provider's place, the text reader, and the LDAP directory layer. WinNT\Clsid stays absent.
+#include "platform/posix/registry-posix.h"
+
+#include <ldap.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace qv::posix {
+
+namespace {
+constexpr std::uint32_t HKCR = 2147483648u, HKLM = 2147483650u;
+
+std::string upper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return s;
+}
+}  // namespace
+
+MemoryRegistry::MemoryRegistry() {
+    const std::string engine = std::string("SQLite ") + sqlite3_libversion();
+    setString(HKCR, "WINMGMTS\\CurVer", "", "WINMGMTS.1");
+    setString(HKCR, "ADODB.Connection\\CurVer", "", "ADODB.Connection (" + engine + ")");
+    setString(HKCR, "ADODB.Command\\CurVer", "", "ADODB.Command (" + engine + ")");
+    setString(HKCR, "ADODB.Recordset\\CurVer", "", "ADODB.Recordset (" + engine + ")");
+    setString(HKCR, "ADOR.Recordset\\CurVer", "", "ADOR.Recordset (" + engine + ")");
+    setString(HKCR, "ADOX.Catalog\\CurVer", "", "ADOX.Catalog (" + engine + ")");
+    setString(HKCR, "ADOX.Table\\CurVer", "", "ADOX.Table (" + engine + ")");
+    setString(HKCR, "ADOX.Key\\CurVer", "", "ADOX.Key (" + engine + ")");
+    setString(HKCR, "Microsoft.Jet.OLEDB.4.0", "", engine);
+    setString(HKLM, "Software\\Microsoft\\Jet\\4.0\\Engines\\Text", "DisabledExtensions", "!txt,csv,tab,asc,tmp,htm,html");
+    LDAPAPIInfo info {};
+    info.ldapai_info_version = LDAP_API_INFO_VERSION;
+    std::string ldapVersion = "OpenLDAP";
+    if (ldap_get_option(nullptr, LDAP_OPT_API_INFO, &info) == LDAP_SUCCESS) {
+        ldapVersion = std::string(info.ldapai_vendor_name ? info.ldapai_vendor_name : "OpenLDAP") + " " +
+                      std::to_string(info.ldapai_vendor_version);
+        if (info.ldapai_vendor_name) ldap_memfree(info.ldapai_vendor_name);
+        if (info.ldapai_extensions) ber_memvfree(reinterpret_cast<void**>(info.ldapai_extensions));
+    }
+    setString(HKCR, "ADsDSOObject", "", "LDAP directory layer (" + ldapVersion + ")");
+}
+
+void MemoryRegistry::setString(std::uint32_t hive, const std::string& key, const std::string& valueName,
+                               const std::string& data) {
+    RegistryValue v;
+    v.type = 1;
+    v.data.assign(data.begin(), data.end());
+    v.data.push_back(0);
+    keys_[{hive, upper(key)}][upper(valueName)] = v;
+}
+
+RegistryStatus MemoryRegistry::read(std::uint32_t hive, const std::string& key, const std::string& valueName,
+                                    RegistryValue& out) {
+    auto k = keys_.find({hive, upper(key)});
+    if (k == keys_.end()) return RegistryStatus::KeyMissing;
+    auto v = k->second.find(upper(valueName));
+    if (v == k->second.end()) return RegistryStatus::ValueMissing;
+    out = v->second;
+    return RegistryStatus::Ok;
+}
+
+}  // namespace qv::posix

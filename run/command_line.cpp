@@ -1,0 +1,69 @@
+// The command-line grammar.
+#include "run/command_line.h"
+
+#include <cctype>
+
+#include "inventory/values.h"
+
+namespace qv::run {
+
+namespace {
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+}  // namespace
+
+void parseCommandLine(CommandLine& cl, const std::string& argumentText) {
+    cl.argumentText = argumentText;
+    cl.allTokens.clear();
+    cl.optionTokens.clear();
+    cl.nameTokens.clear();
+    if (argumentText.empty()) return;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t space = argumentText.find(' ', start);
+        std::string piece = argumentText.substr(start, space == std::string::npos ? std::string::npos : space - start);
+        if (piece == "?") piece = "/?";
+        std::string token = upper(inventory::trimBlanks(piece));
+        cl.allTokens.push_back(token);
+        if (!piece.empty() && (piece[0] == '-' || piece[0] == '/'))
+            cl.optionTokens.push_back(token);
+        else
+            cl.nameTokens.push_back(token);
+        if (space == std::string::npos) break;
+        start = space + 1;
+    }
+}
+
+bool validateOptions(CommandLine& cl) {
+    if (cl.allTokens.empty()) return true;
+    if (cl.optionTokens.size() >= 2 || (cl.optionTokens.size() == 1 && cl.allTokens.size() >= 2)) {
+        cl.optionError = "*** Too Many Options ***";
+        return false;
+    }
+    if (cl.optionTokens.size() == 1) {
+        const std::string& t = cl.optionTokens[0];
+        if (t == "/?" || t == "/B" || t.rfind("/F:", 0) == 0) return true;
+        cl.optionError = "*** Unrecognized Option '" + t + "' ***";
+        return false;
+    }
+    return true;
+}
+
+std::string selectOption(CommandLine& cl, const std::string& argumentText) {
+    parseCommandLine(cl, argumentText);
+    if (!validateOptions(cl)) return {};
+    std::string option;
+    if (cl.optionTokens.size() == 1) {
+        const std::string& t = cl.optionTokens[0];
+        if (t == "/B") option = "/B";
+        else if (t.rfind("/F:", 0) == 0) option = "/F";
+        else if (t == "/?") option = "/?";
+    }
+    if (!cl.nameTokens.empty()) option = "/N";
+    if (cl.allTokens.empty()) option = "/L";
+    return option;
+}
+
+}  // namespace qv::run

@@ -1,0 +1,55 @@
+// The run context: every run-wide value of one run, passed by reference to every operation.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace qv {
+
+// The facts the environment probe gathers, and the run-wide settings derived from them.
+struct RunEnvironment {
+    std::string sLocalComputer, sUser, sDomainName, sWMIVer, sWMIVerReg, sOSName, sOSVer, sOSCSD;
+    std::int32_t sOSPLat = 0;  // a number despite its prefix
+    std::int32_t lUserLevel = 0;
+    std::string sAdorVer, sAdodbConnVer, sAdodbCommVer, sAdodbRSVer, sAdsiDBProvider, sWinNtProvider;
+    std::string sADOXCat, sADOXTable, sADOXKey, sMSJet, sJetType, sPDC, sSourceFile;
+    bool bMDB = false, bWMIFlag = false, bFlagNetsh = false, bFlagWINS = false;
+    std::string sOption;  // "/B", "/F", "/?", "/N", "/L" or empty
+    std::string sPath;    // working directory, empty when none
+    std::string osMajorVersion;  // major version digits, set by the version text query
+};
+
+// The command line split into tokens (all upper case).
+struct CommandLine {
+    std::string argumentText;
+    std::vector<std::string> allTokens, optionTokens, nameTokens;
+    std::string optionError;
+};
+
+struct RunContext {
+    explicit RunContext(Platform& p) : platform(p) {}
+    RunContext(const RunContext&) = delete;
+    RunContext& operator=(const RunContext&) = delete;
+
+    Platform& platform;
+    CommandLine commandLine;
+    RunEnvironment env;
+    DateTime runStartTime;
+    ControlEvents controlEvents;
+
+    std::vector<std::string> targetList;  // TargetList: ComputerName of each entry
+    std::unique_ptr<TextWriter> runLog;   // RunLog; null when closed
+    std::unique_ptr<TextReader> nameFileStream;
+
+    // The computer being inventoried.
+    std::string currentTarget;
+    int targetOrdinal = 0;
+    TargetService* targetServices = nullptr;
+    TextWriter* computerReport = nullptr;
+    std::string targetDomain;
+};
+
+}  // namespace qv

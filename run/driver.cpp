@@ -1,0 +1,183 @@
+// The run driver.
+#include "run/driver.h"
+
+#include "console/console.h"
+#include "database/records.h"
+#include "environment/probe.h"
+#include "environment/requirements.h"
+#include "files/run_log.h"
+#include "inventory/inventory.h"
+#include "run/command_line.h"
+#include "run/ends.h"
+#include "targets/directory_source.h"
+#include "targets/target_list.h"
+#include "targets/wins_source.h"
+
+namespace qv::run {
+
+namespace {
+
+void say(RunContext& ctx, const std::string& text, bool newline = true) { console::writeConsoleLine(ctx, text, newline); }
+void trace(RunContext& ctx, const std::string& text) { ctx.platform.system.debugTrace(text); }
+std::string now(RunContext& ctx) { return formatGeneralDate(ctx.platform.system.locale(), ctx.platform.system.now()); }
+
+// Stops the run for a break event of type 0, 1 or 2.
+void stopForBreak(RunContext& ctx, int type, bool localOnly) {
+    switch (type) {
+        case 0:
+            say(ctx, "**Program Ended by User ^C pressed");
+            files::logLine(ctx, "**Program Ended by User ^C pressed");
+            files::logLine(ctx, now(ctx));
+            files::closeRunLog(ctx);
+            trace(ctx, "Stopped Quorvex: ^C pressed");
+            break;
+        case 1:
+            say(ctx, "**Program Ended by User Ctrl-Break pressed");
+            files::logLine(ctx, "**Program Ended by User Ctrl-Break pressed");
+            files::logLine(ctx, now(ctx));
+            files::closeRunLog(ctx);
+            trace(ctx, "Stopped Quorvex: Ctrl-Break pressed");
+            break;
+        default:
+            if (localOnly) say(ctx, "**Program Ended by User");
+            files::logLine(ctx, "**Program Ended by User Closed Program");
+            files::logLine(ctx, now(ctx));
+            files::closeRunLog(ctx);
+            trace(ctx, "Stopped Quorvex:User Closed Program");
+            break;
+    }
+    if (!localOnly) ctx.targetList.clear();
+}
+
+void buildTargetList(RunContext& ctx) {
+    const std::string& option = ctx.env.sOption;
+    if (option == "/B") {
+        targets::createTargetList(ctx);
+        targets::addDirectoryTargets(ctx);
+        targets::addWinsTargets(ctx);
+        targets::sortTargetList(ctx);
+        std::string count = std::to_string(ctx.targetList.size());
+        files::logLine(ctx, "System Reports " + count + " Computers");
+        say(ctx, "Complete: " + count + " Computer Name(s) Found");
+    } else if (option == "/F") {
+        targets::createTargetList(ctx);
+        targets::addNameFileTargets(ctx);
+        targets::sortTargetList(ctx);
+        std::string count = std::to_string(ctx.targetList.size());
+        files::logLine(ctx, "             Source: " + ctx.env.sSourceFile + " Reports " + count + " Computer(s)");
+        say(ctx, "Complete: File " + ctx.env.sSourceFile + " Contains " + count + " Computer Name(s)");
+    } else if (option == "/N") {
+        targets::createTargetList(ctx);
+        targets::addNameTokenTargets(ctx);
+        targets::sortTargetList(ctx);
+        std::string count = std::to_string(ctx.targetList.size());
+        files::logLine(ctx, "              Count: " + count + " Computer(s) Identified");
+        say(ctx, "Complete: " + count + " Computer Name(s) Identified");
+    } else if (option == "/L") {
+        files::logLine(ctx, "Inventory Local Computer: " + ctx.env.sLocalComputer);
+        say(ctx, "Complete: Inventory Local Computer Only");
+    }
+}
+
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+}  // namespace
+
+std::string joinArguments(int argc, char** argv, int first) {
+    std::string text;
+    for (int i = first; i < argc; ++i) {
+        if (i > first) text += ' ';
+        text += argv[i];
+    }
+    return text;
+}
+
+void runProgram(RunContext& ctx, const std::string& argumentText) {
+    System& sys = ctx.platform.system;
+    ctx.runStartTime = sys.now();
+    const std::string started = formatGeneralDate(sys.locale(), ctx.runStartTime);
+    trace(ctx, std::string("Started Quorvex ") + files::kVersionLiteral + " " + started);
+    console::start(ctx);
+    trace(ctx, "Con module Started");
+    console::setTitle(ctx, "Quorvex Inventory Tool");
+    say(ctx, "Cmd Line:     QV.exe " + argumentText + "\r\n              " + files::kVersionLiteral +
+                 "\r\nStarted:      " + started + "\r\n");
+
+    ctx.env.sOption = selectOption(ctx.commandLine, argumentText);
+    trace(ctx, "sOption:" + ctx.env.sOption);
+    if (!validateOptions(ctx.commandLine)) {
+        say(ctx, ctx.commandLine.optionError + "\r\n");
+        showUsage(ctx);
+        console::pauseForKey(ctx, "Press any key to Exit . . . ", false);
+        trace(ctx, ctx.commandLine.optionError + "\r\nStopped Quorvex: Invalid Option");
+        return;
+    }
+    if (ctx.env.sOption == "/?") {
+        showUsage(ctx);
+        normalEnd(ctx);
+        return;
+    }
+
+    say(ctx, "Checking for required elements...", false);
+    environment::probeEnvironment(ctx);
+    say(ctx, " Completed");
+
+    if (ctx.env.sPath.empty()) {
+        say(ctx, "** A required system file, SHFOLDER.DLL, was not found **");
+        say(ctx, "** Program unable to establish a Working Directory     **\r\n"
+                 "** No Data or Log file written                         **\r\n"
+                 "   Program Ended\r\n");
+        console::pauseForKey(ctx, "Press any key to Exit . . . ", false);
+        trace(ctx, "Stopped Quorvex: Unable to establish Working Directory Check SHFOLDER.DLL");
+        return;
+    }
+
+    ctx.platform.files.setCurrentDirectory(ctx.env.sPath);
+    trace(ctx, "sPath:" + ctx.env.sPath);
+    say(ctx, "Working Directory: " + ctx.env.sPath);
+
+    if (!files::openRunLog(ctx, ctx.platform.files.join(ctx.env.sPath, "QV.log"))) {
+        say(ctx, "**Unable to open Log file**\r\nProgram Ended\r\n");
+        console::pauseForKey(ctx, "Press any key to Exit . . . ", false);
+        trace(ctx, "Stopped Quorvex: Unable to open Log file");
+        return;
+    }
+
+    if (!environment::checkRequirements(ctx)) {
+        abnormalEnd(ctx);
+        return;
+    }
+    say(ctx, "All requirements present\r\nBuilding list of computers to inventory...");
+    buildTargetList(ctx);
+    database::createOrOpenDatabase(ctx);
+
+    int type = -1;
+    if (ctx.env.sOption == "/L") {
+        if (console::breakRequested(ctx, type)) {
+            stopForBreak(ctx, type, true);
+            return;
+        }
+        ctx.currentTarget = ctx.env.sLocalComputer;
+        inventory::inventoryTarget(ctx);
+        normalEnd(ctx);
+        return;
+    }
+
+    say(ctx, "Inventory of Target Computer(s):");
+    files::logLine(ctx, "**Inventory Activities**");
+    for (std::size_t i = 0; i < ctx.targetList.size(); ++i) {
+        if (console::breakRequested(ctx, type)) {
+            stopForBreak(ctx, type, false);
+            return;
+        }
+        ctx.currentTarget = upper(ctx.targetList[i]);
+        say(ctx, ctx.currentTarget);
+        inventory::inventoryTarget(ctx);
+    }
+    normalEnd(ctx);
+}
+
+}  // namespace qv::run

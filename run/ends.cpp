@@ -1,0 +1,101 @@
+// The usage screen, the end banners and the sort.
+#include "run/ends.h"
+
+#include <cctype>
+#include <utility>
+
+#include "console/console.h"
+#include "files/run_log.h"
+
+namespace qv::run {
+
+namespace {
+
+const char* const kUsageLines[] = {
+    "QUORVEX: QV.EXE",
+    "Description: Inventories computer system(s). By default, reports on the",
+    "             local computer. No required options. Only one Named Option",
+    "             (/) is accepted. Options are not case sensitive. Output is",
+    "             written to files in the User \"My Documents\" directory. ",
+    "",
+    "SYNTAX: QV.exe [/B] [/F:Filename] [/?] [TargetComputerName]",
+    "",
+    "Option              Meaning",
+    "------              -------",
+    "/B                  Inventory all computers found in the current domain.",
+    "",
+    "/F:Path\\FileName    Inventory computers whose names are found in Path\\FileName.",
+    "                    FileName must include the filename extension.",
+    "                    FileName must be a plain text file of computer names, one",
+    "                    computer name per line.",
+    "",
+    "/? or ?             Displays usage (this screen).",
+    "",
+    "TargetComputerName  Inventory TargetComputerName.",
+    "                    Program will accept any number of TargetComputerName",
+    "                    arguments.",
+};
+
+std::string lower(const std::string& s) {
+    std::string r = s;
+    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return r;
+}
+
+std::string now(RunContext& ctx) { return formatGeneralDate(ctx.platform.system.locale(), ctx.platform.system.now()); }
+
+}  // namespace
+
+void showUsage(RunContext& ctx) {
+    std::string text;
+    for (const char* line : kUsageLines) text += std::string(line) + "\r\n";
+    console::writeConsoleLine(ctx, text, true);
+}
+
+void normalEnd(RunContext& ctx) {
+    if (ctx.env.sOption != "/?") {
+        files::logLine(ctx, "**Normal End " + now(ctx));
+        files::logLine(ctx, "*******************\r\n");
+        files::closeRunLog(ctx);
+    }
+    ctx.runLog.reset();
+    ctx.platform.system.debugTrace("Stopped Quorvex: NormEnd " + now(ctx));
+    console::pauseForKey(ctx, "Program Complete Normal End\r\nPress any key to Exit . . . ", false);
+}
+
+void abnormalEnd(RunContext& ctx) {
+    files::logLine(ctx, "**Required Element(s) Missing**\r\n**Abnormal End** " + now(ctx) + "\r\n*******************\r\n");
+    files::closeRunLog(ctx);
+    ctx.platform.system.debugTrace("Stopped Quorvex: Abend");
+    console::writeConsoleLine(ctx, "**Required Element(s) Missing**\r\nProgram Ended", true);
+    console::pauseForKey(ctx, "Press any key to Exit . . . ", false);
+}
+
+void quickSortText(std::vector<std::string>& values, long low, long high) {
+    if (values.empty() || low < 0 || high >= static_cast<long>(values.size()) || low >= high) return;
+    // Lower-case keys computed once; exchanged together with the texts.
+    std::vector<std::string> keys(values.size());
+    for (long k = low; k <= high; ++k) keys[static_cast<std::size_t>(k)] = lower(values[static_cast<std::size_t>(k)]);
+    std::vector<std::pair<long, long>> pending{{low, high}};
+    while (!pending.empty()) {
+        auto [lo, hi] = pending.back();
+        pending.pop_back();
+        long i = lo, j = hi;
+        const std::string pivot = keys[static_cast<std::size_t>((lo + hi) / 2)];
+        do {
+            while (i < hi && keys[static_cast<std::size_t>(i)] < pivot) ++i;
+            while (j > lo && keys[static_cast<std::size_t>(j)] > pivot) --j;
+            if (i <= j) {
+                std::swap(keys[static_cast<std::size_t>(i)], keys[static_cast<std::size_t>(j)]);
+                std::swap(values[static_cast<std::size_t>(i)], values[static_cast<std::size_t>(j)]);
+                ++i;
+                --j;
+            }
+        } while (i < j);
+        // The left range is sorted completely before the right one, as the recursive form does.
+        if (i < hi) pending.emplace_back(i, hi);
+        if (j > lo) pending.emplace_back(lo, j);
+    }
+}
+
+}  // namespace qv::run

@@ -1,0 +1,25 @@
+// qv-sim: the inventory program on the simulated platform of a JSON fixture.
+#include <iostream>
+
+#include "platform/fixture/fixture-platform.h"
+#include "run/driver.h"
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr << "usage: qv-sim FIXTURE.json [ARG ...]\n";
+        return 2;
+    }
+    std::string error;
+    auto fixture = qv::fixture::FixturePlatform::load(argv[1], error);
+    if (!fixture) {
+        std::cerr << "qv-sim: " << error << "\n";
+        return 2;
+    }
+    qv::Platform platform = fixture->platform();
+    {
+        qv::RunContext ctx(platform);
+        qv::run::runProgram(ctx, qv::run::joinArguments(argc, argv, 2));
+    }
+    platform.console.end();
+    return 0;
+}

@@ -1,0 +1,19 @@
+// The target name list: created empty, filled by the sources, sorted with duplicates removed.
+#pragma once
+
+#include "run/context.h"
+
+namespace qv::targets {
+
+inline constexpr std::size_t kMaxComputerNameLength = 255;
+
+void createTargetList(RunContext& ctx);
+void addNameTokenTargets(RunContext& ctx);
+// Every line of the name file as read; a line longer than 255 characters is reported and skipped.
+void addNameFileTargets(RunContext& ctx);
+// Ascending by name; a name equal (case counts) to the one before it is removed, and so are empty names.
+void sortTargetList(RunContext& ctx);
+// Appends one name (the record set's add-new).
+void addTarget(RunContext& ctx, const std::string& name);
+
+}  // namespace qv::targets
