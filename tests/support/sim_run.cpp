@@ -1,0 +1,109 @@
+// Test support: running qv-sim and reading its outputs.
+#include "tests/support/sim_run.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <stdexcept>
+
+namespace qvtest {
+
+std::string makeTempDir() {
+    std::string tmpl = (std::getenv("TMPDIR") ? std::string(std::getenv("TMPDIR")) : std::string("/tmp")) + "/qvtest-XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (!::mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+    return buf.data();
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string SimResult::file(const std::string& relativePath) const { return readFile(dir + "/" + relativePath); }
+
+bool SimResult::exists(const std::string& relativePath) const {
+    struct stat st {};
+    return ::stat((dir + "/" + relativePath).c_str(), &st) == 0;
+}
+
+SimResult runSim(const std::string& fixtureJson, const std::vector<std::string>& args, std::string dir) {
+    SimResult r;
+    r.dir = dir.empty() ? makeTempDir() : dir;
+    writeFile(r.dir + "/fixture.json", fixtureJson);
+    std::string cmd = "cd '" + r.dir + "' && '" QV_SIM_PATH "' fixture.json";
+    for (const std::string& a : args) {
+        std::string quoted;
+        for (char c : a) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        cmd += " '" + quoted + "'";
+    }
+    cmd += " >.out 2>.err </dev/null";
+    int status = std::system(cmd.c_str());
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = readFile(r.dir + "/.out");
+    r.err = readFile(r.dir + "/.err");
+    return r;
+}
+
+std::string standardFixture(const std::string& extraMembers) {
+    using json = nlohmann::ordered_json;
+    json base = json::parse(R"({
+  "now": "2026-12-08T09:30:05",
+  "identity": {"computerName": "WS01", "userName": "admin", "dnsDomain": "corp.example.com",
+               "documents": "docs", "privilege": 2, "dcName": "\\\\DC01",
+               "version": {"platformId": 2, "major": 5, "minor": 1, "build": 2600, "csd": "Service Pack 2"}},
+  "environment": {"SystemRoot": "C:\\WINDOWS", "ComSpec": "C:\\WINDOWS\\system32\\cmd.exe"},
+  "registry": {
+    "HKCR\\WINMGMTS\\CurVer": {"": {"type": 1, "data": "WINMGMTS.1"}},
+    "HKCR\\ADODB.Connection\\CurVer": {"": {"type": 1, "data": "ADODB.Connection.2.8"}},
+    "HKCR\\ADODB.Command\\CurVer": {"": {"type": 1, "data": "ADODB.Command.2.8"}},
+    "HKCR\\ADODB.Recordset\\CurVer": {"": {"type": 1, "data": "ADODB.Recordset.2.8"}},
+    "HKCR\\ADOR.Recordset\\CurVer": {"": {"type": 1, "data": "ADOR.Recordset.2.8"}},
+    "HKCR\\ADOX.Catalog\\CurVer": {"": {"type": 1, "data": "ADOX.Catalog.2.8"}},
+    "HKCR\\ADOX.Table\\CurVer": {"": {"type": 1, "data": "ADOX.Table.2.8"}},
+    "HKCR\\ADOX.Key\\CurVer": {"": {"type": 1, "data": "ADOX.Key.2.8"}},
+    "HKCR\\Microsoft.Jet.OLEDB.4.0": {"": {"type": 1, "data": "Microsoft.Jet.OLEDB.4.0"}},
+    "HKLM\\Software\\Microsoft\\Jet\\4.0\\Engines\\Text": {"DisabledExtensions": {"type": 1, "data": "!txt,csv"}},
+    "HKCR\\ADsDSOObject": {"": {"type": 1, "data": "OLE DB Provider for Microsoft Directory Services"}},
+    "HKCR\\WinNT\\Clsid": {"": {"type": 1, "data": "{8B20CD60-0F29-11CF-ABC4-02608C9E7553}"}}
+  },
+  "files": {"C:\\WINDOWS\\system32\\Netsh.exe": {}},
+  "wmi": {"WS01": {"classes": {}}}
+})");
+    if (!extraMembers.empty()) {
+        json extra = json::parse("{" + extraMembers + "}");
+        for (auto& [key, value] : extra.items()) base[key] = value;
+    }
+    return base.dump(2);
+}
+
+std::vector<std::string> crlfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+}  // namespace qvtest
