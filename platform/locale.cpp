@@ -50,7 +50,9 @@ bool parseLocaleNumber(const Locale& locale, const std::string& text, double& va
     for (std::size_t i = 0; i < t.size();) {
         if (!locale.groupSeparator.empty() && !seenDecimal && t.compare(i, locale.groupSeparator.size(), locale.groupSeparator) == 0) {
             // A group separator must stand between digits.
-            if (s.empty() || !std::isdigit(static_cast<unsigned char>(s.back())) || i + locale.groupSeparator.size() >= t.size())
+            std::size_t after = i + locale.groupSeparator.size();
+            if (i == 0 || !std::isdigit(static_cast<unsigned char>(t[i - 1])) || after >= t.size() ||
+                !std::isdigit(static_cast<unsigned char>(t[after])))
                 return false;
             i += locale.groupSeparator.size();
             continue;

@@ -41,12 +41,17 @@ void addNameFileTargets(RunContext& ctx) {
 }
 
 void sortTargetList(RunContext& ctx) {
-    auto caseless = [](const std::string& a, const std::string& b) {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    // Ascending without regard to case; names equal but for case are ordered by their codes so that
+    // exact duplicates always lie next to each other and are removed.
+    auto order = [](const std::string& a, const std::string& b) {
+        auto lowerLess = [](char x, char y) {
             return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-        });
+        };
+        if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), lowerLess)) return true;
+        if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), lowerLess)) return false;
+        return a < b;
     };
-    std::stable_sort(ctx.targetList.begin(), ctx.targetList.end(), caseless);
+    std::sort(ctx.targetList.begin(), ctx.targetList.end(), order);
     std::vector<std::string> kept;
     kept.reserve(ctx.targetList.size());
     std::string previous;
