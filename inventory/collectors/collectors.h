@@ -15,6 +15,22 @@ struct CollectorEntry {
     void (*run)(RunContext&);
 };
 
+// Hardware phase: input devices and ports.
+void collectPointingDevices(RunContext& ctx);
+void collectKeyboards(RunContext& ctx);
+void collectPortConnectors(RunContext& ctx);
+void collectSerialPorts(RunContext& ctx);
+void collectParallelPorts(RunContext& ctx);
+void collectUsbControllers(RunContext& ctx);
+void collectScsiControllers(RunContext& ctx);
+// Hardware phase: modems, audio, display, network adapters and printers.
+void collectModems(RunContext& ctx);
+void collectSoundDevices(RunContext& ctx);
+void collectDesktopMonitors(RunContext& ctx);
+void collectVideoControllers(RunContext& ctx);
+void collectNetworkAdapters(RunContext& ctx);
+void collectPrinters(RunContext& ctx);
+
 // The category sequence, in driver order.
 const std::vector<CollectorEntry>& collectorTable();
 

@@ -5,6 +5,19 @@ namespace qv::inventory {
 
 const std::vector<CollectorEntry>& collectorTable() {
     static const std::vector<CollectorEntry> table = {
+        {Phase::Hardware, " Point", collectPointingDevices},
+        {Phase::Hardware, " Keyb", collectKeyboards},
+        {Phase::Hardware, " Port", collectPortConnectors},
+        {Phase::Hardware, " COM", collectSerialPorts},
+        {Phase::Hardware, " LPT", collectParallelPorts},
+        {Phase::Hardware, " USB", collectUsbControllers},
+        {Phase::Hardware, " SCSI", collectScsiControllers},
+        {Phase::Hardware, " Modem", collectModems},
+        {Phase::Hardware, " Audio", collectSoundDevices},
+        {Phase::Hardware, " Monitor", collectDesktopMonitors},
+        {Phase::Hardware, " Video", collectVideoControllers},
+        {Phase::Hardware, " NIC", collectNetworkAdapters},
+        {Phase::Hardware, " Printer", collectPrinters},
     };
     return table;
 }

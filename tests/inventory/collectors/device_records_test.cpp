@@ -1,0 +1,94 @@
+// Decode tables, number formats, Boolean conversion and sequence numbers of the device collectors.
+#include <gtest/gtest.h>
+
+#include "inventory/collectors/device_records.h"
+
+using qv::Value;
+using namespace qv::inventory;
+
+TEST(DeviceDecode, CodesTextsAndFallbacks) {
+    struct Case {
+        const TypeTable* table;
+        Value value;
+        const char* text;
+    } cases[] = {
+        {&kDeviceInterfaceTable, Value::of(4), "Type 4: PS/2"},
+        {&kDeviceInterfaceTable, Value::of(9), "Type 9: Not Listed"},
+        {&kDeviceInterfaceTable, Value::of(8), "Type 8: ADB (Apple Desktop Bus)"},
+        {&kDeviceInterfaceTable, Value::of(162), "Type 162: USB"},
+        {&kDeviceInterfaceTable, Value::of(0), "Type 0: Not Listed"},
+        {&kPointingTypeTable, Value::of(2), "Type 2: Unknown"},
+        {&kPointingTypeTable, Value::of(9), "Type 9: Mouse - Optical Sensor"},
+        {&kPointingTypeTable, Value::of(10), "Type 10: Not Listed"},
+        {&kPortTypeTable, Value::of(2), "Type 2: Parallel Port PS/2"},
+        {&kPortTypeTable, Value::of(0), "Type 0: None"},
+        {&kPortTypeTable, Value::of(17), "Type 17: FireWire (IEEE P1394)"},
+        {&kPortTypeTable, Value::of(31), "Type 31: 8251 FIFO Compatible"},
+        {&kPortTypeTable, Value::of(32), "Type 32: Unlisted"},
+        {&kPortTypeTable, Value::of(160), "Type 160: Unlisted"},
+        {&kPortTypeTable, Value::of(-1), "Type -1: Unlisted"},
+        {&kVideoArchitectureTable, Value::of(5), "Type 5: VGA"},
+        {&kVideoArchitectureTable, Value::of(12), "Type 12: Linear Frame Buffer"},
+        {&kVideoArchitectureTable, Value::of(160), "Type 160: PC-98"},
+        {&kVideoArchitectureTable, Value::of(13), "Type 13: Not Listed"},
+        // A number of another kind matches by value; texts, Booleans and Null never match.
+        {&kDeviceInterfaceTable, Value::of(4.0), "Type 4: PS/2"},
+        {&kDeviceInterfaceTable, Value::of(4.5), "Type 4.5: Not Listed"},
+        {&kDeviceInterfaceTable, Value::of("4"), "Type 4: Not Listed"},
+        {&kDeviceInterfaceTable, Value::of(true), "Type True: Not Listed"},
+        {&kDeviceInterfaceTable, Value::null(), "Type : Not Listed"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(decodeType(c.value, *c.table), c.text);
+}
+
+TEST(DeviceDecode, TablesAreComplete) {
+    EXPECT_EQ(kDeviceInterfaceTable.codes.size(), 11u);
+    EXPECT_EQ(kPointingTypeTable.codes.size(), 9u);
+    EXPECT_EQ(kVideoArchitectureTable.codes.size(), 13u);
+    // The port types are the codes 0 to 31 without gaps.
+    ASSERT_EQ(kPortTypeTable.codes.size(), 32u);
+    for (std::int64_t code = 0; code < 32; ++code) EXPECT_EQ(kPortTypeTable.codes[code].code, code);
+}
+
+TEST(DeviceValues, GroupedWithDecimals) {
+    qv::Locale enUS;
+    EXPECT_EQ(formatGroupedFixed(enUS, 128.0, 1), "128.0");
+    EXPECT_EQ(formatGroupedFixed(enUS, 1536.0, 1), "1,536.0");
+    EXPECT_EQ(formatGroupedFixed(enUS, 1234567.0, 1), "1,234,567.0");
+    EXPECT_EQ(formatGroupedFixed(enUS, -1234.56, 1), "-1,234.6");
+    EXPECT_EQ(formatGroupedFixed(enUS, -0.01, 1), "0.0");
+    EXPECT_EQ(formatGroupedFixed(enUS, 1.0 / 1048576.0, 1), "0.0");
+    EXPECT_EQ(formatGroupedFixed(enUS, 999.96, 1), "1,000.0");
+    // The largest numbers keep every digit: 309 digits, 102 separators, the decimals.
+    EXPECT_EQ(formatGroupedFixed(enUS, 1.7e308, 1).size(), 309u + 102u + 2u);
+    qv::Locale deDE;
+    deDE.groupSeparator = ".";
+    deDE.decimalPoint = ",";
+    EXPECT_EQ(formatGroupedFixed(deDE, 1536.0, 1), "1.536,0");
+}
+
+TEST(DeviceValues, BooleanOfEveryKind) {
+    EXPECT_TRUE(booleanOf(Value::of(true)));
+    EXPECT_FALSE(booleanOf(Value::of(false)));
+    EXPECT_FALSE(booleanOf(Value::null()));
+    EXPECT_FALSE(booleanOf(Value::unreadable()));
+    EXPECT_TRUE(booleanOf(Value::of(-1)));
+    EXPECT_FALSE(booleanOf(Value::of(0)));
+    EXPECT_TRUE(booleanOf(Value::of(0.5)));
+    EXPECT_TRUE(booleanOf(Value::of("True")));
+    EXPECT_TRUE(booleanOf(Value::of(" true ")));
+    EXPECT_FALSE(booleanOf(Value::of("False")));
+    EXPECT_FALSE(booleanOf(Value::of("yes")));
+    EXPECT_TRUE(booleanOf(Value::of("1")));
+    EXPECT_FALSE(booleanOf(Value::of("")));
+    EXPECT_TRUE(booleanOf(Value::ofList({Value::of(true)})));
+}
+
+TEST(DeviceValues, SequenceCounterStopsAtItsLargestValue) {
+    SequenceCounter c;
+    EXPECT_EQ(c.text(), "1");
+    c.next();
+    EXPECT_EQ(c.text(), "2");
+    for (int i = 0; i < 40000; ++i) c.next();
+    EXPECT_EQ(c.text(), "32767");
+}
