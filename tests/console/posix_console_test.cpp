@@ -1,0 +1,155 @@
+// The POSIX console for real: signals as control events, the pause prompt on the terminal, a run
+// stopped by Ctrl-C between computers, and the terminal's modes after the program ends.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+
+#include "platform/posix/console-posix.h"
+#include "tests/support/sim_run.h"
+
+namespace {
+
+// A child process on its own pseudo-terminal.
+struct PtyChild {
+    pid_t pid = -1;
+    int master = -1;
+    std::string output;
+
+    PtyChild(const std::vector<std::string>& argv, const std::string& home) {
+        pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+        if (pid == 0) {
+            ::setenv("HOME", home.c_str(), 1);
+            ::unsetenv("XDG_CONFIG_HOME");
+            std::vector<char*> args;
+            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            ::execv(args[0], args.data());
+            ::_exit(127);
+        }
+    }
+    ~PtyChild() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        if (master >= 0) ::close(master);
+    }
+    // Reads until `text` has appeared or the time is up.
+    bool waitFor(const std::string& text, int seconds = 20) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (output.find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) continue;
+            char buf[4096];
+            ssize_t n = ::read(master, buf, sizeof buf);
+            if (n <= 0) return output.find(text) != std::string::npos;
+            output.append(buf, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+    int wait() {
+        int status = 0;
+        // Drain output so the child never blocks on a full terminal buffer.
+        for (int i = 0; i < 200; ++i) {
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return status;
+            }
+            waitFor("\x01never\x01", 0);
+            ::usleep(50000);
+        }
+        return -1;
+    }
+};
+
+}  // namespace
+
+TEST(PosixConsole, SignalsBecomeControlEvents) {
+    qv::posix::PosixConsole console;
+    qv::ControlEvents events;
+    console.start(events);
+    EXPECT_FALSE(events.flag.load());
+    EXPECT_EQ(events.type.load(), -1);
+    ::raise(SIGINT);
+    EXPECT_TRUE(events.flag.load());
+    EXPECT_EQ(events.type.load(), 0);
+    ::raise(SIGQUIT);
+    EXPECT_EQ(events.type.load(), 1);
+    ::raise(SIGTERM);
+    EXPECT_EQ(events.type.load(), 2);
+    ::raise(SIGHUP);
+    EXPECT_EQ(events.type.load(), 2);
+    console.end();
+    // After the end the handler stores nothing more, yet the process is not ended by a signal.
+    qv::ControlEvents other;
+    ::raise(SIGINT);
+    EXPECT_FALSE(other.flag.load());
+}
+
+TEST(PosixConsole, PausePromptOnTheTerminalEndsWithCtrlCAsAKey) {
+    std::string home = qvtest::makeTempDir();
+    PtyChild child({QV_PATH, "nosuchhost"}, home);
+    ASSERT_GT(child.pid, 0);
+    termios before {};
+    ASSERT_EQ(::tcgetattr(child.master, &before), 0);
+    ASSERT_TRUE(child.waitFor("Press any key to Exit . . . ")) << child.output;
+    ::usleep(200000);
+    // Ctrl-C typed at the prompt is read as a key: the program ends normally.
+    ASSERT_EQ(::write(child.master, "\x03", 1), 1);
+    int status = child.wait();
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    termios after {};
+    ASSERT_EQ(::tcgetattr(child.master, &after), 0);
+    EXPECT_EQ(before.c_lflag, after.c_lflag);
+    EXPECT_EQ(before.c_iflag, after.c_iflag);
+    EXPECT_NE(child.output.find("Program Complete Normal End"), std::string::npos);
+}
+
+TEST(PosixConsole, CtrlCDuringTheRunStopsBeforeTheNextComputer) {
+    if (::geteuid() != 0) GTEST_SKIP() << "named computers need an administrator (root)";
+    std::string home = qvtest::makeTempDir();
+    std::string names;
+    for (int i = 0; i < 50000; ++i) names += "host" + std::to_string(i) + "\n";
+    qvtest::writeFile(home + "/names.txt", names);
+    const std::string out = home + "/console.txt";
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("HOME", home.c_str(), 1);
+        ::unsetenv("XDG_CONFIG_HOME");
+        ::freopen(out.c_str(), "w", stdout);
+        ::freopen("/dev/null", "r", stdin);
+        std::string option = "/F:" + home + "/names.txt";
+        ::execl(QV_PATH, QV_PATH, option.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (qvtest::readFile(out).find("Failed to connect to ") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        ::usleep(20000);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::string console = qvtest::readFile(out);
+    const std::string reason = "**Program Ended by User ^C pressed\r\n";
+    ASSERT_GE(console.size(), reason.size());
+    EXPECT_EQ(console.substr(console.size() - reason.size()), reason);
+    // Stopped part-way: the computer being inventoried finished, later ones were never started.
+    EXPECT_EQ(console.find("HOST9999\r\n"), std::string::npos);
+    std::string log = qvtest::readFile(home + "/Documents/QV.log");
+    std::size_t at = log.rfind(reason);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(log.find("\r\n", at + reason.size()) + 2, log.size());  // then one date-time line, and the log ends
+}
