@@ -15,6 +15,19 @@ struct CollectorEntry {
     void (*run)(RunContext&);
 };
 
+// Operating-system phase: environment variables and logical drives.
+void collectEnvironmentVariables(RunContext& ctx);
+void collectLogicalDrives(RunContext& ctx);
+// Hardware phase: firmware, processors and memory.
+void collectBios(RunContext& ctx);
+void collectProcessors(RunContext& ctx);
+void collectPhysicalMemory(RunContext& ctx);
+// Hardware phase: enclosure, base board and storage devices.
+void collectSystemEnclosure(RunContext& ctx);
+void collectBaseBoard(RunContext& ctx);
+void collectDiskDrives(RunContext& ctx);
+void collectOpticalDrives(RunContext& ctx);
+void collectTapeDrives(RunContext& ctx);
 // Hardware phase: input devices and ports.
 void collectPointingDevices(RunContext& ctx);
 void collectKeyboards(RunContext& ctx);

@@ -5,6 +5,16 @@ namespace qv::inventory {
 
 const std::vector<CollectorEntry>& collectorTable() {
     static const std::vector<CollectorEntry> table = {
+        {Phase::OperatingSystem, " EnvData", collectEnvironmentVariables},
+        {Phase::OperatingSystem, " Drives", collectLogicalDrives},
+        {Phase::Hardware, " BIOS", collectBios},
+        {Phase::Hardware, " CPU", collectProcessors},
+        {Phase::Hardware, " RAM", collectPhysicalMemory},
+        {Phase::Hardware, " Box", collectSystemEnclosure},
+        {Phase::Hardware, " Base", collectBaseBoard},
+        {Phase::Hardware, " HD", collectDiskDrives},
+        {Phase::Hardware, " OD", collectOpticalDrives},
+        {Phase::Hardware, " Tape", collectTapeDrives},
         {Phase::Hardware, " Point", collectPointingDevices},
         {Phase::Hardware, " Keyb", collectKeyboards},
         {Phase::Hardware, " Port", collectPortConnectors},
