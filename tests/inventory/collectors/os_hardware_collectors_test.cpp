@@ -236,6 +236,6 @@ TEST(OsHardwareCollectors, WorkstationSections) {
                                         "        Description: CD-ROM Drive",
                                         "       Manufacturer: (Standard CD-ROM drives)",
                                         ""}));
-    EXPECT_EQ(section(report, "**Tape Drive Detail**", "**Network Information**"),
+    EXPECT_EQ(section(report, "**Tape Drive Detail**", "**Pointing Device**"),
               (std::vector<std::string>{"**Tape Drive Detail**", "         Tape Drive: Not Installed", ""}));
 }
