@@ -43,6 +43,12 @@ void collectDesktopMonitors(RunContext& ctx);
 void collectVideoControllers(RunContext& ctx);
 void collectNetworkAdapters(RunContext& ctx);
 void collectPrinters(RunContext& ctx);
+// Network phase: TCP/IP, IPX/SPX, services, protocols and shares.
+void collectTcpIp(RunContext& ctx);
+void collectIpxSpx(RunContext& ctx);
+void collectNetworkServices(RunContext& ctx);
+void collectNetworkProtocols(RunContext& ctx);
+void collectShares(RunContext& ctx);
 
 // The category sequence, in driver order.
 const std::vector<CollectorEntry>& collectorTable();

@@ -28,6 +28,11 @@ const std::vector<CollectorEntry>& collectorTable() {
         {Phase::Hardware, " Video", collectVideoControllers},
         {Phase::Hardware, " NIC", collectNetworkAdapters},
         {Phase::Hardware, " Printer", collectPrinters},
+        {Phase::Network, " TcpIp", collectTcpIp},
+        {Phase::Network, " IpxSpx", collectIpxSpx},
+        {Phase::Network, " Svcs", collectNetworkServices},
+        {Phase::Network, " NetProto", collectNetworkProtocols},
+        {Phase::Network, " Share", collectShares},
     };
     return table;
 }

@@ -1,0 +1,134 @@
+// The network services, network clients, protocols and shares of a computer.
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "database/records.h"
+#include "inventory/collector.h"
+#include "inventory/collectors/collectors.h"
+#include "inventory/report.h"
+#include "inventory/values.h"
+
+namespace qv::inventory {
+
+namespace {
+
+// A service picked out of Win32_BaseService by its exact (case-sensitive) Name.
+struct SelectedService {
+    const char* name;
+    const char* shownSuffix;   // appended to DisplayName for the shown name
+    const char* kind;          // the SelectServices Type
+    bool descriptionLine;      // the service's Description follows on a line of its own
+};
+const SelectedService kSelectedServices[] = {
+    {"DHCPServer", "", "Server", false},
+    {"DNS", "", "Server", false},
+    {"WINS", "", "Server", false},
+    {"LmHosts", " (Enables NetBT & LmHosts)", "Netbios", false},
+    {"NetBios", "", "Netbios", true},
+    {"NetBT", " (NetBT)", "Netbios", false},
+    {"Dhcp", "", "Client", false},
+    {"Dnscache", "", "Client", false},
+};
+const char* const kClientKind = "NetWork Client";
+const char* const kItemIndent = "    ";
+
+const SelectedService* selectedService(const Value& name) {
+    if (name.kind != Value::Kind::Text) return nullptr;
+    for (const SelectedService& s : kSelectedServices)
+        if (name.text == s.name) return &s;
+    return nullptr;
+}
+
+void appendService(RunContext& ctx, const std::string& shownName, const char* kind) {
+    guarded([&] { database::appendRow(ctx, "SelectServices", {{"Name", firstCharacters(trimBlanks(shownName), 128)}, {"Type", std::string(kind)}}); });
+}
+
+void writeService(RunContext& ctx, const Instance& service, const SelectedService& s) {
+    const Value& displayName = service.get("DisplayName");
+    // A display name that cannot be read leaves the line out and the stored name empty.
+    std::string shown;
+    if (displayName.readable()) {
+        shown = plainText(displayName) + s.shownSuffix;
+        std::string text = kItemIndent + shown;
+        const Value& description = service.get("Description");
+        if (s.descriptionLine && description.readable()) text += "\r\n" + plainText(description);
+        report::writeLine(ctx, text);
+    }
+    appendService(ctx, shown, s.kind);
+}
+
+void writeClient(RunContext& ctx, const Instance& client) {
+    const Value& name = client.get("Name");
+    if (name.readable()) report::writeLine(ctx, kItemIndent + plainText(name));
+    appendService(ctx, plainText(name), kClientKind);
+}
+
+void writeProtocol(RunContext& ctx, const Instance& protocol) {
+    const std::string caption = cutTo(protocol.get("Caption"), 16);
+    const std::string name = cutTo(protocol.get("Name"), 128);
+    const std::string description = cutTo(protocol.get("Description"), 128);
+    guarded([&] {
+        database::appendRow(ctx, "NetworkProtocols", {{"Caption", caption}, {"Name", name}, {"Description", description}});
+    });
+    report::writeValue(ctx, "Caption", protocol.get("Caption"));
+    report::writeValue(ctx, "Name", protocol.get("Name"));
+    report::writeLine(ctx, report::label("Description") + description + "\r\n");
+}
+
+// A share type in the signed 32-bit column: the platform's unsigned type read as the same 32 bits
+// taken signed, so the administrative types 2147483648 and above keep their bits (2147483648 is
+// stored as -2147483648). A value that is no 32-bit type at all is 0.
+std::int64_t shareTypeColumn(const Value& v) {
+    const double d = numberOf(v);
+    if (!(d >= -2147483648.0 && d < 4294967295.5)) return 0;
+    std::int64_t n = std::llround(d);
+    if (n >= 2147483648LL) n -= 4294967296LL;
+    return n;
+}
+
+void writeShare(RunContext& ctx, const Instance& share) {
+    guarded([&] {
+        database::appendRow(ctx, "SharedRes",
+                            {{"Type", shareTypeColumn(share.get("Type"))},
+                             {"Path", cutTo(share.get("Path"), 128)},
+                             {"Name", cutTo(share.get("Name"), 16)},
+                             {"Description", cutTo(share.get("Description"), 64)}});
+    });
+    report::writeValue(ctx, "Name", share.get("Name"));
+    report::writeValue(ctx, "Description", share.get("Description"));
+    report::writeValue(ctx, "Path", share.get("Path"));
+    report::writeValue(ctx, "Type", share.get("Type"), "\r\n");
+}
+
+}  // namespace
+
+void collectNetworkServices(RunContext& ctx) {
+    report::writeLine(ctx, "**Network Services**");
+    report::writeLine(ctx, "  **DHCP-DNS-WINS Services**");
+    Instances services;
+    runQuery(ctx, "Select * from Win32_BaseService", services);
+    for (const Instance& service : services)
+        if (const SelectedService* s = selectedService(service.get("Name")))
+            guarded([&] { writeService(ctx, service, *s); });
+
+    report::writeLine(ctx, "  **Network Client Services**");
+    Instances clients;
+    runQuery(ctx, "Select * from Win32_NetworkClient", clients);
+    for (const Instance& client : clients) guarded([&] { writeClient(ctx, client); });
+}
+
+void collectNetworkProtocols(RunContext& ctx) {
+    report::writeLine(ctx, "\r\n**Protocols**");
+    Instances protocols;
+    runQuery(ctx, "Select * from Win32_NetworkProtocol", protocols);
+    for (const Instance& protocol : protocols) guarded([&] { writeProtocol(ctx, protocol); });
+}
+
+void collectShares(RunContext& ctx) {
+    runCollector(
+        ctx, {"**Shared Resources**", true, "Win32_Share"}, [&](const Instance& share) { writeShare(ctx, share); },
+        [&] { database::appendEmptyRow(ctx, "SharedRes"); });
+}
+
+}  // namespace qv::inventory

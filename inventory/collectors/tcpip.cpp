@@ -1,0 +1,217 @@
+// TCP/IP configuration of every IP-enabled adapter, with its DNS search servers. This is the one
+// collector that writes to the run log while a computer is inventoried: bad DNS server entries.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "database/records.h"
+#include "files/run_log.h"
+#include "inventory/collector.h"
+#include "inventory/collectors/collectors.h"
+#include "inventory/collectors/network_values.h"
+#include "inventory/report.h"
+#include "inventory/values.h"
+
+namespace qv::inventory {
+
+namespace {
+
+const char* const kQuery = "Select * from Win32_NetworkAdapterConfiguration";
+constexpr std::size_t kServerWidth = 15;  // an IPv4 address in dotted form
+
+// How a TCP_IP column is made from its property.
+enum class Form { Cut, Flag, AlwaysTrue, SearchCount, NetBios };
+struct ColumnSpec {
+    const char* column;
+    const char* property;
+    Form form;
+    std::size_t width;  // for Cut; a list property is cut from its first element
+};
+// The TCP_IP record, in writer order.
+const ColumnSpec kColumns[] = {
+    {"CardName", "Caption", Form::Cut, 128},
+    {"IPEnabled", "IPEnabled", Form::AlwaysTrue, 0},
+    {"IPAddress", "IPAddress", Form::Cut, 15},
+    {"IPSubnet", "IPSubnet", Form::Cut, 15},
+    {"MACAddress", "MACAddress", Form::Cut, 17},
+    {"DefaultIPGateway", "DefaultIPGateway", Form::Cut, 15},
+    {"DHCPEnabled", "DHCPEnabled", Form::Flag, 0},
+    {"DHCPLeaseExpires", "DHCPLeaseExpires", Form::Cut, 25},
+    {"DHCPLeaseObtained", "DHCPLeaseObtained", Form::Cut, 25},
+    {"DHCPServer", "DHCPServer", Form::Cut, 15},
+    {"DNSHostName", "DNSHostName", Form::Cut, 64},
+    {"DNSDomain", "DNSDomain", Form::Cut, 64},
+    {"DNSSearchCount", "DNSServerSearchOrder", Form::SearchCount, 0},
+    {"DNSEnabled4WINSRes", "DNSEnabledForWINSResolution", Form::Flag, 0},
+    {"DomDNSRegistEnabled", "DomainDNSRegistrationEnabled", Form::Flag, 0},
+    {"WINSPrimary", "WINSPrimaryServer", Form::Cut, 15},
+    {"WINSSecondary", "WINSSecondaryServer", Form::Cut, 15},
+    {"WINSScopeID", "WINSScopeID", Form::Cut, 64},
+    {"TcpipNetbiosOptions", "TcpipNetbiosOptions", Form::NetBios, 0},
+    {"WINSLMHostsLookup", "WINSEnableLMHostsLookup", Form::Flag, 0},
+    {"WINSHostLookupFile", "WINSHostLookupFile", Form::Cut, 64},
+    {"ServiceName", "ServiceName", Form::Cut, 32},
+};
+
+// How a report line shows its value.
+enum class Shown { AsReturned, SearchCount, NetBios };
+struct LineSpec {
+    const char* label;
+    const char* property;
+    Shown shown;
+    bool emptyLineAfter;
+};
+// The report lines of one adapter, in order.
+const LineSpec kLines[] = {
+    {"Caption", "Caption", Shown::AsReturned, false},
+    {"IPEnabled", "IPEnabled", Shown::AsReturned, false},
+    {"IPAddress", "IPAddress", Shown::AsReturned, false},
+    {"IPSubnet", "IPSubnet", Shown::AsReturned, false},
+    {"MACAddress", "MACAddress", Shown::AsReturned, false},
+    {"DefaultIPGateway", "DefaultIPGateway", Shown::AsReturned, true},
+    {"DHCPEnabled", "DHCPEnabled", Shown::AsReturned, false},
+    {"DHCPLeaseExpires", "DHCPLeaseExpires", Shown::AsReturned, false},
+    {"DHCPLeaseObtained", "DHCPLeaseObtained", Shown::AsReturned, false},
+    {"DHCPServer", "DHCPServer", Shown::AsReturned, true},
+    {"DNSHostName", "DNSHostName", Shown::AsReturned, false},
+    {"DNSDomain", "DNSDomain", Shown::AsReturned, false},
+    {"CountDNSSearchSvrs", "DNSServerSearchOrder", Shown::SearchCount, false},
+    {"DNSEnabled4WINSRes", "DNSEnabledForWINSResolution", Shown::AsReturned, false},
+    {"DomDNSRegistEnabled", "DomainDNSRegistrationEnabled", Shown::AsReturned, true},
+    {"WINSPrimary", "WINSPrimaryServer", Shown::AsReturned, false},
+    {"WINSSecondary", "WINSSecondaryServer", Shown::AsReturned, false},
+    {"WINSScopeID", "WINSScopeID", Shown::AsReturned, false},
+    {"TcpipNetbiosOptions", "TcpipNetbiosOptions", Shown::NetBios, false},
+    {"WINSLMHostsLookup", "WINSEnableLMHostsLookup", Shown::AsReturned, false},
+    {"WINSHostLookupFile", "WINSHostLookupFile", Shown::AsReturned, false},
+    {"ServiceName", "ServiceName", Shown::AsReturned, true},
+};
+
+// The platform's documented TcpipNetbiosOptions codes.
+const net::CodeText kNetBiosOptions[] = {
+    {0, ": EnableNetbiosViaDhcp"},
+    {1, ": EnableNetbios"},
+    {2, ": DisableNetbios"},
+};
+const char* const kNetBiosUnknown = ": Not Reported";
+
+const char* const kLogInvalid = "  Invalid DNS Search Server data found";
+const char* const kLogNic = "  NIC: ";
+const char* const kLogTooLong = "  DNS Search Server IP address too long, truncated";
+const char* const kLogTruncated = "  Truncated Value: ";
+const char* const kLogEndedAt = "  DNS Search Server Ended at index#";
+
+std::string netBiosText(const Value& v) {
+    std::optional<std::int64_t> code = net::codeOf(v);
+    if (!code) return std::string("Option ") + kNetBiosUnknown;
+    const char* text = net::decode(kNetBiosOptions, *code);
+    return "Option " + std::to_string(*code) + (text ? text : kNetBiosUnknown);
+}
+
+// An adapter is listed when TCP/IP is enabled on it and it has an address.
+bool isListed(const Instance& adapter) {
+    return net::flagOf(adapter.get("IPEnabled")) && !plainText(net::firstElement(adapter.get("IPAddress"))).empty();
+}
+
+void appendSearchServer(RunContext& ctx, const std::string& cardName, const std::string& mac, std::int64_t order,
+                        const std::string& server) {
+    database::appendRow(ctx, "DNSSearchServers",
+                        {{"CardName", cardName}, {"MACAddress", mac}, {"SearchOrder", order}, {"DNSServer", server}});
+}
+
+// The text of one search-server entry; nothing when the entry is not an address text at all.
+std::optional<std::string> entryText(const Value& entry) {
+    switch (entry.kind) {
+        case Value::Kind::Text: return entry.text;
+        case Value::Kind::Int:
+        case Value::Kind::Double: return plainText(entry);
+        default: return std::nullopt;  // cannot be read, Null, a Boolean or a nested list
+    }
+}
+
+// Writes one DNSSearchServers row per search server up to the first bad entry, logging bad and
+// over-long entries. Gives the DNSSearchCount.
+std::int64_t writeSearchServers(RunContext& ctx, const Value& searchOrder, const std::string& cardName,
+                                const std::string& mac) {
+    std::optional<std::vector<Value>> entries = net::entriesOf(searchOrder);
+    if (!entries) {
+        files::logLine(ctx, kLogInvalid);
+        files::logLine(ctx, kLogNic + cardName);
+        appendSearchServer(ctx, cardName, mac, 0, "");
+        return 0;
+    }
+    const std::int64_t count = static_cast<std::int64_t>(entries->size());
+    for (std::int64_t i = 0; i < count; ++i) {
+        std::optional<std::string> text = entryText((*entries)[static_cast<std::size_t>(i)]);
+        if (!text || trimBlanks(*text).empty()) {
+            files::logLine(ctx, kLogInvalid);
+            files::logLine(ctx, kLogNic + cardName);
+            appendSearchServer(ctx, cardName, mac, i + 1, "");
+            break;
+        }
+        if (characterCount(*text) > kServerWidth) {
+            const std::string server = firstCharacters(*text, kServerWidth);
+            files::logLine(ctx, kLogTooLong);
+            files::logLine(ctx, kLogTruncated + server);
+            files::logLine(ctx, kLogNic + cardName);
+            files::logLine(ctx, kLogEndedAt + std::to_string(i) + " of " + std::to_string(count - 1) + "\r\n");
+            appendSearchServer(ctx, cardName, mac, i + 1, server);
+            break;
+        }
+        appendSearchServer(ctx, cardName, mac, i + 1, *text);
+    }
+    return count;
+}
+
+void writeAdapter(RunContext& ctx, const Instance& adapter) {
+    const std::string cardName = cutTo(adapter.get("Caption"), 128);
+    const std::string mac = cutTo(adapter.get("MACAddress"), 17);
+    const std::string netBios = netBiosText(adapter.get("TcpipNetbiosOptions"));
+    const Value& searchOrder = adapter.get("DNSServerSearchOrder");
+    std::int64_t searchCount = 0;
+    guarded([&] { searchCount = writeSearchServers(ctx, searchOrder, cardName, mac); });
+
+    database::Fields row;
+    for (const ColumnSpec& c : kColumns) {
+        const Value& v = adapter.get(c.property);
+        switch (c.form) {
+            case Form::Cut: row.emplace_back(c.column, cutTo(v, c.width)); break;
+            case Form::Flag: row.emplace_back(c.column, net::flagOf(v)); break;
+            case Form::AlwaysTrue: row.emplace_back(c.column, true); break;
+            case Form::SearchCount: row.emplace_back(c.column, searchCount); break;
+            case Form::NetBios: row.emplace_back(c.column, netBios); break;
+        }
+    }
+    guarded([&] { database::appendRow(ctx, "TCP_IP", row); });
+
+    for (const LineSpec& line : kLines) {
+        const std::string after = line.emptyLineAfter ? "\r\n" : "";
+        const Value& v = adapter.get(line.property);
+        switch (line.shown) {
+            case Shown::AsReturned: report::writeValue(ctx, line.label, v, after); break;
+            case Shown::SearchCount:
+                if (std::optional<std::vector<Value>> entries = net::entriesOf(v))
+                    report::writeLine(ctx, report::label(line.label) + std::to_string(entries->size()) + after);
+                break;
+            case Shown::NetBios: report::writeLine(ctx, report::label(line.label) + netBios + after); break;
+        }
+    }
+}
+
+}  // namespace
+
+void collectTcpIp(RunContext& ctx) {
+    report::writeLine(ctx, "**System Network Settings**\r\n");
+    report::writeLine(ctx, "**TCP/IP Adapters**");
+    Instances adapters;
+    runQuery(ctx, kQuery, adapters);
+    int listed = 0;
+    for (const Instance& adapter : adapters) {
+        if (!isListed(adapter)) continue;
+        ++listed;
+        guarded([&] { writeAdapter(ctx, adapter); });
+    }
+    if (listed == 0) report::writeLine(ctx, "         None Reported\r\n");
+}
+
+}  // namespace qv::inventory
