@@ -14,8 +14,13 @@ namespace qv::inventory {
 std::string decodeType(const Value& v, const TypeTable& table) {
     const char* text = table.otherText;
     bool numeric = v.kind == Value::Kind::Int || v.kind == Value::Kind::Double;
+    if (v.kind == Value::Kind::Text) {
+        const std::string t = trimBlanks(v.text);
+        const std::size_t digits = !t.empty() && t[0] == '-' ? 1 : 0;
+        numeric = t.size() > digits && t.size() < 16 && t.find_first_not_of("0123456789", digits) == std::string::npos;
+    }
     if (numeric) {
-        double d = numberOf(v);
+        const double d = numberOf(v);
         for (const TypeCode& c : table.codes) {
             if (d == static_cast<double>(c.code)) {
                 text = c.text;

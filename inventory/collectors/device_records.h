@@ -22,8 +22,8 @@ struct TypeTable {
     const char* otherText;  // for a value that matches no code
 };
 
-// "Type " + the value in decimal + the table's text. Only a number equal to a listed code matches
-// (a text never does, as a text compares unequal to every number); anything else takes otherText.
+// "Type " + the value as returned + the table's text. A whole number equal to a listed code matches,
+// also when it comes as a decimal text; anything else (Null, Booleans, other texts) takes otherText.
 std::string decodeType(const Value& v, const TypeTable& table);
 
 // Pointing devices and port connectors.

@@ -31,10 +31,16 @@ TEST(DeviceDecode, CodesTextsAndFallbacks) {
         {&kVideoArchitectureTable, Value::of(12), "Type 12: Linear Frame Buffer"},
         {&kVideoArchitectureTable, Value::of(160), "Type 160: PC-98"},
         {&kVideoArchitectureTable, Value::of(13), "Type 13: Not Listed"},
-        // A number of another kind matches by value; texts, Booleans and Null never match.
+        // Whole numbers of any kind match, decimal texts too; other texts, Booleans and Null never do.
         {&kDeviceInterfaceTable, Value::of(4.0), "Type 4: PS/2"},
         {&kDeviceInterfaceTable, Value::of(4.5), "Type 4.5: Not Listed"},
-        {&kDeviceInterfaceTable, Value::of("4"), "Type 4: Not Listed"},
+        {&kDeviceInterfaceTable, Value::of("4"), "Type 4: PS/2"},
+        {&kDeviceInterfaceTable, Value::of(" 162 "), "Type  162 : USB"},
+        {&kDeviceInterfaceTable, Value::of("4.0"), "Type 4.0: Not Listed"},
+        {&kDeviceInterfaceTable, Value::of("-"), "Type -: Not Listed"},
+        {&kPortTypeTable, Value::of("-0"), "Type -0: None"},
+        {&kPortTypeTable, Value::of("-"), "Type -: Unlisted"},
+        {&kPortTypeTable, Value::of(""), "Type : Unlisted"},
         {&kDeviceInterfaceTable, Value::of(true), "Type True: Not Listed"},
         {&kDeviceInterfaceTable, Value::null(), "Type : Not Listed"},
     };
