@@ -21,31 +21,29 @@ void say(RunContext& ctx, const std::string& text, bool newline = true) { consol
 void trace(RunContext& ctx, const std::string& text) { ctx.platform.system.debugTrace(text); }
 std::string now(RunContext& ctx) { return formatGeneralDate(ctx.platform.system.locale(), ctx.platform.system.now()); }
 
-// Stops the run for a break event of type 0, 1 or 2.
+// What a break event of each type prints, logs and traces.
+struct BreakRow {
+    const char* consoleLine;       // for the target loop and for "/L"
+    const char* localConsoleLine;  // for "/L" when it differs; null: none in the loop either
+    const char* logLine;
+    const char* trace;
+};
+const BreakRow kBreakTable[] = {
+    {"**Program Ended by User ^C pressed", nullptr, "**Program Ended by User ^C pressed", "Stopped Quorvex: ^C pressed"},
+    {"**Program Ended by User Ctrl-Break pressed", nullptr, "**Program Ended by User Ctrl-Break pressed",
+     "Stopped Quorvex: Ctrl-Break pressed"},
+    {nullptr, "**Program Ended by User", "**Program Ended by User Closed Program", "Stopped Quorvex:User Closed Program"},
+};
+
+// Stops the run for a break event of type 0, 1 or 2: reason, date-time, log closed; no end banner.
 void stopForBreak(RunContext& ctx, int type, bool localOnly) {
-    switch (type) {
-        case 0:
-            say(ctx, "**Program Ended by User ^C pressed");
-            files::logLine(ctx, "**Program Ended by User ^C pressed");
-            files::logLine(ctx, now(ctx));
-            files::closeRunLog(ctx);
-            trace(ctx, "Stopped Quorvex: ^C pressed");
-            break;
-        case 1:
-            say(ctx, "**Program Ended by User Ctrl-Break pressed");
-            files::logLine(ctx, "**Program Ended by User Ctrl-Break pressed");
-            files::logLine(ctx, now(ctx));
-            files::closeRunLog(ctx);
-            trace(ctx, "Stopped Quorvex: Ctrl-Break pressed");
-            break;
-        default:
-            if (localOnly) say(ctx, "**Program Ended by User");
-            files::logLine(ctx, "**Program Ended by User Closed Program");
-            files::logLine(ctx, now(ctx));
-            files::closeRunLog(ctx);
-            trace(ctx, "Stopped Quorvex:User Closed Program");
-            break;
-    }
+    const BreakRow& row = kBreakTable[type];
+    const char* line = row.consoleLine ? row.consoleLine : (localOnly ? row.localConsoleLine : nullptr);
+    if (line) say(ctx, line);
+    files::logLine(ctx, row.logLine);
+    files::logLine(ctx, now(ctx));
+    files::closeRunLog(ctx);
+    trace(ctx, row.trace);
     if (!localOnly) ctx.targetList.clear();
 }
 
