@@ -1,15 +1,26 @@
-// The directory layer on POSIX.
+// The directory layer on POSIX: the domain controller's LDAP service and global catalog through libldap.
 #pragma once
 
 #include "platform/platform.h"
 
 namespace qv::posix {
 
+// Binds as the user who runs the program (SASL GSSAPI with the user's Kerberos ticket when one
+// exists, else anonymously). The ports are those of a domain controller; tests point them at a
+// local server.
 class LdapDirectory : public Directory {
 public:
+    explicit LdapDirectory(int ldapPort = 389, int globalCatalogPort = 3268)
+        : ldapPort_(ldapPort), globalCatalogPort_(globalCatalogPort) {}
     bool defaultNamingContext(const std::string& server, std::string& namingContext, std::string& why) override;
+    // `base` is "GC://" + DN (the global catalog) or "LDAP://" + DN; subtree search for
+    // "(objectCategory=Computer)", paged so that every computer is listed.
     bool searchComputers(const std::string& server, const std::string& base,
                          std::vector<std::optional<std::string>>& names, std::string& why) override;
+
+private:
+    int ldapPort_;
+    int globalCatalogPort_;
 };
 
 }  // namespace qv::posix

@@ -1,0 +1,270 @@
+// The text driver: delimited text files read as tables, with the folder's Schema.ini honoured.
+#include "database/text_table.h"
+
+#include <strings.h>
+
+#include <cctype>
+
+namespace qv::database {
+
+namespace {
+
+bool iequals(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+
+std::string trim(const std::string& s) {
+    std::size_t b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) return {};
+    std::size_t e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+// Splits "key=value" at its first "="; the key and value are trimmed.
+bool keyValue(const std::string& item, std::string& key, std::string& value) {
+    std::size_t eq = item.find('=');
+    if (eq == std::string::npos) return false;
+    key = trim(item.substr(0, eq));
+    value = trim(item.substr(eq + 1));
+    return true;
+}
+
+// The delimiter a Format (FMT) value names: TabDelimited, CSVDelimited, Delimited or Delimited(x).
+bool delimiterOf(const std::string& format, char& delimiter, std::string& why) {
+    if (iequals(format, "TabDelimited")) {
+        delimiter = '\t';
+        return true;
+    }
+    if (iequals(format, "CSVDelimited") || iequals(format, "Delimited")) {
+        delimiter = ',';
+        return true;
+    }
+    if (format.size() == 12 && strncasecmp(format.c_str(), "Delimited(", 10) == 0 && format.back() == ')') {
+        delimiter = format[10];
+        return true;
+    }
+    why = "format " + format + " not supported";
+    return false;
+}
+
+// True when a new "Key=" item of a connection text begins at `pos` (just after a ";").
+bool keyStartsAt(const std::string& text, std::size_t pos) {
+    std::size_t i = pos;
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (i >= text.size() || !std::isalpha(static_cast<unsigned char>(text[i]))) return false;
+    while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == ' ')) ++i;
+    return i < text.size() && text[i] == '=';
+}
+
+}  // namespace
+
+int TextTable::column(const std::string& name) const {
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (iequals(columns[i], name)) return static_cast<int>(i);
+    return -1;
+}
+
+std::optional<std::string> TextTable::cell(std::size_t row, int column) const {
+    if (row >= rows.size() || column < 0) return std::nullopt;
+    const auto& cells = rows[row];
+    if (static_cast<std::size_t>(column) >= cells.size()) return std::nullopt;
+    return cells[static_cast<std::size_t>(column)];
+}
+
+bool parseTextConnection(const std::string& connectionText, TextConnection& out, std::string& why) {
+    out = TextConnection{};
+    bool haveFolder = false, haveProperties = false;
+    std::size_t pos = 0;
+    while (pos < connectionText.size()) {
+        std::size_t eq = connectionText.find('=', pos);
+        if (eq == std::string::npos) break;
+        std::string key = trim(connectionText.substr(pos, eq - pos));
+        std::size_t v = eq + 1;
+        std::string value;
+        if (v < connectionText.size() && connectionText[v] == '"') {
+            std::size_t close = connectionText.find('"', v + 1);
+            if (close == std::string::npos) {
+                why = "unclosed quote in the connection text";
+                return false;
+            }
+            value = connectionText.substr(v + 1, close - v - 1);
+            pos = connectionText.find(';', close);
+            pos = pos == std::string::npos ? connectionText.size() : pos + 1;
+        } else {
+            // A folder may hold ";": an item ends only where the next "Key=" begins.
+            std::size_t end = v;
+            for (;;) {
+                end = connectionText.find(';', end);
+                if (end == std::string::npos || keyStartsAt(connectionText, end + 1)) break;
+                ++end;
+            }
+            if (end == std::string::npos) end = connectionText.size();
+            value = connectionText.substr(v, end - v);
+            pos = end + 1;
+        }
+        if (iequals(key, "Data Source")) {
+            out.folder = value;
+            haveFolder = true;
+        } else if (iequals(key, "Extended Properties")) {
+            haveProperties = true;
+            std::size_t start = 0;
+            bool first = true;
+            while (start <= value.size()) {
+                std::size_t semi = value.find(';', start);
+                if (semi == std::string::npos) semi = value.size();
+                std::string item = trim(value.substr(start, semi - start));
+                start = semi + 1;
+                if (first) {
+                    first = false;
+                    if (!iequals(item, "text")) {
+                        why = "not a text connection (" + item + ")";
+                        return false;
+                    }
+                    continue;
+                }
+                std::string k, val;
+                if (!keyValue(item, k, val)) continue;
+                if (iequals(k, "HDR")) {
+                    out.format.header = iequals(val, "Yes") || iequals(val, "True");
+                } else if (iequals(k, "FMT")) {
+                    if (!delimiterOf(val, out.format.delimiter, why)) return false;
+                }
+            }
+        }
+    }
+    if (!haveFolder || out.folder.empty()) {
+        why = "no Data Source in the connection text";
+        return false;
+    }
+    if (!haveProperties) {
+        why = "no Extended Properties in the connection text";
+        return false;
+    }
+    return true;
+}
+
+bool parseSelectAll(const std::string& query, std::string& tableFile, std::string& why) {
+    std::string q = trim(query);
+    const std::string head = "select * from ";
+    if (q.size() <= head.size() || strncasecmp(q.c_str(), head.c_str(), head.size()) != 0) {
+        why = "query not understood: " + query;
+        return false;
+    }
+    std::string name = trim(q.substr(head.size()));
+    if (name.size() >= 2 && ((name.front() == '[' && name.back() == ']') || (name.front() == '`' && name.back() == '`')))
+        name = name.substr(1, name.size() - 2);
+    for (char& c : name)
+        if (c == '#') c = '.';
+    if (name.empty() || name.find('/') != std::string::npos || name.find('\\') != std::string::npos) {
+        why = "table name not usable: " + query;
+        return false;
+    }
+    tableFile = name;
+    return true;
+}
+
+bool applySchema(const std::vector<std::string>& schemaLines, const std::string& tableFile, TextFormat& format,
+                 std::string& why) {
+    bool inSection = false;
+    for (const std::string& raw : schemaLines) {
+        std::string line = trim(raw);
+        if (!line.empty() && line.back() == '\r') line = trim(line.substr(0, line.size() - 1));
+        if (line.empty() || line[0] == ';') continue;
+        if (line.front() == '[') {
+            std::size_t close = line.find(']');
+            inSection = close != std::string::npos && iequals(trim(line.substr(1, close - 1)), tableFile);
+            continue;
+        }
+        if (!inSection) continue;
+        std::string key, value;
+        if (!keyValue(line, key, value)) continue;
+        if (iequals(key, "Format")) {
+            if (!delimiterOf(value, format.delimiter, why)) return false;
+        } else if (iequals(key, "ColNameHeader")) {
+            format.header = iequals(value, "True") || iequals(value, "Yes") || value == "1";
+        } else if (iequals(key, "TextDelimiter")) {
+            if (iequals(value, "none") || value.empty())
+                format.qualifier.reset();
+            else
+                format.qualifier = value[0];
+        }
+    }
+    return true;
+}
+
+std::vector<std::optional<std::string>> splitRecord(const std::string& line, const TextFormat& format) {
+    std::vector<std::optional<std::string>> cells;
+    std::size_t i = 0;
+    const std::size_t n = line.size();
+    for (;;) {
+        std::string cell;
+        if (format.qualifier && i < n && line[i] == *format.qualifier) {
+            ++i;
+            while (i < n) {
+                if (line[i] == *format.qualifier) {
+                    if (i + 1 < n && line[i + 1] == *format.qualifier) {
+                        cell += line[i];
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                cell += line[i++];
+            }
+        }
+        while (i < n && line[i] != format.delimiter) cell += line[i++];
+        cells.push_back(cell.empty() ? std::nullopt : std::optional<std::string>(cell));
+        if (i >= n) break;
+        ++i;  // the delimiter; a line ending in one has an empty last cell
+    }
+    return cells;
+}
+
+bool readTextTable(FileSystem& files, const std::string& connectionText, const std::string& query, TextTable& table,
+                   std::string& why) {
+    table = TextTable{};
+    TextConnection connection;
+    if (!parseTextConnection(connectionText, connection, why)) return false;
+    std::string tableFile;
+    if (!parseSelectAll(query, tableFile, why)) return false;
+
+    TextFormat format = connection.format;
+    const std::string schemaPath = files.join(connection.folder, "Schema.ini");
+    if (files.fileExists(schemaPath)) {
+        auto schema = files.openForReading(schemaPath);
+        if (!schema) {
+            why = "Schema.ini cannot be read";
+            return false;
+        }
+        std::vector<std::string> lines;
+        while (!schema->atEnd()) lines.push_back(schema->readLine());
+        schema->close();
+        if (!applySchema(lines, tableFile, format, why)) return false;
+    }
+
+    const std::string path = files.join(connection.folder, tableFile);
+    auto in = files.fileExists(path) ? files.openForReading(path) : nullptr;
+    if (!in) {
+        why = tableFile + " cannot be opened";
+        return false;
+    }
+    bool needHeader = format.header;
+    while (!in->atEnd()) {
+        std::string line = in->readLine();
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        auto cells = splitRecord(line, format);
+        if (needHeader) {
+            needHeader = false;
+            for (std::size_t i = 0; i < cells.size(); ++i)
+                table.columns.push_back(cells[i] ? *cells[i] : "F" + std::to_string(i + 1));
+            continue;
+        }
+        // Cells beyond the named columns get the driver's generated names.
+        for (std::size_t i = table.columns.size(); i < cells.size(); ++i) table.columns.push_back("F" + std::to_string(i + 1));
+        table.rows.push_back(std::move(cells));
+    }
+    in->close();
+    return true;
+}
+
+}  // namespace qv::database
