@@ -239,3 +239,87 @@ TEST(OsHardwareCollectors, WorkstationSections) {
     EXPECT_EQ(section(report, "**Tape Drive Detail**", "**Pointing Device**"),
               (std::vector<std::string>{"**Tape Drive Detail**", "         Tape Drive: Not Installed", ""}));
 }
+
+// Values of the wrong kind never stop a collector: each goes on with the next value and instance,
+// and the inventory of the computer completes.
+TEST(OsHardwareCollectors, ValuesOfTheWrongKind) {
+    const std::string huge(100000, 'h');
+    const std::string tapeId(150, 't');
+    qvtest::SimResult run = runOn(R"J("classes": {
+      "Win32_Environment": [
+        {"UserName": "<SYSTEM>", "Name": "N1", "VariableValue": 42},
+        {"UserName": "u", "Name": "N\u0000UL", "VariableValue": "a\u0000b"},
+        {"UserName": "u", "Name": "BAD", "VariableValue": null},
+        {"UserName": "u", "Name": "AFTER", "VariableValue": "x"}],
+      "Win32_LogicalDisk": [
+        {"Name": 12345, "Description": ")J" + huge + R"J(", "DriveType": "3", "FileSystem": 7, "FreeSpace": "12", "Size": "abc", "MediaType": 3.5},
+        {"Name": "N:", "DriveType": 3, "FileSystem": "NTFS", "FreeSpace": "-1", "Size": "-5", "MediaType": 12},
+        {"Name": "B:", "DriveType": 4, "FileSystem": "NTFS", "FreeSpace": "9007199254740993", "Size": "18446744073709551615", "MediaType": 12}],
+      "Win32_Processor": [
+        {"DeviceID": "CPU0", "Name": true, "Family": "15", "MaxClockSpeed": "fast", "CurrentClockSpeed": -1,
+         "L2CacheSize": 4294967296, "Manufacturer": 5, "Description": "d", "ProcessorId": 0}],
+      "Win32_PhysicalMemory": [
+        {"Description": "m", "BankLabel": "b", "Capacity": "lots"},
+        {"Description": "m", "BankLabel": "b", "Capacity": "-1073741824"}],
+      "Win32_DiskDrive": [
+        {"Description": "Disk drive", "InterfaceType": 3, "Manufacturer": null, "Model": ["x", "y"], "Size": "1e400", "Partitions": 3000000000}],
+      "Win32_TapeDrive": [
+        {"Name": null, "ID": "ID", "Description": "Tape", "Manufacturer": "m", "DeviceID": ")J" + tapeId + R"J("}]
+    })J");
+    std::string report = run.file("docs/QVWS01.txt");
+    EXPECT_EQ(section(report, "**OS Environment Settings**", ""),
+              (std::vector<std::string>{"**OS Environment Settings**", "     N1=42", std::string("     N\0UL=a\0b", 13)}));
+    std::vector<std::string> drives = section(report, "**Logical Disk Drives**", "**Hardware Inventory**");
+    ASSERT_GE(drives.size(), 3u);
+    EXPECT_EQ(drives[2], "        Description: " + huge);
+    drives[2] = "(huge)";
+    EXPECT_EQ(drives, (std::vector<std::string>{
+                          "**Logical Disk Drives**",
+                          "               Name: 12345",
+                          "(huge)",
+                          "          DriveType: Type 3: Unknown",
+                          "         FileSystem: 7",
+                          "          FreeSpace: 12",
+                          "               Size: abc",
+                          "          MediaType: Type 3.5: Unknown",
+                          "",
+                          "               Name: N:",
+                          "          DriveType: Type 3: Local Disk",
+                          "         FileSystem: NTFS",
+                          "          FreeSpace: -1 Bytes",
+                          kSpaces21 + "-0.001 K",
+                          "               Size: -5 Bytes",
+                          kSpaces21 + "-0.005 K",
+                          "          MediaType: Type 12: Fixed hard disk media",
+                          "",
+                          "               Name: B:",
+                          "          DriveType: Type 4: Network Drive",
+                          "         FileSystem: NTFS",
+                          "          FreeSpace: 9,007,199,254,740,992 Bytes",
+                          kSpaces21 + "8,388,608.0 GB",
+                          "               Size: 18,446,744,073,709,551,616 Bytes",
+                          kSpaces21 + "17,179,869,184.0 GB",
+                          "          MediaType: Type 12: Fixed hard disk media",
+                          "",
+                          "",
+                      }));
+    EXPECT_EQ(section(report, "**CPU**", "**RAM**"),
+              (std::vector<std::string>{"**CPU**", "                 ID: CPU0", "               Name: True",
+                                        "             Family: Unlisted (15)", "      MaxClockSpeed: fast MHz",
+                                        "  CurrentClockSpeed: -1 MHz", "        L2CacheSize: 4294967296 K",
+                                        "       Manufacturer: 5", "        Description: d", "        ProcessorId: 0", ""}));
+    EXPECT_EQ(section(report, "**RAM**", "**Chassis**"),
+              (std::vector<std::string>{"**RAM**", "        Description: m", "          BankLabel: b",
+                                        "           Capacity: 0 Bytes", kSpaces21 + "0 MB", "",
+                                        "        Description: m", "          BankLabel: b",
+                                        "           Capacity: -1,073,741,824 Bytes", kSpaces21 + "-1,024 MB", ""}));
+    EXPECT_EQ(section(report, "**Hard Disk Detail**", "**Optical Drive Detail**"),
+              (std::vector<std::string>{"**Hard Disk Detail**", "        Description: Disk drive", "      InterfaceType: 3",
+                                        "       Manufacturer: ", "              Model: x", "               Size: 0 Bytes",
+                                        kSpaces21 + "0.0 GB", "         Partitions: 3000000000", ""}));
+    EXPECT_EQ(section(report, "**Tape Drive Detail**", "**Pointing Device**"),
+              (std::vector<std::string>{"**Tape Drive Detail**", "               Name: ", "              Model: ID",
+                                        "        Description: Tape", "       Manufacturer: m",
+                                        "           DeviceID: " + tapeId, ""}));
+    EXPECT_NE(run.file("docs/QV.log").find(" WS01 Inventory Completed"), std::string::npos);
+}
