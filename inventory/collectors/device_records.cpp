@@ -11,24 +11,23 @@
 
 namespace qv::inventory {
 
-std::string decodeType(const Value& v, const TypeTable& table) {
-    const char* text = table.otherText;
+const TypeCode* findCode(const Value& v, std::span<const TypeCode> codes) {
     bool numeric = v.kind == Value::Kind::Int || v.kind == Value::Kind::Double;
     if (v.kind == Value::Kind::Text) {
         const std::string t = trimBlanks(v.text);
         const std::size_t digits = !t.empty() && t[0] == '-' ? 1 : 0;
         numeric = t.size() > digits && t.size() < 16 && t.find_first_not_of("0123456789", digits) == std::string::npos;
     }
-    if (numeric) {
-        const double d = numberOf(v);
-        for (const TypeCode& c : table.codes) {
-            if (d == static_cast<double>(c.code)) {
-                text = c.text;
-                break;
-            }
-        }
-    }
-    return "Type " + plainText(v) + text;
+    if (!numeric) return nullptr;
+    const double d = numberOf(v);
+    for (const TypeCode& c : codes)
+        if (d == static_cast<double>(c.code)) return &c;
+    return nullptr;
+}
+
+std::string decodeType(const Value& v, const TypeTable& table) {
+    const TypeCode* code = findCode(v, table.codes);
+    return "Type " + plainText(v) + (code ? code->text : table.otherText);
 }
 
 database::Field textField(const Instance& inst, const char* property, std::size_t n) {

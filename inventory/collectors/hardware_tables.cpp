@@ -90,12 +90,8 @@ const TypeTable kMediaTypeTable{kMediaTypeCodes, ": Unknown"};
 const std::span<const TypeCode> kProcessorFamilies{kFamilyCodes};
 
 std::string processorFamilyText(const Value& family) {
-    if (family.kind == Value::Kind::Int || family.kind == Value::Kind::Double) {
-        const double d = numberOf(family);
-        for (const TypeCode& c : kProcessorFamilies)
-            if (d == static_cast<double>(c.code)) return c.text;
-    }
-    return "Unlisted (" + plainText(family) + ")";
+    const TypeCode* code = findCode(family, kProcessorFamilies);
+    return code ? code->text : "Unlisted (" + plainText(family) + ")";
 }
 
 SizeUnit sizeUnitFor(double sizeBytes) {

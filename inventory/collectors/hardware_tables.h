@@ -15,7 +15,7 @@ extern const TypeTable kMediaTypeTable;
 // The processor families: the text alone, without its code.
 extern const std::span<const TypeCode> kProcessorFamilies;
 // The family text of a `Family` value: the listed text for a listed number, otherwise
-// "Unlisted (" + the value + ")" (a text never matches a code).
+// "Unlisted (" + the value + ")". Codes match as in decodeType (decimal texts too).
 std::string processorFamilyText(const Value& family);
 
 // The unit in which a drive's sizes are shown, chosen from its size in bytes.

@@ -33,7 +33,8 @@ TEST(HardwareTables, ProcessorFamilies) {
     EXPECT_EQ(processorFamilyText(Value::of(15.0)), "Celeron");
     EXPECT_EQ(processorFamilyText(Value::of(191)), "Unlisted (191)");
     EXPECT_EQ(processorFamilyText(Value::of(0)), "Unlisted (0)");
-    EXPECT_EQ(processorFamilyText(Value::of("15")), "Unlisted (15)");
+    EXPECT_EQ(processorFamilyText(Value::of("15")), "Celeron");
+    EXPECT_EQ(processorFamilyText(Value::of("fifteen")), "Unlisted (fifteen)");
     EXPECT_EQ(processorFamilyText(Value::null()), "Unlisted ()");
 }
 

@@ -277,7 +277,7 @@ TEST(OsHardwareCollectors, ValuesOfTheWrongKind) {
                           "**Logical Disk Drives**",
                           "               Name: 12345",
                           "(huge)",
-                          "          DriveType: Type 3: Unknown",
+                          "          DriveType: Type 3: Local Disk",
                           "         FileSystem: 7",
                           "          FreeSpace: 12",
                           "               Size: abc",
@@ -305,7 +305,7 @@ TEST(OsHardwareCollectors, ValuesOfTheWrongKind) {
                       }));
     EXPECT_EQ(section(report, "**CPU**", "**RAM**"),
               (std::vector<std::string>{"**CPU**", "                 ID: CPU0", "               Name: True",
-                                        "             Family: Unlisted (15)", "      MaxClockSpeed: fast MHz",
+                                        "             Family: Celeron", "      MaxClockSpeed: fast MHz",
                                         "  CurrentClockSpeed: -1 MHz", "        L2CacheSize: 4294967296 K",
                                         "       Manufacturer: 5", "        Description: d", "        ProcessorId: 0", ""}));
     EXPECT_EQ(section(report, "**RAM**", "**Chassis**"),
