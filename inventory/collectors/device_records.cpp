@@ -11,7 +11,7 @@
 
 namespace qv::inventory {
 
-const TypeCode* findCode(const Value& v, std::span<const TypeCode> codes) {
+const TypeCode* listedCode(const Value& v, std::span<const TypeCode> codes) {
     bool numeric = v.kind == Value::Kind::Int || v.kind == Value::Kind::Double;
     if (v.kind == Value::Kind::Text) {
         const std::string t = trimBlanks(v.text);
@@ -26,7 +26,7 @@ const TypeCode* findCode(const Value& v, std::span<const TypeCode> codes) {
 }
 
 std::string decodeType(const Value& v, const TypeTable& table) {
-    const TypeCode* code = findCode(v, table.codes);
+    const TypeCode* code = listedCode(v, table.codes);
     return "Type " + plainText(v) + (code ? code->text : table.otherText);
 }
 

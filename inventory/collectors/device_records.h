@@ -26,7 +26,7 @@ struct TypeTable {
 // also when it comes as a decimal text; anything else (Null, Booleans, other texts) takes otherText.
 std::string decodeType(const Value& v, const TypeTable& table);
 // The listed code a value matches by the same rule, or null.
-const TypeCode* findCode(const Value& v, std::span<const TypeCode> codes);
+const TypeCode* listedCode(const Value& v, std::span<const TypeCode> codes);
 
 // Pointing devices and port connectors.
 extern const TypeTable kDeviceInterfaceTable;

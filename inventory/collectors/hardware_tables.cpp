@@ -90,7 +90,7 @@ const TypeTable kMediaTypeTable{kMediaTypeCodes, ": Unknown"};
 const std::span<const TypeCode> kProcessorFamilies{kFamilyCodes};
 
 std::string processorFamilyText(const Value& family) {
-    const TypeCode* code = findCode(family, kProcessorFamilies);
+    const TypeCode* code = listedCode(family, kProcessorFamilies);
     return code ? code->text : "Unlisted (" + plainText(family) + ")";
 }
 
