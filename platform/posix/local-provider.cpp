@@ -1,35 +1,200 @@
-// The local provider: answers the management-service operations for this Linux computer.
+// The local provider: answers the management-service operations for this Linux computer from
+// its files and system calls, under a configurable root directory.
+#include <strings.h>
+
+#include <cctype>
+#include <map>
+
 #include "platform/posix/management-posix.h"
+#include "platform/posix/provider/classes.h"
 
 namespace qv::posix {
 
 namespace {
 
-// Knows no class yet: every class has no instances, the registry provider has no keys,
-// and no share can be created.
+using provider::Source;
+
+constexpr std::int32_t kErrInvalidClass = -2147217392;  // WBEM_E_INVALID_CLASS
+constexpr std::int32_t kErrInvalidQuery = -2147217385;  // WBEM_E_INVALID_QUERY
+const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr std::int32_t kRegSz = 1;
+
+bool iequals(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+
+// "Select * from CLASS" with an optional "WHERE Prop = 'value'" (or "value"), keywords in any case.
+struct Query {
+    std::string className, property, value;
+    bool filtered = false;
+};
+
+std::optional<Query> parseQuery(const std::string& text) {
+    std::size_t p = 0;
+    auto skip = [&] {
+        while (p < text.size() && std::isspace(static_cast<unsigned char>(text[p]))) ++p;
+    };
+    auto word = [&] {
+        skip();
+        std::size_t b = p;
+        while (p < text.size() && (std::isalnum(static_cast<unsigned char>(text[p])) || text[p] == '_' || text[p] == '*'))
+            ++p;
+        return text.substr(b, p - b);
+    };
+    Query q;
+    if (!iequals(word(), "select") || word() != "*" || !iequals(word(), "from")) return std::nullopt;
+    q.className = word();
+    if (q.className.empty()) return std::nullopt;
+    skip();
+    if (p == text.size()) return q;
+    if (!iequals(word(), "where")) return std::nullopt;
+    q.property = word();
+    skip();
+    if (q.property.empty() || p >= text.size() || text[p] != '=') return std::nullopt;
+    ++p;
+    skip();
+    if (p >= text.size()) return std::nullopt;
+    char quote = text[p];
+    if (quote == '\'' || quote == '"') {
+        auto close = text.find(quote, p + 1);
+        if (close == std::string::npos) return std::nullopt;
+        q.value = text.substr(p + 1, close - p - 1);
+        p = close + 1;
+    } else {
+        q.value = word();  // a number
+        if (q.value.empty()) return std::nullopt;
+    }
+    skip();
+    if (p != text.size()) return std::nullopt;
+    q.filtered = true;
+    return q;
+}
+
+// WQL equality: texts ignoring case, numbers and booleans by their value.
+bool matches(const Value& v, const std::string& want) {
+    switch (v.kind) {
+        case Value::Kind::Text: return iequals(v.text, want);
+        case Value::Kind::Int: return std::to_string(v.integer) == want;
+        case Value::Kind::Bool: return iequals(want, v.boolean ? "true" : "false") || want == (v.boolean ? "1" : "0");
+        default: return false;
+    }
+}
+
 class LocalProvider : public TargetService {
 public:
-    bool instancesOf(const std::string&, Instances& out, PlatformError&) override {
+    explicit LocalProvider(provider::Options options) : source_(std::move(options)) {}
+
+    bool instancesOf(const std::string& className, Instances& out, PlatformError& err) override {
         out.clear();
+        const Instances* all = load(className, err);
+        if (!all) return false;
+        out = *all;
         return true;
     }
-    bool execQuery(const std::string&, Instances& out, PlatformError&) override {
-        out.clear();
+
+    bool countInstances(const std::string& className, std::int64_t& count, PlatformError& err) override {
+        const Instances* all = load(className, err);
+        if (!all) return false;
+        count = static_cast<std::int64_t>(all->size());
         return true;
     }
-    bool enumKey(std::uint32_t, const std::string&, std::vector<std::string>&) override { return false; }
-    bool enumValues(std::uint32_t, const std::string&, std::vector<std::string>&, std::vector<std::int32_t>&) override {
+
+    bool execQuery(const std::string& text, Instances& out, PlatformError& err) override {
+        out.clear();
+        auto q = parseQuery(text);
+        if (!q) {
+            err = {kErrInvalidQuery, "Invalid query "};
+            return false;
+        }
+        const Instances* all = load(q->className, err);
+        if (!all) return false;
+        for (const auto& inst : *all)
+            if (!q->filtered || matches(inst.get(q->property), q->value)) out.push_back(inst);
+        return true;
+    }
+
+    bool enumKey(std::uint32_t hive, const std::string& key, std::vector<std::string>& names) override {
+        names.clear();
+        if (hive == kHiveClassesRoot && key.empty()) return true;  // no registered applications on Linux
+        if (hive != kHiveLocalMachine || !iequals(trimSlashes(key), kUninstallKey)) return false;
+        for (const auto& p : provider::installedPackages(source_)) names.push_back(p.key);
+        return true;
+    }
+
+    bool enumValues(std::uint32_t hive, const std::string& key, std::vector<std::string>& names,
+                    std::vector<std::int32_t>& types) override {
+        names.clear();
+        types.clear();
+        const provider::Package* p = package(hive, key);
+        if (!p) return false;
+        for (const auto& [name, value] : fields(*p)) {
+            if (value->empty()) continue;
+            names.push_back(name);
+            types.push_back(kRegSz);
+        }
+        return true;
+    }
+
+    bool getStringValue(std::uint32_t hive, const std::string& key, const std::string& valueName,
+                        std::string& out) override {
+        const provider::Package* p = package(hive, key);
+        if (!p) return false;
+        for (const auto& [name, value] : fields(*p))
+            if (iequals(name, valueName) && !value->empty()) {
+                out = *value;
+                return true;
+            }
         return false;
     }
-    bool getStringValue(std::uint32_t, const std::string&, const std::string&, std::string&) override { return false; }
+
+    // Shares are Samba's configuration; the inventory never creates one on the computer it runs on.
     std::int32_t createShare(const std::string&, const std::string&, std::int32_t, const std::string&) override {
         return 2;  // access denied
     }
     bool deleteShare(const Instance&) override { return false; }
+
+private:
+    const Instances* load(const std::string& className, PlatformError& err) {
+        const provider::ClassDef* def = provider::findClass(className);
+        if (!def) {
+            err = {kErrInvalidClass, "Invalid class "};
+            return nullptr;
+        }
+        auto it = cache_.find(def->name);
+        if (it == cache_.end()) it = cache_.emplace(def->name, def->build(source_)).first;
+        return &it->second;
+    }
+
+    static std::string trimSlashes(std::string k) {
+        while (!k.empty() && k.back() == '\\') k.pop_back();
+        while (!k.empty() && k.front() == '\\') k.erase(0, 1);
+        return k;
+    }
+
+    const provider::Package* package(std::uint32_t hive, const std::string& key) {
+        if (hive != kHiveLocalMachine) return nullptr;
+        std::string k = trimSlashes(key);
+        std::string prefix = std::string(kUninstallKey) + "\\";
+        if (k.size() <= prefix.size() || !iequals(k.substr(0, prefix.size()), prefix)) return nullptr;
+        std::string sub = k.substr(prefix.size());
+        for (const auto& p : provider::installedPackages(source_))
+            if (p.key == sub) return &p;
+        return nullptr;
+    }
+
+    static std::vector<std::pair<const char*, const std::string*>> fields(const provider::Package& p) {
+        return {{"DisplayName", &p.name}, {"DisplayVersion", &p.version}, {"Publisher", &p.publisher},
+                {"InstallDate", &p.installDate}};
+    }
+
+    Source source_;
+    std::map<std::string, Instances> cache_;
 };
 
 }  // namespace
 
-std::unique_ptr<TargetService> makeLocalProvider() { return std::make_unique<LocalProvider>(); }
+std::unique_ptr<TargetService> makeLocalProvider(provider::Options options) {
+    return std::make_unique<LocalProvider>(std::move(options));
+}
+
+std::unique_ptr<TargetService> makeLocalProvider() { return makeLocalProvider(provider::Options{}); }
 
 }  // namespace qv::posix

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/posix/provider/source.h"
 
 namespace qv::posix {
 
@@ -15,7 +16,9 @@ private:
     Identity& identity_;
 };
 
-// The provider of the local computer's classes (see local-provider.cpp).
+// The provider of the local computer's classes (see local-provider.cpp): the running system, or
+// the system whose files lie under options.root.
 std::unique_ptr<TargetService> makeLocalProvider();
+std::unique_ptr<TargetService> makeLocalProvider(provider::Options options);
 
 }  // namespace qv::posix

@@ -1,0 +1,95 @@
+// The management classes the local provider answers: one builder per class, grouped by source.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/posix/provider/source.h"
+
+namespace qv::posix::provider {
+
+using Builder = Instances (*)(Source&);
+struct ClassDef {
+    const char* name;
+    Builder build;
+};
+// Every class, in the order the collectors read them.
+const std::vector<ClassDef>& classTable();
+const ClassDef* findClass(const std::string& name);  // ignoring case
+
+// system.cpp
+Instances computerSystem(Source&);
+Instances computerSystemProduct(Source&);
+Instances operatingSystem(Source&);
+Instances environment(Source&);
+// firmware.cpp
+Instances bios(Source&);
+Instances processor(Source&);
+Instances physicalMemory(Source&);
+Instances systemEnclosure(Source&);
+Instances baseBoard(Source&);
+Instances portConnector(Source&);
+// services.cpp
+Instances baseService(Source&);
+// storage.cpp
+Instances logicalDisk(Source&);
+Instances diskDrive(Source&);
+Instances cdromDrive(Source&);
+Instances tapeDrive(Source&);
+// devices.cpp
+Instances pointingDevice(Source&);
+Instances keyboard(Source&);
+Instances serialPort(Source&);
+Instances parallelPort(Source&);
+Instances usbController(Source&);
+Instances scsiController(Source&);
+Instances potsModem(Source&);
+Instances soundDevice(Source&);
+Instances desktopMonitor(Source&);
+Instances videoController(Source&);
+// network.cpp
+Instances networkAdapter(Source&);
+Instances networkAdapterConfiguration(Source&);
+Instances networkClient(Source&);
+Instances networkProtocol(Source&);
+Instances share(Source&);
+Instances printer(Source&);
+
+// Facts shared between class groups.
+std::string hostName(Source&);  // short host name, upper case as NetBIOS names are
+std::optional<std::string> kernelRelease(Source&);
+const std::vector<IniSection>& sambaConfig(Source&);  // empty when Samba is not configured
+std::optional<std::string> sambaGlobal(Source&, const std::string& key);
+// The SMBIOS chassis type (1-36), from the tables or the kernel's decode.
+std::optional<int> chassisType(Source&);
+
+// One mount of /proc/self/mountinfo.
+struct Mount {
+    std::string device;  // major:minor
+    std::string root, mountPoint, fsType, source;
+};
+const std::vector<Mount>& mounts(Source&);
+
+// PCI device names from pci.ids (or udev's database); absent when no list names them.
+struct PciDevice {
+    std::string address;  // 0000:00:02.0
+    unsigned vendor = 0, device = 0, subVendor = 0, subDevice = 0, revision = 0, classCode = 0;
+};
+std::vector<PciDevice> pciDevices(Source&);
+std::optional<PciDevice> pciDevice(Source&, const std::string& sysfsDir);
+std::optional<std::string> pciVendorName(Source&, unsigned vendor);
+std::optional<std::string> pciDeviceName(Source&, unsigned vendor, unsigned device);
+std::string pnpDeviceId(const PciDevice&);
+std::string driverName(Source&, const std::string& sysfsDir);  // basename of the driver link, "" if none
+
+// Installed packages (packages.cpp), also the owners of files for file versions.
+struct Package {
+    std::string key;  // registry subkey name
+    std::string name, version, publisher, installDate;
+};
+const std::vector<Package>& installedPackages(Source&);
+// Oldest package registration time (an install-date fallback).
+std::optional<std::time_t> oldestPackageTime(Source&);
+
+}  // namespace qv::posix::provider

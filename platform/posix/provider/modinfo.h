@@ -1,0 +1,18 @@
+// The .modinfo section of a kernel module file (key=value strings), read without running modinfo.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/posix/provider/source.h"
+
+namespace qv::posix::provider {
+
+// The first value of `key` in the module file at `hostPath` (an uncompressed ELF .ko); absent
+// when the file is not such a module or has no such key.
+std::optional<std::string> moduleInfo(const std::string& hostPath, const std::string& key);
+
+// The modules directory of the running kernel (/lib/modules/<release>), when present.
+std::optional<std::string> modulesDir(Source& s);
+
+}  // namespace qv::posix::provider

@@ -1,0 +1,395 @@
+// Bounded, cached reads under the root directory, the live probes, and small text helpers.
+#include "platform/posix/provider/source.h"
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/statvfs.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
+namespace qv::posix::provider {
+
+namespace {
+
+int prefixLength(const sockaddr* mask) {
+    if (!mask || mask->sa_family != AF_INET6) return 0;
+    const auto* m = reinterpret_cast<const sockaddr_in6*>(mask);
+    int bits = 0;
+    for (unsigned char b : m->sin6_addr.s6_addr) bits += __builtin_popcount(b);
+    return bits;
+}
+
+std::vector<InterfaceAddress> liveInterfaceAddresses() {
+    std::vector<InterfaceAddress> out;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return out;
+    for (int family : {AF_INET, AF_INET6}) {
+        for (ifaddrs* a = list; a; a = a->ifa_next) {
+            if (!a->ifa_addr || a->ifa_addr->sa_family != family || !a->ifa_name) continue;
+            InterfaceAddress item;
+            item.interface = a->ifa_name;
+            item.ipv6 = family == AF_INET6;
+            item.up = (a->ifa_flags & IFF_UP) != 0;
+            char buf[INET6_ADDRSTRLEN] = {};
+            if (family == AF_INET) {
+                ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr, buf, sizeof buf);
+                item.address = buf;
+                if (a->ifa_netmask) {
+                    ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(a->ifa_netmask)->sin_addr, buf, sizeof buf);
+                    item.netmask = buf;
+                }
+            } else {
+                ::inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(a->ifa_addr)->sin6_addr, buf, sizeof buf);
+                item.address = buf;
+                item.netmask = std::to_string(prefixLength(a->ifa_netmask));
+            }
+            out.push_back(std::move(item));
+        }
+    }
+    ::freeifaddrs(list);
+    return out;
+}
+
+}  // namespace
+
+Probes liveProbes() {
+    Probes p;
+    p.interfaceAddresses = liveInterfaceAddresses;
+    p.fsSpace = [](const std::string& path) -> std::optional<FsSpace> {
+        struct statvfs s {};
+        if (::statvfs(path.c_str(), &s) != 0) return std::nullopt;
+        return FsSpace{static_cast<std::uint64_t>(s.f_blocks) * s.f_frsize,
+                       static_cast<std::uint64_t>(s.f_bavail) * s.f_frsize};
+    };
+    p.processorId = []() -> std::optional<std::string> {
+#if defined(__x86_64__) || defined(__i386__)
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        if (!__get_cpuid(1, &a, &b, &c, &d)) return std::nullopt;
+        char buf[17];
+        std::snprintf(buf, sizeof buf, "%08X%08X", d, a);
+        return std::string(buf);
+#else
+        return std::nullopt;
+#endif
+    };
+    p.birthTime = [](const std::string& path) -> std::optional<std::time_t> {
+        struct statx sx {};
+        if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &sx) != 0 || !(sx.stx_mask & STATX_BTIME) ||
+            sx.stx_btime.tv_sec <= 0)
+            return std::nullopt;
+        return static_cast<std::time_t>(sx.stx_btime.tv_sec);
+    };
+    p.environment = [](const std::string& name) -> std::optional<std::string> {
+        const char* v = std::getenv(name.c_str());
+        if (!v) return std::nullopt;
+        return std::string(v);
+    };
+    p.machine = []() {
+        struct utsname u {};
+        if (::uname(&u) != 0) return std::string();
+        return std::string(u.machine);
+    };
+    p.now = []() { return std::time(nullptr); };
+    return p;
+}
+
+Source::Source(Options options) : options_(std::move(options)) {
+    while (options_.root.size() > 1 && options_.root.back() == '/') options_.root.pop_back();
+}
+
+std::string Source::hostPath(const std::string& path) const {
+    if (options_.root == "/" || options_.root.empty()) return path;
+    return options_.root + path;
+}
+
+const std::optional<std::string>& Source::file(const std::string& path, bool large) {
+    auto it = files_.find(path);
+    if (it != files_.end()) return it->second;
+    std::optional<std::string> content;
+    // Non-blocking open so that a FIFO or device placed where a file belongs cannot hang the read.
+    int fd = ::open(hostPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            std::size_t limit = large ? options_.maxDatabaseBytes : options_.maxFileBytes;
+            std::string data;
+            char buf[65536];
+            bool failed = false;
+            while (data.size() < limit) {
+                ssize_t n = ::read(fd, buf, std::min(sizeof buf, limit - data.size()));
+                if (n < 0) {
+                    if (errno == EINTR) continue;
+                    failed = true;
+                    break;
+                }
+                if (n == 0) break;
+                data.append(buf, static_cast<std::size_t>(n));
+            }
+            if (!failed) content = std::move(data);
+        }
+        ::close(fd);
+    }
+    return files_.emplace(path, std::move(content)).first->second;
+}
+
+std::optional<std::string> Source::attr(const std::string& path) {
+    const auto& f = file(path);
+    if (!f) return std::nullopt;
+    std::string_view v(*f);
+    auto nl = v.find('\n');
+    if (nl != std::string_view::npos) v = v.substr(0, nl);
+    std::string t = trim(v);
+    if (t.empty()) return std::nullopt;
+    return t;
+}
+
+const std::vector<std::string>& Source::list(const std::string& dir) {
+    auto it = lists_.find(dir);
+    if (it != lists_.end()) return it->second;
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(hostPath(dir).c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+            names.emplace_back(e->d_name);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return lists_.emplace(dir, std::move(names)).first->second;
+}
+
+const std::map<std::string, std::time_t>& Source::modificationTimes(const std::string& dir,
+                                                                    const std::string& suffix) {
+    auto it = times_.find(dir + '\0' + suffix);
+    if (it != times_.end()) return it->second;
+    std::map<std::string, std::time_t> times;
+    if (DIR* d = ::opendir(hostPath(dir).c_str())) {
+        int fd = ::dirfd(d);
+        while (dirent* e = ::readdir(d)) {
+            if (e->d_name[0] == '.' || !endsWith(e->d_name, suffix)) continue;
+            struct stat st {};
+            if (::fstatat(fd, e->d_name, &st, 0) == 0) times.emplace(e->d_name, st.st_mtime);
+        }
+        ::closedir(d);
+    }
+    return times_.emplace(dir + '\0' + suffix, std::move(times)).first->second;
+}
+
+std::optional<std::string> Source::link(const std::string& path) {
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink(hostPath(path).c_str(), buf, sizeof buf - 1);
+    if (n < 0) return std::nullopt;
+    return std::string(buf, static_cast<std::size_t>(n));
+}
+
+std::optional<std::string> Source::resolve(const std::string& path) {
+    char buf[PATH_MAX];
+    if (!::realpath(hostPath(path).c_str(), buf)) return std::nullopt;
+    std::string real = buf;
+    if (options_.root == "/" || options_.root.empty()) return real;
+    char rootBuf[PATH_MAX];
+    std::string root = ::realpath(options_.root.c_str(), rootBuf) ? rootBuf : options_.root;
+    if (real == root) return std::string("/");
+    if (!startsWith(real, root + "/")) return std::nullopt;
+    return real.substr(root.size());
+}
+
+std::optional<struct stat> Source::status(const std::string& path) {
+    struct stat st {};
+    if (::stat(hostPath(path).c_str(), &st) != 0) return std::nullopt;
+    return st;
+}
+
+bool Source::exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(hostPath(path).c_str(), &st) == 0;
+}
+
+bool Source::isDir(const std::string& path) {
+    auto st = status(path);
+    return st && S_ISDIR(st->st_mode);
+}
+
+std::string trim(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string upper(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool endsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto nl = text.find('\n', start);
+        if (nl == std::string_view::npos) nl = text.size();
+        std::string_view line = text.substr(start, nl - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.emplace_back(line);
+        start = nl + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> splitWords(std::string_view text) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+        std::size_t b = i;
+        while (i < text.size() && text[i] != ' ' && text[i] != '\t') ++i;
+        if (i > b) words.emplace_back(text.substr(b, i - b));
+    }
+    return words;
+}
+
+std::string baseName(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string unquote(std::string s) {
+    if (s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front())
+        return s.substr(1, s.size() - 2);
+    return s;
+}
+
+std::vector<std::pair<std::string, std::string>> keyValues(std::string_view text) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& raw : splitLines(text)) {
+        std::string line = trim(raw);
+        if (line.empty() || line[0] == '#') continue;
+        if (startsWith(line, "export ")) line = trim(line.substr(7));
+        auto eq = line.find('=');
+        if (eq == std::string::npos || eq == 0) continue;
+        out.emplace_back(trim(line.substr(0, eq)), unquote(trim(line.substr(eq + 1))));
+    }
+    return out;
+}
+
+std::optional<std::string> keyValue(std::string_view text, const std::string& key) {
+    std::optional<std::string> found;
+    for (auto& [k, v] : keyValues(text))
+        if (k == key) found = v;
+    return found;
+}
+
+std::optional<std::uint64_t> parseUnsigned(std::string_view s, int base) {
+    std::string t = trim(s);
+    if (base == 16 && (startsWith(t, "0x") || startsWith(t, "0X"))) t = t.substr(2);
+    if (t.empty()) return std::nullopt;
+    std::uint64_t v = 0;
+    for (char c : t) {
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else return std::nullopt;
+        if (v > (UINT64_MAX - static_cast<unsigned>(d)) / static_cast<unsigned>(base)) return std::nullopt;
+        v = v * static_cast<unsigned>(base) + static_cast<unsigned>(d);
+    }
+    return v;
+}
+
+namespace {
+std::string normalKey(const std::string& k) {
+    std::string out;
+    for (char c : k)
+        if (c != ' ' && c != '\t') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+}  // namespace
+
+std::optional<std::string> IniSection::get(const std::string& key) const {
+    std::optional<std::string> found;
+    std::string want = normalKey(key);
+    for (const auto& [k, v] : entries)
+        if (normalKey(k) == want) found = v;
+    return found;
+}
+
+std::vector<IniSection> parseIni(std::string_view text, bool lineContinuations) {
+    std::vector<IniSection> sections;
+    sections.push_back({});  // entries before the first section header
+    std::string pending;
+    for (const auto& raw : splitLines(text)) {
+        std::string line = trim(raw);
+        if (lineContinuations && !pending.empty()) {
+            line = pending + line;
+            pending.clear();
+        }
+        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
+        if (lineContinuations && line.back() == '\\') {
+            pending = line.substr(0, line.size() - 1) + " ";
+            continue;
+        }
+        if (line[0] == '[') {
+            auto close = line.find(']');
+            sections.push_back({trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)), {}});
+            continue;
+        }
+        auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        sections.back().entries.emplace_back(trim(line.substr(0, eq)), trim(line.substr(eq + 1)));
+    }
+    return sections;
+}
+
+std::string cimDateTime(std::time_t when) {
+    std::tm tm {};
+    if (!::localtime_r(&when, &tm)) return {};
+    long offset = tm.tm_gmtoff / 60;
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d.000000%c%03ld", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, offset < 0 ? '-' : '+', offset < 0 ? -offset : offset);
+    return buf;
+}
+
+std::string cimDate(int year, int month, int day) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d000000.000000+000", year, month, day);
+    return buf;
+}
+
+Value textOrNull(const std::optional<std::string>& s) { return s ? Value::of(*s) : Value::null(); }
+Value uint64Text(std::uint64_t n) { return Value::of(std::to_string(n)); }
+Value intOrNull(const std::optional<std::int64_t>& n) { return n ? Value::of(*n) : Value::null(); }
+Value textList(const std::vector<std::string>& items) {
+    if (items.empty()) return Value::null();
+    std::vector<Value> v;
+    for (const auto& s : items) v.push_back(Value::of(s));
+    return Value::ofList(std::move(v));
+}
+
+}  // namespace qv::posix::provider

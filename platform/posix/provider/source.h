@@ -1,0 +1,140 @@
+// Reading the facts of one Linux system under a root directory, with a per-connection cache.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace qv::posix::provider {
+
+// One address of an interface, as getifaddrs gives it.
+struct InterfaceAddress {
+    std::string interface;
+    bool ipv6 = false;
+    std::string address;  // inet_ntop text
+    std::string netmask;  // dotted mask (IPv4) or prefix length (IPv6)
+    bool up = false;
+};
+
+struct FsSpace {
+    std::uint64_t size = 0, available = 0;
+};
+
+// The facts that no file under the root holds: system calls and the clock. The live set asks the
+// running kernel; tests substitute their own.
+struct Probes {
+    std::function<std::vector<InterfaceAddress>()> interfaceAddresses;
+    std::function<std::optional<FsSpace>(const std::string& hostPath)> fsSpace;
+    std::function<std::optional<std::string>()> processorId;  // CPUID leaf 1, EDX then EAX
+    std::function<std::optional<std::time_t>(const std::string& hostPath)> birthTime;
+    std::function<std::optional<std::string>(const std::string& name)> environment;
+    std::function<std::string()> machine;  // uname machine
+    std::function<std::time_t()> now;
+};
+Probes liveProbes();
+
+struct Options {
+    std::string root = "/";
+    Probes probes = liveProbes();
+    std::size_t maxFileBytes = 8u << 20;      // a larger file is read only this far
+    std::size_t maxDatabaseBytes = 128u << 20;  // package databases and id lists may be larger
+};
+
+// Files, directories and links under the root. Every path given is absolute as seen on the
+// inventoried system ("/proc/meminfo"); it is read from root + path. A file that cannot be
+// read (missing, no permission, not a regular file, vanished, read error) is absent.
+class Source {
+public:
+    explicit Source(Options options);
+    const Options& options() const { return options_; }
+    const Probes& probes() const { return options_.probes; }
+    std::string hostPath(const std::string& path) const;
+
+    // Whole file (up to the size limit), cached for the connection.
+    const std::optional<std::string>& file(const std::string& path, bool large = false);
+    // First line of a file with blanks trimmed; absent when the file is absent or blank.
+    std::optional<std::string> attr(const std::string& path);
+    // Names in a directory, sorted, without "." and ".."; empty when unreadable. Cached.
+    const std::vector<std::string>& list(const std::string& dir);
+    std::optional<std::string> link(const std::string& path);  // readlink target
+    // The fully resolved path as seen on the system (root prefix removed); absent when unresolvable.
+    std::optional<std::string> resolve(const std::string& path);
+    std::optional<struct stat> status(const std::string& path);  // stat (follows links)
+    bool exists(const std::string& path);
+    bool isDir(const std::string& path);
+    // Modification times of the entries of a directory whose names end in `suffix`, by name
+    // (one pass, cached).
+    const std::map<std::string, std::time_t>& modificationTimes(const std::string& dir, const std::string& suffix);
+
+    // Per-connection memo for derived data (parsed tables shared between classes).
+    template <class T>
+    T& memo(const std::string& key, const std::function<T()>& make) {
+        auto it = memos_.find(key);
+        if (it == memos_.end()) {
+            auto holder = std::make_shared<Holder<T>>(make());
+            it = memos_.emplace(key, holder).first;
+        }
+        return static_cast<Holder<T>*>(it->second.get())->value;
+    }
+
+private:
+    struct HolderBase {
+        virtual ~HolderBase() = default;
+    };
+    template <class T>
+    struct Holder : HolderBase {
+        explicit Holder(T v) : value(std::move(v)) {}
+        T value;
+    };
+    Options options_;
+    std::map<std::string, std::optional<std::string>> files_;
+    std::map<std::string, std::vector<std::string>> lists_;
+    std::map<std::string, std::map<std::string, std::time_t>> times_;
+    std::map<std::string, std::shared_ptr<HolderBase>> memos_;
+};
+
+// Text helpers.
+std::string trim(std::string_view s);
+std::string lower(std::string s);
+std::string upper(std::string s);
+bool startsWith(std::string_view s, std::string_view prefix);
+bool endsWith(std::string_view s, std::string_view suffix);
+std::vector<std::string> splitLines(std::string_view text);
+std::vector<std::string> splitWords(std::string_view text);  // on blanks and tabs
+std::string baseName(const std::string& path);
+std::string unquote(std::string s);  // strips one pair of matching ' or " quotes
+// KEY=VALUE lines (comments and blank lines skipped, values unquoted), in file order.
+std::vector<std::pair<std::string, std::string>> keyValues(std::string_view text);
+std::optional<std::string> keyValue(std::string_view text, const std::string& key);
+std::optional<std::uint64_t> parseUnsigned(std::string_view s, int base = 10);
+
+// An INI-style file ([section] then key = value), as smb.conf and systemd units are written.
+struct IniSection {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> entries;
+    std::optional<std::string> get(const std::string& key) const;  // last value, key compared ignoring case and blanks
+};
+std::vector<IniSection> parseIni(std::string_view text, bool lineContinuations = false);
+
+// WMI date-time text yyyymmddHHMMSS.mmmmmm+UUU for a moment, in local time.
+std::string cimDateTime(std::time_t when);
+// Date-only form yyyymmdd000000.000000+000.
+std::string cimDate(int year, int month, int day);
+
+// Property setting on instances.
+Value textOrNull(const std::optional<std::string>& s);
+Value uint64Text(std::uint64_t n);  // 64-bit numbers travel as decimal texts
+Value intOrNull(const std::optional<std::int64_t>& n);
+Value textList(const std::vector<std::string>& items);  // Null when empty
+
+}  // namespace qv::posix::provider
