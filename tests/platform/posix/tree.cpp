@@ -1,0 +1,114 @@
+// Test support: synthetic Linux file trees for the local provider.
+#include "tests/platform/posix/tree.h"
+
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/support/sim_run.h"
+
+namespace qvtest {
+
+namespace fs = std::filesystem;
+
+Tree::Tree() : root_(makeTempDir()) {}
+Tree::~Tree() {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+}
+
+Tree& Tree::file(const std::string& path, const std::string& content) {
+    fs::create_directories(fs::path(root_ + path).parent_path());
+    std::ofstream out(root_ + path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    return *this;
+}
+
+Tree& Tree::dir(const std::string& path) {
+    fs::create_directories(root_ + path);
+    return *this;
+}
+
+Tree& Tree::link(const std::string& path, const std::string& target) {
+    fs::create_directories(fs::path(root_ + path).parent_path());
+    fs::create_symlink(target, root_ + path);
+    return *this;
+}
+
+Tree& Tree::remove(const std::string& path) {
+    fs::remove_all(root_ + path);
+    return *this;
+}
+
+void Tree::setTime(const std::string& path, std::time_t mtime) {
+    utimbuf t{mtime, mtime};
+    ::utime((root_ + path).c_str(), &t);
+}
+
+std::string smbiosStructure(std::uint8_t type, std::uint16_t handle, const std::vector<std::uint8_t>& body,
+                            const std::vector<std::string>& strings) {
+    std::string s;
+    s += static_cast<char>(type);
+    s += static_cast<char>(body.size() + 4);
+    s += static_cast<char>(handle & 0xFF);
+    s += static_cast<char>(handle >> 8);
+    for (auto b : body) s += static_cast<char>(b);
+    for (const auto& str : strings) {
+        s += str;
+        s += '\0';
+    }
+    if (strings.empty()) s += '\0';
+    s += '\0';
+    return s;
+}
+
+std::string smbios3EntryPoint(std::uint8_t major, std::uint8_t minor, std::uint32_t tableSize) {
+    std::string e = "_SM3_";
+    e.resize(24, '\0');
+    e[0x06] = 0x18;
+    e[0x07] = static_cast<char>(major);
+    e[0x08] = static_cast<char>(minor);
+    for (int k = 0; k < 4; ++k) e[0x0C + k] = static_cast<char>((tableSize >> (8 * k)) & 0xFF);
+    return e;
+}
+
+qv::posix::provider::Probes quietProbes() {
+    qv::posix::provider::Probes p;
+    p.interfaceAddresses = [] { return std::vector<qv::posix::provider::InterfaceAddress>{}; };
+    p.fsSpace = [](const std::string&) { return std::optional<qv::posix::provider::FsSpace>{}; };
+    p.processorId = [] { return std::optional<std::string>("BFEBFBFF000906EA"); };
+    p.birthTime = [](const std::string&) { return std::optional<std::time_t>{}; };
+    p.environment = [](const std::string&) { return std::optional<std::string>{}; };
+    p.machine = [] { return std::string("x86_64"); };
+    p.now = [] { return std::time_t{1765180800}; };  // 2025-12-08 08:00:00 UTC
+    return p;
+}
+
+qv::posix::provider::Options optionsFor(const Tree& tree) {
+    qv::posix::provider::Options o;
+    o.root = tree.root();
+    o.probes = quietProbes();
+    return o;
+}
+
+std::string text(const qv::Instance& instance, const std::string& property) {
+    const qv::Value& v = instance.get(property);
+    switch (v.kind) {
+        case qv::Value::Kind::Unreadable: return "<unreadable>";
+        case qv::Value::Kind::Null: return "<null>";
+        case qv::Value::Kind::Bool: return v.boolean ? "True" : "False";
+        case qv::Value::Kind::Int: return std::to_string(v.integer);
+        case qv::Value::Kind::Double: return std::to_string(v.real);
+        case qv::Value::Kind::Text: return v.text;
+        case qv::Value::Kind::List: {
+            std::string s;
+            for (const auto& item : v.list) s += (s.empty() ? "" : ",") + item.text;
+            return s;
+        }
+    }
+    return {};
+}
+
+}  // namespace qvtest
