@@ -53,4 +53,9 @@ void collectShares(RunContext& ctx);
 // The category sequence, in driver order.
 const std::vector<CollectorEntry>& collectorTable();
 
+// Software phase: system drivers, installed packages and registered applications.
+void collectSoftware(RunContext& ctx);
+// The system drivers, the first step of the software collector.
+void collectSystemDrivers(RunContext& ctx);
+
 }  // namespace qv::inventory

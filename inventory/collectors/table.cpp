@@ -33,6 +33,7 @@ const std::vector<CollectorEntry>& collectorTable() {
         {Phase::Network, " Svcs", collectNetworkServices},
         {Phase::Network, " NetProto", collectNetworkProtocols},
         {Phase::Network, " Share", collectShares},
+        {Phase::Software, " SWData", collectSoftware},
     };
     return table;
 }

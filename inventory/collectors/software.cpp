@@ -1,0 +1,251 @@
+// The software collector: system drivers, the installed packages of the uninstall entries and the
+// registered applications of the class registrations, all read through the target's registry
+// provider; application files are read through a temporary share on a remote target.
+#include <array>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "database/records.h"
+#include "files/run_log.h"
+#include "files/text_files.h"
+#include "inventory/collector.h"
+#include "inventory/collectors/collectors.h"
+#include "inventory/collectors/target_files.h"
+#include "inventory/report.h"
+#include "inventory/values.h"
+#include "run/ends.h"
+
+namespace qv::inventory {
+
+namespace {
+
+const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// The values of an uninstall entry that make a package, with their report labels and columns.
+struct PackageField {
+    const char* valueName;  // compared exactly
+    const char* label;
+    const char* column;
+};
+constexpr std::size_t kPackageFieldCount = 5;
+const std::array<PackageField, kPackageFieldCount> kPackageFields = {{
+    {"DisplayName", "               Name: ", "Name"},
+    {"DisplayVersion", "            Version: ", "Version"},
+    {"ProductID", "            Serial#: ", "Serial#"},
+    {"Publisher", "          Publisher: ", "Publisher"},
+    {"InstallDate", "       Install Date: ", "InstallDate"},
+}};
+using Package = std::array<std::string, kPackageFieldCount>;  // in the order of kPackageFields
+
+// Registered-application labels are 20 characters wide.
+constexpr std::size_t kApplicationLabelWidth = 20;
+constexpr int kFileChecks = 6;
+constexpr int kCheckPauseMs = 10;
+
+std::unique_ptr<TargetService> bindRegistryProvider(RunContext& ctx) {
+    PlatformError err;
+    return ctx.platform.management.connect(ctx.currentTarget, "root\\default:StdRegProv", err);
+}
+
+std::string upperAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// The uninstall entries that have a display name, in the order the provider returns them.
+std::vector<Package> readPackages(RunContext& ctx) {
+    std::vector<Package> packages;
+    std::unique_ptr<TargetService> registry = bindRegistryProvider(ctx);
+    if (!registry) return packages;
+    std::vector<std::string> subkeys;
+    if (!registry->enumKey(kHiveLocalMachine, kUninstallKey, subkeys)) return packages;
+    for (const std::string& subkey : subkeys) {
+        guarded([&] {
+            const std::string key = std::string(kUninstallKey) + "\\" + subkey;
+            Package package;
+            std::vector<std::string> names;
+            std::vector<std::int32_t> types;
+            if (!registry->enumValues(kHiveLocalMachine, key, names, types)) return;
+            for (const std::string& name : names)
+                for (std::size_t f = 0; f < kPackageFieldCount; ++f) {
+                    if (name != kPackageFields[f].valueName) continue;
+                    std::string text;
+                    if (registry->getStringValue(kHiveLocalMachine, key, name, text)) package[f] = std::move(text);
+                }
+            if (!package[0].empty()) packages.push_back(std::move(package));
+        });
+    }
+    return packages;
+}
+
+// Orders the packages by name with the general text sort. Packages whose names are the very same
+// text are interchangeable for the sort; they keep the order they were read in.
+void sortByName(std::vector<Package>& packages) {
+    if (packages.size() < 2) return;
+    std::vector<std::string> names;
+    names.reserve(packages.size());
+    std::unordered_map<std::string, std::vector<std::size_t>> byName;
+    for (std::size_t i = 0; i < packages.size(); ++i) {
+        names.push_back(packages[i][0]);
+        byName[packages[i][0]].push_back(i);
+    }
+    run::quickSortText(names, 0, static_cast<long>(names.size()) - 1);
+    std::unordered_map<std::string, std::size_t> taken;
+    std::vector<Package> sorted;
+    sorted.reserve(packages.size());
+    for (const std::string& name : names) sorted.push_back(std::move(packages[byName[name][taken[name]++]]));
+    packages = std::move(sorted);
+}
+
+void collectPackages(RunContext& ctx) {
+    std::vector<Package> packages;
+    guarded([&] { packages = readPackages(ctx); });
+    sortByName(packages);
+    report::writeLine(ctx, "\r\n**Registered Software Packages**");
+    for (const Package& package : packages) {
+        guarded([&] {
+            for (std::size_t f = 0; f < kPackageFieldCount; ++f)
+                report::writeLine(ctx, kPackageFields[f].label + package[f] + (f + 1 == kPackageFieldCount ? "\r\n" : ""));
+            database::Fields row;
+            for (std::size_t f = 0; f < kPackageFieldCount; ++f) row.emplace_back(kPackageFields[f].column, package[f]);
+            database::appendRow(ctx, "RegSoftwarePackages", row);
+        });
+    }
+}
+
+struct Application {
+    std::string progId, path;
+};
+
+// The program path of a LocalServer32 value: upper case, double quotes removed, blanks trimmed,
+// cut right after the first ".EXE". Empty when the value names no ".EXE".
+std::string programPath(const std::string& server) {
+    std::string u = upperAscii(server);
+    if (u.find(".EXE") == std::string::npos) return {};
+    std::string unquoted;
+    unquoted.reserve(u.size());
+    for (char c : u)
+        if (c != '"') unquoted += c;
+    unquoted = trimBlanks(unquoted);
+    return unquoted.substr(0, unquoted.find(".EXE") + 4);
+}
+
+// The classes whose names contain "Application", as ProgID + "|" + path texts in registry order,
+// each text with the pair it was made of.
+void readApplications(RunContext& ctx, std::vector<std::string>& texts,
+                      std::unordered_map<std::string, Application>& pairs) {
+    std::unique_ptr<TargetService> registry = bindRegistryProvider(ctx);
+    if (!registry) return;
+    std::vector<std::string> classes;
+    if (!registry->enumKey(kHiveClassesRoot, "", classes)) return;
+    for (const std::string& className : classes) {
+        if (className.find("Application") == std::string::npos) continue;
+        guarded([&] {
+            std::string clsid;
+            // Without a class id there is no class key to look in.
+            if (!registry->getStringValue(kHiveClassesRoot, className + "\\CLSID", "", clsid) || clsid.empty()) return;
+            const std::string classKey = "CLSID\\" + clsid;
+            std::vector<std::string> subkeys;
+            if (!registry->enumKey(kHiveClassesRoot, classKey, subkeys)) return;
+            for (const std::string& subkey : subkeys) {
+                if (subkey != "ProgID") continue;
+                std::string progId, server;
+                registry->getStringValue(kHiveClassesRoot, classKey + "\\" + subkey, "", progId);
+                registry->getStringValue(kHiveClassesRoot, classKey + "\\LocalServer32", "", server);
+                std::string path = programPath(server);
+                if (path.empty()) continue;
+                std::string text = progId + "|" + path;
+                pairs.try_emplace(text, Application{progId, path});
+                texts.push_back(std::move(text));
+            }
+        });
+        ctx.platform.system.yieldEvents();
+    }
+}
+
+// Checks for the file up to six times, 10 ms apart; the number of failed checks, or -1 when
+// the file never answered.
+int checkForFile(RunContext& ctx, const std::string& accessPath) {
+    for (int failed = 0; failed < kFileChecks;) {
+        if (files::fileExists(ctx, accessPath)) return failed;
+        ++failed;
+        ctx.platform.system.sleepMs(kCheckPauseMs);
+    }
+    return -1;
+}
+
+void listApplication(RunContext& ctx, const Application& app) {
+    int accessCount = 0;
+    FileFacts facts;
+    std::optional<TemporaryShare> share;
+    std::string accessPath = app.path;
+    bool reachable = true;
+    if (!targetIsLocal(ctx)) {
+        share.emplace(ctx, app.path);
+        if (share->created()) {
+            accessPath = share->accessPath();
+        } else {
+            files::logLine(ctx, "  Error: Unable to create share for file: " + app.path +
+                                    "\r\n         File skipped for data collection");
+            reachable = false;
+        }
+    }
+    if (reachable) {
+        accessCount = checkForFile(ctx, accessPath);
+        if (accessCount < 0) {
+            accessCount = kFileChecks;
+            files::logLine(ctx, " Error: Unable to get Application File: " + app.path);
+        } else {
+            facts = readFileFacts(ctx, accessPath);
+        }
+    }
+
+    database::Field created = std::monostate{};
+    if (facts.created) created = *facts.created;
+    guarded([&] {
+        database::appendRow(ctx, "RegSoftwareAppl",
+                            {{"Name", app.progId}, {"Path", app.path}, {"Version", facts.version}, {"DateCreated", created}});
+    });
+
+    const std::string createdText =
+        facts.created ? formatGeneralDate(ctx.platform.system.locale(), *facts.created) : std::string();
+    report::writeLine(ctx, "          " + app.progId + " Access Time mSec: " + std::to_string(kCheckPauseMs * accessCount));
+    report::writeLine(ctx, report::label("Path", kApplicationLabelWidth) + app.path);
+    report::writeLine(ctx, report::label("Version", kApplicationLabelWidth) + facts.version);
+    report::writeLine(ctx, report::label("Created", kApplicationLabelWidth) + createdText + "\r\n");
+    // The share, when this entry made it, goes when `share` does.
+}
+
+void collectApplications(RunContext& ctx) {
+    std::vector<std::string> texts;
+    std::unordered_map<std::string, Application> pairs;
+    guarded([&] { readApplications(ctx, texts, pairs); });
+    if (!texts.empty()) run::quickSortText(texts, 0, static_cast<long>(texts.size()) - 1);
+    report::writeLine(ctx, "**Registered Applications**");
+    // Each pair once: texts that differ only in case may stand between two equal ones after the
+    // case-insensitive sort, so every text already listed is dropped, not only the one before.
+    std::unordered_set<std::string> listed;
+    for (const std::string& text : texts) {
+        if (!listed.insert(text).second) continue;
+        guarded([&] { listApplication(ctx, pairs.at(text)); });
+    }
+}
+
+}  // namespace
+
+void collectSoftware(RunContext& ctx) {
+    report::writeLine(ctx, "**Software Information**");
+    guarded([&] { collectSystemDrivers(ctx); });
+    ctx.platform.system.debugTrace("  Drivers");
+    ctx.platform.system.yieldEvents();
+
+    collectPackages(ctx);
+    ctx.platform.system.debugTrace("  Registered Packages");
+    ctx.platform.system.yieldEvents();
+
+    collectApplications(ctx);
+    ctx.platform.system.debugTrace("  Registered Applications");
+}
+
+}  // namespace qv::inventory

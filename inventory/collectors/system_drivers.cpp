@@ -1,0 +1,89 @@
+// The system-driver collector: running kernel, file-system, adapter and recognizer drivers, each
+// with its file's version and creation date, in four filtered passes over Win32_BaseService.
+#include "database/records.h"
+#include "inventory/collector.h"
+#include "inventory/collectors/collectors.h"
+#include "inventory/collectors/target_files.h"
+#include "inventory/report.h"
+#include "inventory/values.h"
+
+namespace qv::inventory {
+
+namespace {
+
+struct DriverGroup {
+    const char* heading;
+    const char* word;  // a service belongs to the group when its ServiceType contains this word
+};
+const DriverGroup kDriverGroups[] = {
+    {"      **Kernel Drivers**", "Kernel"},
+    {"      **File System Drivers**", "File"},
+    {"      **Adapter Drivers**", "Adapter"},
+    {"      **Recognition Drivers**", "Recognizer"},
+};
+
+const char* const kDriverClass = "Win32_BaseService";
+
+bool listedIn(const Instance& service, const DriverGroup& group) {
+    const Value& pathName = service.get("Pathname");
+    if (!pathName.readable() || pathName.isNull() || plainText(pathName).empty()) return false;
+    if (plainText(service.get("ServiceType")).find(group.word) == std::string::npos) return false;
+    const Value& state = service.get("State");
+    return state.readable() && plainText(state) == "Running";
+}
+
+// The driver's file is read where the driver runs: at its own path on the local computer,
+// through the temporary share on a remote one. A path the share cannot reach gives no facts.
+FileFacts driverFileFacts(RunContext& ctx, const std::string& path) {
+    if (targetIsLocal(ctx)) return readFileFacts(ctx, path);
+    TemporaryShare share(ctx, path);
+    if (!share.created()) return {};
+    return readFileFacts(ctx, share.accessPath());
+}
+
+void listDriver(RunContext& ctx, const Instance& service) {
+    const std::string name = cutTo(service.get("Caption"), 64);
+    const std::string path = cutTo(service.get("Pathname"), 128);
+    const std::string type = cutTo(service.get("ServiceType"), 32);
+    FileFacts facts = driverFileFacts(ctx, path);
+    const std::string version = firstCharacters(trimBlanks(facts.version), 32);
+    const std::string createdText =
+        facts.created ? formatGeneralDate(ctx.platform.system.locale(), *facts.created) : std::string();
+
+    const Value& caption = service.get("Caption");
+    if (caption.readable()) report::writeLine(ctx, "           " + report::displayText(caption));
+    report::writeLine(ctx, "           PathName: " + report::displayText(service.get("Pathname")));
+    report::writeLine(ctx, "           Ver Date: " + version + "    " + createdText + "\r\n");
+
+    database::Field created = std::monostate{};
+    if (facts.created) created = *facts.created;
+    database::appendRow(ctx, "Drivers",
+                        {{"Name", name}, {"Path", path}, {"Type", type}, {"Version", version}, {"DateCreated", created}});
+}
+
+}  // namespace
+
+void collectSystemDrivers(RunContext& ctx) {
+    report::writeLine(ctx, "**Base System Drivers**");
+    report::writeLine(ctx, "**Note: Only Running files are reported**");
+    std::int64_t count = 0;
+    if (countInstances(ctx, kDriverClass, count) && count != 0) {
+        for (const DriverGroup& group : kDriverGroups) {
+            report::writeLine(ctx, group.heading);
+            Instances services;
+            runQuery(ctx, std::string("Select * from ") + kDriverClass, services);
+            for (const Instance& service : services)
+                if (listedIn(service, group)) guarded([&] { listDriver(ctx, service); });
+        }
+        return;
+    }
+    // Nothing to list (or the class cannot be counted): one empty row with the zero date.
+    guarded([&] {
+        database::appendRow(ctx, "Drivers",
+                            {{"Name", std::string()}, {"Path", std::string()}, {"Type", std::string()},
+                             {"Version", std::string()}, {"DateCreated", DateTime{}}});
+    });
+    report::writeLine(ctx, "       Not Reported");
+}
+
+}  // namespace qv::inventory
