@@ -51,11 +51,16 @@ void TemporaryShare::release() {
 }
 
 FileFacts readFileFacts(RunContext& ctx, const std::string& accessPath) {
+    // A file that cannot be read in any way just has no version or date.
     FileFacts facts;
-    std::string version;
-    if (ctx.platform.files.fileVersion(accessPath, version)) facts.version = version;
-    DateTime created;
-    if (ctx.platform.files.fileCreated(accessPath, created)) facts.created = created;
+    guarded([&] {
+        std::string version;
+        if (ctx.platform.files.fileVersion(accessPath, version)) facts.version = version;
+    });
+    guarded([&] {
+        DateTime created;
+        if (ctx.platform.files.fileCreated(accessPath, created)) facts.created = created;
+    });
     return facts;
 }
 

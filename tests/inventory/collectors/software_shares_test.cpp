@@ -1,0 +1,227 @@
+// The temporary shares of the software collector, driven in-process on the fixture platform:
+// every share it creates is deleted again, on every path, and a share it did not create is never
+// touched.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "inventory/collectors/collectors.h"
+#include "platform/fixture/fixture-platform.h"
+#include "tests/support/sim_run.h"
+
+namespace {
+
+// Collects written lines; throws on a line containing `failOn` (when not empty).
+class Lines : public qv::TextWriter {
+public:
+    std::vector<std::string> lines;
+    std::string failOn;
+    bool writeLine(const std::string& text) override {
+        if (!failOn.empty() && text.find(failOn) != std::string::npos) throw std::runtime_error("write failed");
+        lines.push_back(text);
+        return true;
+    }
+    void close() override {}
+};
+
+// Passes every call to the fixture's target and records share creation and deletion.
+class RecordingTarget : public qv::TargetService {
+public:
+    explicit RecordingTarget(qv::TargetService& inner) : inner_(inner) {}
+    std::vector<std::string> events;
+
+    bool countInstances(const std::string& c, std::int64_t& n, qv::PlatformError& e) override {
+        return inner_.countInstances(c, n, e);
+    }
+    bool instancesOf(const std::string& c, qv::Instances& out, qv::PlatformError& e) override {
+        return inner_.instancesOf(c, out, e);
+    }
+    bool execQuery(const std::string& q, qv::Instances& out, qv::PlatformError& e) override {
+        return inner_.execQuery(q, out, e);
+    }
+    bool enumKey(std::uint32_t h, const std::string& k, std::vector<std::string>& n) override {
+        return inner_.enumKey(h, k, n);
+    }
+    bool enumValues(std::uint32_t h, const std::string& k, std::vector<std::string>& n,
+                    std::vector<std::int32_t>& t) override {
+        return inner_.enumValues(h, k, n, t);
+    }
+    bool getStringValue(std::uint32_t h, const std::string& k, const std::string& v, std::string& out) override {
+        return inner_.getStringValue(h, k, v, out);
+    }
+    std::int32_t createShare(const std::string& path, const std::string& name, std::int32_t type,
+                             const std::string& description) override {
+        std::int32_t result = inner_.createShare(path, name, type, description);
+        events.push_back("create " + name + " " + path + " " + std::to_string(type) + " " + description + " -> " +
+                         std::to_string(result));
+        return result;
+    }
+    bool deleteShare(const qv::Instance& share) override {
+        events.push_back("delete " + share.get("Name").text);
+        return inner_.deleteShare(share);
+    }
+
+private:
+    qv::TargetService& inner_;
+};
+
+// The fixture's files, except that reading the version of a path containing "BROKEN" throws.
+class BrokenVersionFiles : public qv::FileSystem {
+public:
+    explicit BrokenVersionFiles(qv::FileSystem& inner) : inner_(inner) {}
+    bool fileExists(const std::string& p) override { return inner_.fileExists(p); }
+    std::unique_ptr<qv::TextReader> openForReading(const std::string& p) override { return inner_.openForReading(p); }
+    std::unique_ptr<qv::TextWriter> openForWriting(const std::string& p, bool a) override {
+        return inner_.openForWriting(p, a);
+    }
+    bool copyFile(const std::string& f, const std::string& t) override { return inner_.copyFile(f, t); }
+    bool deleteFile(const std::string& p) override { return inner_.deleteFile(p); }
+    bool fileLength(const std::string& p, std::uint64_t& n) override { return inner_.fileLength(p, n); }
+    bool fileVersion(const std::string& p, std::string& v) override {
+        if (p.find("BROKEN") != std::string::npos) throw std::runtime_error("version resource unreadable");
+        return inner_.fileVersion(p, v);
+    }
+    bool fileCreated(const std::string& p, qv::DateTime& t) override { return inner_.fileCreated(p, t); }
+    std::string currentDirectory() override { return inner_.currentDirectory(); }
+    bool setCurrentDirectory(const std::string& p) override { return inner_.setCurrentDirectory(p); }
+    std::string join(const std::string& d, const std::string& n) override { return inner_.join(d, n); }
+
+private:
+    qv::FileSystem& inner_;
+};
+
+const char* const kFixture = R"({
+  "identity": {"computerName": "WS01"},
+  "wmi": {"SRV01": {
+    "classes": {
+      "Win32_Share": [{"Name": "DInv", "Path": "D:\\", "Type": 0, "Description": "kept by its owner"}],
+      "Win32_BaseService": [
+        {"Caption": "Beep", "Pathname": "C:\\WINDOWS\\system32\\drivers\\beep.sys", "ServiceType": "Kernel Driver", "State": "Running"},
+        {"Caption": "Fastfat", "Pathname": "\\SystemRoot\\System32\\Drivers\\Fastfat.SYS", "ServiceType": "File System Driver", "State": "Running"}]},
+    "registry": {
+      "HKCR\\App.Application\\CLSID": {"": {"type": 1, "data": "{A}"}},
+      "HKCR\\CLSID\\{A}\\ProgID": {"": {"type": 1, "data": "App.Application"}},
+      "HKCR\\CLSID\\{A}\\LocalServer32": {"": {"type": 1, "data": "C:\\APP.EXE"}},
+      "HKCR\\Broken.Application\\CLSID": {"": {"type": 1, "data": "{B}"}},
+      "HKCR\\CLSID\\{B}\\ProgID": {"": {"type": 1, "data": "Broken.Application"}},
+      "HKCR\\CLSID\\{B}\\LocalServer32": {"": {"type": 1, "data": "C:\\BROKEN\\BROKEN.EXE"}},
+      "HKCR\\Data.Application\\CLSID": {"": {"type": 1, "data": "{D}"}},
+      "HKCR\\CLSID\\{D}\\ProgID": {"": {"type": 1, "data": "Data.Application"}},
+      "HKCR\\CLSID\\{D}\\LocalServer32": {"": {"type": 1, "data": "D:\\DATA\\DATA.EXE"}},
+      "HKCR\\Env.Application\\CLSID": {"": {"type": 1, "data": "{E}"}},
+      "HKCR\\CLSID\\{E}\\ProgID": {"": {"type": 1, "data": "Env.Application"}},
+      "HKCR\\CLSID\\{E}\\LocalServer32": {"": {"type": 1, "data": "%ProgramFiles%\\E\\E.EXE"}},
+      "HKCR\\Unc.Application\\CLSID": {"": {"type": 1, "data": "{U}"}},
+      "HKCR\\CLSID\\{U}\\ProgID": {"": {"type": 1, "data": "Unc.Application"}},
+      "HKCR\\CLSID\\{U}\\LocalServer32": {"": {"type": 1, "data": "\\\\OTHER\\APPS\\U.EXE"}}},
+    "files": {
+      "C:\\WINDOWS\\system32\\drivers\\beep.sys": {"version": "5.1"},
+      "C:\\APP.EXE": {"version": "1.0"},
+      "C:\\BROKEN\\BROKEN.EXE": {"version": "2.0", "created": "2021-05-06T07:08:09"},
+      "D:\\DATA\\DATA.EXE": {"version": "3.0"}}}}
+})";
+
+struct CollectorRun {
+    std::vector<std::string> events, report, log, sharesLeft;
+};
+
+// Runs the software collector on the fixture computer SRV01 as seen from `localComputer`.
+CollectorRun runCollector(const std::string& localComputer, const std::string& failReportOn = "") {
+    std::string dir = qvtest::makeTempDir();
+    qvtest::writeFile(dir + "/fixture.json", kFixture);
+    std::string error;
+    auto fixture = qv::fixture::FixturePlatform::load(dir + "/fixture.json", error);
+    EXPECT_TRUE(fixture) << error;
+    CollectorRun run;
+    if (!fixture) return run;
+    qv::Platform base = fixture->platform();
+    BrokenVersionFiles files(base.files);
+    qv::Platform platform{base.console, base.registry, base.identity, base.management, files, base.directory, base.system};
+    qv::RunContext ctx(platform);
+    ctx.env.sLocalComputer = localComputer;
+    ctx.currentTarget = "SRV01";
+    qv::PlatformError err;
+    std::unique_ptr<qv::TargetService> services = platform.management.connect("SRV01", "root\\cimv2", err);
+    EXPECT_TRUE(services);
+    if (!services) return run;
+    RecordingTarget recorder(*services);
+    ctx.targetServices = &recorder;
+    Lines report;
+    report.failOn = failReportOn;
+    ctx.computerReport = &report;
+    auto log = std::make_unique<Lines>();
+    Lines* logLines = log.get();
+    ctx.runLog = std::move(log);
+
+    qv::inventory::collectSoftware(ctx);
+
+    run.events = recorder.events;
+    run.report = report.lines;
+    run.log = logLines->lines;
+    qv::Instances shares;
+    EXPECT_TRUE(services->execQuery("Select * from Win32_Share", shares, err));
+    for (const qv::Instance& s : shares) run.sharesLeft.push_back(s.get("Name").text + " " + s.get("Path").text);
+    return run;
+}
+
+const std::vector<std::string> kRemoteEvents = {
+    "create CInv C:\\ 0 Temp Public Share -> 0",  // the driver Beep
+    "delete CInv",
+    "create CInv C:\\ 0 Temp Public Share -> 0",  // App.Application
+    "delete CInv",
+    "create CInv C:\\ 0 Temp Public Share -> 0",  // Broken.Application
+    "delete CInv",
+    "create DInv D:\\ 0 Temp Public Share -> 22",  // Data.Application: the name is taken
+};
+
+}  // namespace
+
+TEST(SoftwareShares, EachCreatedShareIsDeletedAndForeignSharesStay) {
+    CollectorRun run = runCollector("WS01");
+    EXPECT_EQ(run.events, kRemoteEvents);
+    EXPECT_EQ(run.sharesLeft, (std::vector<std::string>{"DInv D:\\"}));
+    // The file whose version cannot be read is listed with its date only; paths that do not
+    // begin with a drive are refused without asking the target.
+    std::vector<std::string> expectedApps = {
+        "**Registered Applications**",
+        "          App.Application Access Time mSec: 0", "              Path: C:\\APP.EXE",
+        "           Version: 1.0", "           Created: \r\n",
+        "          Broken.Application Access Time mSec: 0", "              Path: C:\\BROKEN\\BROKEN.EXE",
+        "           Version: ", "           Created: 5/6/2021 7:08:09 AM\r\n",
+        "          Data.Application Access Time mSec: 0", "              Path: D:\\DATA\\DATA.EXE",
+        "           Version: ", "           Created: \r\n",
+        "          Env.Application Access Time mSec: 0", "              Path: %PROGRAMFILES%\\E\\E.EXE",
+        "           Version: ", "           Created: \r\n",
+        "          Unc.Application Access Time mSec: 0", "              Path: \\\\OTHER\\APPS\\U.EXE",
+        "           Version: ", "           Created: \r\n"};
+    ASSERT_GE(run.report.size(), expectedApps.size());
+    EXPECT_EQ(std::vector<std::string>(run.report.end() - static_cast<long>(expectedApps.size()), run.report.end()),
+              expectedApps);
+    const std::string skipped = "\r\n         File skipped for data collection";
+    EXPECT_EQ(run.log, (std::vector<std::string>{
+                           "  Error: Unable to create share for file: D:\\DATA\\DATA.EXE" + skipped,
+                           "  Error: Unable to create share for file: %PROGRAMFILES%\\E\\E.EXE" + skipped,
+                           "  Error: Unable to create share for file: \\\\OTHER\\APPS\\U.EXE" + skipped}));
+}
+
+TEST(SoftwareShares, ShareIsDeletedWhenTheEntryFailsHalfway) {
+    // Writing the entry's report fails after the share was made: the share goes all the same and
+    // the next entries are listed.
+    CollectorRun run = runCollector("WS01", "Path: C:\\BROKEN");
+    EXPECT_EQ(run.events, kRemoteEvents);
+    EXPECT_EQ(run.sharesLeft, (std::vector<std::string>{"DInv D:\\"}));
+    ASSERT_FALSE(run.report.empty());
+    EXPECT_EQ(run.report.back(), "           Created: \r\n");
+    EXPECT_NE(std::find(run.report.begin(), run.report.end(), "          Data.Application Access Time mSec: 0"),
+              run.report.end());
+}
+
+TEST(SoftwareShares, LocalTargetMakesNoShare) {
+    // Run on SRV01 itself: the local files (none here) are read, no share is made.
+    CollectorRun run = runCollector("SRV01");
+    EXPECT_TRUE(run.events.empty());
+    EXPECT_EQ(run.sharesLeft, (std::vector<std::string>{"DInv D:\\"}));
+    EXPECT_EQ(run.log.size(), 5u);  // the five programs, none found at its own path
+    for (const std::string& line : run.log) EXPECT_EQ(line.rfind(" Error: Unable to get Application File: ", 0), 0u) << line;
+}
