@@ -49,13 +49,12 @@ void collectIpxSpx(RunContext& ctx);
 void collectNetworkServices(RunContext& ctx);
 void collectNetworkProtocols(RunContext& ctx);
 void collectShares(RunContext& ctx);
-
-// The category sequence, in driver order.
-const std::vector<CollectorEntry>& collectorTable();
-
 // Software phase: system drivers, installed packages and registered applications.
 void collectSoftware(RunContext& ctx);
 // The system drivers, the first step of the software collector.
 void collectSystemDrivers(RunContext& ctx);
+
+// The category sequence, in driver order.
+const std::vector<CollectorEntry>& collectorTable();
 
 }  // namespace qv::inventory
