@@ -61,10 +61,12 @@ bool booleanOf(const Value& v) {
 
 std::string formatGroupedFixed(const Locale& locale, double value, int decimals) {
     if (!std::isfinite(value)) value = 0.0;
-    const int size = std::snprintf(nullptr, 0, "%.*f", decimals, std::fabs(value));
-    std::string digits(static_cast<std::size_t>(size) + 1, '\0');
-    std::snprintf(digits.data(), digits.size(), "%.*f", decimals, std::fabs(value));
-    digits.resize(static_cast<std::size_t>(size));
+    // Formatted through a stream-sized buffer: at most 309 integer digits plus the decimals.
+    if (decimals < 0) decimals = 0;
+    if (decimals > 20) decimals = 20;
+    char buffer[400];
+    const int size = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, std::fabs(value));
+    std::string digits(buffer, size > 0 ? static_cast<std::size_t>(size) : 0);
     const bool zero = digits.find_first_not_of("0.") == std::string::npos;
     std::string fraction;
     if (std::size_t dot = digits.find('.'); dot != std::string::npos) {

@@ -443,13 +443,13 @@ Instances operatingSystem(Source& s) {
     i.set("OSProductSuite", Value::null());
     i.set("OSType", Value::of(36));  // LINUX in the operating-system type enumeration
     auto lang = systemLang(s);
-    auto lcid = lang ? lcidOf(*lang) : std::nullopt;
-    i.set("OSLanguage", lcid ? Value::of(*lcid) : Value::null());
+    const int lcid = lang ? lcidOf(*lang).value_or(0) : 0;  // 0: no Windows locale answers to it
+    i.set("OSLanguage", lcid ? Value::of(lcid) : Value::null());
     i.set("CodeSet", textOrNull(lang ? codeSetOf(*lang) : std::nullopt));
     i.set("CountryCode", textOrNull(lang ? countryOf(*lang) : std::nullopt));
     if (lcid) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(*lcid));
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(lcid));
         i.set("Locale", Value::of(buf));
     } else {
         i.set("Locale", Value::null());
