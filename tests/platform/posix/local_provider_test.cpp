@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "platform/posix/files-posix.h"
 #include "platform/posix/management-posix.h"
 #include "tests/platform/posix/tree.h"
 
@@ -636,6 +637,38 @@ TEST_F(LocalProviderTest, HostileFilesAreAbsentNotFatal) {
     auto cd = query(*p, "Win32_CDROMDrive");
     ASSERT_EQ(cd.size(), 1u);
     EXPECT_EQ(text(cd[0], "Name"), "<null>");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LocalProviderTest, LoadedModulesNameTheirFileDescriptionAndVersion) {
+    Tree t;
+    t.file("/proc/sys/kernel/osrelease", "6.1.0-18-amd64\n")
+        .file("/proc/modules", "btrfs 1 0 - Live 0x0\nvirtio_blk 1 0 - Live 0x0\n")
+        .file("/lib/modules/6.1.0-18-amd64/modules.dep", "kernel/fs/btrfs/btrfs.ko:\nkernel/drivers/block/virtio_blk.ko:\n")
+        .file("/lib/modules/6.1.0-18-amd64/kernel/fs/btrfs/btrfs.ko",
+              qvtest::kernelModule({"license=GPL", "description=B-tree file system", "vermagic=6.1.0-18-amd64 SMP mod_unload"}))
+        .file("/lib/modules/6.1.0-18-amd64/kernel/drivers/block/virtio_blk.ko",
+              qvtest::kernelModule({"version=2.1", "description=Virtio block driver"}));
+    auto p = provider(t);
+    auto drivers = query(*p, "Win32_BaseService");
+    ASSERT_EQ(drivers.size(), 2u);
+    EXPECT_EQ(text(drivers[0], "Caption"), "B-tree file system");
+    EXPECT_EQ(text(drivers[0], "ServiceType"), "File System Driver");
+    EXPECT_EQ(text(drivers[1], "Description"), "Virtio block driver");
+    EXPECT_EQ(text(drivers[1], "State"), "Running");
+
+    qv::posix::PosixFileSystem files;
+    std::string version;
+    ASSERT_TRUE(files.fileVersion(t.root() + "/lib/modules/6.1.0-18-amd64/kernel/drivers/block/virtio_blk.ko", version));
+    EXPECT_EQ(version, "2.1");
+    ASSERT_TRUE(files.fileVersion(t.root() + "/lib/modules/6.1.0-18-amd64/kernel/fs/btrfs/btrfs.ko", version));
+    EXPECT_EQ(version, "6.1.0-18-amd64");  // no own version: the kernel it was built for
+    t.file("/lib/modules/broken.ko", "\177ELF truncated");
+    EXPECT_FALSE(files.fileVersion(t.root() + "/lib/modules/broken.ko", version));
+    EXPECT_FALSE(files.fileVersion(t.root() + "/proc/modules", version));
 }
 
 }  // namespace

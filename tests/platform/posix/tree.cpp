@@ -112,3 +112,46 @@ std::string text(const qv::Instance& instance, const std::string& property) {
 }
 
 }  // namespace qvtest
+
+#include <elf.h>
+
+#include <cstring>
+
+namespace qvtest {
+
+std::string kernelModule(const std::vector<std::string>& modinfo) {
+    const std::string names = std::string("\0.shstrtab\0.modinfo\0", 20);
+    std::string info;
+    for (const auto& s : modinfo) info += s + '\0';
+    std::size_t namesAt = sizeof(Elf64_Ehdr), infoAt = namesAt + names.size();
+    std::size_t shAt = (infoAt + info.size() + 7) & ~std::size_t{7};
+    Elf64_Ehdr eh {};
+    std::memcpy(eh.e_ident, ELFMAG, SELFMAG);
+    eh.e_ident[EI_CLASS] = ELFCLASS64;
+    eh.e_ident[EI_DATA] = ELFDATA2LSB;
+    eh.e_ident[EI_VERSION] = EV_CURRENT;
+    eh.e_type = ET_REL;
+    eh.e_machine = EM_X86_64;
+    eh.e_version = EV_CURRENT;
+    eh.e_ehsize = sizeof(Elf64_Ehdr);
+    eh.e_shoff = shAt;
+    eh.e_shentsize = sizeof(Elf64_Shdr);
+    eh.e_shnum = 3;
+    eh.e_shstrndx = 1;
+    Elf64_Shdr sh[3] {};
+    sh[1].sh_name = 1;
+    sh[1].sh_type = SHT_STRTAB;
+    sh[1].sh_offset = namesAt;
+    sh[1].sh_size = names.size();
+    sh[2].sh_name = 11;
+    sh[2].sh_type = SHT_PROGBITS;
+    sh[2].sh_offset = infoAt;
+    sh[2].sh_size = info.size();
+    std::string out(reinterpret_cast<const char*>(&eh), sizeof eh);
+    out += names + info;
+    out.resize(shAt, '\0');
+    out.append(reinterpret_cast<const char*>(sh), sizeof sh);
+    return out;
+}
+
+}  // namespace qvtest

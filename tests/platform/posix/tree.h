@@ -44,3 +44,8 @@ qv::posix::provider::Options optionsFor(const Tree& tree);
 std::string text(const qv::Instance& instance, const std::string& property);
 
 }  // namespace qvtest
+
+namespace qvtest {
+// A minimal ELF64 kernel module whose .modinfo section holds the given key=value strings.
+std::string kernelModule(const std::vector<std::string>& modinfo);
+}  // namespace qvtest
