@@ -226,3 +226,41 @@ TEST(SoftwareCollector, RefusedShareSkipsEveryRemoteFile) {
                                         "  Error: Unable to create share for file: %SYSTEMROOT%\\SYSTEM32\\ENV.EXE", skipped,
                                         "  Error: Unable to create share for file: C:\\GONE\\GONE.EXE", skipped}));
 }
+
+TEST(SoftwareCollector, OddRegistryContentIsListedByTheSameRules) {
+    const std::string u = kUninstall;
+    std::string registry;
+    // Thousands of update entries without a display name give nothing.
+    for (int i = 0; i < 3000; ++i)
+        registry += "\"" + u + "KB" + std::to_string(i) + "\": {\"ParentKeyName\": " + sz("Windows") + "},\n";
+    const std::string huge(100000, 'H');
+    registry += "\"" + u + "Huge\": {\"DisplayName\": " + sz(huge) + "},\n";
+    registry += R"("HKCR\\Quotes.Application\\CLSID": {"": {"type": 1, "data": "{Q}"}},
+"HKCR\\CLSID\\{Q}\\ProgID": {"": {"type": 1, "data": "Quotes.Application"}},
+"HKCR\\CLSID\\{Q}\\LocalServer32": {"": {"type": 1, "data": "\"\"\""}},
+"HKCR\\Bare.Application\\CLSID": {"": {"type": 1, "data": "{B}"}},
+"HKCR\\CLSID\\{B}\\ProgID": {"": {"type": 1, "data": "Bare.Application"}},
+"HKCR\\CLSID\\{B}\\LocalServer32": {"": {"type": 1, "data": " \".exe\" "}},
+"HKCR\\Half.Application\\CLSID": {"": {"type": 1, "data": "{H}"}},
+"HKCR\\CLSID\\{H}\\ProgID": {"": {"type": 1, "data": "Half.Application"}},
+"HKCR\\CLSID\\{H}\\LocalServer32": {"": {"type": 1, "data": "\"c:\\half.exe.exe -x"}},
+"HKCR\\Blob.Application\\CLSID": {"": {"type": 1, "data": "{X}"}},
+"HKCR\\CLSID\\{X}\\ProgID": {"": {"type": 3, "data": "DEADBEEF"}},
+"HKCR\\CLSID\\{X}\\LocalServer32": {"": {"type": 1, "data": "C:\\BLOB.EXE"}},
+"HKCR\\NoId.Application\\CLSID": {"": {"type": 1, "data": ""}},
+"HKCR\\CLSID\\ProgID": {"": {"type": 1, "data": "Stray"}})";
+    SimResult r = runSim(standardFixture(R"("wmi": {"WS01": {}, "SRV01": {"registry": {)" + registry + R"(},
+        "files": {"C:\\HALF.EXE": {"version": "4.0"}, "C:\\BLOB.EXE": {}}}})"),
+                         {"SRV01"});
+    std::string section = softwareSection(r, "SRV01");
+    std::size_t packages = section.find("**Registered Software Packages**\r\n");
+    ASSERT_NE(packages, std::string::npos);
+    EXPECT_EQ(section.substr(packages),
+              "**Registered Software Packages**\r\n" + package(huge, "", "", "", "") + "**Registered Applications**\r\n" +
+                  application("Bare.Application", 0, ".EXE", "", "") +
+                  application("Half.Application", 0, "C:\\HALF.EXE", "4.0", "") +
+                  application("", 0, "C:\\BLOB.EXE", "", ""));
+    EXPECT_EQ(targetLogLines(r, "SRV01"),
+              (std::vector<std::string>{"  Error: Unable to create share for file: .EXE",
+                                        "         File skipped for data collection"}));
+}
