@@ -1,21 +1,335 @@
-// The inventory database: creation step and record writers (being built; rows are not yet stored).
+// The inventory database on SQLite: the creation step, the run's connection and the record writers.
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <optional>
+
 #include "console/console.h"
+#include "database/creation.h"
 #include "database/records.h"
+#include "database/schema.h"
 #include "files/run_log.h"
+#include "files/text_files.h"
+#include "inventory/values.h"
 
 namespace qv::database {
 
+// One connection for the whole run. The rows of one inventory share a transaction that is
+// committed when that inventory ends, so a kill loses at most the unfinished computer; each row
+// is one INSERT, which the engine applies whole or not at all, so a refused row leaves the rows
+// before it in place.
+struct Session {
+    sqlite3* db = nullptr;
+    std::map<const TableDef*, sqlite3_stmt*> inserts;
+    // The database could not be had for the current inventory (locked, read-only, not a
+    // database): its remaining rows are refused at once instead of waiting again for each.
+    bool inventoryRefused = false;
+};
+
+namespace {
+
+// How long a row waits for a lock held by another process before its inventory gives up.
+constexpr int kBusyTimeoutMs = 2000;
+
+std::string databasePath(RunContext& ctx) {
+    return ctx.platform.files.join(ctx.env.sPath, dataSourceOf(kConnectionString));
+}
+
+bool exec(sqlite3* db, const std::string& sql) {
+    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+void closeConnection(Session& s) {
+    for (auto& [table, stmt] : s.inserts) sqlite3_finalize(stmt);
+    s.inserts.clear();
+    if (s.db) {
+        if (!sqlite3_get_autocommit(s.db) && !exec(s.db, "COMMIT")) {
+            // Last chance for a commit that met a lock: wait longer, then give the rows up.
+            sqlite3_busy_timeout(s.db, 4 * kBusyTimeoutMs);
+            if (!exec(s.db, "COMMIT")) exec(s.db, "ROLLBACK");
+        }
+        sqlite3_close_v2(s.db);
+    }
+    s.db = nullptr;
+}
+
+// The run's connection, opened on first use; null when the file cannot be opened for writing.
+Session* session(RunContext& ctx) {
+    if (!ctx.database) ctx.database.reset(new Session);
+    Session* s = ctx.database.get();
+    if (s->inventoryRefused) return nullptr;
+    if (s->db) return s;
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(databasePath(ctx).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK || sqlite3_db_readonly(db, "main") == 1) {
+        sqlite3_close_v2(db);
+        s->inventoryRefused = true;
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    exec(db, "PRAGMA foreign_keys=ON");
+    s->db = db;
+    return s;
+}
+
+// The current inventory's transaction, begun by its first row. Taking the write lock at once
+// means the rows after it never wait for another process.
+bool inTransaction(Session& s) {
+    if (!sqlite3_get_autocommit(s.db)) return true;
+    if (exec(s.db, "BEGIN IMMEDIATE")) return true;
+    s.inventoryRefused = true;
+    return false;
+}
+
+sqlite3_stmt* insertStatement(Session& s, const TableDef& table) {
+    auto it = s.inserts.find(&table);
+    if (it != s.inserts.end()) return it->second;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(s.db, insertSql(table).c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    s.inserts[&table] = stmt;
+    return stmt;
+}
+
+// A value as it is stored: Null, integer, real or text.
+using Stored = std::variant<std::monostate, std::int64_t, double, std::string>;
+
+std::string isoDate(const DateTime& t) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return buf;
+}
+
+bool isBlankText(const Field& f) {
+    const std::string* s = std::get_if<std::string>(&f);
+    return s && inventory::trimBlanks(*s).empty();
+}
+
+// A field as a number for a numeric column: texts read with the locale's grouping and decimal
+// point, Booleans -1 and 0 as the scripting layer counts them.
+std::optional<double> numberFor(const Field& f, const Locale& locale) {
+    if (const auto* d = std::get_if<double>(&f)) return *d;
+    if (const auto* i = std::get_if<std::int64_t>(&f)) return static_cast<double>(*i);
+    if (const auto* b = std::get_if<bool>(&f)) return *b ? -1.0 : 0.0;
+    if (const auto* s = std::get_if<std::string>(&f)) {
+        double v = 0;
+        if (parseLocaleNumber(locale, inventory::trimBlanks(*s), v)) return v;
+    }
+    return std::nullopt;
+}
+
+// The stored form of `f` in column `c`, or nullopt when the column cannot take it. A blank
+// text in a numeric or date column is stored as Null, as an empty value is.
+std::optional<Stored> storedValue(const Column& c, const Field& f, const Locale& locale) {
+    if (std::holds_alternative<std::monostate>(f)) {
+        if (c.type == ColumnType::Boolean) return Stored(std::int64_t{0});
+        return Stored();
+    }
+    switch (c.type) {
+        case ColumnType::VarWChar:
+            if (const auto* s = std::get_if<std::string>(&f)) return Stored(*s);
+            if (const auto* d = std::get_if<double>(&f)) return Stored(inventory::plainNumber(*d));
+            if (const auto* i = std::get_if<std::int64_t>(&f)) return Stored(std::to_string(*i));
+            if (const auto* b = std::get_if<bool>(&f)) return Stored(std::string(*b ? "True" : "False"));
+            return Stored(formatGeneralDate(locale, std::get<DateTime>(f)));
+        case ColumnType::Integer: {
+            if (isBlankText(f)) return Stored();
+            if (const auto* i = std::get_if<std::int64_t>(&f)) return Stored(*i);  // range checked by the table
+            std::optional<double> d = numberFor(f, locale);
+            if (!d || !std::isfinite(*d) || std::fabs(*d) > 4e9) return std::nullopt;
+            return Stored(static_cast<std::int64_t>(std::nearbyint(*d)));
+        }
+        case ColumnType::Single:
+        case ColumnType::Double: {
+            if (isBlankText(f)) return Stored();
+            std::optional<double> d = numberFor(f, locale);
+            if (!d || !std::isfinite(*d)) return std::nullopt;
+            if (c.type == ColumnType::Double) return Stored(*d);
+            if (std::fabs(*d) > std::numeric_limits<float>::max()) return std::nullopt;
+            return Stored(static_cast<double>(static_cast<float>(*d)));
+        }
+        case ColumnType::Date: {
+            if (isBlankText(f)) return Stored();
+            if (const auto* t = std::get_if<DateTime>(&f)) return Stored(isoDate(*t));
+            DateTime t;
+            if (const auto* s = std::get_if<std::string>(&f); s && parseLocaleDate(locale, inventory::trimBlanks(*s), t))
+                return Stored(isoDate(t));
+            return std::nullopt;
+        }
+        case ColumnType::Boolean: {
+            if (const auto* b = std::get_if<bool>(&f)) return Stored(std::int64_t{*b ? 1 : 0});
+            if (const auto* s = std::get_if<std::string>(&f)) {
+                std::string t = inventory::trimBlanks(*s);
+                for (char& ch : t) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+                if (t == "true") return Stored(std::int64_t{1});
+                if (t == "false") return Stored(std::int64_t{0});
+            }
+            if (std::holds_alternative<DateTime>(f)) return std::nullopt;
+            std::optional<double> d = numberFor(f, locale);
+            if (!d) return std::nullopt;
+            return Stored(std::int64_t{*d != 0 ? 1 : 0});
+        }
+    }
+    return std::nullopt;
+}
+
+bool bindStored(sqlite3_stmt* stmt, int index, const Stored& v) {
+    if (const auto* i = std::get_if<std::int64_t>(&v)) return sqlite3_bind_int64(stmt, index, *i) == SQLITE_OK;
+    if (const auto* d = std::get_if<double>(&v)) return sqlite3_bind_double(stmt, index, *d) == SQLITE_OK;
+    if (const auto* s = std::get_if<std::string>(&v))
+        return sqlite3_bind_text(stmt, index, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    return sqlite3_bind_null(stmt, index) == SQLITE_OK;
+}
+
+// One INSERT of the inventory key and the given columns; false when the row was refused.
+bool insertRow(RunContext& ctx, Session& s, const TableDef& table, const Fields& fields) {
+    sqlite3_stmt* stmt = insertStatement(s, table);
+    if (!stmt) return false;
+    const Locale& locale = ctx.platform.system.locale();
+    std::vector<const Field*> byColumn(table.columns.size(), nullptr);
+    for (const auto& [name, value] : fields) {
+        std::size_t i = 0;
+        while (i < table.columns.size() && name != table.columns[i].name) ++i;
+        if (i == table.columns.size()) return false;  // no such column
+        byColumn[i] = &value;
+    }
+    static const Field kNull;
+    bool ok = bindStored(stmt, 1, Stored(isoDate(ctx.runStartTime))) && bindStored(stmt, 2, Stored(ctx.targetDomain)) &&
+              bindStored(stmt, 3, Stored(ctx.currentTarget));
+    for (std::size_t i = 0; ok && i < table.columns.size(); ++i) {
+        std::optional<Stored> v = storedValue(table.columns[i], byColumn[i] ? *byColumn[i] : kNull, locale);
+        ok = v && bindStored(stmt, static_cast<int>(i) + 4, *v);
+    }
+    if (ok) ok = sqlite3_step(stmt) == SQLITE_DONE;
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    return ok;
+}
+
+bool append(RunContext& ctx, const std::string& tableName, const Fields& fields) {
+    if (!ctx.env.bMDB) return false;
+    const TableDef* table = findTable(tableName);
+    if (!table) return false;
+    Session* s = session(ctx);
+    if (!s || !inTransaction(*s)) return false;
+    return insertRow(ctx, *s, *table, fields);
+}
+
+void warnNoDatabase(RunContext& ctx) {
+    files::logLine(ctx, "            Warning: Database requirements not met.\r\n"
+                        "                     Database will not be created and data not written.");
+    console::writeConsoleLine(ctx, "Warning: Database requirements not met.\r\n"
+                                   "Database will not be created and data not written.", true);
+}
+
+}  // namespace
+
+void closeSession(Session* s) {
+    if (!s) return;
+    closeConnection(*s);
+    delete s;
+}
+
+bool isKeyTable(const TableDef& table) { return table.primaryKey && table.parent; }
+
+bool createTables(sqlite3* db, const std::vector<TableDef>& tables, const std::function<void(const std::string&)>& log) {
+    if (!exec(db, "BEGIN")) return false;
+    for (const TableDef& table : tables) {
+        // Each table in its own savepoint: a table that fails leaves no part of itself behind and
+        // does not stop the tables after it.
+        exec(db, "SAVEPOINT createTable");
+        std::string error;
+        for (const std::string& sql : createTableSql(table)) {
+            if (!exec(db, sql)) {
+                error = sqlite3_errmsg(db);
+                break;
+            }
+        }
+        if (error.empty()) {
+            exec(db, "RELEASE createTable");
+            if (!isKeyTable(table)) log("    Table " + std::string(table.name) + " Created");
+        } else {
+            exec(db, "ROLLBACK TO createTable");
+            exec(db, "RELEASE createTable");
+            log("    Table Creation Error " + std::string(table.name) + "SQLite-->" + error + " Error");
+        }
+    }
+    return exec(db, "COMMIT");
+}
+
 void createOrOpenDatabase(RunContext& ctx) {
     if (!ctx.env.bMDB) {
-        files::logLine(ctx, "            Warning: Database requirements not met.\r\n"
-                            "                     Database will not be created and data not written.");
-        console::writeConsoleLine(ctx, "Warning: Database requirements not met.\r\n"
-                                       "Database will not be created and data not written.", true);
+        warnNoDatabase(ctx);
+        return;
+    }
+    const std::string name = dataSourceOf(kConnectionString);
+    const std::string path = databasePath(ctx);
+    if (files::fileExists(ctx, path)) {
+        files::logLine(ctx, "  " + name + " exists; data to be appended");
+        return;
+    }
+    // The file is built under a work name and renamed when complete, so that a run stopped
+    // half-way never leaves a QV.mdb without its tables.
+    const std::string work = path + ".creating";
+    std::remove(work.c_str());
+    std::remove((work + "-journal").c_str());
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(work.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK &&
+              exec(db, "PRAGMA journal_mode=DELETE");
+    if (ok) {
+        files::logLine(ctx, "  " + name + " Created");
+        ok = createTables(db, tableList(), [&](const std::string& line) { files::logLine(ctx, line); });
+    }
+    sqlite3_close_v2(db);
+    if (ok) ok = std::rename(work.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        // The file cannot be made (folder not writable, disk full): the run goes on without it.
+        std::remove(work.c_str());
+        std::remove((work + "-journal").c_str());
+        warnNoDatabase(ctx);
+        ctx.env.bMDB = false;
     }
 }
 
-bool appendRow(RunContext&, const std::string&, const Fields&) { return false; }
-bool appendEmptyRow(RunContext&, const std::string&) { return false; }
-bool appendMasterRows(RunContext&, const Fields&) { return false; }
+bool appendRow(RunContext& ctx, const std::string& table, const Fields& fields) { return append(ctx, table, fields); }
+
+bool appendEmptyRow(RunContext& ctx, const std::string& table) {
+    const TableDef* def = findTable(table);
+    if (!def) return false;
+    Fields fields;
+    for (const Column& c : def->columns) {
+        switch (c.type) {
+            case ColumnType::VarWChar: fields.emplace_back(c.name, std::string()); break;
+            case ColumnType::Integer: fields.emplace_back(c.name, std::int64_t{0}); break;
+            case ColumnType::Single:
+            case ColumnType::Double: fields.emplace_back(c.name, 0.0); break;
+            case ColumnType::Boolean: fields.emplace_back(c.name, false); break;
+            case ColumnType::Date: fields.emplace_back(c.name, std::monostate()); break;
+        }
+    }
+    return append(ctx, table, fields);
+}
+
+bool appendMasterRows(RunContext& ctx, const Fields& deviceIdFields) {
+    bool device = append(ctx, "DeviceID", deviceIdFields);
+    bool software = append(ctx, "SoftwareKey", {});
+    bool hardware = append(ctx, "HardwareKey", {});
+    return device && software && hardware;
+}
+
+void endInventory(RunContext& ctx) {
+    Session* s = ctx.database.get();
+    if (!s) return;
+    // A commit that meets a reader's lock stays pending and is retried at the next inventory's end.
+    if (s->db && !sqlite3_get_autocommit(s->db)) exec(s->db, "COMMIT");
+    s->inventoryRefused = false;
+}
 
 }  // namespace qv::database

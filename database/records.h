@@ -29,4 +29,8 @@ bool appendEmptyRow(RunContext& ctx, const std::string& table);
 // DeviceID (with the given columns), SoftwareKey and HardwareKey rows of the current inventory.
 bool appendMasterRows(RunContext& ctx, const Fields& deviceIdFields);
 
+// Makes the current computer's rows permanent; called when its inventory ends. Rows appended
+// after the last call are lost if the run is killed, never those before it.
+void endInventory(RunContext& ctx);
+
 }  // namespace qv::database

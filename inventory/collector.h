@@ -2,9 +2,12 @@
 // instance, or the not-found row and line. Failures inside one instance never stop the collector.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
+#include "database/records.h"
 #include "run/context.h"
 
 namespace qv::inventory {
@@ -29,5 +32,23 @@ bool countInstances(RunContext& ctx, const std::string& className, std::int64_t&
 
 // Runs f and swallows any exception: one step in continue-on-error mode.
 void guarded(const std::function<void()>& f);
+
+// The whole-number code a value holds (an integer, an integral double, a decimal text, a Boolean
+// as -1/0); false for Null, unreadable and anything else.
+bool codeOf(const Value& v, std::int64_t& code);
+// The entry of a decode table (entries with a `code` member) whose code equals the value, compared
+// in table order; null when none does.
+template <class Entry, std::size_t N>
+const Entry* findCode(const Value& v, const Entry (&table)[N]) {
+    std::int64_t code = 0;
+    if (!codeOf(v, code)) return nullptr;
+    for (const Entry& e : table)
+        if (e.code == code) return &e;
+    return nullptr;
+}
+
+// A value as the collector got it, for a column that takes it unchanged: Null and unreadable give
+// Null, a list its first element.
+database::Field fieldOf(const Value& v);
 
 }  // namespace qv::inventory

@@ -3,6 +3,7 @@
 #include "inventory/inventory.h"
 
 #include "console/console.h"
+#include "database/records.h"
 #include "files/run_log.h"
 #include "files/text_files.h"
 #include "inventory/collector.h"
@@ -88,6 +89,8 @@ void inventoryTarget(RunContext& ctx) {
 
     for (const PhaseInfo& info : kPhases) runPhase(ctx, info);
 
+    // The computer's rows become permanent before its completion is logged.
+    database::endInventory(ctx);
     files::logLine(ctx, " " + target + " Inventory Completed");
     ctx.targetServices = nullptr;
     ctx.computerReport = nullptr;

@@ -9,6 +9,16 @@
 
 namespace qv {
 
+namespace database {
+// The run's open inventory database (defined by the database layer); closed, its last rows
+// committed, when the run context ends.
+struct Session;
+void closeSession(Session* session);
+struct SessionCloser {
+    void operator()(Session* session) const { closeSession(session); }
+};
+}  // namespace database
+
 // The facts the environment probe gathers, and the run-wide settings derived from them.
 struct RunEnvironment {
     std::string sLocalComputer, sUser, sDomainName, sWMIVer, sWMIVerReg, sOSName, sOSVer, sOSCSD;
@@ -43,6 +53,7 @@ struct RunContext {
     std::vector<std::string> targetList;  // TargetList: ComputerName of each entry
     std::unique_ptr<TextWriter> runLog;   // RunLog; null when closed
     std::unique_ptr<TextReader> nameFileStream;
+    std::unique_ptr<database::Session, database::SessionCloser> database;  // null until the first row
 
     // The computer being inventoried.
     std::string currentTarget;

@@ -1,6 +1,7 @@
 // The category collectors and the table that orders them into the inventory's four phases.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "run/context.h"
@@ -14,6 +15,16 @@ struct CollectorEntry {
     const char* trace;        // debug trace after the collector (before it in the software phase)
     void (*run)(RunContext&);
 };
+
+// Computer system and device identity: the identity block, TargetDomain, the master rows.
+void collectComputerSystem(RunContext& ctx);
+std::string decodeDomainRole(const Value& v);  // "1 (Member Workstation)"
+
+// Operating system and services: the OSData row.
+void collectOperatingSystem(RunContext& ctx);
+std::string decodeProductSuite(const Value& v);  // "2=Enterprise Server"
+std::string decodeOSType(const Value& v);        // "18=WINNT (Incl W2k & XP)"
+std::string shortOSName(const Value& v);         // Name before its first "|", trimmed, cut to 64
 
 // Operating-system phase: environment variables and logical drives.
 void collectEnvironmentVariables(RunContext& ctx);

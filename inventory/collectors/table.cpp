@@ -5,6 +5,8 @@ namespace qv::inventory {
 
 const std::vector<CollectorEntry>& collectorTable() {
     static const std::vector<CollectorEntry> table = {
+        {Phase::OperatingSystem, " DeviceID", collectComputerSystem},
+        {Phase::OperatingSystem, " OSData", collectOperatingSystem},
         {Phase::OperatingSystem, " EnvData", collectEnvironmentVariables},
         {Phase::OperatingSystem, " Drives", collectLogicalDrives},
         {Phase::Hardware, " BIOS", collectBios},

@@ -1,0 +1,45 @@
+// The inventory database's tables as data (name, parent, columns with type and size) and their SQL.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qv::database {
+
+// The column types, numbered as the data-access catalog numbers them.
+enum class ColumnType { VarWChar = 202, Integer = 3, Single = 4, Double = 5, Date = 7, Boolean = 11 };
+
+struct Column {
+    const char* name;
+    ColumnType type;
+    int size;  // characters, for VarWChar only; 0 otherwise
+};
+
+struct TableDef {
+    const char* name;
+    const char* parent;      // table the foreign key (name + "FKey") refers to; null for DeviceID
+    const char* primaryKey;  // own primary key over the inventory key, or null
+    std::vector<Column> columns;  // the category columns, after the three key columns
+};
+
+// The database file and the connection string it is configured by.
+inline constexpr const char* kConnectionString = "Provider='Microsoft.Jet.OLEDB.4.0';Data Source=QV.mdb";
+// The "Data Source=" part of a connection string: "QV.mdb".
+std::string dataSourceOf(const std::string& connectionString);
+
+// The three columns that begin every table.
+const std::vector<Column>& inventoryKeyColumns();
+// Every table in creation order: DeviceID, SoftwareKey, HardwareKey, then the category tables.
+const std::vector<TableDef>& tableList();
+// The table of that name (exact match), or null.
+const TableDef* findTable(const std::string& name);
+
+// A name quoted for SQL: "TotalRAM(Bytes)".
+std::string quoted(const std::string& name);
+// CREATE TABLE statement with types, size and range checks, nullability and keys; followed by the
+// index that serves the foreign key, for category tables.
+std::vector<std::string> createTableSql(const TableDef& table);
+// INSERT of one full row: the key columns then every category column, each a positional parameter.
+std::string insertSql(const TableDef& table);
+
+}  // namespace qv::database

@@ -1,0 +1,89 @@
+// The computer-system collector: the identity block of the report, TargetDomain and the master rows.
+#include "database/records.h"
+#include "inventory/collector.h"
+#include "inventory/collectors/collectors.h"
+#include "inventory/report.h"
+#include "inventory/values.h"
+
+namespace qv::inventory {
+
+namespace {
+
+struct CodeText {
+    std::int64_t code;
+    const char* text;
+};
+const CodeText kDomainRoles[] = {
+    {0, " (Standalone Workstation)"}, {1, " (Member Workstation)"},        {2, " (Standalone Server)"},
+    {3, " (Member Server)"},          {4, " (Backup Domain Controller)"}, {5, " (Primary Domain Controller)"},
+};
+
+// The computer-system record: every field starts empty for each computer.
+struct ComputerRecord {
+    std::string role, owner, contact, currentUser, manufacturer, model, systemType, identifyingNumber, uuid;
+    double totalRam = 0;
+};
+
+}  // namespace
+
+std::string decodeDomainRole(const Value& v) {
+    const std::string code = plainText(v);
+    if (const CodeText* entry = findCode(v, kDomainRoles)) return code + entry->text;
+    return trimBlanks(code + " (Role Unknown)");
+}
+
+void collectComputerSystem(RunContext& ctx) {
+    ComputerRecord r;
+    const Locale& locale = ctx.platform.system.locale();
+    Instances systems;
+    runQuery(ctx, "Select * from Win32_ComputerSystem", systems);
+    for (const Instance& cs : systems) {
+        guarded([&] { ctx.targetDomain = plainText(cs.get("Domain")); });
+        report::writeValue(ctx, "Part of Domain?", cs.get("PartOfDomain"));
+        report::writeValue(ctx, "Domain", cs.get("Domain"));
+        report::writeLine(ctx, report::label("Inventory Date/Time") + formatGeneralDate(locale, ctx.runStartTime));
+        const Value& role = cs.get("DomainRole");
+        if (role.readable()) {
+            r.role = decodeDomainRole(role);
+            report::writeLine(ctx, report::label("Role") + trimBlanks(r.role));
+        }
+        r.owner = cutTo(cs.get("PrimaryOwnerName"), 64);
+        report::writeValue(ctx, "Owner", cs.get("PrimaryOwnerName"));
+        r.contact = cutTo(cs.get("PrimaryOwnerContact"), 64);
+        report::writeValue(ctx, "Contact", cs.get("PrimaryOwnerContact"));
+        r.currentUser = cutTo(cs.get("UserName"), 32);
+        report::writeValue(ctx, "Current User", cs.get("UserName"), "\r\n");
+        report::writeLine(ctx, "**Computer System Information**");
+        r.manufacturer = cutTo(cs.get("Manufacturer"), 64);
+        r.model = cutTo(cs.get("Model"), 64);
+        r.totalRam = numberOf(cs.get("TotalPhysicalMemory"));
+        r.systemType = cutTo(cs.get("SystemType"), 24);
+        report::writeValue(ctx, "Manufacturer", cs.get("Manufacturer"));
+        report::writeValue(ctx, "Model", cs.get("Model"));
+        report::writeLine(ctx, report::label("TotalPhysicalMemory") + formatGrouped(locale, r.totalRam) + " Bytes");
+        report::writeLine(ctx, report::kContinuation + formatGrouped(locale, r.totalRam / 1048576.0) + " MB");
+        report::writeValue(ctx, "SystemType", cs.get("SystemType"));
+    }
+    Instances products;
+    runQuery(ctx, "Select * from Win32_ComputerSystemProduct", products);
+    for (const Instance& p : products) {
+        r.identifyingNumber = trimBlanks(cutTo(p.get("IdentifyingNumber"), 25));
+        r.uuid = cutTo(p.get("UUID"), 36);
+        report::writeValue(ctx, "IdentifyingNumber", p.get("IdentifyingNumber"));
+        report::writeValue(ctx, "UUID", p.get("UUID"));
+    }
+    // The memory goes to the database as its grouped text, which the database reads back as the
+    // whole number of bytes it spells. A refused row is absorbed: the next collector still runs.
+    database::appendMasterRows(ctx, {{"Role", r.role},
+                                     {"Owner", r.owner},
+                                     {"Contact", r.contact},
+                                     {"CurrentUser", r.currentUser},
+                                     {"Manufacturer", r.manufacturer},
+                                     {"Model", r.model},
+                                     {"IdentifyingNumber", r.identifyingNumber},
+                                     {"UUID", r.uuid},
+                                     {"TotalRAM(Bytes)", formatGrouped(locale, r.totalRam)},
+                                     {"SystemType", r.systemType}});
+}
+
+}  // namespace qv::inventory
