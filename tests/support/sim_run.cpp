@@ -91,6 +91,23 @@ std::string standardFixture(const std::string& extraMembers) {
     return base.dump(2);
 }
 
+const std::vector<std::string>& loggedTableNames() {
+    static const std::vector<std::string> names = {
+        "DeviceID",    "OSData",        "EnvStrings",  "BIOS",         "CPU",            "RAM",
+        "BaseBoard",   "Chassis",       "LogicalDrives", "HardDisk",   "CD_DVD",         "TapeDrive",
+        "PointDevice", "Keyboard",      "PortCon",     "SerialPorts",  "ParallelPorts",  "USB",
+        "SCSI",        "Modem",         "Audio",       "Monitor",      "VideoAdapter",   "Printers",
+        "TCP_IP",      "DNSSearchServers", "IPX_SPX",  "SelectServices", "NetworkProtocols", "NetworkAdapters",
+        "SharedRes",   "Drivers",       "RegSoftwarePackages", "RegSoftwareAppl"};
+    return names;
+}
+
+std::string databaseCreationLog() {
+    std::string log = "  QV.mdb Created\r\n";
+    for (const std::string& name : loggedTableNames()) log += "    Table " + name + " Created\r\n";
+    return log;
+}
+
 std::vector<std::string> crlfLines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;

@@ -29,6 +29,12 @@ SimResult runSim(const std::string& fixtureJson, const std::vector<std::string>&
 // into the top-level JSON object (e.g. "\"wmi\": {...}"); a member given there replaces the default.
 std::string standardFixture(const std::string& extraMembers = "");
 
+// The category tables in creation order (all but SoftwareKey and HardwareKey), as the run log
+// names them when it creates the database.
+const std::vector<std::string>& loggedTableNames();
+// The log lines of a first run's database creation: "  QV.mdb Created" and one line per table.
+std::string databaseCreationLog();
+
 // Splits text at CR LF into lines (a final CR LF gives no extra empty line).
 std::vector<std::string> crlfLines(const std::string& text);
 
