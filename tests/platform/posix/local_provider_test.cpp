@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include "platform/posix/files-posix.h"
 #include "platform/posix/management-posix.h"
@@ -287,7 +289,7 @@ void buildServer(Tree& t) {
               "kernel/fs/smb/client/cifs.ko: kernel/fs/netfs/netfs.ko\nkernel/fs/nfs/nfsv4.ko:\n"
               "kernel/drivers/net/ethernet/intel/e1000e/e1000e.ko:\n")
         .file("/lib/modules/5.14.0/modules.builtin.modinfo",
-              std::string("e1000e.description=Intel(R) PRO/1000 Network Driver\0cifs.license=GPL\0", 72));
+              std::string("e1000e.description=Intel(R) PRO/1000 Network Driver") + '\0' + "cifs.license=GPL" + '\0');
     t.file("/var/lib/dpkg/status",
            "Package: zlib1g\nStatus: install ok installed\nMaintainer: Mark Brown <broonie@debian.org>\n"
            "Architecture: amd64\nMulti-Arch: same\nVersion: 1:1.2.13.dfsg-1\n\n"
@@ -669,6 +671,60 @@ TEST_F(LocalProviderTest, LoadedModulesNameTheirFileDescriptionAndVersion) {
     t.file("/lib/modules/broken.ko", "\177ELF truncated");
     EXPECT_FALSE(files.fileVersion(t.root() + "/lib/modules/broken.ko", version));
     EXPECT_FALSE(files.fileVersion(t.root() + "/proc/modules", version));
+}
+
+}  // namespace
+
+namespace {
+
+// Runs `check` as an ordinary user (nobody when the tests run as root) and returns its result.
+bool asOrdinaryUser(const std::function<bool()>& check) {
+    if (::geteuid() != 0) return check();
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        bool ok = ::setgid(65534) == 0 && ::setuid(65534) == 0 && check();
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(LocalProviderTest, RootOnlyFactsAreNullForOtherUsers) {
+    Tree t;
+    std::string table = desktopTable();
+    t.file("/sys/firmware/dmi/tables/DMI", table)
+        .file("/sys/firmware/dmi/tables/smbios_entry_point", qvtest::smbios3EntryPoint(3, 2, static_cast<std::uint32_t>(table.size())))
+        .file("/sys/class/dmi/id/bios_vendor", "American Megatrends Inc.\n")
+        .file("/sys/class/dmi/id/sys_vendor", "Micro-Star\n")
+        .file("/sys/class/dmi/id/product_serial", "SYS-123\n")
+        .file("/sys/class/dmi/id/product_uuid", "00112233-4455-6677-8899-aabbccddeeff\n")
+        .file("/etc/cups/printers.conf", "<Printer laser>\nDeviceURI socket://10.1.1.50\n</Printer>\n");
+    for (const char* f : {"/sys/firmware/dmi/tables/DMI", "/sys/firmware/dmi/tables/smbios_entry_point",
+                          "/sys/class/dmi/id/product_serial", "/sys/class/dmi/id/product_uuid", "/etc/cups/printers.conf"})
+        ::chmod((t.root() + f).c_str(), 0400);
+    ::chmod(t.root().c_str(), 0755);
+    auto options = qvtest::optionsFor(t);
+    bool ok = asOrdinaryUser([&] {
+        auto p = qv::posix::makeLocalProvider(options);
+        qv::Instances bios, product, memory, printers;
+        qv::PlatformError err;
+        return p->execQuery("Select * from Win32_BIOS", bios, err) && bios.size() == 1 &&
+               text(bios[0], "Manufacturer") == "American Megatrends Inc." &&
+               text(bios[0], "SerialNumber") == "<null>" && text(bios[0], "SMBIOSMajorVersion") == "<null>" &&
+               p->execQuery("Select * from Win32_ComputerSystemProduct", product, err) && product.size() == 1 &&
+               text(product[0], "UUID") == "<null>" && text(product[0], "IdentifyingNumber") == "<null>" &&
+               p->execQuery("Select * from Win32_PhysicalMemory", memory, err) && memory.empty() &&
+               p->execQuery("Select * from Win32_Printer", printers, err) && printers.empty();
+    });
+    EXPECT_TRUE(ok);
+    // Root reads the tables themselves.
+    if (::geteuid() == 0) {
+        auto p = provider(t);
+        auto product = query(*p, "Win32_ComputerSystemProduct");
+        EXPECT_EQ(text(product[0], "UUID"), "00112233-4455-6677-8899-AABBCCDDEEFF");
+        EXPECT_EQ(query(*p, "Win32_PhysicalMemory").size(), 2u);
+    }
 }
 
 }  // namespace
