@@ -39,7 +39,7 @@ TEST(OsHardwareCollectors, EveryClassEmpty) {
     qvtest::SimResult run = runOn(R"J("classes": {}, "failingClasses": {"Win32_Environment": {"number": -2147217392, "description": "Invalid class "}})J");
     std::string report = run.file("docs/QVWS01.txt");
     // Each collector's trace word follows it, in driver order.
-    EXPECT_NE(run.err.find("\n EnvData\n Drives\n BIOS\n CPU\n RAM\n Box\n Base\n HD\n OD\n Tape\n"), std::string::npos)
+    EXPECT_NE(run.err.find("\n DeviceID\n OSData\n EnvData\n Drives\n BIOS\n CPU\n RAM\n Box\n Base\n HD\n OD\n Tape\n Point\n"), std::string::npos)
         << run.err;
     std::vector<std::string> expected = {
         "",
