@@ -174,10 +174,11 @@ private:
         std::string k = trimSlashes(key);
         std::string prefix = std::string(kUninstallKey) + "\\";
         if (k.size() <= prefix.size() || !iequals(k.substr(0, prefix.size()), prefix)) return nullptr;
-        std::string sub = k.substr(prefix.size());
-        for (const auto& p : provider::installedPackages(source_))
-            if (p.key == sub) return &p;
-        return nullptr;
+        const auto& all = provider::installedPackages(source_);
+        if (packageIndex_.empty())
+            for (const auto& p : all) packageIndex_.emplace(p.key, &p);
+        auto it = packageIndex_.find(k.substr(prefix.size()));
+        return it == packageIndex_.end() ? nullptr : it->second;
     }
 
     static std::vector<std::pair<const char*, const std::string*>> fields(const provider::Package& p) {
@@ -187,6 +188,7 @@ private:
 
     Source source_;
     std::map<std::string, Instances> cache_;
+    std::map<std::string, const provider::Package*> packageIndex_;  // subkey name → entry
 };
 
 }  // namespace
