@@ -2,6 +2,8 @@
 // and on the local computer, exact report text and run-log lines.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include "tests/support/sim_run.h"
 
 using qvtest::runSim;
@@ -263,4 +265,89 @@ TEST(SoftwareCollector, OddRegistryContentIsListedByTheSameRules) {
     EXPECT_EQ(targetLogLines(r, "SRV01"),
               (std::vector<std::string>{"  Error: Unable to create share for file: .EXE",
                                         "         File skipped for data collection"}));
+}
+
+namespace {
+
+// The rows a query gives on the run's database, each as its columns joined by "|" (null: "<null>").
+std::vector<std::string> rows(const SimResult& r, const std::string& sql) {
+    std::vector<std::string> out;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2((r.dir + "/docs/QV.mdb").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        ADD_FAILURE() << "no database";
+        return out;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << sqlite3_errmsg(db);
+    } else {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            std::string row;
+            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+                if (c) row += "|";
+                const unsigned char* text = sqlite3_column_text(stmt, c);
+                row += text ? reinterpret_cast<const char*>(text) : "<null>";
+            }
+            out.push_back(row);
+        }
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return out;
+}
+
+const char* const kDriverRows = "SELECT Name, Path, Type, Version, DateCreated FROM Drivers WHERE DeviceName = 'SRV01'";
+const char* const kPackageRows =
+    "SELECT Name, Version, \"Serial#\", Publisher, InstallDate FROM RegSoftwarePackages WHERE DeviceName = 'SRV01'";
+const char* const kApplicationRows = "SELECT Name, Path, Version, DateCreated FROM RegSoftwareAppl WHERE DeviceName = 'SRV01'";
+
+}  // namespace
+
+TEST(SoftwareCollector, RowsOfARemoteTarget) {
+    SimResult r = runSim(standardFixture(R"("wmi": {"WS01": {}, "SRV01": {
+        "classes": {)" + kDrivers + R"(},
+        "registry": {)" + softwareRegistry() + R"(},
+        "files": {)" + kProgramFiles + R"(}}})"),
+                         {"SRV01"});
+    EXPECT_EQ(rows(r, kDriverRows),
+              (std::vector<std::string>{
+                  "Beep|C:\\WINDOWS\\system32\\drivers\\beep.sys|Kernel Driver|5.1.2600.0|2004-08-04 06:00:00",
+                  std::string(64, 'L') + "|\\SystemRoot\\System32\\Drivers\\Fastfat.SYS|File System Driver||<null>",
+                  "Fs_Rec|C:\\WINDOWS\\system32\\drivers\\fs_rec.sys|Recognizer Driver||<null>"}));
+    EXPECT_EQ(rows(r, kPackageRows), (std::vector<std::string>{"Alpha||||", "delta||55555-OEM|Delta Corp|", "omega||||",
+                                                               "Tool|1.0|||20200102", "Tool|2.0|||", "Word||||", "Zed||||"}));
+    EXPECT_EQ(rows(r, kApplicationRows),
+              (std::vector<std::string>{"App.Application.1|C:\\PROGRAM FILES\\APP\\APP.EXE|1.2.3.4|2020-01-02 03:04:05",
+                                        "Env.Application|%SYSTEMROOT%\\SYSTEM32\\ENV.EXE||<null>",
+                                        "Gone.Application|C:\\GONE\\GONE.EXE||<null>"}));
+}
+
+TEST(SoftwareCollector, RowsOfAnEmptyTargetAndRefusedRows) {
+    // Nothing found: one empty driver row with the zero date, no package or application row.
+    SimResult r = runSim(standardFixture(R"("wmi": {"WS01": {}, "SRV01": {}})"), {"SRV01"});
+    EXPECT_EQ(rows(r, kDriverRows), (std::vector<std::string>{"||||1899-12-30 00:00:00"}));
+    EXPECT_TRUE(rows(r, kPackageRows).empty());
+    EXPECT_TRUE(rows(r, kApplicationRows).empty());
+
+    // Texts too long for their columns lose their row alone; the report keeps them.
+    const std::string u = kUninstall;
+    const std::string longName(200, 'N'), longProgId(65, 'P');
+    SimResult s = runSim(standardFixture(R"("wmi": {"WS01": {}, "SRV01": {"registry": {
+        ")" + u + R"(Long": {"DisplayName": )" + sz(longName) + R"(},
+        ")" + u + R"(Date": {"DisplayName": )" + sz("Dated") + R"(, "InstallDate": )" + sz("2020-01-02") + R"(},
+        ")" + u + R"(Next": {"DisplayName": )" + sz("Next") + R"(},
+        "HKCR\\Long.Application\\CLSID": {"": {"type": 1, "data": "{L}"}},
+        "HKCR\\CLSID\\{L}\\ProgID": {"": {"type": 1, "data": ")" + longProgId + R"("}},
+        "HKCR\\CLSID\\{L}\\LocalServer32": {"": {"type": 1, "data": "C:\\LONG.EXE"}},
+        "HKCR\\Short.Application\\CLSID": {"": {"type": 1, "data": "{S}"}},
+        "HKCR\\CLSID\\{S}\\ProgID": {"": {"type": 1, "data": "Short"}},
+        "HKCR\\CLSID\\{S}\\LocalServer32": {"": {"type": 1, "data": "C:\\SHORT.EXE"}}}}})"),
+                         {"SRV01"});
+    EXPECT_EQ(rows(s, kPackageRows), (std::vector<std::string>{"Next||||"}));
+    EXPECT_EQ(rows(s, kApplicationRows), (std::vector<std::string>{"Short|C:\\SHORT.EXE||<null>"}));
+    std::string section = softwareSection(s, "SRV01");
+    EXPECT_NE(section.find("               Name: " + longName + "\r\n"), std::string::npos);
+    EXPECT_NE(section.find("       Install Date: 2020-01-02\r\n"), std::string::npos);
+    EXPECT_NE(section.find("          " + longProgId + " Access Time mSec: 60\r\n"), std::string::npos);
 }
