@@ -1,49 +1,28 @@
 // The rows the device collectors append: cut texts, Nulls kept for ports, 32-bit numbers, sequence
 // references, the empty row of a category with nothing found, read back with SQL.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
-#include "tests/support/sim_run.h"
+#include "tests/inventory/collectors/device_sim.h"
+#include "tests/support/db_read.h"
 
 using qvtest::runSim;
-using qvtest::standardFixture;
 
 namespace {
 
-// Every row of a query, its columns joined by "|", Null shown as "<null>".
-std::vector<std::string> rows(const qvtest::SimResult& r, const std::string& sql) {
-    std::vector<std::string> out;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2((r.dir + "/docs/QV.mdb").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return {"<no database>"};
+using Rows = std::vector<std::string>;
+
+// Every row of a query on the run's database, its values joined by "|" (Null as "NULL").
+Rows rows(const qvtest::SimResult& r, const std::string& sql) {
+    Rows out;
+    for (const auto& row : qvtest::queryDb(r.dir + "/docs/QV.mdb", sql)) {
+        std::string line;
+        for (std::size_t i = 0; i < row.size(); ++i) line += (i ? "|" : "") + row[i];
+        out.push_back(line);
     }
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-        out.push_back(std::string("<bad query: ") + sqlite3_errmsg(db) + ">");
-    } else {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            std::string row;
-            for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-                if (i) row += "|";
-                if (sqlite3_column_type(stmt, i) == SQLITE_NULL) {
-                    row += "<null>";
-                } else {
-                    const unsigned char* t = sqlite3_column_text(stmt, i);
-                    row.append(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)));
-                }
-            }
-            out.push_back(row);
-        }
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
     return out;
 }
 
-using Rows = std::vector<std::string>;
-
-std::string wmiFixture(const std::string& computers) { return standardFixture("\"wmi\": {" + computers + "}"); }
+std::string wmiFixture(const std::string& computers) { return qvtest::deviceFixture(computers); }
 
 }  // namespace
 
@@ -73,8 +52,8 @@ TEST(DeviceRows, InputDevicesAndPorts) {
     EXPECT_EQ(rows(r, "SELECT Tag, ExtRefDesignator, IntRefDesignator, PortType FROM PortCon WHERE DeviceName = 'WS01'"),
               (Rows{"Port Connector 0|PRINTER|J1|Type 2: Parallel Port PS/2", "Port Connector 2||J3|Type 160: Unlisted"}));
     EXPECT_EQ(rows(r, "SELECT PortID, Description, ProviderType FROM SerialPorts WHERE DeviceName = 'WS01'"),
-              (Rows{"COM1|Communications Port|<null>", "COM12345|<null>|RS232 Serial Port"}));
-    EXPECT_EQ(rows(r, "SELECT PortID FROM ParallelPorts WHERE DeviceName = 'WS01'"), (Rows{"LPT1", "<null>"}));
+              (Rows{"COM1|Communications Port|NULL", "COM12345|NULL|RS232 Serial Port"}));
+    EXPECT_EQ(rows(r, "SELECT PortID FROM ParallelPorts WHERE DeviceName = 'WS01'"), (Rows{"LPT1", "NULL"}));
     EXPECT_EQ(rows(r, "SELECT DeviceName, Reference, ID, Name FROM USB"),
               (Rows{"WS01|USB1|U1|One", "WS01|USB2|U2|Two", "WS01|USB3|U3|Three", "WS02|USB1|V1|Other"}));
     EXPECT_EQ(rows(r, "SELECT DeviceName, ID, Reference, Description FROM SCSI"),

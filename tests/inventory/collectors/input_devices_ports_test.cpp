@@ -2,24 +2,15 @@
 // as the report shows them, from fixture computers.
 #include <gtest/gtest.h>
 
-#include "tests/support/sim_run.h"
+#include "tests/inventory/collectors/device_sim.h"
 
 using qvtest::runSim;
-using qvtest::standardFixture;
+using qvtest::reportSection;
 
 namespace {
 
-// The report text from one heading up to (not including) another.
-std::string section(const std::string& report, const std::string& from, const std::string& to) {
-    std::size_t b = report.find(from + "\r\n");
-    if (b == std::string::npos) return "<no " + from + ">";
-    std::size_t e = report.find(to + "\r\n", b);
-    if (e == std::string::npos) return "<no " + to + ">";
-    return report.substr(b, e - b);
-}
-
 std::string wmiFixture(const std::string& classes, const std::string& moreComputers = "") {
-    return standardFixture("\"wmi\": {\"WS01\": {" + classes + "}" + moreComputers + "}");
+    return qvtest::deviceFixture("\"WS01\": {" + classes + "}" + moreComputers);
 }
 
 }  // namespace
@@ -43,7 +34,7 @@ TEST(InputDevicesPorts, SectionsOfAWorkstation) {
       "Win32_SCSIController": [{"DeviceID": "PCI\\VEN_1000&DEV_0030", "Description": "LSI Logic PCI-X Ultra320 SCSI Host Adapter"}]
     })js"), {});
     const std::string report = r.file("docs/QVWS01.txt");
-    EXPECT_EQ(section(report, "**Pointing Device**", "**Modem Devices**"),
+    EXPECT_EQ(reportSection(report, "**Pointing Device**", "**Modem Devices**"),
               "**Pointing Device**\r\n"
               "        Description: PS/2 Compatible Mouse\r\n"
               "       Manufacturer: (Standard mouse types)\r\n"
@@ -95,7 +86,7 @@ TEST(InputDevicesPorts, NothingFoundAndClassesThatCannotBeCounted) {
                          "Win32_Keyboard": {"number": -2147217405, "description": "Access denied "}})js"),
                     {});
     const std::string report = r.file("docs/QVWS01.txt");
-    EXPECT_EQ(section(report, "**Pointing Device**", "**Modem Devices**"),
+    EXPECT_EQ(reportSection(report, "**Pointing Device**", "**Modem Devices**"),
               "**Pointing Device**\r\n         Not Reported\r\n\r\n"
               "**Keyboard**\r\n         Not Reported\r\n\r\n"
               "**Port Connections**\r\n"  // the one connector has no port type: heading alone
@@ -113,8 +104,8 @@ TEST(InputDevicesPorts, UsbNumberingStartsAgainForEachComputer) {
         "**USB**\r\n"
         "               USB 1\r\n           DeviceID: A\r\n               Name: One\r\n\r\n"
         "               USB 2\r\n           DeviceID: B\r\n               Name: Two\r\n\r\n";
-    EXPECT_EQ(section(r.file("docs/QVWS01.txt"), "**USB**", "**SCSI Devices**"), expected);
-    EXPECT_EQ(section(r.file("docs/QVWS02.txt"), "**USB**", "**SCSI Devices**"), expected);
+    EXPECT_EQ(reportSection(r.file("docs/QVWS01.txt"), "**USB**", "**SCSI Devices**"), expected);
+    EXPECT_EQ(reportSection(r.file("docs/QVWS02.txt"), "**USB**", "**SCSI Devices**"), expected);
 }
 
 TEST(InputDevicesPorts, UnreadablePropertiesLeaveTheirLinesOut) {
@@ -125,12 +116,12 @@ TEST(InputDevicesPorts, UnreadablePropertiesLeaveTheirLinesOut) {
       "Win32_SCSIController": [{"Description": "Controller"}]})js"),
                     {});
     const std::string report = r.file("docs/QVWS01.txt");
-    EXPECT_EQ(section(report, "**Pointing Device**", "**Keyboard**"),
+    EXPECT_EQ(reportSection(report, "**Pointing Device**", "**Keyboard**"),
               "**Pointing Device**\r\n"
               "        Description: Mouse\r\n"
               "    DeviceInterface: Type 162: USB\r\n");
-    EXPECT_EQ(section(report, "**Serial Ports**", "**Parallel Ports**"),
+    EXPECT_EQ(reportSection(report, "**Serial Ports**", "**Parallel Ports**"),
               "**Serial Ports**\r\n           DeviceID: COM2\r\n        Description: Port\r\n");
-    EXPECT_EQ(section(report, "**SCSI Devices**", "**Modem Devices**"),
+    EXPECT_EQ(reportSection(report, "**SCSI Devices**", "**Modem Devices**"),
               "**SCSI Devices**\r\n       SCSI Device 1\r\n        Description: Controller\r\n\r\n");
 }

@@ -2,22 +2,14 @@
 // shows them, from fixture computers; a computer of malformed values.
 #include <gtest/gtest.h>
 
-#include "tests/support/sim_run.h"
+#include "tests/inventory/collectors/device_sim.h"
 
 using qvtest::runSim;
-using qvtest::standardFixture;
+using qvtest::reportSection;
 
 namespace {
 
-std::string section(const std::string& report, const std::string& from, const std::string& to) {
-    std::size_t b = report.find(from + "\r\n");
-    if (b == std::string::npos) return "<no " + from + ">";
-    std::size_t e = report.find(to + "\r\n", b);
-    if (e == std::string::npos) return "<no " + to + ">";
-    return report.substr(b, e - b);
-}
-
-std::string wmiFixture(const std::string& computer) { return standardFixture("\"wmi\": {\"WS01\": {" + computer + "}}"); }
+std::string wmiFixture(const std::string& computer) { return qvtest::deviceFixture("\"WS01\": {" + computer + "}"); }
 
 }  // namespace
 
@@ -45,7 +37,7 @@ TEST(ModemsAudioDisplayPrinters, SectionsOfAWorkstation) {
                         {"DeviceID": "PDF Writer", "DriverName": "PDF", "PortName": "FILE:", "Default": null}]
     })js"), {});
     const std::string report = r.file("docs/QVWS01.txt");
-    EXPECT_EQ(section(report, "**Modem Devices**", "**Network Information**"),
+    EXPECT_EQ(reportSection(report, "**Modem Devices**", "**Network Information**"),
               "**Modem Devices**\r\n"
               "              Modem1\r\n"
               "            Caption: Standard 56000 bps Modem\r\n"
@@ -124,7 +116,7 @@ TEST(ModemsAudioDisplayPrinters, NothingFoundAndNoNetworkAdapterHeading) {
         "         Not Reported\r\n\r\n"
         "**Installed Printers**\r\n         Not Reported\r\n\r\n";
     auto empty = runSim(wmiFixture(R"js("classes": {})js"), {});
-    EXPECT_EQ(section(empty.file("docs/QVWS01.txt"), "**Modem Devices**", "**Network Information**"), expected);
+    EXPECT_EQ(reportSection(empty.file("docs/QVWS01.txt"), "**Modem Devices**", "**Network Information**"), expected);
     // Classes that cannot be counted show the same.
     auto failing = runSim(wmiFixture(R"js("failingClasses": {
         "Win32_POTSModem": {"number": -2147217392, "description": "Invalid class "},
@@ -134,7 +126,7 @@ TEST(ModemsAudioDisplayPrinters, NothingFoundAndNoNetworkAdapterHeading) {
         "Win32_NetworkAdapter": {"number": -2147217405, "description": "Access denied "},
         "Win32_Printer": {"number": -2147217392, "description": "Invalid class "}})js"),
                           {});
-    EXPECT_EQ(section(failing.file("docs/QVWS01.txt"), "**Modem Devices**", "**Network Information**"), expected);
+    EXPECT_EQ(reportSection(failing.file("docs/QVWS01.txt"), "**Modem Devices**", "**Network Information**"), expected);
 }
 
 TEST(ModemsAudioDisplayPrinters, HardwareCollectorsRunInOrderWithTheirTraces) {
@@ -189,7 +181,7 @@ TEST(ModemsAudioDisplayPrinters, MalformedValuesNeverStopTheInventory) {
     EXPECT_NE(r.file("docs/QV.log").find(" WS01 Inventory Completed"), std::string::npos);
     EXPECT_NE(r.out.find("     Hardware part complete"), std::string::npos);
     const std::string report = r.file("docs/QVWS01.txt");
-    EXPECT_EQ(section(report, "**Pointing Device**", "**Port Connections**"),
+    EXPECT_EQ(reportSection(report, "**Pointing Device**", "**Port Connections**"),
               "**Pointing Device**\r\n"
               "        Description: 12\r\n"
               "       Manufacturer: a\r\n"
@@ -203,7 +195,7 @@ TEST(ModemsAudioDisplayPrinters, MalformedValuesNeverStopTheInventory) {
     EXPECT_NE(report.find(std::string("        Description: A\0B\r\n", 26)), std::string::npos);
     EXPECT_NE(report.find("           DeviceID: LPT1\r\n\r\n"), std::string::npos);
     EXPECT_NE(report.find("               Name: " + huge + "\r\n\r\n"), std::string::npos);
-    EXPECT_EQ(section(report, "**Video Adapter Settings**", "*Network Adapters*"),
+    EXPECT_EQ(reportSection(report, "**Video Adapter Settings**", "*Network Adapters*"),
               "**Video Adapter Settings**\r\n"
               "                  ID: V\r\n"
               "        Architecture: Type VGA: Not Listed\r\n"
@@ -215,7 +207,7 @@ TEST(ModemsAudioDisplayPrinters, MalformedValuesNeverStopTheInventory) {
               "          AdapterRAM: \r\n"
               "        Architecture: Type : Not Listed\r\n");
     EXPECT_NE(report.find("              Speed: -5\r\n           MaxSpeed: 18446744073709551615\r\n"), std::string::npos);
-    EXPECT_EQ(section(report, "**Installed Printers**", "**Network Information**"),
+    EXPECT_EQ(reportSection(report, "**Installed Printers**", "**Network Information**"),
               "**Installed Printers**\r\n"
               "             Printer1\r\n                Name: P\r\n             Default: False\r\n\r\n"
               "             Printer2\r\n                Name: 5\r\n             Default: True\r\n\r\n");
