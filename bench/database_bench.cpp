@@ -1,0 +1,73 @@
+// Benchmark of the record writer (not a test): rows per second appended through appendRow, each
+// row independent, in inventories of `rows` rows each committed as a computer's inventory ends.
+//   qv-db-bench [COMPUTERS] [ROWS_PER_COMPUTER]
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "database/records.h"
+#include "platform/fixture/fixture-platform.h"
+
+int main(int argc, char** argv) {
+    const int computers = argc > 1 ? std::atoi(argv[1]) : 200;
+    const int rowsEach = argc > 2 ? std::atoi(argv[2]) : 150;
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("qv-db-bench-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "fixture.json") << "{}";
+    std::string error;
+    auto fixture = qv::fixture::FixturePlatform::load((dir / "fixture.json").string(), error);
+    if (!fixture) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    qv::Platform platform = fixture->platform();
+    long appended = 0, refused = 0;
+    double seconds = 0;
+    {
+        qv::RunContext ctx(platform);
+        ctx.env.bMDB = true;
+        ctx.env.sPath = dir.string();
+        ctx.runStartTime = {2026, 12, 8, 9, 30, 5};
+        qv::database::createOrOpenDatabase(ctx);
+        auto start = std::chrono::steady_clock::now();
+        for (int c = 0; c < computers; ++c) {
+            ctx.currentTarget = "PC" + std::to_string(c);
+            ctx.targetDomain = "CORP";
+            if (qv::database::appendMasterRows(ctx, {{"Role", std::string("1 (Member Workstation)")},
+                                                     {"TotalRAM(Bytes)", std::string("1,073,741,824")}}))
+                appended += 3;
+            for (int r = 3; r < rowsEach; ++r) {
+                bool ok;
+                switch (r % 3) {
+                    case 0:
+                        ok = qv::database::appendRow(ctx, "EnvStrings", {{"Owner", std::string("<SYSTEM>")},
+                                                                          {"VarName", "VAR" + std::to_string(r)},
+                                                                          {"VarValue", std::string("C:\\WINDOWS\\system32")}});
+                        break;
+                    case 1:
+                        ok = qv::database::appendRow(ctx, "LogicalDrives", {{"Name", std::string("C:")},
+                                                                             {"MaxSpace", std::string("38,146.97")},
+                                                                             {"FreeSpace", 1234.5},
+                                                                             {"MediaType", std::string("Fixed hard disk")}});
+                        break;
+                    default:
+                        ok = qv::database::appendRow(ctx, "Drivers", {{"Name", std::string("tcpip")},
+                                                                       {"Path", std::string("C:\\WINDOWS\\system32\\drivers\\tcpip.sys")},
+                                                                       {"DateCreated", qv::DateTime{2004, 8, 4, 1, 2, 3}}});
+                }
+                (ok ? appended : refused) += 1;
+            }
+            qv::database::endInventory(ctx);
+        }
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    std::uintmax_t size = fs::file_size(dir / "QV.mdb");
+    fs::remove_all(dir);
+    std::printf("writer: %ld rows (%ld refused) in %d inventories: %.3f s, %.0f rows/s, %.1f ms per commit-ended inventory, file %.1f MB\n",
+                appended, refused, computers, seconds, appended / seconds, 1000 * seconds / computers, size / 1048576.0);
+    return refused == 0 ? 0 : 1;
+}
