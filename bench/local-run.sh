@@ -28,7 +28,19 @@ run_qv() {
 i=0; : >"$WORK/qv.times"
 while [ $i -lt "$RUNS" ]; do run_qv $i >>"$WORK/qv.times"; i=$((i + 1)); done
 QV_MEDIAN=$(median <"$WORK/qv.times")
-echo "qv full local run: median ${QV_MEDIAN} s over $RUNS runs"
+echo "load average before the runs: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors"
+echo "qv full local run: median ${QV_MEDIAN} s wall time over $RUNS runs"
+# Processor time (user + system) of the same run, which load on the machine does not inflate.
+if [ -x /usr/bin/time ]; then
+    i=0; : >"$WORK/qv.cpu"
+    while [ $i -lt "$RUNS" ]; do
+        home="$WORK/cpu$i"; mkdir -p "$home"
+        (cd "$home" && HOME="$home" /usr/bin/time -f "%U %S" -o "$WORK/one.cpu" "$QV" </dev/null >/dev/null 2>&1)
+        awk '{printf "%d\n", ($1 + $2) * 1e9}' "$WORK/one.cpu" >>"$WORK/qv.cpu"
+        i=$((i + 1))
+    done
+    echo "qv full local run: median $(median <"$WORK/qv.cpu") s processor time"
+fi
 
 if command -v strace >/dev/null 2>&1; then
     home="$WORK/traced"; mkdir -p "$home"
