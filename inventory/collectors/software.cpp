@@ -1,6 +1,4 @@
-// The software collector: system drivers, the installed packages of the uninstall entries and the
-// registered applications of the class registrations, all read through the target's registry
-// provider; application files are read through a temporary share on a remote target.
+// The software collector: system drivers, installed packages and registered applications.
 #include <array>
 #include <unordered_map>
 #include <unordered_set>

@@ -1,5 +1,4 @@
-// The system-driver collector: running kernel, file-system, adapter and recognizer drivers, each
-// with its file's version and creation date, in four filtered passes over Win32_BaseService.
+// The system-driver collector: running drivers with file version and date, in four filtered passes.
 #include "database/records.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"

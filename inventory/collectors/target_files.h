@@ -1,5 +1,4 @@
-// Reading a program file of the current target: at its own path on the computer that runs the
-// inventory, through a temporary disk share ("CInv" for drive C) on any other computer.
+// Reading a target's program file: at its own path locally, through a temporary share remotely.
 #pragma once
 
 #include <optional>

@@ -1,5 +1,4 @@
-// The general text sort on the inputs that break a naive quicksort: long sorted, reversed and
-// all-equal lists, checked against an ordinal case-insensitive order.
+// The general text sort on long sorted, reversed, all-equal and random lists.
 #include <gtest/gtest.h>
 
 #include <algorithm>

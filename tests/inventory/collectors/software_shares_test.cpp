@@ -1,6 +1,4 @@
-// The temporary shares of the software collector, driven in-process on the fixture platform:
-// every share it creates is deleted again, on every path, and a share it did not create is never
-// touched.
+// The software collector's temporary shares, in-process: each made share goes, others stay.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,5 +1,4 @@
-// The software section through whole qv-sim runs: drivers, packages and applications on a remote
-// and on the local computer, exact report text and run-log lines.
+// The software section through qv-sim runs: exact report text, run-log lines and rows.
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
