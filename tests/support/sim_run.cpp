@@ -1,6 +1,7 @@
 // Test support: running qv-sim and reading its outputs.
 #include "tests/support/sim_run.h"
 
+#include <ftw.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,11 +14,33 @@
 
 namespace qvtest {
 
+namespace {
+
+// The folders this test process made; removed when it exits (only by the process that made them,
+// never by a forked child).
+struct TempDirs {
+    pid_t owner = ::getpid();
+    std::vector<std::string> paths;
+    ~TempDirs() {
+        if (::getpid() != owner) return;
+        for (const std::string& p : paths)
+            ::nftw(p.c_str(), [](const char* f, const struct stat*, int, struct FTW*) { return ::remove(f); }, 16,
+                   FTW_DEPTH | FTW_PHYS);
+    }
+};
+TempDirs& tempDirs() {
+    static TempDirs dirs;
+    return dirs;
+}
+
+}  // namespace
+
 std::string makeTempDir() {
     std::string tmpl = (std::getenv("TMPDIR") ? std::string(std::getenv("TMPDIR")) : std::string("/tmp")) + "/qvtest-XXXXXX";
     std::vector<char> buf(tmpl.begin(), tmpl.end());
     buf.push_back('\0');
     if (!::mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+    tempDirs().paths.push_back(buf.data());
     return buf.data();
 }
 
