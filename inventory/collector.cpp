@@ -69,19 +69,19 @@ bool countInstances(RunContext& ctx, const std::string& className, std::int64_t&
     return ctx.targetServices->countInstances(className, count, err);
 }
 
-void runCollector(RunContext& ctx, const CollectorSpec& spec, const std::function<void(const Instance&)>& eachInstance,
+void runCollector(RunContext& ctx, const CollectorSpec& collector, const std::function<void(const Instance&)>& eachInstance,
                   const std::function<void()>& writeEmptyRecord) {
-    report::writeLine(ctx, spec.emptyLineBefore ? "\r\n" + spec.heading : spec.heading);
+    report::writeLine(ctx, collector.emptyLineBefore ? "\r\n" + collector.heading : collector.heading);
     std::int64_t count = 0;
-    bool counted = countInstances(ctx, spec.className, count);
+    bool counted = countInstances(ctx, collector.className, count);
     if (counted && count != 0) {
         Instances instances;
-        runQuery(ctx, "Select * from " + spec.className, instances);
+        runQuery(ctx, "Select * from " + collector.className, instances);
         for (const Instance& instance : instances) guarded([&] { eachInstance(instance); });
         return;
     }
     guarded(writeEmptyRecord);
-    report::writeLine(ctx, spec.notFoundLine + "\r\n");
+    report::writeLine(ctx, collector.notFoundLine + "\r\n");
 }
 
 }  // namespace qv::inventory

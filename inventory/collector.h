@@ -22,7 +22,7 @@ struct CollectorSpec {
 // Heading; InstancesOf count; when non-zero, "Select * from " + class and eachInstance per instance
 // in returned order; when zero (or the count cannot be had), writeEmptyRecord then the not-found line.
 // An exception escaping eachInstance ends that instance only.
-void runCollector(RunContext& ctx, const CollectorSpec& spec, const std::function<void(const Instance&)>& eachInstance,
+void runCollector(RunContext& ctx, const CollectorSpec& collector, const std::function<void(const Instance&)>& eachInstance,
                   const std::function<void()>& writeEmptyRecord);
 
 // A query on TargetServices; false (and out empty) when it fails.
