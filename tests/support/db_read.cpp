@@ -7,7 +7,7 @@
 
 namespace qvtest {
 
-Rows queryDb(const std::string& path, const std::string& sql) {
+Rows queryDb(const std::string& path, const std::string& sql, const std::string& nullText) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
@@ -24,8 +24,12 @@ Rows queryDb(const std::string& path, const std::string& sql) {
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         std::vector<std::string> row;
         for (int i = 0; i < sqlite3_column_count(st); ++i) {
-            const unsigned char* text = sqlite3_column_text(st, i);
-            row.push_back(sqlite3_column_type(st, i) == SQLITE_NULL ? "NULL" : reinterpret_cast<const char*>(text));
+            if (sqlite3_column_type(st, i) == SQLITE_NULL) {
+                row.push_back(nullText);
+                continue;
+            }
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+            row.emplace_back(text, static_cast<std::size_t>(sqlite3_column_bytes(st, i)));
         }
         rows.push_back(row);
     }
@@ -34,6 +38,16 @@ Rows queryDb(const std::string& path, const std::string& sql) {
     sqlite3_close(db);
     if (rc != SQLITE_DONE) throw std::runtime_error(sql + ": " + why);
     return rows;
+}
+
+std::vector<std::string> queryJoined(const std::string& path, const std::string& sql, const std::string& nullText) {
+    std::vector<std::string> joined;
+    for (const auto& row : queryDb(path, sql, nullText)) {
+        std::string line;
+        for (std::size_t i = 0; i < row.size(); ++i) line += (i ? "|" : "") + row[i];
+        joined.push_back(line);
+    }
+    return joined;
 }
 
 std::string queryValue(const std::string& path, const std::string& sql) {

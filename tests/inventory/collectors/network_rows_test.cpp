@@ -1,39 +1,14 @@
 // Rows of the network collectors, read back from the inventory database.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
+#include "tests/support/db_read.h"
 #include "tests/inventory/collectors/net_sim.h"
 
 namespace qvtest {
 namespace {
 
 // The rows of a query on the run's database, each as its column texts joined by "|" (NULL as "NULL").
-std::vector<std::string> rows(const SimResult& r, const std::string& sql) {
-    std::vector<std::string> out;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2((r.dir + "/docs/QV.mdb").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        ADD_FAILURE() << "no database";
-        return out;
-    }
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << sqlite3_errmsg(db) << " in " << sql;
-    } else {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            std::string row;
-            for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-                if (i) row += "|";
-                const unsigned char* text = sqlite3_column_text(stmt, i);
-                row += text ? reinterpret_cast<const char*>(text) : "NULL";
-            }
-            out.push_back(row);
-        }
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return out;
-}
+std::vector<std::string> rows(const SimResult& r, const std::string& sql) { return queryJoined(r.dir + "/docs/QV.mdb", sql); }
 
 using Rows = std::vector<std::string>;
 

@@ -1,11 +1,11 @@
 // Rows the environment, drive, firmware, processor, memory, enclosure, board and storage
 // collectors append, read back with SQL from fixture computers' inventories.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <string>
 #include <vector>
 
+#include "tests/support/db_read.h"
 #include "tests/support/sim_run.h"
 
 using qvtest::runSim;
@@ -13,37 +13,10 @@ using qvtest::standardFixture;
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
+using qvtest::Rows;
 
 // Every row of `sql` as texts; Null reads "<null>", numbers in SQLite's own decimal form.
-Rows query(const std::string& dbPath, const std::string& sql) {
-    Rows out;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return {{"<cannot open " + dbPath + ">"}};
-    }
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-        out.push_back({std::string("<") + sqlite3_errmsg(db) + ">"});
-    } else {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            std::vector<std::string> row;
-            for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-                if (sqlite3_column_type(stmt, i) == SQLITE_NULL) {
-                    row.push_back("<null>");
-                    continue;
-                }
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-                row.emplace_back(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)));
-            }
-            out.push_back(row);
-        }
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return out;
-}
+Rows query(const std::string& dbPath, const std::string& sql) { return qvtest::queryDb(dbPath, sql, "<null>"); }
 
 std::string databaseOf(const std::string& computer) {
     qvtest::SimResult r = runSim(standardFixture("\"wmi\": {\"WS01\": {" + computer + "}}"), {});

@@ -1,8 +1,8 @@
 // The software section through qv-sim runs: exact report text, run-log lines and rows.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
 
+#include "tests/support/db_read.h"
 #include "tests/support/sim_run.h"
 
 using qvtest::runSim;
@@ -270,30 +270,7 @@ namespace {
 
 // The rows a query gives on the run's database, each as its columns joined by "|" (null: "<null>").
 std::vector<std::string> rows(const SimResult& r, const std::string& sql) {
-    std::vector<std::string> out;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2((r.dir + "/docs/QV.mdb").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        ADD_FAILURE() << "no database";
-        return out;
-    }
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << sqlite3_errmsg(db);
-    } else {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            std::string row;
-            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-                if (c) row += "|";
-                const unsigned char* text = sqlite3_column_text(stmt, c);
-                row += text ? reinterpret_cast<const char*>(text) : "<null>";
-            }
-            out.push_back(row);
-        }
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return out;
+    return qvtest::queryJoined(r.dir + "/docs/QV.mdb", sql, "<null>");
 }
 
 const char* const kDriverRows = "SELECT Name, Path, Type, Version, DateCreated FROM Drivers WHERE DeviceName = 'SRV01'";
