@@ -82,8 +82,14 @@ RegEntry getRegEntry(RunContext& ctx, std::string& hive, const std::string& key,
             std::string s = bytesText(raw.data, n - 1);
             for (char& c : s)
                 if (c == '"') c = ' ';
-            s = expandEnvironmentReferences(ctx, inventory::trimBlanks(s));
-            if (s.size() > 259) s.resize(259);  // the expansion buffer holds 260 characters
+            s = inventory::trimBlanks(s);
+            std::string expanded;
+            if (ctx.platform.system.expandEnvironmentStrings(s, expanded)) {
+                s = expanded;
+            } else {
+                s = expandEnvironmentReferences(ctx, s);
+                if (s.size() > 259) s.resize(259);  // the expansion buffer holds 260 characters
+            }
             for (char& c : s)
                 if (c == '\0') c = ' ';
             return inventory::trimBlanks(s);

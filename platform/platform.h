@@ -171,6 +171,10 @@ public:
     virtual ~System() = default;
     virtual DateTime now() = 0;
     virtual bool environmentVariable(const std::string& name, std::string& value) = 0;
+    // Expands %NAME% references with the platform's own call into a buffer of 260 characters;
+    // false where the platform has none, and the registry reader expands through
+    // environmentVariable instead.
+    virtual bool expandEnvironmentStrings(const std::string& /*text*/, std::string& /*out*/) { return false; }
     virtual void sleepMs(int milliseconds) = 0;
     virtual void debugTrace(const std::string& text) = 0;
     virtual void messageBox(const std::string& text) = 0;

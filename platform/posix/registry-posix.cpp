@@ -5,15 +5,16 @@
 #include "platform/posix/registry-posix.h"
 
 #include <ldap.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
 
+#include "platform/components.h"
+
 namespace qv::posix {
 
 namespace {
-constexpr std::uint32_t HKCR = 2147483648u, HKLM = 2147483650u;
+constexpr std::uint32_t HKCR = 2147483648u;
 
 std::string upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -22,17 +23,7 @@ std::string upper(std::string s) {
 }  // namespace
 
 MemoryRegistry::MemoryRegistry() {
-    const std::string engine = std::string("SQLite ") + sqlite3_libversion();
     setString(HKCR, "WINMGMTS\\CurVer", "", "WINMGMTS.1");
-    setString(HKCR, "ADODB.Connection\\CurVer", "", "ADODB.Connection (" + engine + ")");
-    setString(HKCR, "ADODB.Command\\CurVer", "", "ADODB.Command (" + engine + ")");
-    setString(HKCR, "ADODB.Recordset\\CurVer", "", "ADODB.Recordset (" + engine + ")");
-    setString(HKCR, "ADOR.Recordset\\CurVer", "", "ADOR.Recordset (" + engine + ")");
-    setString(HKCR, "ADOX.Catalog\\CurVer", "", "ADOX.Catalog (" + engine + ")");
-    setString(HKCR, "ADOX.Table\\CurVer", "", "ADOX.Table (" + engine + ")");
-    setString(HKCR, "ADOX.Key\\CurVer", "", "ADOX.Key (" + engine + ")");
-    setString(HKCR, "Microsoft.Jet.OLEDB.4.0", "", engine);
-    setString(HKLM, "Software\\Microsoft\\Jet\\4.0\\Engines\\Text", "DisabledExtensions", "!txt,csv,tab,asc,tmp,htm,html");
     LDAPAPIInfo info {};
     info.ldapai_info_version = LDAP_API_INFO_VERSION;
     std::string ldapVersion = "OpenLDAP";
@@ -42,7 +33,7 @@ MemoryRegistry::MemoryRegistry() {
         if (info.ldapai_vendor_name) ldap_memfree(info.ldapai_vendor_name);
         if (info.ldapai_extensions) ber_memvfree(reinterpret_cast<void**>(info.ldapai_extensions));
     }
-    setString(HKCR, "ADsDSOObject", "", "LDAP directory layer (" + ldapVersion + ")");
+    for (const ComponentEntry& e : ownComponents(ldapVersion)) setString(e.hive, e.key, e.valueName, e.text);
 }
 
 void MemoryRegistry::setString(std::uint32_t hive, const std::string& key, const std::string& valueName,

@@ -1,0 +1,23 @@
+// The Windows file layer: text streams in the ANSI code page with CR LF, file versions and dates.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace qv::win32 {
+
+class Win32FileSystem : public FileSystem {
+public:
+    bool fileExists(const std::string& path) override;
+    std::unique_ptr<TextReader> openForReading(const std::string& path) override;
+    std::unique_ptr<TextWriter> openForWriting(const std::string& path, bool append) override;
+    bool copyFile(const std::string& from, const std::string& to) override;
+    bool deleteFile(const std::string& path) override;
+    bool fileLength(const std::string& path, std::uint64_t& length) override;
+    bool fileVersion(const std::string& path, std::string& version) override;
+    bool fileCreated(const std::string& path, DateTime& created) override;
+    std::string currentDirectory() override;
+    bool setCurrentDirectory(const std::string& path) override;
+    std::string join(const std::string& dir, const std::string& name) override;
+};
+
+}  // namespace qv::win32

@@ -1,0 +1,37 @@
+// QV.exe: the inventory program on the real Windows platform.
+#include <windows.h>
+
+#include "platform/win32/text-win32.h"
+#include "platform/win32/win32-platform.h"
+#include "run/driver.h"
+
+namespace {
+
+// The command line after the program's name, as the user typed it: spaces between the arguments
+// keep their meaning for the grammar, so the text is taken whole rather than rebuilt from argv.
+std::string argumentText() {
+    const wchar_t* p = GetCommandLineW();
+    if (!p) return {};
+    if (*p == L'"') {
+        ++p;
+        while (*p && *p != L'"') ++p;
+        if (*p) ++p;
+    } else {
+        while (*p && *p != L' ' && *p != L'\t') ++p;
+    }
+    while (*p == L' ' || *p == L'\t') ++p;
+    return qv::win32::fromWide(std::wstring(p));
+}
+
+}  // namespace
+
+int main() {
+    qv::win32::Win32Platform win32;
+    qv::Platform platform = win32.platform();
+    {
+        qv::RunContext ctx(platform);
+        qv::run::runProgram(ctx, argumentText());
+    }
+    win32.console.end();
+    ExitProcess(0);
+}
