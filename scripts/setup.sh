@@ -1,14 +1,26 @@
 #!/bin/sh
-# Installs what building and testing Quorvex needs on a Debian machine (skips what is present).
+# Installs what building and testing Quorvex needs on a Debian machine (skips what is present):
+# the Linux build and its tests, then, where the package sources offer them, MinGW-w64 and Wine
+# for the Windows program and its tests (a machine without them still builds and tests qv).
 set -e
-PACKAGES="g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 nlohmann-json3-dev libldap-dev libsasl2-dev libgtest-dev libgmock-dev slapd ldap-utils"
-missing=""
-for p in $PACKAGES; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+PACKAGES="g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 nlohmann-json3-dev libldap-dev libsasl2-dev libgtest-dev libgmock-dev googletest slapd ldap-utils"
+WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix wine wine64"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+missingOf() {
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || printf ' %s' "$p"
+  done
+}
+missing=$(missingOf $PACKAGES)
+missingWindows=$(missingOf $WINDOWS_PACKAGES)
+if [ -n "$missing$missingWindows" ]; then
   $SUDO apt-get update
+fi
+if [ -n "$missing" ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+fi
+if [ -n "$missingWindows" ]; then
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y $missingWindows ||
+    echo "setup: MinGW-w64 or Wine not installable here; the Windows program will not be built"
 fi

@@ -21,7 +21,9 @@ TEST(Win32Text, AnsiFormsFollowTheActiveCodePage) {
     // "ö" exists in every Western code page; the round trip through the ANSI page keeps it.
     const std::string text = "M\xC3\xBCller";
     std::string ansi = toAnsi(text);
-    if (GetACP() == 1252) EXPECT_EQ(ansi, "M\xFCller");
+    if (GetACP() == 1252) {
+        EXPECT_EQ(ansi, "M\xFCller");
+    }
     EXPECT_EQ(fromAnsi(ansi), text);
     EXPECT_EQ(toAnsi(""), "");
 }
