@@ -10,11 +10,13 @@ class WmiManagement : public ManagementService {
 public:
     WmiManagement();
     ~WmiManagement() override;
+    WmiManagement(const WmiManagement&) = delete;
+    WmiManagement& operator=(const WmiManagement&) = delete;
     std::unique_ptr<TargetService> connect(const std::string& computer, const std::string& namespacePath,
                                            PlatformError& err) override;
 
 private:
-    bool comReady_ = false;
+    bool comReady_ = false;  // this object initialised COM and releases it
 };
 
 }  // namespace qv::win32
