@@ -1,18 +1,193 @@
-// The Windows file layer (being built).
+// The Windows file layer: ANSI text streams on file handles, copy, delete, length, version
+// resource, creation time and the current directory, all through the wide calls.
 #include "platform/win32/files-win32.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32/text-win32.h"
 
 namespace qv::win32 {
 
-bool Win32FileSystem::fileExists(const std::string&) { return false; }
-std::unique_ptr<TextReader> Win32FileSystem::openForReading(const std::string&) { return nullptr; }
-std::unique_ptr<TextWriter> Win32FileSystem::openForWriting(const std::string&, bool) { return nullptr; }
-bool Win32FileSystem::copyFile(const std::string&, const std::string&) { return false; }
-bool Win32FileSystem::deleteFile(const std::string&) { return false; }
-bool Win32FileSystem::fileLength(const std::string&, std::uint64_t&) { return false; }
-bool Win32FileSystem::fileVersion(const std::string&, std::string&) { return false; }
-bool Win32FileSystem::fileCreated(const std::string&, DateTime&) { return false; }
-std::string Win32FileSystem::currentDirectory() { return {}; }
-bool Win32FileSystem::setCurrentDirectory(const std::string&) { return false; }
-std::string Win32FileSystem::join(const std::string& dir, const std::string& name) { return dir + "\\" + name; }
+namespace {
+
+// A file handle closed when it goes.
+struct Handle {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    explicit Handle(HANDLE handle) : h(handle) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { close(); }
+    bool open() const { return h != INVALID_HANDLE_VALUE; }
+    void close() {
+        if (open()) CloseHandle(h);
+        h = INVALID_HANDLE_VALUE;
+    }
+};
+
+bool attributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
+    return !path.empty() && GetFileAttributesExW(toWide(path).c_str(), GetFileExInfoStandard, &data);
+}
+
+bool isFile(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return attributes(path, data) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Lines of an ANSI file: split at LF, a CR before the LF dropped, each line turned into UTF-8.
+class AnsiReader : public TextReader {
+public:
+    explicit AnsiReader(HANDLE h) : file_(h) {}
+    bool atEnd() override { return pos_ >= buffer_.size() && !fill(); }
+    std::string readLine() override {
+        for (;;) {
+            std::size_t nl = buffer_.find('\n', pos_);
+            if (nl != std::string::npos) {
+                std::size_t end = (nl > pos_ && buffer_[nl - 1] == '\r') ? nl - 1 : nl;
+                std::string line = buffer_.substr(pos_, end - pos_);
+                pos_ = nl + 1;
+                return fromAnsi(line);
+            }
+            if (!fill()) {
+                std::string line = buffer_.substr(pos_);
+                pos_ = buffer_.size();
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                return fromAnsi(line);
+            }
+        }
+    }
+    void close() override {
+        file_.close();
+        eof_ = true;
+    }
+
+private:
+    bool fill() {
+        if (eof_ || !file_.open()) return false;
+        buffer_.erase(0, pos_);
+        pos_ = 0;
+        char chunk[65536];
+        DWORD got = 0;
+        if (!ReadFile(file_.h, chunk, sizeof chunk, &got, nullptr) || got == 0) {
+            eof_ = true;
+            return false;
+        }
+        buffer_.append(chunk, got);
+        return true;
+    }
+    Handle file_;
+    std::string buffer_;
+    std::size_t pos_ = 0;
+    bool eof_ = false;
+};
+
+// Lines written in the ANSI code page, each followed by CR LF.
+class AnsiWriter : public TextWriter {
+public:
+    explicit AnsiWriter(HANDLE h) : file_(h) {}
+    bool writeLine(const std::string& text) override {
+        if (!file_.open()) return false;
+        std::string line = toAnsi(text) + "\r\n";
+        const char* data = line.data();
+        std::size_t left = line.size();
+        while (left > 0) {
+            DWORD wrote = 0;
+            if (!WriteFile(file_.h, data, static_cast<DWORD>(left), &wrote, nullptr) || wrote == 0) return false;
+            data += wrote;
+            left -= wrote;
+        }
+        return true;
+    }
+    void close() override { file_.close(); }
+
+private:
+    Handle file_;
+};
+
+}  // namespace
+
+bool Win32FileSystem::fileExists(const std::string& path) { return isFile(path); }
+
+std::unique_ptr<TextReader> Win32FileSystem::openForReading(const std::string& path) {
+    if (!isFile(path)) return nullptr;
+    HANDLE h = CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<AnsiReader>(h);
+}
+
+std::unique_ptr<TextWriter> Win32FileSystem::openForWriting(const std::string& path, bool append) {
+    if (path.empty()) return nullptr;
+    // Appending writes at the end whatever another writer did meanwhile; only an existing file.
+    HANDLE h = CreateFileW(toWide(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           append ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<AnsiWriter>(h);
+}
+
+bool Win32FileSystem::copyFile(const std::string& from, const std::string& to) {
+    return !from.empty() && !to.empty() && CopyFileW(toWide(from).c_str(), toWide(to).c_str(), FALSE);
+}
+
+bool Win32FileSystem::deleteFile(const std::string& path) {
+    return !path.empty() && DeleteFileW(toWide(path).c_str());
+}
+
+bool Win32FileSystem::fileLength(const std::string& path, std::uint64_t& length) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!attributes(path, data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    length = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+}
+
+bool Win32FileSystem::fileVersion(const std::string& path, std::string& version) {
+    if (path.empty()) return false;
+    std::wstring wide = toWide(path);
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(wide.c_str(), &ignored);
+    if (size == 0) return false;
+    std::vector<unsigned char> info(size);
+    if (!GetFileVersionInfoW(wide.c_str(), 0, size, info.data())) return false;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    wchar_t root[] = L"\\";
+    if (!VerQueryValueW(info.data(), root, reinterpret_cast<void**>(&fixed), &fixedSize) || !fixed ||
+        fixedSize < sizeof(VS_FIXEDFILEINFO))
+        return false;
+    version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) +
+              "." + std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+              std::to_string(LOWORD(fixed->dwFileVersionLS));
+    return true;
+}
+
+bool Win32FileSystem::fileCreated(const std::string& path, DateTime& created) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!attributes(path, data)) return false;
+    // The local time of that moment, with the daylight-saving rule of its own date.
+    SYSTEMTIME utc{}, local{};
+    if (!FileTimeToSystemTime(&data.ftCreationTime, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        return false;
+    created = DateTime{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+    return true;
+}
+
+std::string Win32FileSystem::currentDirectory() {
+    DWORD size = GetCurrentDirectoryW(0, nullptr);
+    if (size == 0) return {};
+    std::wstring buffer(size, L'\0');
+    DWORD used = GetCurrentDirectoryW(size, buffer.data());
+    if (used == 0 || used >= size) return {};
+    return fromWide(buffer.data(), used);
+}
+
+bool Win32FileSystem::setCurrentDirectory(const std::string& path) {
+    return !path.empty() && SetCurrentDirectoryW(toWide(path).c_str());
+}
+
+std::string Win32FileSystem::join(const std::string& dir, const std::string& name) {
+    if (dir.empty() || dir.back() == '\\' || dir.back() == '/') return dir + name;
+    return dir + "\\" + name;
+}
 
 }  // namespace qv::win32

@@ -5,6 +5,8 @@
 
 namespace qv::win32 {
 
+// Paths are UTF-8 and reach the system through the wide ("W") calls, so a path is never cut
+// down to the ANSI code page. File contents are ANSI: each line is converted from and to UTF-8.
 class Win32FileSystem : public FileSystem {
 public:
     bool fileExists(const std::string& path) override;
@@ -13,7 +15,9 @@ public:
     bool copyFile(const std::string& from, const std::string& to) override;
     bool deleteFile(const std::string& path) override;
     bool fileLength(const std::string& path, std::uint64_t& length) override;
+    // The fixed version of the file's version resource as "a.b.c.d"; false when it has none.
     bool fileVersion(const std::string& path, std::string& version) override;
+    // The creation time in local time.
     bool fileCreated(const std::string& path, DateTime& created) override;
     std::string currentDirectory() override;
     bool setCurrentDirectory(const std::string& path) override;
