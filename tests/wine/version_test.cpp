@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "tests/support/sim_run.h"
@@ -80,4 +81,7 @@ TEST_F(WineVersions, AdministratorMayNameComputers) {
     EXPECT_EQ(r.result.out.find("Insufficient User Rights"), std::string::npos) << r.result.out;
     EXPECT_NE(logLine(r.log, "      Computer Name: "), "      Computer Name: ");
     EXPECT_NE(logLine(r.log, "          User Name: "), "          User Name: ");
+    // The documents folder belongs to this prefix, not to the Unix home that Wine links it to.
+    EXPECT_FALSE(std::filesystem::is_symlink(prefix->documents()));
+    EXPECT_TRUE(std::filesystem::is_directory(prefix->documents()));
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
 #include "tests/support/sim_run.h"
@@ -62,6 +63,15 @@ WinePrefix::WinePrefix() {
     path_ = makeTempDir() + "/prefix";
     std::string cmd = "cp -a " + quote(tmpl) + " " + quote(path_);
     if (std::system(cmd.c_str()) != 0) throw std::runtime_error("could not copy the Wine prefix");
+    // Wine links the user's shell folders (Documents, Desktop, ...) to the Unix home folder, which
+    // every prefix would then share; each prefix gets folders of its own.
+    std::error_code ec;
+    for (const auto& user : std::filesystem::directory_iterator(path_ + "/drive_c/users", ec))
+        for (const auto& folder : std::filesystem::directory_iterator(user.path(), ec))
+            if (folder.is_symlink()) {
+                std::filesystem::remove(folder.path());
+                std::filesystem::create_directory(folder.path());
+            }
 }
 
 WinePrefix::~WinePrefix() {
