@@ -7,6 +7,10 @@
 #include <objbase.h>
 #include <wbemcli.h>
 
+#include <array>
+#include <cctype>
+#include <map>
+
 #include "platform/win32/text-win32.h"
 #include "platform/win32/variant-win32.h"
 #include "platform/win32/wbem-errors-win32.h"
@@ -22,6 +26,36 @@ constexpr LONG kQueryFlags = WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ON
 constexpr LONG kNoMoreItems = 259;
 // Win32_Share.Create's "unknown failure": the class or its method is not there.
 constexpr std::int32_t kShareUnknownFailure = 8;
+
+// Base classes a provider may lack while it has the classes derived from them (Wine has no
+// Win32_BaseService but has Win32_Service and Win32_SystemDriver). A base class's instances are
+// those of its derived classes, so these stand in for it.
+struct DerivedClasses {
+    const char* base;
+    std::array<const char*, 2> derived;
+};
+constexpr DerivedClasses kDerivedClasses[] = {
+    {"Win32_BaseService", {"Win32_Service", "Win32_SystemDriver"}},
+};
+
+// Where the class name of "Select ... from CLASS ..." stands in the query text.
+bool findQueryClass(const std::string& query, std::size_t& at, std::size_t& length) {
+    std::string lower = query;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (std::size_t p = lower.find("from"); p != std::string::npos; p = lower.find("from", p + 1)) {
+        const bool before = p > 0 && std::isspace(static_cast<unsigned char>(lower[p - 1]));
+        const bool after = p + 4 < lower.size() && std::isspace(static_cast<unsigned char>(lower[p + 4]));
+        if (!before || !after) continue;
+        at = p + 4;
+        while (at < query.size() && std::isspace(static_cast<unsigned char>(query[at]))) ++at;
+        length = 0;
+        while (at + length < query.size() &&
+               (std::isalnum(static_cast<unsigned char>(query[at + length])) || query[at + length] == '_'))
+            ++length;
+        return length > 0;
+    }
+    return false;
+}
 
 // An owned COM interface pointer.
 template <class T>
@@ -125,35 +159,19 @@ public:
     bool instancesOf(const std::string& className, Instances& out, PlatformError& err) override {
         out.clear();
         std::int64_t count = 0;
-        ComRef<IEnumWbemClassObject> items;
-        HRESULT hr = services_->CreateInstanceEnum(Bstr(className).get(), kQueryFlags, nullptr, items.put());
-        if (FAILED(hr)) {
-            err = errorOf(hr);
-            return false;
-        }
-        return drain(items.get(), &out, count, err);
+        return gather(className, "", &out, count, err);
     }
 
     bool countInstances(const std::string& className, std::int64_t& count, PlatformError& err) override {
-        ComRef<IEnumWbemClassObject> items;
-        HRESULT hr = services_->CreateInstanceEnum(Bstr(className).get(), kQueryFlags, nullptr, items.put());
-        if (FAILED(hr)) {
-            err = errorOf(hr);
-            return false;
-        }
-        return drain(items.get(), nullptr, count, err);
+        return gather(className, "", nullptr, count, err);
     }
 
     bool execQuery(const std::string& query, Instances& out, PlatformError& err) override {
         out.clear();
         std::int64_t count = 0;
-        ComRef<IEnumWbemClassObject> items;
-        HRESULT hr = services_->ExecQuery(Bstr("WQL").get(), Bstr(query).get(), kQueryFlags, nullptr, items.put());
-        if (FAILED(hr)) {
-            err = errorOf(hr);
-            return false;
-        }
-        return drain(items.get(), &out, count, err);
+        std::size_t at = 0, length = 0;
+        if (!findQueryClass(query, at, length)) return enumerate(query, true, &out, count, err);
+        return gather(query.substr(at, length), query, &out, count, err, at);
     }
 
     bool enumKey(std::uint32_t hive, const std::string& key, std::vector<std::string>& names) override {
@@ -244,6 +262,54 @@ public:
     }
 
 private:
+    // One class enumeration (`isQuery` false, `text` the class name) or one query, read to its end.
+    bool enumerate(const std::string& text, bool isQuery, Instances* out, std::int64_t& count, PlatformError& err) {
+        ComRef<IEnumWbemClassObject> items;
+        HRESULT hr = isQuery ? services_->ExecQuery(Bstr("WQL").get(), Bstr(text).get(), kQueryFlags, nullptr, items.put())
+                             : services_->CreateInstanceEnum(Bstr(text).get(), kQueryFlags, nullptr, items.put());
+        if (FAILED(hr)) {
+            err = errorOf(hr);
+            return false;
+        }
+        std::int64_t n = 0;
+        if (!drain(items.get(), out, n, err)) return false;
+        count += n;
+        return true;
+    }
+
+    // The instances of a class (query empty) or of a query on it whose class name stands at
+    // `at`. A base class the provider lacks gathers the classes derived from it instead.
+    bool gather(const std::string& className, const std::string& query, Instances* out, std::int64_t& count,
+                PlatformError& err, std::size_t at = 0) {
+        count = 0;
+        std::vector<std::string> classes = standIns(className);
+        if (classes.empty()) classes.push_back(className);
+        for (const std::string& cls : classes) {
+            const bool ok = query.empty() ? enumerate(cls, false, out, count, err)
+                                          : enumerate(std::string(query).replace(at, className.size(), cls), true, out,
+                                                      count, err);
+            if (!ok) return false;
+        }
+        return true;
+    }
+
+    // The derived classes that answer for `className` when the provider lacks it (known once
+    // asked); empty when the class is there or is not a base class of the table.
+    std::vector<std::string> standIns(const std::string& className) {
+        for (const DerivedClasses& d : kDerivedClasses) {
+            if (_stricmp(d.base, className.c_str()) != 0) continue;
+            auto known = baseMissing_.find(d.base);
+            if (known == baseMissing_.end()) {
+                ComRef<IWbemClassObject> object;
+                const bool missing = FAILED(services_->GetObject(Bstr(d.base).get(), 0, nullptr, object.put(), nullptr));
+                known = baseMissing_.emplace(d.base, missing).first;
+            }
+            if (!known->second) return {};
+            return {d.derived.begin(), d.derived.end()};
+        }
+        return {};
+    }
+
     // The registry provider's class, read once; false when the namespace has none.
     bool bindRegistry() {
         if (registryClass_) return true;
@@ -289,6 +355,7 @@ private:
 
     ComRef<IWbemServices> services_;
     ComRef<IWbemClassObject> registryClass_;
+    std::map<std::string, bool> baseMissing_;  // base class -> the provider lacks it
 };
 
 }  // namespace
