@@ -42,6 +42,9 @@ protected:
         prefix_ = new WinePrefix;
         computer_ = wmic("Win32_ComputerSystem", "Name").at(0);
         std::transform(computer_.begin(), computer_.end(), computer_.begin(), ::toupper);
+        const std::string tool = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvTool";
+        prefix_->regAdd(tool, "DisplayName", "REG_SZ", "Quorvex Test Tool");
+        prefix_->regAdd(tool, "DisplayVersion", "REG_SZ", "1.0");
         auto start = std::chrono::steady_clock::now();
         localRun_ = prefix_->runQv({});
         localSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -116,6 +119,9 @@ TEST_F(WineInventory, LocalRunWritesEverySectionWithTheValuesWmicReads) {
     const std::size_t services = wmic("Win32_Service", "Name").size() + wmic("Win32_SystemDriver", "Name").size();
     EXPECT_GT(services, 0u);
     EXPECT_TRUE(sectionHas("System Services", "      " + std::to_string(services) + " Service(s) Found"));
+    // The uninstall entry written before the run, read through the registry provider.
+    EXPECT_TRUE(sectionHas("Registered Software Packages", "               Name: Quorvex Test Tool"));
+    EXPECT_TRUE(sectionHas("Registered Software Packages", "            Version: 1.0"));
     for (const auto& [heading, line] : lines) EXPECT_TRUE(sectionHas(heading, line)) << heading << ": " << line;
     ASSERT_FALSE(wmic("Win32_LogicalDisk", "Name").empty());
     for (const std::string& disk : wmic("Win32_LogicalDisk", "Name"))
@@ -132,6 +138,7 @@ TEST_F(WineInventory, DatabaseHoldsTheRowsOfBothRunsAndNoneOfTheFailedComputer) 
     EXPECT_EQ(db("select min(CPUName) from CPU" + where), wmicOne("Win32_Processor", "Name"));
     EXPECT_EQ(db("select count(*) from LogicalDrives" + where), std::to_string(2 * wmic("Win32_LogicalDisk", "Name").size()));
     EXPECT_EQ(db("select count(*) from TapeDrive" + where), "2");  // each run's empty row
+    EXPECT_EQ(db("select count(*) from RegSoftwarePackages" + where + " and Name = 'Quorvex Test Tool'"), "2");
 }
 
 TEST_F(WineInventory, UnreachableComputerIsReportedWithWinesNumberAndTheRunGoesOn) {
