@@ -1,16 +1,220 @@
-// The directory through wldap32 (being built).
+// The directory through wldap32: rootDSE of the domain controller and paged global-catalog searches.
 #include "platform/win32/directory-win32.h"
+
+#include <windows.h>
+#include <winldap.h>
+
+#include <cctype>
+
+#include "platform/win32/text-win32.h"
 
 namespace qv::win32 {
 
-bool WldapDirectory::defaultNamingContext(const std::string&, std::string&, std::string& why) {
-    why = "not yet available";
+namespace {
+
+// Large domains are listed page by page; a domain controller serves at most 1,000 per page.
+constexpr ULONG kPageSize = 1000;
+constexpr LONG kNetworkTimeoutSeconds = 15;
+constexpr LONG kOperationTimeoutSeconds = 120;
+
+struct Connection {
+    LDAP* ld = nullptr;
+    Connection() = default;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    ~Connection() { close(); }
+    void close() {
+        if (ld) ldap_unbind_s(ld);
+        ld = nullptr;
+    }
+};
+
+struct Result {
+    LDAPMessage* message = nullptr;
+    Result() = default;
+    Result(const Result&) = delete;
+    Result& operator=(const Result&) = delete;
+    ~Result() { reset(); }
+    void reset() {
+        if (message) ldap_msgfree(message);
+        message = nullptr;
+    }
+};
+
+// The server goes into the connection as a host name or address, nothing else.
+bool isHostName(const std::string& server) {
+    if (server.empty()) return false;
+    for (unsigned char c : server)
+        if (!std::isalnum(c) && c != '-' && c != '.' && c != '_') return false;
+    return true;
+}
+
+std::string errorText(ULONG rc) {
+    const wchar_t* text = ldap_err2stringW(rc);
+    return text ? fromWide(text, wcslen(text)) : "LDAP error " + std::to_string(rc);
+}
+
+// The error text, with the server's own diagnostic where it gave one.
+std::string errorText(LDAP* ld, ULONG rc) {
+    std::string text = errorText(rc);
+    wchar_t* detail = nullptr;
+    if (ldap_get_optionW(ld, LDAP_OPT_SERVER_ERROR, &detail) == LDAP_SUCCESS && detail) {
+        if (*detail) text += " - " + fromWide(detail, wcslen(detail));
+        ldap_memfreeW(detail);
+    }
+    return text;
+}
+
+bool open(Connection& c, const std::string& host, int port, std::string& why) {
+    c.close();
+    std::wstring wideHost = toWide(host);
+    c.ld = ldap_initW(wideHost.data(), static_cast<ULONG>(port));
+    if (!c.ld) {
+        why = errorText(LdapGetLastError());
+        return false;
+    }
+    ULONG version = LDAP_VERSION3;
+    ldap_set_option(c.ld, LDAP_OPT_PROTOCOL_VERSION, &version);
+    ldap_set_option(c.ld, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
+    ULONG limit = kOperationTimeoutSeconds;
+    ldap_set_option(c.ld, LDAP_OPT_TIMELIMIT, &limit);
+    l_timeval network{kNetworkTimeoutSeconds, 0};
+    ULONG rc = ldap_connect(c.ld, &network);
+    if (rc != LDAP_SUCCESS) {
+        why = errorText(rc);
+        c.close();
+        return false;
+    }
+    return true;
+}
+
+bool ldapBindAnonymously(Connection& c, std::string& why) {
+    ULONG rc = ldap_simple_bind_sW(c.ld, nullptr, nullptr);
+    if (rc == LDAP_SUCCESS) return true;
+    why = errorText(rc);
     return false;
 }
-bool WldapDirectory::searchComputers(const std::string&, const std::string&, std::vector<std::optional<std::string>>&,
-                                     std::string& why) {
-    why = "not yet available";
+
+// Wine's wldap32 (8.0) reads the credentials it is given in its SASL callback without testing
+// them for null, so a Negotiate bind as the current user ends the process there.
+bool negotiateBindUsable() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return !(ntdll && GetProcAddress(ntdll, "wine_get_version"));
+}
+
+// Connects and binds as the user who runs the program, else anonymously.
+bool connectAndBind(Connection& c, const std::string& host, int port, std::string& why) {
+    if (!open(c, host, port, why)) return false;
+    if (!negotiateBindUsable()) return ldapBindAnonymously(c, why);
+    ULONG rc = ldap_bind_sW(c.ld, nullptr, nullptr, LDAP_AUTH_NEGOTIATE);
+    if (rc == LDAP_SUCCESS) return true;
+    const std::string negotiateFailure = "Negotiate: " + errorText(rc) + "; ";
+    // A fresh connection, so nothing of the failed exchange stays behind.
+    if (!open(c, host, port, why)) return false;
+    if (ldapBindAnonymously(c, why)) return true;
+    why = negotiateFailure + why;
     return false;
+}
+
+// The first value of an attribute of an entry (directory values are UTF-8); nullopt when none.
+std::optional<std::string> firstValue(LDAP* ld, LDAPMessage* entry, const wchar_t* attribute) {
+    std::wstring name = attribute;
+    berval** values = ldap_get_values_lenW(ld, entry, name.data());
+    std::optional<std::string> value;
+    if (values && values[0]) value.emplace(values[0]->bv_val, values[0]->bv_len);
+    if (values) ldap_value_free_len(values);
+    return value;
+}
+
+}  // namespace
+
+bool WldapDirectory::defaultNamingContext(const std::string& server, std::string& namingContext, std::string& why) {
+    const std::string where = "LDAP://" + server + "/rootDSE";
+    if (!isHostName(server)) {
+        why = "Unable to bind to " + where + ": not a host name";
+        return false;
+    }
+    Connection c;
+    std::string failure;
+    if (!connectAndBind(c, server, ldapPort_, failure)) {
+        why = "Unable to bind to " + where + ": " + failure;
+        return false;
+    }
+    wchar_t attribute[] = L"defaultNamingContext";
+    wchar_t* attributes[] = {attribute, nullptr};
+    wchar_t base[] = L"", filter[] = L"(objectClass=*)";
+    l_timeval limit{kOperationTimeoutSeconds, 0};
+    Result result;
+    ULONG rc = ldap_search_ext_sW(c.ld, base, LDAP_SCOPE_BASE, filter, attributes, 0, nullptr, nullptr, &limit, 0,
+                                  &result.message);
+    if (rc != LDAP_SUCCESS) {
+        why = "Unable to read " + where + ": " + errorText(c.ld, rc);
+        return false;
+    }
+    LDAPMessage* entry = ldap_first_entry(c.ld, result.message);
+    std::optional<std::string> value = entry ? firstValue(c.ld, entry, attribute) : std::nullopt;
+    if (!value || value->empty()) {
+        why = "defaultNamingContext not readable on " + server;
+        return false;
+    }
+    namingContext = *value;
+    return true;
+}
+
+bool WldapDirectory::searchComputers(const std::string& server, const std::string& base,
+                                     std::vector<std::optional<std::string>>& names, std::string& why) {
+    std::string scheme = "LDAP://", dn = base;
+    int port = ldapPort_;
+    if (_strnicmp(base.c_str(), "GC://", 5) == 0) {
+        scheme = "GC://";
+        dn = base.substr(5);
+        port = globalCatalogPort_;
+    } else if (_strnicmp(base.c_str(), "LDAP://", 7) == 0) {
+        dn = base.substr(7);
+    }
+    if (!isHostName(server)) {
+        why = "Unable to bind to " + scheme + server + ": not a host name";
+        return false;
+    }
+    Connection c;
+    std::string failure;
+    if (!connectAndBind(c, server, port, failure)) {
+        why = "Unable to bind to " + scheme + server + ": " + failure;
+        return false;
+    }
+
+    std::wstring wideDn = toWide(dn);
+    wchar_t dnAttribute[] = L"distinguishedName", nameAttribute[] = L"name";
+    wchar_t* attributes[] = {dnAttribute, nameAttribute, nullptr};
+    wchar_t filter[] = L"(objectCategory=Computer)";
+    LDAPSearch* search = ldap_search_init_pageW(c.ld, wideDn.data(), LDAP_SCOPE_SUBTREE, filter, attributes, 0,
+                                                nullptr, nullptr, kOperationTimeoutSeconds, 0, nullptr);
+    if (!search) {
+        why = "Search of " + scheme + dn + " failed: " + errorText(c.ld, LdapGetLastError());
+        return false;
+    }
+    std::vector<std::optional<std::string>> found;
+    ULONG rc = LDAP_SUCCESS;
+    for (;;) {
+        Result page;
+        ULONG total = 0;
+        l_timeval limit{kOperationTimeoutSeconds, 0};
+        rc = ldap_get_next_page_s(c.ld, search, &limit, kPageSize, &total, &page.message);
+        // The last page has been read.
+        if (rc == LDAP_NO_RESULTS_RETURNED) break;
+        // A referral to another part of the forest ends the page; its own entries still count.
+        if (rc != LDAP_SUCCESS && rc != LDAP_REFERRAL) break;
+        for (LDAPMessage* entry = ldap_first_entry(c.ld, page.message); entry; entry = ldap_next_entry(c.ld, entry))
+            found.push_back(firstValue(c.ld, entry, nameAttribute));
+        if (rc == LDAP_REFERRAL) break;
+    }
+    ldap_search_abandon_page(c.ld, search);
+    if (rc != LDAP_SUCCESS && rc != LDAP_NO_RESULTS_RETURNED && rc != LDAP_REFERRAL) {
+        why = "Search of " + scheme + dn + " failed: " + errorText(c.ld, rc);
+        return false;
+    }
+    names = std::move(found);
+    return true;
 }
 
 }  // namespace qv::win32

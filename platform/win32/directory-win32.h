@@ -5,11 +5,21 @@
 
 namespace qv::win32 {
 
+// Binds with the credentials of the user who runs the program (Negotiate), else anonymously.
+// The ports are those of a domain controller; tests point them at a local server.
 class WldapDirectory : public Directory {
 public:
+    explicit WldapDirectory(int ldapPort = 389, int globalCatalogPort = 3268)
+        : ldapPort_(ldapPort), globalCatalogPort_(globalCatalogPort) {}
     bool defaultNamingContext(const std::string& server, std::string& namingContext, std::string& why) override;
+    // `base` is "GC://" + DN (the global catalog) or "LDAP://" + DN; subtree search for
+    // "(objectCategory=Computer)", paged so that every computer is listed.
     bool searchComputers(const std::string& server, const std::string& base,
                          std::vector<std::optional<std::string>>& names, std::string& why) override;
+
+private:
+    int ldapPort_;
+    int globalCatalogPort_;
 };
 
 }  // namespace qv::win32

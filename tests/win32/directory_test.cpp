@@ -1,0 +1,81 @@
+// The directory through wldap32 against the loopback slapd the native harness starts
+// (tests/wine/directory_test.cpp passes its address in QV_TEST_SLAPD); skipped without it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/win32/directory-win32.h"
+
+using qv::win32::WldapDirectory;
+
+namespace {
+
+const std::string kSuffix = "dc=corp,dc=example,dc=com";
+constexpr std::size_t kComputers = 1100 + 7;  // the bulk computers and the special entries
+
+struct Server {
+    int ldapPort = 0, catalogPort = 0, closedPort = 0;
+};
+
+// "LDAPPORT,CATALOGPORT,CLOSEDPORT" of a server on 127.0.0.1.
+bool serverFromEnvironment(Server& s) {
+    const char* text = std::getenv("QV_TEST_SLAPD");
+    return text && std::sscanf(text, "%d,%d,%d", &s.ldapPort, &s.catalogPort, &s.closedPort) == 3;
+}
+
+class Win32Directory : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!serverFromEnvironment(server)) GTEST_SKIP() << "no test directory server given";
+    }
+    Server server;
+};
+
+}  // namespace
+
+TEST_F(Win32Directory, RootDseNamingContext) {
+    WldapDirectory directory{server.ldapPort, server.catalogPort};
+    std::string nc, why;
+    ASSERT_TRUE(directory.defaultNamingContext("127.0.0.1", nc, why)) << why;
+    EXPECT_EQ(nc, kSuffix);
+}
+
+TEST_F(Win32Directory, GlobalCatalogSearchListsEveryComputerAcrossPages) {
+    WldapDirectory directory{server.ldapPort, server.catalogPort};
+    std::vector<std::optional<std::string>> names;
+    std::string why;
+    ASSERT_TRUE(directory.searchComputers("127.0.0.1", "GC://" + kSuffix, names, why)) << why;
+    ASSERT_EQ(names.size(), kComputers);
+    auto count = [&](const std::optional<std::string>& n) { return std::count(names.begin(), names.end(), n); };
+    EXPECT_EQ(count(std::nullopt), 1);
+    EXPECT_EQ(count(std::string("ws01")), 2);
+    EXPECT_EQ(count(std::string("  spaced  ")), 1);
+    EXPECT_EQ(count(std::string(255, 'a')), 1);
+    EXPECT_EQ(count(std::string(256, 'b')), 1);
+    EXPECT_EQ(count(std::string("pc0000")), 1);
+    EXPECT_EQ(count(std::string("pc1099")), 1);
+    EXPECT_EQ(count(std::string("person01")), 0);
+
+    // Under one container only, and through the LDAP port.
+    ASSERT_TRUE(directory.searchComputers("127.0.0.1", "LDAP://ou=Lab,ou=Workstations," + kSuffix, names, why)) << why;
+    EXPECT_EQ(names.size(), 3u);
+}
+
+TEST_F(Win32Directory, FailuresGiveTheirReason) {
+    WldapDirectory directory{server.ldapPort, server.catalogPort};
+    std::vector<std::optional<std::string>> names;
+    std::string nc, why;
+    EXPECT_FALSE(directory.searchComputers("127.0.0.1", "GC://dc=nowhere,dc=example", names, why));
+    EXPECT_EQ(why, "Search of GC://dc=nowhere,dc=example failed: No Such Object");
+
+    EXPECT_FALSE(directory.defaultNamingContext("DC01;rm", nc, why));
+    EXPECT_EQ(why, "Unable to bind to LDAP://DC01;rm/rootDSE: not a host name");
+
+    WldapDirectory closed{server.closedPort, server.closedPort};
+    EXPECT_FALSE(closed.defaultNamingContext("127.0.0.1", nc, why));
+    EXPECT_EQ(why, "Unable to bind to LDAP://127.0.0.1/rootDSE: Server Down");
+    EXPECT_FALSE(closed.searchComputers("127.0.0.1", "GC://" + kSuffix, names, why));
+    EXPECT_EQ(why, "Unable to bind to GC://127.0.0.1: Server Down");
+}
