@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "platform/win32/files-win32.h"
@@ -37,6 +38,12 @@ protected:
         s << in.rdbuf();
         return s.str();
     }
+    std::vector<std::string> lines(const std::string& p) {
+        std::vector<std::string> read;
+        auto r = fs.openForReading(p);
+        while (r && !r->atEnd()) read.push_back(r->readLine());
+        return read;
+    }
     Win32FileSystem fs;
     std::string dir;
     std::vector<std::string> made;
@@ -48,16 +55,12 @@ TEST_F(Win32Files, WriteAppendAndReadBackInTheAnsiCodePageWithCrLf) {
     const std::string file = path("Log \xC3\xBC.txt");  // "ü" in the name as well
     const std::string umlaut = "M\xC3\xBCller";
     auto w = fs.openForWriting(file, false);
-    ASSERT_TRUE(w);
-    EXPECT_TRUE(w->writeLine(umlaut));
-    EXPECT_TRUE(w->writeLine(""));
+    ASSERT_TRUE(w && w->writeLine(umlaut) && w->writeLine(""));
     w->close();
     EXPECT_FALSE(w->writeLine("after close"));
     EXPECT_TRUE(fs.fileExists(file));
-
     auto a = fs.openForWriting(file, true);
-    ASSERT_TRUE(a);
-    EXPECT_TRUE(a->writeLine("two\r\nlines"));
+    ASSERT_TRUE(a && a->writeLine("two\r\nlines"));
     a.reset();
     const std::string ansi = toAnsi(umlaut);
     if (GetACP() == 1252) {
@@ -65,32 +68,15 @@ TEST_F(Win32Files, WriteAppendAndReadBackInTheAnsiCodePageWithCrLf) {
     }
     EXPECT_EQ(bytes(file), ansi + "\r\n\r\ntwo\r\nlines\r\n");
 
-    auto r = fs.openForReading(file);
-    ASSERT_TRUE(r);
-    std::vector<std::string> lines;
-    while (!r->atEnd()) lines.push_back(r->readLine());
-    EXPECT_EQ(lines, (std::vector<std::string>{umlaut, "", "two", "lines"}));
+    EXPECT_EQ(lines(file), (std::vector<std::string>{umlaut, "", "two", "lines"}));
+    // Lines of other programs: LF ends, a last line without its end.
+    std::ofstream(toWide(file).c_str(), std::ios::binary) << "one\ntwo\r\n\r\nthree\r";
+    EXPECT_EQ(lines(file), (std::vector<std::string>{"one", "two", "", "three"}));
 
     // Writing again empties the file.
     ASSERT_TRUE(fs.openForWriting(file, false));
     std::uint64_t length = 99;
-    ASSERT_TRUE(fs.fileLength(file, length));
-    EXPECT_EQ(length, 0u);
-}
-
-TEST_F(Win32Files, ReadsLfEndsAndALastLineWithoutEnd) {
-    const std::string file = path("lf.txt");
-    {
-        std::ofstream out(toWide(file).c_str(), std::ios::binary);
-        out << "one\ntwo\r\n\r\nthree\r";
-    }
-    auto r = fs.openForReading(file);
-    ASSERT_TRUE(r);
-    std::vector<std::string> lines;
-    while (!r->atEnd()) lines.push_back(r->readLine());
-    EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "", "three"}));
-    r->close();
-    EXPECT_TRUE(r->atEnd());
+    EXPECT_TRUE(fs.fileLength(file, length) && length == 0u) << length;
 }
 
 TEST_F(Win32Files, MissingFilesAndFoldersAreRefused) {
@@ -116,8 +102,7 @@ TEST_F(Win32Files, CopyOverwritesDeleteRemovesLengthCounts) {
     ASSERT_TRUE(fs.openForWriting(to, false)->writeLine("a much longer line than the other"));
     ASSERT_TRUE(fs.copyFile(from, to));
     std::uint64_t length = 0;
-    ASSERT_TRUE(fs.fileLength(to, length));
-    EXPECT_EQ(length, 7u);
+    EXPECT_TRUE(fs.fileLength(to, length) && length == 7u) << length;
     EXPECT_EQ(bytes(to), "12345\r\n");
     EXPECT_TRUE(fs.deleteFile(to));
     EXPECT_FALSE(fs.fileExists(to));
@@ -130,11 +115,7 @@ TEST_F(Win32Files, VersionOfASystemLibraryAndNoneForAPlainFile) {
     std::string kernel = fromWide(system, wcslen(system)) + "\\kernel32.dll";
     std::string version;
     ASSERT_TRUE(fs.fileVersion(kernel, version));
-    int a = -1, b = -1, c = -1, d = -1;
-    char rest = 0;
-    EXPECT_EQ(std::sscanf(version.c_str(), "%d.%d.%d.%d%c", &a, &b, &c, &d, &rest), 4) << version;
-    EXPECT_GE(a, 5) << version;
-    EXPECT_EQ(version, std::to_string(a) + "." + std::to_string(b) + "." + std::to_string(c) + "." + std::to_string(d));
+    EXPECT_TRUE(std::regex_match(version, std::regex("([5-9]|[1-9][0-9])(\\.(0|[1-9][0-9]*)){3}"))) << version;
 
     const std::string plain = path("plain.txt");
     ASSERT_TRUE(fs.openForWriting(plain, false));
