@@ -27,36 +27,6 @@ constexpr LONG kNoMoreItems = 259;
 // Win32_Share.Create's "unknown failure": the class or its method is not there.
 constexpr std::int32_t kShareUnknownFailure = 8;
 
-// Base classes a provider may lack while it has the classes derived from them (Wine has no
-// Win32_BaseService but has Win32_Service and Win32_SystemDriver). A base class's instances are
-// those of its derived classes, so these stand in for it.
-struct DerivedClasses {
-    const char* base;
-    std::array<const char*, 2> derived;
-};
-constexpr DerivedClasses kDerivedClasses[] = {
-    {"Win32_BaseService", {"Win32_Service", "Win32_SystemDriver"}},
-};
-
-// Where the class name of "Select ... from CLASS ..." stands in the query text.
-bool findQueryClass(const std::string& query, std::size_t& at, std::size_t& length) {
-    std::string lower = query;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (std::size_t p = lower.find("from"); p != std::string::npos; p = lower.find("from", p + 1)) {
-        const bool before = p > 0 && std::isspace(static_cast<unsigned char>(lower[p - 1]));
-        const bool after = p + 4 < lower.size() && std::isspace(static_cast<unsigned char>(lower[p + 4]));
-        if (!before || !after) continue;
-        at = p + 4;
-        while (at < query.size() && std::isspace(static_cast<unsigned char>(query[at]))) ++at;
-        length = 0;
-        while (at + length < query.size() &&
-               (std::isalnum(static_cast<unsigned char>(query[at + length])) || query[at + length] == '_'))
-            ++length;
-        return length > 0;
-    }
-    return false;
-}
-
 // An owned COM interface pointer.
 template <class T>
 class ComRef {
@@ -159,19 +129,18 @@ public:
     bool instancesOf(const std::string& className, Instances& out, PlatformError& err) override {
         out.clear();
         std::int64_t count = 0;
-        return gather(className, "", &out, count, err);
+        return enumerate(className, false, &out, count, err);
     }
 
     bool countInstances(const std::string& className, std::int64_t& count, PlatformError& err) override {
-        return gather(className, "", nullptr, count, err);
+        count = 0;
+        return enumerate(className, false, nullptr, count, err);
     }
 
     bool execQuery(const std::string& query, Instances& out, PlatformError& err) override {
         out.clear();
         std::int64_t count = 0;
-        std::size_t at = 0, length = 0;
-        if (!findQueryClass(query, at, length)) return enumerate(query, true, &out, count, err);
-        return gather(query.substr(at, length), query, &out, count, err, at);
+        return enumerate(query, true, &out, count, err);
     }
 
     bool enumKey(std::uint32_t hive, const std::string& key, std::vector<std::string>& names) override {
@@ -277,39 +246,6 @@ private:
         return true;
     }
 
-    // The instances of a class (query empty) or of a query on it whose class name stands at
-    // `at`. A base class the provider lacks gathers the classes derived from it instead.
-    bool gather(const std::string& className, const std::string& query, Instances* out, std::int64_t& count,
-                PlatformError& err, std::size_t at = 0) {
-        count = 0;
-        std::vector<std::string> classes = standIns(className);
-        if (classes.empty()) classes.push_back(className);
-        for (const std::string& cls : classes) {
-            const bool ok = query.empty() ? enumerate(cls, false, out, count, err)
-                                          : enumerate(std::string(query).replace(at, className.size(), cls), true, out,
-                                                      count, err);
-            if (!ok) return false;
-        }
-        return true;
-    }
-
-    // The derived classes that answer for `className` when the provider lacks it (known once
-    // asked); empty when the class is there or is not a base class of the table.
-    std::vector<std::string> standIns(const std::string& className) {
-        for (const DerivedClasses& d : kDerivedClasses) {
-            if (_stricmp(d.base, className.c_str()) != 0) continue;
-            auto known = baseMissing_.find(d.base);
-            if (known == baseMissing_.end()) {
-                ComRef<IWbemClassObject> object;
-                const bool missing = FAILED(services_->GetObject(Bstr(d.base).get(), 0, nullptr, object.put(), nullptr));
-                known = baseMissing_.emplace(d.base, missing).first;
-            }
-            if (!known->second) return {};
-            return {d.derived.begin(), d.derived.end()};
-        }
-        return {};
-    }
-
     // The registry provider's class, read once; false when the namespace has none.
     bool bindRegistry() {
         if (registryClass_) return true;
@@ -355,7 +291,6 @@ private:
 
     ComRef<IWbemServices> services_;
     ComRef<IWbemClassObject> registryClass_;
-    std::map<std::string, bool> baseMissing_;  // base class -> the provider lacks it
 };
 
 }  // namespace
