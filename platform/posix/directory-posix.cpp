@@ -3,13 +3,13 @@
 
 #include <ldap.h>
 #include <sasl/sasl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/directory_address.h"
 
 namespace qv::posix {
 
@@ -43,13 +43,6 @@ struct Result {
 };
 
 // The server goes into an LDAP URL: a host name or address, nothing else.
-bool isHostName(const std::string& server) {
-    if (server.empty()) return false;
-    for (unsigned char c : server)
-        if (!std::isalnum(c) && c != '-' && c != '.' && c != '_') return false;
-    return true;
-}
-
 // The GSSAPI mechanism asks for nothing it does not have a default for.
 int saslInteract(LDAP*, unsigned, void*, void* prompts) {
     for (auto* p = static_cast<sasl_interact_t*>(prompts); p && p->id != SASL_CB_LIST_END; ++p) {
@@ -138,7 +131,7 @@ std::optional<std::string> firstValue(LDAP* ld, LDAPMessage* entry, const char* 
 
 bool LdapDirectory::defaultNamingContext(const std::string& server, std::string& namingContext, std::string& why) {
     const std::string where = "LDAP://" + server + "/rootDSE";
-    if (!isHostName(server)) {
+    if (!isDirectoryHostName(server)) {
         why = "Unable to bind to " + where + ": not a host name";
         return false;
     }
@@ -170,16 +163,11 @@ bool LdapDirectory::defaultNamingContext(const std::string& server, std::string&
 
 bool LdapDirectory::searchComputers(const std::string& server, const std::string& base,
                                     std::vector<std::optional<std::string>>& names, std::string& why) {
-    std::string scheme = "LDAP://", dn = base;
-    int port = ldapPort_;
-    if (strncasecmp(base.c_str(), "GC://", 5) == 0) {
-        scheme = "GC://";
-        dn = base.substr(5);
-        port = globalCatalogPort_;
-    } else if (strncasecmp(base.c_str(), "LDAP://", 7) == 0) {
-        dn = base.substr(7);
-    }
-    if (!isHostName(server)) {
+    const DirectoryBase where = parseDirectoryBase(base);
+    const std::string& scheme = where.scheme;
+    const std::string& dn = where.dn;
+    const int port = where.globalCatalog ? globalCatalogPort_ : ldapPort_;
+    if (!isDirectoryHostName(server)) {
         why = "Unable to bind to " + scheme + server + ": not a host name";
         return false;
     }

@@ -4,8 +4,8 @@
 #include <windows.h>
 #include <winldap.h>
 
-#include <cctype>
 
+#include "platform/directory_address.h"
 #include "platform/win32/text-win32.h"
 
 namespace qv::win32 {
@@ -42,13 +42,6 @@ struct Result {
 };
 
 // The server goes into the connection as a host name or address, nothing else.
-bool isHostName(const std::string& server) {
-    if (server.empty()) return false;
-    for (unsigned char c : server)
-        if (!std::isalnum(c) && c != '-' && c != '.' && c != '_') return false;
-    return true;
-}
-
 std::string errorText(ULONG rc) {
     const wchar_t* text = ldap_err2stringW(rc);
     return text ? fromWide(text, wcslen(text)) : "LDAP error " + std::to_string(rc);
@@ -130,7 +123,7 @@ std::optional<std::string> firstValue(LDAP* ld, LDAPMessage* entry, const wchar_
 
 bool WldapDirectory::defaultNamingContext(const std::string& server, std::string& namingContext, std::string& why) {
     const std::string where = "LDAP://" + server + "/rootDSE";
-    if (!isHostName(server)) {
+    if (!isDirectoryHostName(server)) {
         why = "Unable to bind to " + where + ": not a host name";
         return false;
     }
@@ -163,16 +156,11 @@ bool WldapDirectory::defaultNamingContext(const std::string& server, std::string
 
 bool WldapDirectory::searchComputers(const std::string& server, const std::string& base,
                                      std::vector<std::optional<std::string>>& names, std::string& why) {
-    std::string scheme = "LDAP://", dn = base;
-    int port = ldapPort_;
-    if (_strnicmp(base.c_str(), "GC://", 5) == 0) {
-        scheme = "GC://";
-        dn = base.substr(5);
-        port = globalCatalogPort_;
-    } else if (_strnicmp(base.c_str(), "LDAP://", 7) == 0) {
-        dn = base.substr(7);
-    }
-    if (!isHostName(server)) {
+    const DirectoryBase where = parseDirectoryBase(base);
+    const std::string& scheme = where.scheme;
+    const std::string& dn = where.dn;
+    const int port = where.globalCatalog ? globalCatalogPort_ : ldapPort_;
+    if (!isDirectoryHostName(server)) {
         why = "Unable to bind to " + scheme + server + ": not a host name";
         return false;
     }
