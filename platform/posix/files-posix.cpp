@@ -171,52 +171,18 @@ std::string PosixFileSystem::join(const std::string& dir, const std::string& nam
 
 FileTextReader::~FileTextReader() { close(); }
 
-bool FileTextReader::fill() {
-    if (eof_ || fd_ < 0) return false;
-    if (pos_ > 0) {
-        buffer_.erase(0, pos_);
-        pos_ = 0;
-    }
-    char buf[65536];
+std::size_t FileTextReader::readChunk(char* into, std::size_t capacity) {
+    if (fd_ < 0) return 0;
     for (;;) {
-        ssize_t n = ::read(fd_, buf, sizeof buf);
+        ssize_t n = ::read(fd_, into, capacity);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            eof_ = true;
-            return false;
-        }
-        buffer_.append(buf, static_cast<std::size_t>(n));
-        return true;
+        return n > 0 ? static_cast<std::size_t>(n) : 0;
     }
 }
 
-bool FileTextReader::atEnd() {
-    if (pos_ < buffer_.size()) return false;
-    return !fill();
-}
-
-std::string FileTextReader::readLine() {
-    for (;;) {
-        std::size_t nl = buffer_.find('\n', pos_);
-        if (nl != std::string::npos) {
-            std::size_t end = (nl > pos_ && buffer_[nl - 1] == '\r') ? nl - 1 : nl;
-            std::string line = buffer_.substr(pos_, end - pos_);
-            pos_ = nl + 1;
-            return line;
-        }
-        if (!fill()) {
-            std::string line = buffer_.substr(pos_);
-            pos_ = buffer_.size();
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            return line;
-        }
-    }
-}
-
-void FileTextReader::close() {
+void FileTextReader::closeSource() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    eof_ = true;
 }
 
 FileTextWriter::~FileTextWriter() { close(); }

@@ -1,6 +1,7 @@
 // The POSIX file layer: real files, CR LF text streams, case-insensitive resolution of paths.
 #pragma once
 
+#include "platform/line_reader.h"
 #include "platform/platform.h"
 
 namespace qv::posix {
@@ -24,21 +25,18 @@ public:
     static std::string resolve(const std::string& path);
 };
 
-// Reads a whole line-oriented file: lines end at LF; one CR before the LF is part of the line end.
-class FileTextReader : public TextReader {
+// Lines of a file, as its bytes stand (the locale's charset is UTF-8, the internal text).
+class FileTextReader : public ChunkedLineReader {
 public:
     explicit FileTextReader(int fd) : fd_(fd) {}
     ~FileTextReader() override;
-    bool atEnd() override;
-    std::string readLine() override;
-    void close() override;
+
+protected:
+    std::size_t readChunk(char* into, std::size_t capacity) override;
+    void closeSource() override;
 
 private:
-    bool fill();
     int fd_;
-    std::string buffer_;
-    std::size_t pos_ = 0;
-    bool eof_ = false;
 };
 
 class FileTextWriter : public TextWriter {

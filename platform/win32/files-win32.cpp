@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/line_reader.h"
 #include "platform/win32/text-win32.h"
 
 namespace qv::win32 {
@@ -35,51 +36,23 @@ bool isFile(const std::string& path) {
     return attributes(path, data) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Lines of an ANSI file: split at LF, a CR before the LF dropped, each line turned into UTF-8.
-class AnsiReader : public TextReader {
+// Lines of an ANSI file, each turned into UTF-8.
+class AnsiReader : public ChunkedLineReader {
 public:
     explicit AnsiReader(HANDLE h) : file_(h) {}
-    bool atEnd() override { return pos_ >= buffer_.size() && !fill(); }
-    std::string readLine() override {
-        for (;;) {
-            std::size_t nl = buffer_.find('\n', pos_);
-            if (nl != std::string::npos) {
-                std::size_t end = (nl > pos_ && buffer_[nl - 1] == '\r') ? nl - 1 : nl;
-                std::string line = buffer_.substr(pos_, end - pos_);
-                pos_ = nl + 1;
-                return fromAnsi(line);
-            }
-            if (!fill()) {
-                std::string line = buffer_.substr(pos_);
-                pos_ = buffer_.size();
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                return fromAnsi(line);
-            }
-        }
+    ~AnsiReader() override { close(); }
+
+protected:
+    std::size_t readChunk(char* into, std::size_t capacity) override {
+        DWORD got = 0;
+        if (!file_.open() || !ReadFile(file_.h, into, static_cast<DWORD>(capacity), &got, nullptr)) return 0;
+        return got;
     }
-    void close() override {
-        file_.close();
-        eof_ = true;
-    }
+    void closeSource() override { file_.close(); }
+    std::string toText(std::string bytes) override { return fromAnsi(bytes); }
 
 private:
-    bool fill() {
-        if (eof_ || !file_.open()) return false;
-        buffer_.erase(0, pos_);
-        pos_ = 0;
-        char chunk[65536];
-        DWORD got = 0;
-        if (!ReadFile(file_.h, chunk, sizeof chunk, &got, nullptr) || got == 0) {
-            eof_ = true;
-            return false;
-        }
-        buffer_.append(chunk, got);
-        return true;
-    }
     Handle file_;
-    std::string buffer_;
-    std::size_t pos_ = 0;
-    bool eof_ = false;
 };
 
 // Lines written in the ANSI code page, each followed by CR LF.
