@@ -7,7 +7,58 @@
 
 namespace qv {
 
+namespace {
+
+// Writes `t` by a date or time picture: d dd M MM y yy yyyy h hh H HH m mm s ss t tt, text in
+// single quotes literal. False for elements written as names or eras (ddd, MMM, g), which
+// general dates do not use.
+bool formatPicture(const Locale& locale, const std::string& picture, const DateTime& t, std::string& out) {
+    out.clear();
+    char number[16];
+    for (std::size_t i = 0; i < picture.size();) {
+        const char c = picture[i];
+        if (c == '\'') {
+            std::size_t close = picture.find('\'', i + 1);
+            if (close == std::string::npos) close = picture.size();
+            out += close == i + 1 ? std::string("'") : picture.substr(i + 1, close - i - 1);
+            i = close + 1;
+            continue;
+        }
+        std::size_t run = picture.find_first_not_of(c, i);
+        const std::size_t n = (run == std::string::npos ? picture.size() : run) - i;
+        i += n;
+        int value = 0;
+        switch (c) {
+            case 'd': value = t.day; break;
+            case 'M': value = t.month; break;
+            case 'y': value = n <= 2 ? t.year % 100 : t.year; break;
+            case 'h': value = t.hour % 12 == 0 ? 12 : t.hour % 12; break;
+            case 'H': value = t.hour; break;
+            case 'm': value = t.minute; break;
+            case 's': value = t.second; break;
+            case 't': {
+                const std::string& designator = t.hour < 12 ? locale.amDesignator : locale.pmDesignator;
+                out += n == 1 ? designator.substr(0, 1) : designator;
+                continue;
+            }
+            case 'g': return false;
+            default: out.append(n, c); continue;
+        }
+        if ((c == 'd' || c == 'M') && n > 2) return false;
+        std::snprintf(number, sizeof number, c == 'y' && n > 2 ? "%04d" : n >= 2 ? "%02d" : "%d", value);
+        out += number;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string formatGeneralDate(const Locale& locale, const DateTime& t) {
+    std::string datePart, timePart;
+    if (!locale.shortDatePicture.empty() && !locale.longTimePicture.empty() &&
+        formatPicture(locale, locale.shortDatePicture, t, datePart) &&
+        formatPicture(locale, locale.longTimePicture, t, timePart))
+        return datePart + " " + timePart;
     char date[64];
     const char* sep = locale.dateSeparator.c_str();
     switch (locale.dateOrder) {
@@ -122,10 +173,12 @@ bool parseLocaleDate(const Locale& locale, const std::string& text, DateTime& va
         if (std::sscanf(s, "%d:%d:%d%n", &t.hour, &t.minute, &t.second, &consumed) != 3) return false;
         s += consumed;
         std::string rest = s;
-        if (rest == " AM" || rest == " PM") {
+        const bool am = rest == " AM" || (!locale.amDesignator.empty() && rest == " " + locale.amDesignator);
+        const bool pm = rest == " PM" || (!locale.pmDesignator.empty() && rest == " " + locale.pmDesignator);
+        if (am || pm) {
             if (t.hour < 1 || t.hour > 12) return false;
-            if (rest == " AM" && t.hour == 12) t.hour = 0;
-            if (rest == " PM" && t.hour != 12) t.hour += 12;
+            if (am && t.hour == 12) t.hour = 0;
+            if (pm && t.hour != 12) t.hour += 12;
         } else if (!rest.empty()) {
             return false;
         }

@@ -14,6 +14,10 @@ struct Locale {
     char dateOrder = 'M';
     std::string dateSeparator = "/";
     bool twelveHour = true;  // "h:mm:ss AM" against "HH:mm:ss"
+    std::string amDesignator = "AM", pmDesignator = "PM";
+    // The platform's own short-date and long-time pictures ("dd/MM/yyyy", "h:mm:ss tt"), when it
+    // has them: they also say which fields carry leading zeros. Empty: the forms above.
+    std::string shortDatePicture, longTimePicture;
 };
 
 // Short date and long time: "12/8/2026 9:30:05 AM" in en-US.

@@ -49,11 +49,16 @@ void readShortDate(const std::string& picture, Locale& locale) {
 Win32System::Win32System() {
     if (std::string s = userLocaleInfo(LOCALE_STHOUSAND); !s.empty()) locale_.groupSeparator = s;
     if (std::string s = userLocaleInfo(LOCALE_SDECIMAL); !s.empty()) locale_.decimalPoint = s;
-    readShortDate(userLocaleInfo(LOCALE_SSHORTDATE), locale_);
+    const std::string date = userLocaleInfo(LOCALE_SSHORTDATE), time = userLocaleInfo(LOCALE_STIMEFORMAT);
+    readShortDate(date, locale_);
     // The long time picture decides the clock: "h" is the 12-hour clock, "H" the 24-hour one.
-    std::string time = userLocaleInfo(LOCALE_STIMEFORMAT);
     if (time.find('H') != std::string::npos) locale_.twelveHour = false;
     else if (time.find('h') != std::string::npos) locale_.twelveHour = true;
+    locale_.amDesignator = userLocaleInfo(LOCALE_S1159);
+    locale_.pmDesignator = userLocaleInfo(LOCALE_S2359);
+    // The pictures themselves carry the leading zeros and designators the user's Windows shows.
+    locale_.shortDatePicture = date;
+    locale_.longTimePicture = time;
 }
 
 DateTime Win32System::now() {

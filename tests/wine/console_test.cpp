@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <thread>
@@ -105,6 +106,38 @@ TEST_F(WineConsole, RedirectedOutputKeepsCrLfAndTheTraceGoesToTheDebugger) {
     EXPECT_NE(r.err.find("sWMIVerReg:WINMGMTS.1\\r\\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("sAdodbConnVer:ADODB.Connection (SQLite 3."), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("OutputDebugStringA \"Stopped Quorvex"), std::string::npos) << r.err;
+}
+
+// The user's locale (Wine takes it from LANG and LC_ALL) shapes the dates: British days first
+// with leading zeros and a 24-hour clock.
+TEST_F(WineConsole, DatesFollowTheUsersLocale) {
+    WineResult r = prefix->runQv({"/?"}, {"LANG=en_GB.UTF-8", "LC_ALL=en_GB.UTF-8"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\r\nStarted:      \\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d\r\n")))
+        << r.out;
+}
+
+// On a terminal Wine gives the program a console: the title goes there, and with standard output
+// redirected to a file the exit prompt still appears on the console and waits for a key.
+TEST_F(WineConsole, ExitPromptWaitsOnTheConsoleWhileOutputGoesToTheFile) {
+    const std::string dir = prefix->path() + "/..";
+    // The typist waits for the prompt, checks a second later that the program has not ended,
+    // then presses Ctrl-C, which at the prompt is a key like any other.
+    const std::string typist =
+        "i=0; while ! grep -q 'Press any key' screen.txt 2>/dev/null && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done;"
+        " sleep 1; if [ -e ended ]; then echo early >verdict; else echo waited >verdict; fi; printf '\\003'";
+    const std::string program = "wine " + qvExePath() + " /? >out.txt; touch ended";
+    const std::string cmd = "cd " + shellQuote(dir) + " && rm -f screen.txt out.txt ended verdict && (" + typist +
+                            ") | env WINEPREFIX=" + shellQuote(prefix->path()) +
+                            " WINEDEBUG=-all timeout 20 script -qfec " + shellQuote(program) + " screen.txt >/dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string screen = readFile(dir + "/screen.txt"), out = readFile(dir + "/out.txt");
+    EXPECT_EQ(readFile(dir + "/verdict"), "waited\n");
+    EXPECT_NE(screen.find("\x1b]0;Quorvex Inventory Tool"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("Press any key to Exit . . ."), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("SYNTAX: QV.exe"), std::string::npos) << screen;
+    EXPECT_NE(out.find("SYNTAX: QV.exe [/B] [/F:Filename] [/?] [TargetComputerName]\r\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Press any key"), std::string::npos) << out;
 }
 
 TEST_F(WineConsole, CtrlCStopsTheRunBetweenComputersWithExitCodeZero) {
