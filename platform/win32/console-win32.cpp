@@ -44,6 +44,9 @@ Win32Console::~Win32Console() { end(); }
 void Win32Console::start(ControlEvents& events) {
     if (started_) return;
     started_ = true;
+    // The type is reset before the handler is in place, so that a Ctrl-C arriving during the
+    // start is kept rather than overwritten.
+    if (!events.flag.load()) events.type.store(-1);
     reportTo.store(&events);
     SetConsoleCtrlHandler(controlHandler, TRUE);
     error_ = GetStdHandle(STD_ERROR_HANDLE);
@@ -56,7 +59,6 @@ void Win32Console::start(ControlEvents& events) {
     CONSOLE_SCREEN_BUFFER_INFO info;
     haveAttributes_ = GetConsoleScreenBufferInfo(output_, &info);
     if (haveAttributes_) savedAttributes_ = info.wAttributes;
-    events.type.store(-1);
 
     HWND own = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), findSystemMenuWindow, reinterpret_cast<LPARAM>(&own));
