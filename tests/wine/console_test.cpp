@@ -37,11 +37,11 @@ protected:
         delete prefix;
         prefix = nullptr;
     }
-    static bool hasWorkingFolder(const WineResult& r) { return r.out.find("SHFOLDER.DLL") == std::string::npos; }
 
-    // Starts QV.exe with `args`, waits until its start banner is out (the control handler is in
-    // place by then), sends SIGINT, which Wine hands to the handler as Ctrl-C, and waits for the end.
-    WineResult runAndInterrupt(const std::vector<std::string>& args) {
+    // Starts QV.exe with `args`, waits until its output shows `mark` (the control handler is in
+    // place once the start banner is out), sends SIGINT, which Wine hands to the handler as
+    // Ctrl-C, and waits for the end.
+    WineResult runAndInterrupt(const std::vector<std::string>& args, const std::string& mark) {
         const std::string dir = prefix->path() + "/..";
         const std::string outFile = dir + "/interrupted.out", errFile = dir + "/interrupted.err";
         std::string cmd = "exec env WINEPREFIX=" + shellQuote(prefix->path()) + " WINEDEBUG=warn+debugstr wine " +
@@ -59,7 +59,7 @@ protected:
         int status = 0;
         bool ended = false;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!ended && readFile(outFile).find("Started:") == std::string::npos &&
+        while (!ended && readFile(outFile).find(mark) == std::string::npos &&
                std::chrono::steady_clock::now() < deadline) {
             ended = ::waitpid(pid, &status, WNOHANG) == pid;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -148,8 +148,9 @@ TEST_F(WineConsole, CtrlCStopsTheRunBetweenComputersWithExitCodeZero) {
         std::ofstream names(prefix->path() + "/drive_c/names.txt", std::ios::binary);
         for (int i = 0; i < kNames; ++i) names << "QVNOHOST" << i << "\r\n";
     }
-    WineResult r = runAndInterrupt({"/F:C:\\names.txt"});
-    if (!hasWorkingFolder(r)) GTEST_SKIP() << "this Windows build finds no working folder yet";
+    // The signal goes once the computers are being visited: Wine 8 can hang a process that a
+    // signal reaches in the middle of its first COM calls ("nested exception on signal stack").
+    WineResult r = runAndInterrupt({"/F:C:\\names.txt"}, "Inventory of Target Computer(s):");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Inventory of Target Computer(s):\r\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\r\n**Program Ended by User ^C pressed\r\n"), std::string::npos) << r.out;
