@@ -35,17 +35,6 @@ TEST(Win32System, LocaleFollowsTheUsersWindowsSettings) {
     EXPECT_EQ(formatGrouped(locale, 1073741824.0), "1,073,741,824");
 }
 
-TEST(Win32System, ClockIsTheLocalTime) {
-    win32::Win32System system;
-    SYSTEMTIME before;
-    GetLocalTime(&before);
-    DateTime t = system.now();
-    EXPECT_EQ(t.year, before.wYear);
-    EXPECT_GE(t.month, 1);
-    EXPECT_LE(t.month, 12);
-    EXPECT_FALSE(t.isZero());
-}
-
 TEST(Win32System, EnvironmentVariablesAndTheirExpansion) {
     win32::Win32System system;
     std::string value;
