@@ -19,7 +19,9 @@ int main(int argc, char** argv) {
     {
         qv::RunContext ctx(platform);
         qv::run::runProgram(ctx, qv::run::joinArguments(argc, argv, 2));
+        // Ended while the run context, which holds the control-event words the handler writes,
+        // still exists: a late control event then has nowhere to write.
+        platform.console.end();
     }
-    platform.console.end();
     return 0;
 }

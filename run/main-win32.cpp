@@ -31,7 +31,9 @@ int main() {
     {
         qv::RunContext ctx(platform);
         qv::run::runProgram(ctx, argumentText());
+        // Ended while the run context, which holds the control-event words the handler writes,
+        // still exists: a late control event then has nowhere to write.
+        win32.console.end();
     }
-    win32.console.end();
     ExitProcess(0);
 }
