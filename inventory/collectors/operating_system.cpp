@@ -64,21 +64,22 @@ void collectOperatingSystem(RunContext& ctx) {
     runQuery(ctx, "Select * from Win32_OperatingSystem", systems);
     for (const Instance& os : systems) {
         r = OSRecord{};  // nothing carries over from an earlier instance
+        // A text column that takes the property as it is (cut to its width), and the report line,
+        // labelled with the property's name, that shows the raw value.
+        auto copyText = [&](std::string& field, const char* property, std::size_t width = std::string::npos) {
+            field = width == std::string::npos ? plainText(os.get(property)) : cutTo(os.get(property), width);
+            report::writeValue(ctx, property, os.get(property));
+        };
         const Value& name = os.get("Name");
         if (name.readable()) r.osName = shortOSName(name);
         writeShown(ctx, "Name", name, r.osName);
-        r.version = cutTo(os.get("Version"), 16);
-        report::writeValue(ctx, "Version", os.get("Version"));
+        copyText(r.version, "Version", 16);
         r.csdVersion = cutTo(os.get("CSDVersion"), 32);
         writeShown(ctx, "CSDVersion", os.get("CSDVersion"), r.csdVersion);
-        r.serialNumber = cutTo(os.get("SerialNumber"), 32);
-        report::writeValue(ctx, "SerialNumber", os.get("SerialNumber"));
-        r.installDate = cutTo(os.get("InstallDate"), 25);
-        report::writeValue(ctx, "InstallDate", os.get("InstallDate"));
-        r.organization = cutTo(os.get("Organization"), 64);
-        report::writeValue(ctx, "Organization", os.get("Organization"));
-        r.registeredUser = cutTo(os.get("RegisteredUser"), 16);
-        report::writeValue(ctx, "RegisteredUser", os.get("RegisteredUser"));
+        copyText(r.serialNumber, "SerialNumber", 32);
+        copyText(r.installDate, "InstallDate", 25);
+        copyText(r.organization, "Organization", 64);
+        copyText(r.registeredUser, "RegisteredUser", 16);
         r.licensedUsers = fieldOf(os.get("NumberOfLicensedUsers"));
         report::writeValue(ctx, "NumberOfLicUsers", os.get("NumberOfLicensedUsers"));
         const Value& suite = os.get("OSProductSuite");
@@ -89,22 +90,14 @@ void collectOperatingSystem(RunContext& ctx) {
         writeShown(ctx, "OSType", type, r.osType);
         r.osLanguage = int32Of(os.get("OSLanguage"));
         report::writeValue(ctx, "OSLanguage", os.get("OSLanguage"));
-        r.codeSet = plainText(os.get("CodeSet"));
-        report::writeValue(ctx, "CodeSet", os.get("CodeSet"));
-        r.countryCode = plainText(os.get("CountryCode"));
-        report::writeValue(ctx, "CountryCode", os.get("CountryCode"));
-        r.locale = cutTo(os.get("Locale"), 16);
-        report::writeValue(ctx, "Locale", os.get("Locale"));
-        r.localDateTime = cutTo(os.get("LocalDateTime"), 25);
-        report::writeValue(ctx, "LocalDateTime", os.get("LocalDateTime"));
-        r.windowsDirectory = cutTo(os.get("WindowsDirectory"), 64);
-        report::writeValue(ctx, "WindowsDirectory", os.get("WindowsDirectory"));
-        r.systemDirectory = cutTo(os.get("SystemDirectory"), 64);
-        report::writeValue(ctx, "SystemDirectory", os.get("SystemDirectory"));
-        r.manufacturer = cutTo(os.get("Manufacturer"), 64);
-        report::writeValue(ctx, "Manufacturer", os.get("Manufacturer"));
-        r.description = cutTo(os.get("Description"), 64);
-        report::writeValue(ctx, "Description", os.get("Description"));
+        copyText(r.codeSet, "CodeSet");
+        copyText(r.countryCode, "CountryCode");
+        copyText(r.locale, "Locale", 16);
+        copyText(r.localDateTime, "LocalDateTime", 25);
+        copyText(r.windowsDirectory, "WindowsDirectory", 64);
+        copyText(r.systemDirectory, "SystemDirectory", 64);
+        copyText(r.manufacturer, "Manufacturer", 64);
+        copyText(r.description, "Description", 64);
     }
 
     // Services are counted, not listed; only the two counts are stored.
