@@ -13,7 +13,7 @@ namespace qv::posix {
 
 struct PosixPlatform {
     PosixConsole console;
-    MemoryRegistry registry;
+    PosixRegistry registry;
     PosixIdentity identity;
     PosixManagement management{identity};
     PosixFileSystem files;

@@ -6,23 +6,15 @@
 
 #include <ldap.h>
 
-#include <algorithm>
-#include <cctype>
-
 #include "platform/components.h"
 
 namespace qv::posix {
 
 namespace {
 constexpr std::uint32_t HKCR = 2147483648u;
-
-std::string upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 }  // namespace
 
-MemoryRegistry::MemoryRegistry() {
+PosixRegistry::PosixRegistry() {
     setString(HKCR, "WINMGMTS\\CurVer", "", "WINMGMTS.1");
     LDAPAPIInfo info {};
     info.ldapai_info_version = LDAP_API_INFO_VERSION;
@@ -34,25 +26,6 @@ MemoryRegistry::MemoryRegistry() {
         if (info.ldapai_extensions) ber_memvfree(reinterpret_cast<void**>(info.ldapai_extensions));
     }
     for (const ComponentEntry& e : ownComponents(ldapVersion)) setString(e.hive, e.key, e.valueName, e.text);
-}
-
-void MemoryRegistry::setString(std::uint32_t hive, const std::string& key, const std::string& valueName,
-                               const std::string& data) {
-    RegistryValue v;
-    v.type = 1;
-    v.data.assign(data.begin(), data.end());
-    v.data.push_back(0);
-    keys_[{hive, upper(key)}][upper(valueName)] = v;
-}
-
-RegistryStatus MemoryRegistry::read(std::uint32_t hive, const std::string& key, const std::string& valueName,
-                                    RegistryValue& out) {
-    auto k = keys_.find({hive, upper(key)});
-    if (k == keys_.end()) return RegistryStatus::KeyMissing;
-    auto v = k->second.find(upper(valueName));
-    if (v == k->second.end()) return RegistryStatus::ValueMissing;
-    out = v->second;
-    return RegistryStatus::Ok;
 }
 
 }  // namespace qv::posix

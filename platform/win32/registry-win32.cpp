@@ -5,10 +5,10 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 #include "platform/components.h"
+#include "platform/win32/files-win32.h"
 #include "platform/win32/text-win32.h"
 
 namespace qv::win32 {
@@ -19,11 +19,6 @@ constexpr REGSAM kKeyRead = 131097;          // KEY_READ
 constexpr DWORD kFirstReadBytes = 1024;      // the first read's buffer; a longer value is read again
 constexpr DWORD kTextTypes[] = {REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ};
 
-std::string upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
-
 // The predefined key of a hive number: the handle values are the numbers read as signed 32-bit,
 // widened with their sign as Windows defines them.
 HKEY predefinedKey(std::uint32_t hive) {
@@ -32,47 +27,25 @@ HKEY predefinedKey(std::uint32_t hive) {
 
 // "wldap32" with the file version of the directory library, when the library carries one.
 std::string directoryLayerName() {
-    std::string name = "wldap32";
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA("wldap32.dll", &ignored);
-    if (size == 0) return name;
-    std::vector<char> block(size);
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    if (!GetFileVersionInfoA("wldap32.dll", 0, size, block.data()) ||
-        !VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &length) || !info ||
-        length < sizeof(VS_FIXEDFILEINFO))
-        return name;
-    return name + " " + std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) +
-           "." + std::to_string(HIWORD(info->dwFileVersionLS)) + "." + std::to_string(LOWORD(info->dwFileVersionLS));
+    std::string version;
+    return Win32FileSystem().fileVersion("wldap32.dll", version) ? "wldap32 " + version : "wldap32";
 }
 
 }  // namespace
 
 Win32Registry::Win32Registry() {
-    for (const ComponentEntry& e : ownComponents(directoryLayerName())) {
-        RegistryValue v;
-        v.type = REG_SZ;
-        v.data.assign(e.text.begin(), e.text.end());
-        v.data.push_back(0);
-        overlay_[{e.hive, upper(e.key)}][upper(e.valueName)] = v;
-    }
+    for (const ComponentEntry& e : ownComponents(directoryLayerName()))
+        overlay_.setString(e.hive, e.key, e.valueName, e.text);
 }
 
 RegistryStatus Win32Registry::read(std::uint32_t hive, const std::string& key, const std::string& valueName,
                                    RegistryValue& out) {
-    auto k = overlay_.find({hive, upper(key)});
-    if (k != overlay_.end()) {
-        auto v = k->second.find(upper(valueName));
-        if (v != k->second.end()) {
-            out = v->second;
-            return RegistryStatus::Ok;
-        }
-    }
+    const RegistryStatus own = overlay_.read(hive, key, valueName, out);
+    if (own == RegistryStatus::Ok) return own;
 
     HKEY opened = nullptr;
     if (RegOpenKeyExA(predefinedKey(hive), toAnsi(key).c_str(), 0, kKeyRead, &opened) != ERROR_SUCCESS)
-        return k != overlay_.end() ? RegistryStatus::ValueMissing : RegistryStatus::KeyMissing;
+        return own;
     const std::string name = toAnsi(valueName);
     std::vector<unsigned char> buffer(kFirstReadBytes);
     DWORD type = 0, length = kFirstReadBytes;

@@ -3,8 +3,7 @@
 // Jet still finds its database components.
 #pragma once
 
-#include <map>
-
+#include "platform/memory_registry.h"
 #include "platform/platform.h"
 
 namespace qv::win32 {
@@ -16,8 +15,7 @@ public:
                         RegistryValue& out) override;
 
 private:
-    // hive, upper-cased key -> upper-cased value name -> value
-    std::map<std::pair<std::uint32_t, std::string>, std::map<std::string, RegistryValue>> overlay_;
+    MemoryRegistry overlay_;
 };
 
 }  // namespace qv::win32
