@@ -59,6 +59,12 @@ std::string qvExePath() { return winBuildDir() + "/QV.exe"; }
 std::string winTestsExePath() { return winBuildDir() + "/qv_win_tests.exe"; }
 
 WinePrefix::WinePrefix() {
+    // Wine takes the user's locale and the code page of Unix file names from the caller's locale.
+    // Every Wine process of the tests runs under one UTF-8 locale (which Wine reads as en-US with
+    // ANSI code page 1252), so results do not hang on the machine's settings and non-ASCII file
+    // names can be made; a test that wants another locale passes its own LANG and LC_ALL.
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    ::setenv("LANG", "C.UTF-8", 1);
     std::string tmpl = templatePrefix();
     path_ = makeTempDir() + "/prefix";
     std::string cmd = "cp -a " + quote(tmpl) + " " + quote(path_);
