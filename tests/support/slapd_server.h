@@ -1,7 +1,12 @@
 // Test support: a real slapd on loopback holding a small domain's computers, for the directory layers.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace qvtest {
 
@@ -11,6 +16,20 @@ namespace qvtest {
 inline const char* const kDirectorySuffix = "dc=corp,dc=example,dc=com";
 inline constexpr int kDirectoryBulkComputers = 1100;  // more than a server hands out without paging
 inline constexpr int kDirectorySpecialComputers = 7;
+
+// Checks the names a search of the whole domain found against the entries above. Inline, so the
+// cross-built Windows tests share it without the server's POSIX code.
+inline void expectEveryDirectoryComputer(const std::vector<std::optional<std::string>>& names) {
+    ASSERT_EQ(names.size(), static_cast<std::size_t>(kDirectoryBulkComputers + kDirectorySpecialComputers));
+    auto count = [&](const std::optional<std::string>& n) { return std::count(names.begin(), names.end(), n); };
+    EXPECT_EQ(count(std::nullopt), 1);
+    EXPECT_EQ(count(std::string("ws01")), 2);
+    EXPECT_EQ(count(std::string("  spaced  ")), 1);
+    EXPECT_EQ(count(std::string(255, 'a')), 1);
+    EXPECT_EQ(count(std::string(256, 'b')), 1);
+    EXPECT_EQ(count(std::string("pc1099")), 1);
+    EXPECT_EQ(count(std::string("person01")), 0);
+}
 
 // A loopback port nobody listens on at the moment.
 int freeLoopbackPort();
