@@ -35,27 +35,26 @@ int main(int argc, char** argv) {
         qv::database::createOrOpenDatabase(ctx);
         auto start = std::chrono::steady_clock::now();
         for (int c = 0; c < computers; ++c) {
-            ctx.currentTarget = "PC" + std::to_string(c);
-            ctx.targetDomain = "CORP";
-            if (qv::database::appendMasterRows(ctx, {{"Role", std::string("1 (Member Workstation)")},
+            const qv::database::InventoryKey key{"CORP", "PC" + std::to_string(c)};
+            if (qv::database::appendMasterRows(ctx, key, {{"Role", std::string("1 (Member Workstation)")},
                                                      {"TotalRAM(Bytes)", std::string("1,073,741,824")}}))
                 appended += 3;
             for (int r = 3; r < rowsEach; ++r) {
                 bool ok;
                 switch (r % 3) {
                     case 0:
-                        ok = qv::database::appendRow(ctx, "EnvStrings", {{"Owner", std::string("<SYSTEM>")},
+                        ok = qv::database::appendRow(ctx, key, "EnvStrings", {{"Owner", std::string("<SYSTEM>")},
                                                                           {"VarName", "VAR" + std::to_string(r)},
                                                                           {"VarValue", std::string("C:\\WINDOWS\\system32")}});
                         break;
                     case 1:
-                        ok = qv::database::appendRow(ctx, "LogicalDrives", {{"Name", std::string("C:")},
+                        ok = qv::database::appendRow(ctx, key, "LogicalDrives", {{"Name", std::string("C:")},
                                                                              {"MaxSpace", std::string("38,146.97")},
                                                                              {"FreeSpace", 1234.5},
                                                                              {"MediaType", std::string("Fixed hard disk")}});
                         break;
                     default:
-                        ok = qv::database::appendRow(ctx, "Drivers", {{"Name", std::string("tcpip")},
+                        ok = qv::database::appendRow(ctx, key, "Drivers", {{"Name", std::string("tcpip")},
                                                                        {"Path", std::string("C:\\WINDOWS\\system32\\drivers\\tcpip.sys")},
                                                                        {"DateCreated", qv::DateTime{2004, 8, 4, 1, 2, 3}}});
                 }

@@ -19,6 +19,10 @@ std::size_t writeConsoleLine(RunContext& ctx, const std::string& text, bool newl
     return ctx.platform.console.write(out);
 }
 
+void writeConsoleLine(TargetContext& ctx, const std::string& text, bool newline) {
+    ctx.output.put({OutputItem::Kind::Console, newline ? text + "\r\n" : text, {}, {}});
+}
+
 void pauseForKey(RunContext& ctx, const std::string& prompt, bool newline) {
     ctx.platform.console.pauseForKey(prompt.empty() ? kDefaultPrompt : prompt);
     if (newline) ctx.platform.console.write("\r\n");

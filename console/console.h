@@ -4,6 +4,7 @@
 #include <string>
 
 #include "run/context.h"
+#include "run/target_context.h"
 
 namespace qv::console {
 
@@ -15,6 +16,8 @@ void setTitle(RunContext& ctx, const std::string& title);
 
 // Writes text (plus CR LF when newline) in one write; an empty result writes nothing.
 std::size_t writeConsoleLine(RunContext& ctx, const std::string& text, bool newline);
+// The same for a computer being inventoried: written in list order with its other output.
+void writeConsoleLine(TargetContext& ctx, const std::string& text, bool newline);
 // Shows the prompt (default "Press any key to continue . . . ") and waits for one key.
 void pauseForKey(RunContext& ctx, const std::string& prompt, bool newline);
 

@@ -195,7 +195,7 @@ bool bindStored(sqlite3_stmt* stmt, int index, const Stored& v) {
 }
 
 // One INSERT of the inventory key and the given columns; false when the row was refused.
-bool insertRow(RunContext& ctx, Session& s, const TableDef& table, const Fields& fields) {
+bool insertRow(RunContext& ctx, const InventoryKey& key, Session& s, const TableDef& table, const Fields& fields) {
     sqlite3_stmt* stmt = insertStatement(s, table);
     if (!stmt) return false;
     const Locale& locale = ctx.platform.system.locale();
@@ -207,8 +207,8 @@ bool insertRow(RunContext& ctx, Session& s, const TableDef& table, const Fields&
         byColumn[i] = &value;
     }
     static const Field kNull;
-    bool ok = bindStored(stmt, 1, Stored(isoDate(ctx.runStartTime))) && bindStored(stmt, 2, Stored(ctx.targetDomain)) &&
-              bindStored(stmt, 3, Stored(ctx.currentTarget));
+    bool ok = bindStored(stmt, 1, Stored(isoDate(ctx.runStartTime))) && bindStored(stmt, 2, Stored(key.targetDomain)) &&
+              bindStored(stmt, 3, Stored(key.currentTarget));
     for (std::size_t i = 0; ok && i < table.columns.size(); ++i) {
         std::optional<Stored> v = storedValue(table.columns[i], byColumn[i] ? *byColumn[i] : kNull, locale);
         ok = v && bindStored(stmt, static_cast<int>(i) + 4, *v);
@@ -219,13 +219,13 @@ bool insertRow(RunContext& ctx, Session& s, const TableDef& table, const Fields&
     return ok;
 }
 
-bool append(RunContext& ctx, const std::string& tableName, const Fields& fields) {
+bool append(RunContext& ctx, const InventoryKey& key, const std::string& tableName, const Fields& fields) {
     if (!ctx.env.bMDB) return false;
     const TableDef* table = findTable(tableName);
     if (!table) return false;
     Session* s = session(ctx);
     if (!s || !inTransaction(*s)) return false;
-    return insertRow(ctx, *s, *table, fields);
+    return insertRow(ctx, key, *s, *table, fields);
 }
 
 void warnNoDatabase(RunContext& ctx) {
@@ -304,9 +304,11 @@ void createOrOpenDatabase(RunContext& ctx) {
     }
 }
 
-bool appendRow(RunContext& ctx, const std::string& table, const Fields& fields) { return append(ctx, table, fields); }
+bool appendRow(RunContext& ctx, const InventoryKey& key, const std::string& table, const Fields& fields) {
+    return append(ctx, key, table, fields);
+}
 
-bool appendEmptyRow(RunContext& ctx, const std::string& table) {
+bool appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string& table) {
     const TableDef* def = findTable(table);
     if (!def) return false;
     Fields fields;
@@ -320,13 +322,13 @@ bool appendEmptyRow(RunContext& ctx, const std::string& table) {
             case ColumnType::Date: fields.emplace_back(c.name, std::monostate()); break;
         }
     }
-    return append(ctx, table, fields);
+    return append(ctx, key, table, fields);
 }
 
-bool appendMasterRows(RunContext& ctx, const Fields& deviceIdFields) {
-    bool device = append(ctx, "DeviceID", deviceIdFields);
-    bool software = append(ctx, "SoftwareKey", {});
-    bool hardware = append(ctx, "HardwareKey", {});
+bool appendMasterRows(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields) {
+    bool device = append(ctx, key, "DeviceID", deviceIdFields);
+    bool software = append(ctx, key, "SoftwareKey", {});
+    bool hardware = append(ctx, key, "HardwareKey", {});
     return device && software && hardware;
 }
 
@@ -337,5 +339,20 @@ void endInventory(RunContext& ctx) {
     if (s->db && !sqlite3_get_autocommit(s->db)) exec(s->db, "COMMIT");
     s->inventoryRefused = false;
 }
+
+namespace {
+void putRow(TargetContext& ctx, OutputItem::Kind kind, const std::string& table, const Fields& fields) {
+    ctx.output.put({kind, table, fields, ctx.targetDomain});
+}
+}  // namespace
+
+void appendRow(TargetContext& ctx, const std::string& table, const Fields& fields) {
+    putRow(ctx, OutputItem::Kind::Row, table, fields);
+}
+void appendEmptyRow(TargetContext& ctx, const std::string& table) { putRow(ctx, OutputItem::Kind::EmptyRow, table, {}); }
+void appendMasterRows(TargetContext& ctx, const Fields& deviceIdFields) {
+    putRow(ctx, OutputItem::Kind::MasterRows, "", deviceIdFields);
+}
+void endInventory(TargetContext& ctx) { ctx.output.put({OutputItem::Kind::Commit, {}, {}, {}}); }
 
 }  // namespace qv::database

@@ -79,6 +79,8 @@ void logLine(RunContext& ctx, const std::string& text) {
     if (ctx.runLog) ctx.runLog->writeLine(text);
 }
 
+void logLine(TargetContext& ctx, const std::string& text) { ctx.output.put({OutputItem::Kind::Log, text, {}, {}}); }
+
 void closeRunLog(RunContext& ctx) {
     if (ctx.runLog) {
         ctx.runLog->close();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "run/context.h"
+#include "run/target_context.h"
 
 namespace qv::files {
 
@@ -15,6 +16,8 @@ bool openRunLog(RunContext& ctx, const std::string& path);
 // One write-line: the text plus CR LF. Nothing happens once the log is closed.
 void logLine(RunContext& ctx, const std::string& text);
 void closeRunLog(RunContext& ctx);
+// A log line of a computer being inventoried: written in list order with its other output.
+void logLine(TargetContext& ctx, const std::string& text);
 
 // "True" or "False", the words flags are written as.
 inline const char* flagText(bool b) { return b ? "True" : "False"; }

@@ -6,6 +6,7 @@
 namespace qv::files {
 
 bool fileExists(RunContext& ctx, const std::string& path) { return ctx.platform.files.fileExists(path); }
+bool fileExists(TargetContext& ctx, const std::string& path) { return ctx.platform.files.fileExists(path); }
 
 bool openForReading(RunContext& ctx, const std::string& path, std::unique_ptr<TextReader>& stream) {
     if (!fileExists(ctx, path)) return false;

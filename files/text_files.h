@@ -5,10 +5,12 @@
 #include <string>
 
 #include "run/context.h"
+#include "run/target_context.h"
 
 namespace qv::files {
 
 bool fileExists(RunContext& ctx, const std::string& path);
+bool fileExists(TargetContext& ctx, const std::string& path);
 // Silent; false when the file is missing or cannot be opened.
 bool openForReading(RunContext& ctx, const std::string& path, std::unique_ptr<TextReader>& stream);
 // Creates or empties; prints "*** File: " + path + " cannot be opened for writing! ***" on failure.

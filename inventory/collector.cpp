@@ -51,7 +51,7 @@ database::Field fieldOf(const Value& v) {
     }
 }
 
-bool runQuery(RunContext& ctx, const std::string& queryText, Instances& out) {
+bool runQuery(TargetContext& ctx, const std::string& queryText, Instances& out) {
     out.clear();
     if (!ctx.targetServices) return false;
     PlatformError err;
@@ -62,14 +62,14 @@ bool runQuery(RunContext& ctx, const std::string& queryText, Instances& out) {
     return true;
 }
 
-bool countInstances(RunContext& ctx, const std::string& className, std::int64_t& count) {
+bool countInstances(TargetContext& ctx, const std::string& className, std::int64_t& count) {
     count = 0;
     if (!ctx.targetServices) return false;
     PlatformError err;
     return ctx.targetServices->countInstances(className, count, err);
 }
 
-void runCollector(RunContext& ctx, const CollectorSpec& collector, const std::function<void(const Instance&)>& eachInstance,
+void runCollector(TargetContext& ctx, const CollectorSpec& collector, const std::function<void(const Instance&)>& eachInstance,
                   const std::function<void()>& writeEmptyRecord) {
     report::writeLine(ctx, collector.emptyLineBefore ? "\r\n" + collector.heading : collector.heading);
     std::int64_t count = 0;

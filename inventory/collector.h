@@ -8,7 +8,7 @@
 #include <string>
 
 #include "database/records.h"
-#include "run/context.h"
+#include "run/target_context.h"
 
 namespace qv::inventory {
 
@@ -22,13 +22,13 @@ struct CollectorSpec {
 // Heading; InstancesOf count; when non-zero, "Select * from " + class and eachInstance per instance
 // in returned order; when zero (or the count cannot be had), writeEmptyRecord then the not-found line.
 // An exception escaping eachInstance ends that instance only.
-void runCollector(RunContext& ctx, const CollectorSpec& collector, const std::function<void(const Instance&)>& eachInstance,
+void runCollector(TargetContext& ctx, const CollectorSpec& collector, const std::function<void(const Instance&)>& eachInstance,
                   const std::function<void()>& writeEmptyRecord);
 
 // A query on TargetServices; false (and out empty) when it fails.
-bool runQuery(RunContext& ctx, const std::string& queryText, Instances& out);
+bool runQuery(TargetContext& ctx, const std::string& queryText, Instances& out);
 // The InstancesOf count; false when it cannot be had.
-bool countInstances(RunContext& ctx, const std::string& className, std::int64_t& count);
+bool countInstances(TargetContext& ctx, const std::string& className, std::int64_t& count);
 
 // Runs f and swallows any exception: one step in continue-on-error mode.
 void guarded(const std::function<void()>& f);

@@ -6,6 +6,7 @@
 #include "database/records.h"
 #include "files/run_log.h"
 #include "files/text_files.h"
+#include "inventory/bounded_target.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/report.h"
@@ -26,25 +27,14 @@ const PhaseInfo kPhases[] = {
     {Phase::Software, "     Software part ", nullptr},
 };
 
-// Opens the report for appending, creating it first when it does not exist.
-std::unique_ptr<TextWriter> openReport(RunContext& ctx, const std::string& path) {
-    std::unique_ptr<TextWriter> stream;
-    if (!files::fileExists(ctx, path)) {
-        auto created = ctx.platform.files.openForWriting(path, false);
-        if (!created) return nullptr;
-        created->close();
-    }
-    return ctx.platform.files.openForWriting(path, true);
-}
-
-void runPhase(RunContext& ctx, const PhaseInfo& info) {
+void runPhase(TargetContext& ctx, const PhaseInfo& info) {
     console::writeConsoleLine(ctx, info.consoleLabel, false);
     for (const CollectorEntry& entry : collectorTable()) {
         if (entry.phase != info.phase) continue;
         bool traceFirst = info.phase == Phase::Software;
-        if (traceFirst) ctx.platform.system.debugTrace(entry.trace);
+        if (traceFirst) debugTrace(ctx, entry.trace);
         guarded([&] { entry.run(ctx); });
-        if (!traceFirst) ctx.platform.system.debugTrace(entry.trace);
+        if (!traceFirst) debugTrace(ctx, entry.trace);
     }
     if (info.phase != Phase::Software) ctx.platform.system.yieldEvents();
     console::writeConsoleLine(ctx, "complete", true);
@@ -53,36 +43,29 @@ void runPhase(RunContext& ctx, const PhaseInfo& info) {
 
 }  // namespace
 
-void inventoryTarget(RunContext& ctx) {
-    ctx.targetOrdinal += 1;
-    ctx.platform.console.beginTarget(ctx.targetOrdinal);
+void inventoryTarget(TargetContext& ctx) {
     ctx.targetDomain.clear();
     const std::string& target = ctx.currentTarget;
     PlatformError err;
     std::unique_ptr<TargetService> services = ctx.platform.management.connect(target, "root\\cimv2", err);
-    ctx.platform.system.debugTrace("InvTarget connecting to " + target);
+    debugTrace(ctx, "InvTarget connecting to " + target);
     if (!services) {
         const std::string detail = " Err#" + std::to_string(err.number) + " " + err.description;
         console::writeConsoleLine(ctx, "Failed to connect to " + target + detail, true);
         files::logLine(ctx, target + " Failed WMI Connection" + detail);
-        ctx.platform.system.debugTrace("  Failed:" + detail);
+        debugTrace(ctx, "  Failed:" + detail);
         return;
     }
     console::writeConsoleLine(ctx, "Connected to " + target, true);
     files::logLine(ctx, "Connected to " + target);
 
-    const std::string reportName = "QV" + target + ".txt";
-    std::unique_ptr<TextWriter> reportStream = openReport(ctx, ctx.platform.files.join(ctx.env.sPath, reportName));
-    if (!reportStream) {
-        // The report cannot be written (name or folder refused): say so and go on with the next computer.
-        console::writeConsoleLine(ctx, "*** File: " + reportName + " cannot be opened for Appending! ***", true);
-        files::logLine(ctx, target + " Report file " + reportName + " cannot be opened; computer skipped");
-        return;
-    }
-    ctx.targetServices = services.get();
-    ctx.computerReport = reportStream.get();
+    // The writer opens the report; when it cannot, it says so and writes nothing more of this
+    // computer.
+    ctx.output.put({OutputItem::Kind::OpenReport, "QV" + target + ".txt", {}, {}});
+    BoundedTarget bounded(ctx, *services);
+    ctx.targetServices = &bounded;
 
-    const std::string start = formatGeneralDate(ctx.platform.system.locale(), ctx.runStartTime);
+    const std::string start = formatGeneralDate(ctx.platform.system.locale(), ctx.run.runStartTime);
     report::writeLine(ctx, files::kProductLine);
     report::writeLine(ctx, "Computer Details                              " + start + "\r\n");
     report::writeLine(ctx, "    Target Computer: " + target);
@@ -93,8 +76,7 @@ void inventoryTarget(RunContext& ctx) {
     database::endInventory(ctx);
     files::logLine(ctx, " " + target + " Inventory Completed");
     ctx.targetServices = nullptr;
-    ctx.computerReport = nullptr;
-    reportStream->close();
+    ctx.output.put({OutputItem::Kind::CloseReport, {}, {}, {}});
 }
 
 }  // namespace qv::inventory

@@ -1,10 +1,10 @@
 // The per-computer inventory driver: connection, report header, the category sequence in four phases.
 #pragma once
 
-#include "run/context.h"
+#include "run/target_context.h"
 
 namespace qv::inventory {
 
-void inventoryTarget(RunContext& ctx);
+void inventoryTarget(TargetContext& ctx);
 
 }  // namespace qv::inventory

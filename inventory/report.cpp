@@ -1,6 +1,7 @@
 // Report line format shared by the inventory driver and the collectors.
 #include "inventory/report.h"
 
+#include "files/text_files.h"
 #include "inventory/values.h"
 
 namespace qv::report {
@@ -13,11 +14,18 @@ std::string label(std::string_view name, std::size_t width) {
 
 std::string displayText(const Value& v) { return inventory::plainText(v); }
 
-void writeLine(RunContext& ctx, const std::string& text) {
-    if (ctx.computerReport) ctx.computerReport->writeLine(text);
+std::unique_ptr<TextWriter> openReport(RunContext& ctx, const std::string& path) {
+    if (!files::fileExists(ctx, path)) {
+        auto created = ctx.platform.files.openForWriting(path, false);
+        if (!created) return nullptr;
+        created->close();
+    }
+    return ctx.platform.files.openForWriting(path, true);
 }
 
-bool writeValue(RunContext& ctx, std::string_view name, const Value& v, const std::string& suffix) {
+void writeLine(TargetContext& ctx, const std::string& text) { ctx.output.put({OutputItem::Kind::Report, text, {}, {}}); }
+
+bool writeValue(TargetContext& ctx, std::string_view name, const Value& v, const std::string& suffix) {
     if (!v.readable()) return false;
     writeLine(ctx, label(name) + displayText(v) + suffix);
     return true;

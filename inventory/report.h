@@ -1,10 +1,11 @@
 // The computer report: line writes and the label/value line format all collectors share.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
-#include "run/context.h"
+#include "run/target_context.h"
 
 namespace qv::report {
 
@@ -18,10 +19,13 @@ std::string label(std::string_view name, std::size_t width = kLabelWidth);
 // texts as returned, a list as its first element. Unreadable values give the empty text.
 std::string displayText(const Value& v);
 
-// One write-line on ComputerReport (text + CR LF).
-void writeLine(RunContext& ctx, const std::string& text);
+// Opens the report for appending, creating it first when it does not exist; null when it cannot.
+std::unique_ptr<TextWriter> openReport(RunContext& ctx, const std::string& path);
+
+// One write-line on ComputerReport (text + CR LF), in list order with the computer's other output.
+void writeLine(TargetContext& ctx, const std::string& text);
 // label(name) + displayText(v) + suffix, written unless the value cannot be read.
 // Returns whether the line was written.
-bool writeValue(RunContext& ctx, std::string_view name, const Value& v, const std::string& suffix = "");
+bool writeValue(TargetContext& ctx, std::string_view name, const Value& v, const std::string& suffix = "");
 
 }  // namespace qv::report

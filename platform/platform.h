@@ -91,11 +91,31 @@ using Instances = std::vector<Instance>;
 inline constexpr std::uint32_t kHiveClassesRoot = 2147483648u;
 inline constexpr std::uint32_t kHiveLocalMachine = 2147483650u;
 
+// The program's limits on calls that wait for another computer, in milliseconds. A call that
+// reaches its limit fails as a call that cannot be answered.
+struct Limits {
+    // A computer that does not accept a connection to its management port within 2 s is off or
+    // cut off; one on a slow link still answers a TCP handshake well inside it.
+    int probeMs = 2000;
+    // Once the port answered, binding normally takes well under a second; 30 s leaves room for
+    // slow authentication and stays under the management service's own 2-minute maximum.
+    int connectMs = 30000;
+    // The whole of one query, count or registry-provider call: the largest classes take a few
+    // seconds on a busy computer; a provider that has given nothing for a minute has hung.
+    int queryMs = 60000;
+};
+
 // A connection to one computer's management service (TargetServices), with its registry
-// provider and share management.
+// provider and share management. One connection is used by one thread at a time.
 class TargetService {
 public:
     virtual ~TargetService() = default;
+    // True once after a call that ended at its time limit (that call failed).
+    bool takeLimitReached() {
+        bool reached = limitReached_;
+        limitReached_ = false;
+        return reached;
+    }
     virtual bool countInstances(const std::string& className, std::int64_t& count, PlatformError& err);
     virtual bool instancesOf(const std::string& className, Instances& out, PlatformError& err) = 0;
     // "Select * from CLASS" with an optional "Where Prop = 'value'".
@@ -110,11 +130,23 @@ public:
                                      const std::string& description) = 0;
     // Delete of one share instance found by a query.
     virtual bool deleteShare(const Instance& share) = 0;
+
+protected:
+    void reachedLimit() { limitReached_ = true; }
+
+private:
+    bool limitReached_ = false;
 };
 
+// The management service. connect may be called from several threads at once, each between
+// its own beginWorker and endWorker.
 class ManagementService {
 public:
     virtual ~ManagementService() = default;
+    Limits limits;
+    // Makes the calling thread ready for connections (and ends that), where the platform asks it.
+    virtual void beginWorker() {}
+    virtual void endWorker() {}
     // Binds "winmgmts:{impersonationLevel=impersonate}!\\" + computer + "\" + namespacePath.
     // namespacePath is "root\cimv2" or "root\default:StdRegProv". Null with err set on failure.
     virtual std::unique_ptr<TargetService> connect(const std::string& computer, const std::string& namespacePath,
@@ -203,5 +235,11 @@ struct Platform {
 bool isUsableComputerName(const std::string& name);
 inline constexpr std::int32_t kErrInvalidComputerName = -2147217406;  // 0x80041002-like: not found
 inline const char* const kErrInvalidComputerNameText = "The computer name is not valid. ";
+// What a computer that cannot be reached gives: off, unknown, or no answer within the limits.
+inline constexpr std::int32_t kErrRpcServerUnavailable = -2147023174;
+inline const char* const kErrRpcServerUnavailableText = "The RPC server is unavailable. ";
+// A call that reached its time limit (WBEM_E_TIMED_OUT).
+inline constexpr std::int32_t kErrTimedOut = -2147209215;
+inline const char* const kErrTimedOutText = "Timed out ";
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,13 +55,8 @@ struct RunContext {
     std::unique_ptr<TextWriter> runLog;   // RunLog; null when closed
     std::unique_ptr<TextReader> nameFileStream;
     std::unique_ptr<database::Session, database::SessionCloser> database;  // null until the first row
-
-    // The computer being inventoried.
-    std::string currentTarget;
-    int targetOrdinal = 0;
-    TargetService* targetServices = nullptr;
-    TextWriter* computerReport = nullptr;
-    std::string targetDomain;
+    // The environment's QV_PARALLEL, when set: how many computers to inventory at once.
+    std::optional<std::string> parallelSetting;
 };
 
 }  // namespace qv

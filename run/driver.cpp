@@ -9,6 +9,7 @@
 #include "inventory/inventory.h"
 #include "run/command_line.h"
 #include "run/ends.h"
+#include "run/worker_pool.h"
 #include "targets/directory_source.h"
 #include "targets/target_list.h"
 #include "targets/wins_source.h"
@@ -152,30 +153,27 @@ void runProgram(RunContext& ctx, const std::string& argumentText) {
     buildTargetList(ctx);
     database::createOrOpenDatabase(ctx);
 
+    std::string ignored;
+    const int workers = workersFromSetting(ctx.parallelSetting ? ctx.parallelSetting->c_str() : nullptr, ignored);
+    if (!ignored.empty()) files::logLine(ctx, ignored);
+
     int type = -1;
     if (ctx.env.sOption == "/L") {
         if (console::breakRequested(ctx, type)) {
             stopForBreak(ctx, type, true);
             return;
         }
-        ctx.currentTarget = ctx.env.sLocalComputer;
-        inventory::inventoryTarget(ctx);
-        normalEnd(ctx);
+        if (inventoryInOrder(ctx, {ctx.env.sLocalComputer}, 1, false, [&](int t) { stopForBreak(ctx, t, true); }))
+            normalEnd(ctx);
         return;
     }
 
     say(ctx, "Inventory of Target Computer(s):");
     files::logLine(ctx, "**Inventory Activities**");
-    for (std::size_t i = 0; i < ctx.targetList.size(); ++i) {
-        if (console::breakRequested(ctx, type)) {
-            stopForBreak(ctx, type, false);
-            return;
-        }
-        ctx.currentTarget = upper(ctx.targetList[i]);
-        say(ctx, ctx.currentTarget);
-        inventory::inventoryTarget(ctx);
-    }
-    normalEnd(ctx);
+    std::vector<std::string> names;
+    names.reserve(ctx.targetList.size());
+    for (const std::string& name : ctx.targetList) names.push_back(upper(name));
+    if (inventoryInOrder(ctx, names, workers, true, [&](int t) { stopForBreak(ctx, t, false); })) normalEnd(ctx);
 }
 
 }  // namespace qv::run

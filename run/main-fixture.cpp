@@ -1,4 +1,5 @@
 // qv-sim: the inventory program on the simulated platform of a JSON fixture.
+#include <cstdlib>
 #include <iostream>
 
 #include "platform/fixture/fixture-platform.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     qv::Platform platform = fixture->platform();
     {
         qv::RunContext ctx(platform);
+        if (const char* parallel = std::getenv("QV_PARALLEL")) ctx.parallelSetting = parallel;
         qv::run::runProgram(ctx, qv::run::joinArguments(argc, argv, 2));
         // Ended while the run context, which holds the control-event words the handler writes,
         // still exists: a late control event then has nowhere to write.

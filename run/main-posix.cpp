@@ -1,4 +1,6 @@
 // qv: the inventory program on the real Linux platform.
+#include <cstdlib>
+
 #include "platform/posix/posix-platform.h"
 #include "run/driver.h"
 
@@ -7,6 +9,7 @@ int main(int argc, char** argv) {
     qv::Platform platform = posix.platform();
     {
         qv::RunContext ctx(platform);
+        if (const char* parallel = std::getenv("QV_PARALLEL")) ctx.parallelSetting = parallel;
         qv::run::runProgram(ctx, qv::run::joinArguments(argc, argv, 1));
         // Ended while the run context, which holds the control-event words the handler writes,
         // still exists: a late control event then has nowhere to write.

@@ -1,4 +1,5 @@
 // QV.exe: the inventory program on the real Windows platform.
+#include <cstdlib>
 #include <windows.h>
 
 #include "platform/win32/text-win32.h"
@@ -30,6 +31,7 @@ int main() {
     qv::Platform platform = win32.platform();
     {
         qv::RunContext ctx(platform);
+        if (const char* parallel = std::getenv("QV_PARALLEL")) ctx.parallelSetting = parallel;
         qv::run::runProgram(ctx, argumentText());
         // Ended while the run context, which holds the control-event words the handler writes,
         // still exists: a late control event then has nowhere to write.

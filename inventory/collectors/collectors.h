@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "run/context.h"
+#include "run/target_context.h"
 
 namespace qv::inventory {
 
@@ -13,57 +13,57 @@ enum class Phase { OperatingSystem, Hardware, Network, Software };
 struct CollectorEntry {
     Phase phase;
     const char* trace;        // debug trace after the collector (before it in the software phase)
-    void (*run)(RunContext&);
+    void (*run)(TargetContext&);
 };
 
 // Computer system and device identity: the identity block, TargetDomain, the master rows.
-void collectComputerSystem(RunContext& ctx);
+void collectComputerSystem(TargetContext& ctx);
 std::string decodeDomainRole(const Value& v);  // "1 (Member Workstation)"
 
 // Operating system and services: the OSData row.
-void collectOperatingSystem(RunContext& ctx);
+void collectOperatingSystem(TargetContext& ctx);
 std::string decodeProductSuite(const Value& v);  // "2=Enterprise Server"
 std::string decodeOSType(const Value& v);        // "18=WINNT (Incl W2k & XP)"
 std::string shortOSName(const Value& v);         // Name before its first "|", trimmed, cut to 64
 
 // Operating-system phase: environment variables and logical drives.
-void collectEnvironmentVariables(RunContext& ctx);
-void collectLogicalDrives(RunContext& ctx);
+void collectEnvironmentVariables(TargetContext& ctx);
+void collectLogicalDrives(TargetContext& ctx);
 // Hardware phase: firmware, processors and memory.
-void collectBios(RunContext& ctx);
-void collectProcessors(RunContext& ctx);
-void collectPhysicalMemory(RunContext& ctx);
+void collectBios(TargetContext& ctx);
+void collectProcessors(TargetContext& ctx);
+void collectPhysicalMemory(TargetContext& ctx);
 // Hardware phase: enclosure, base board and storage devices.
-void collectSystemEnclosure(RunContext& ctx);
-void collectBaseBoard(RunContext& ctx);
-void collectDiskDrives(RunContext& ctx);
-void collectOpticalDrives(RunContext& ctx);
-void collectTapeDrives(RunContext& ctx);
+void collectSystemEnclosure(TargetContext& ctx);
+void collectBaseBoard(TargetContext& ctx);
+void collectDiskDrives(TargetContext& ctx);
+void collectOpticalDrives(TargetContext& ctx);
+void collectTapeDrives(TargetContext& ctx);
 // Hardware phase: input devices and ports.
-void collectPointingDevices(RunContext& ctx);
-void collectKeyboards(RunContext& ctx);
-void collectPortConnectors(RunContext& ctx);
-void collectSerialPorts(RunContext& ctx);
-void collectParallelPorts(RunContext& ctx);
-void collectUsbControllers(RunContext& ctx);
-void collectScsiControllers(RunContext& ctx);
+void collectPointingDevices(TargetContext& ctx);
+void collectKeyboards(TargetContext& ctx);
+void collectPortConnectors(TargetContext& ctx);
+void collectSerialPorts(TargetContext& ctx);
+void collectParallelPorts(TargetContext& ctx);
+void collectUsbControllers(TargetContext& ctx);
+void collectScsiControllers(TargetContext& ctx);
 // Hardware phase: modems, audio, display, network adapters and printers.
-void collectModems(RunContext& ctx);
-void collectSoundDevices(RunContext& ctx);
-void collectDesktopMonitors(RunContext& ctx);
-void collectVideoControllers(RunContext& ctx);
-void collectNetworkAdapters(RunContext& ctx);
-void collectPrinters(RunContext& ctx);
+void collectModems(TargetContext& ctx);
+void collectSoundDevices(TargetContext& ctx);
+void collectDesktopMonitors(TargetContext& ctx);
+void collectVideoControllers(TargetContext& ctx);
+void collectNetworkAdapters(TargetContext& ctx);
+void collectPrinters(TargetContext& ctx);
 // Network phase: TCP/IP, IPX/SPX, services, protocols and shares.
-void collectTcpIp(RunContext& ctx);
-void collectIpxSpx(RunContext& ctx);
-void collectNetworkServices(RunContext& ctx);
-void collectNetworkProtocols(RunContext& ctx);
-void collectShares(RunContext& ctx);
+void collectTcpIp(TargetContext& ctx);
+void collectIpxSpx(TargetContext& ctx);
+void collectNetworkServices(TargetContext& ctx);
+void collectNetworkProtocols(TargetContext& ctx);
+void collectShares(TargetContext& ctx);
 // Software phase: system drivers, installed packages and registered applications.
-void collectSoftware(RunContext& ctx);
+void collectSoftware(TargetContext& ctx);
 // The system drivers, the first step of the software collector.
-void collectSystemDrivers(RunContext& ctx);
+void collectSystemDrivers(TargetContext& ctx);
 
 // The category sequence, in driver order.
 const std::vector<CollectorEntry>& collectorTable();

@@ -32,7 +32,7 @@ std::string decodeDomainRole(const Value& v) {
     return trimBlanks(code + " (Role Unknown)");
 }
 
-void collectComputerSystem(RunContext& ctx) {
+void collectComputerSystem(TargetContext& ctx) {
     ComputerRecord r;
     const Locale& locale = ctx.platform.system.locale();
     Instances systems;
@@ -41,7 +41,7 @@ void collectComputerSystem(RunContext& ctx) {
         guarded([&] { ctx.targetDomain = plainText(cs.get("Domain")); });
         report::writeValue(ctx, "Part of Domain?", cs.get("PartOfDomain"));
         report::writeValue(ctx, "Domain", cs.get("Domain"));
-        report::writeLine(ctx, report::label("Inventory Date/Time") + formatGeneralDate(locale, ctx.runStartTime));
+        report::writeLine(ctx, report::label("Inventory Date/Time") + formatGeneralDate(locale, ctx.run.runStartTime));
         const Value& role = cs.get("DomainRole");
         if (role.readable()) {
             r.role = decodeDomainRole(role);

@@ -83,7 +83,7 @@ std::string formatGroupedFixed(const Locale& locale, double value, int decimals)
     return (value < 0 && !zero) ? "-" + out : out;
 }
 
-void writeRecordLines(RunContext& ctx, std::initializer_list<RecordLine> lines, std::size_t width) {
+void writeRecordLines(TargetContext& ctx, std::initializer_list<RecordLine> lines, std::size_t width) {
     std::size_t index = 0;
     for (const RecordLine& line : lines) {
         ++index;
@@ -93,11 +93,11 @@ void writeRecordLines(RunContext& ctx, std::initializer_list<RecordLine> lines, 
     }
 }
 
-void appendRecord(RunContext& ctx, const std::string& table, const database::Fields& fields) {
+void appendRecord(TargetContext& ctx, const std::string& table, const database::Fields& fields) {
     guarded([&] { database::appendRow(ctx, table, fields); });
 }
 
-void appendEmptyRecord(RunContext& ctx, const std::string& table) {
+void appendEmptyRecord(TargetContext& ctx, const std::string& table) {
     guarded([&] { database::appendEmptyRow(ctx, table); });
 }
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "database/records.h"
-#include "run/context.h"
+#include "run/target_context.h"
 
 namespace qv::inventory {
 
@@ -65,10 +65,10 @@ struct RecordLine {
 };
 // Writes the lines of one record with labels `width` wide. A line whose value cannot be read is
 // left out; the last line, when written, ends with an empty line.
-void writeRecordLines(RunContext& ctx, std::initializer_list<RecordLine> lines, std::size_t width = 21);
+void writeRecordLines(TargetContext& ctx, std::initializer_list<RecordLine> lines, std::size_t width = 21);
 
 // Appends one row, absorbing any failure: a lost row never stops the collector.
-void appendRecord(RunContext& ctx, const std::string& table, const database::Fields& fields);
-void appendEmptyRecord(RunContext& ctx, const std::string& table);
+void appendRecord(TargetContext& ctx, const std::string& table, const database::Fields& fields);
+void appendEmptyRecord(TargetContext& ctx, const std::string& table);
 
 }  // namespace qv::inventory

@@ -12,7 +12,7 @@ namespace {
 constexpr double kGigabyte = 1073741824.0;
 }  // namespace
 
-void collectSystemEnclosure(RunContext& ctx) {
+void collectSystemEnclosure(TargetContext& ctx) {
     runCollector(
         ctx, {"**Chassis**", false, "Win32_SystemEnclosure"},
         [&](const Instance& inst) {
@@ -27,7 +27,7 @@ void collectSystemEnclosure(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "Chassis"); });
 }
 
-void collectBaseBoard(RunContext& ctx) {
+void collectBaseBoard(TargetContext& ctx) {
     runCollector(
         ctx, {"**Motherboard**", false, "Win32_BaseBoard"},
         [&](const Instance& inst) {
@@ -48,7 +48,7 @@ void collectBaseBoard(RunContext& ctx) {
 
 // Size and partitions start at 0 for every disk, so a disk whose values cannot be read never
 // shows or stores the previous disk's.
-void collectDiskDrives(RunContext& ctx) {
+void collectDiskDrives(TargetContext& ctx) {
     runCollector(
         ctx, {"**Hard Disk Detail**", false, "Win32_DiskDrive"},
         [&](const Instance& inst) {
@@ -72,7 +72,7 @@ void collectDiskDrives(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "HardDisk"); });
 }
 
-void collectOpticalDrives(RunContext& ctx) {
+void collectOpticalDrives(TargetContext& ctx) {
     runCollector(
         ctx, {"**Optical Drive Detail**", false, "Win32_CDROMDrive"},
         [&](const Instance& inst) {
@@ -88,7 +88,7 @@ void collectOpticalDrives(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "CD_DVD"); });
 }
 
-void collectTapeDrives(RunContext& ctx) {
+void collectTapeDrives(TargetContext& ctx) {
     runCollector(
         ctx, {"**Tape Drive Detail**", false, "Win32_TapeDrive", "         Tape Drive: Not Installed"},
         [&](const Instance& inst) {

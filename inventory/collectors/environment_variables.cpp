@@ -10,7 +10,7 @@ namespace qv::inventory {
 // The listing has no continue-on-error mode: the first variable whose owner, name or value cannot
 // be taken as text ends it, and what was listed before stays. A refused row loses that row only,
 // so the report stays complete whatever the database does.
-void collectEnvironmentVariables(RunContext& ctx) {
+void collectEnvironmentVariables(TargetContext& ctx) {
     bool stopped = false;
     runCollector(
         ctx, {"**OS Environment Settings**", true, "Win32_Environment"},

@@ -19,7 +19,7 @@ Value shownIf(bool readable, const std::string& text) { return readable ? Value:
 
 }  // namespace
 
-void collectBios(RunContext& ctx) {
+void collectBios(TargetContext& ctx) {
     runCollector(
         ctx, {"**BIOS**", true, "Win32_BIOS"},
         [&](const Instance& inst) {
@@ -42,7 +42,7 @@ void collectBios(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "BIOS"); });
 }
 
-void collectProcessors(RunContext& ctx) {
+void collectProcessors(TargetContext& ctx) {
     runCollector(
         ctx, {"**CPU**", false, "Win32_Processor"},
         [&](const Instance& inst) {
@@ -81,7 +81,7 @@ void collectProcessors(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "CPU"); });
 }
 
-void collectPhysicalMemory(RunContext& ctx) {
+void collectPhysicalMemory(TargetContext& ctx) {
     runCollector(
         ctx, {"**RAM**", false, "Win32_PhysicalMemory"},
         [&](const Instance& inst) {

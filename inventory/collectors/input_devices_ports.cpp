@@ -69,7 +69,7 @@ const TypeTable kDeviceInterfaceTable{kDeviceInterfaceCodes, ": Not Listed"};
 const TypeTable kPointingTypeTable{kPointingTypeCodes, ": Not Listed"};
 const TypeTable kPortTypeTable{kPortTypeCodes, ": Unlisted"};
 
-void collectPointingDevices(RunContext& ctx) {
+void collectPointingDevices(TargetContext& ctx) {
     runCollector(
         ctx, {"**Pointing Device**", false, "Win32_PointingDevice"},
         [&](const Instance& inst) {
@@ -88,7 +88,7 @@ void collectPointingDevices(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "PointDevice"); });
 }
 
-void collectKeyboards(RunContext& ctx) {
+void collectKeyboards(TargetContext& ctx) {
     runCollector(
         ctx, {"**Keyboard**", false, "Win32_Keyboard"},
         [&](const Instance& inst) {
@@ -104,7 +104,7 @@ void collectKeyboards(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "Keyboard"); });
 }
 
-void collectPortConnectors(RunContext& ctx) {
+void collectPortConnectors(TargetContext& ctx) {
     runCollector(
         ctx, {"**Port Connections**", false, "Win32_PortConnector"},
         [&](const Instance& inst) {
@@ -125,7 +125,7 @@ void collectPortConnectors(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "PortCon"); });
 }
 
-void collectSerialPorts(RunContext& ctx) {
+void collectSerialPorts(TargetContext& ctx) {
     runCollector(
         ctx, {"**Serial Ports**", false, "Win32_SerialPort"},
         [&](const Instance& inst) {
@@ -140,7 +140,7 @@ void collectSerialPorts(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "SerialPorts"); });
 }
 
-void collectParallelPorts(RunContext& ctx) {
+void collectParallelPorts(TargetContext& ctx) {
     runCollector(
         ctx, {"**Parallel Ports**", false, "Win32_ParallelPort"},
         [&](const Instance& inst) {
@@ -150,7 +150,7 @@ void collectParallelPorts(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "ParallelPorts"); });
 }
 
-void collectUsbControllers(RunContext& ctx) {
+void collectUsbControllers(TargetContext& ctx) {
     SequenceCounter counter;
     runCollector(
         ctx, {"**USB**", false, "Win32_USBController"},
@@ -167,7 +167,7 @@ void collectUsbControllers(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "USB"); });
 }
 
-void collectScsiControllers(RunContext& ctx) {
+void collectScsiControllers(TargetContext& ctx) {
     SequenceCounter counter;
     runCollector(
         ctx, {"**SCSI Devices**", false, "Win32_SCSIController"},

@@ -54,7 +54,7 @@ IpxRecord recordOf(const Instance& adapter) {
     return r;
 }
 
-void writeAdapter(RunContext& ctx, const Instance& adapter) {
+void writeAdapter(TargetContext& ctx, const Instance& adapter) {
     const IpxRecord r = recordOf(adapter);
     guarded([&] {
         database::appendRow(ctx, "IPX_SPX",
@@ -83,7 +83,7 @@ void writeAdapter(RunContext& ctx, const Instance& adapter) {
 
 }  // namespace
 
-void collectIpxSpx(RunContext& ctx) {
+void collectIpxSpx(TargetContext& ctx) {
     report::writeLine(ctx, "**IPX/SPX Adapters**");
     Instances adapters;
     runQuery(ctx, kQuery, adapters);

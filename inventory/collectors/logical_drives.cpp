@@ -28,7 +28,7 @@ std::string typeText(const Value& code, const TypeTable& table) {
 }
 
 // Bytes grouped, then the same count in the drive's unit on a continuation line.
-void writeSizeLines(RunContext& ctx, const char* name, const Value& bytes, const SizeUnit& unit) {
+void writeSizeLines(TargetContext& ctx, const char* name, const Value& bytes, const SizeUnit& unit) {
     if (!bytes.readable()) return;
     const Locale& locale = ctx.platform.system.locale();
     const double n = numberOf(bytes);
@@ -39,7 +39,7 @@ void writeSizeLines(RunContext& ctx, const char* name, const Value& bytes, const
 
 }  // namespace
 
-void collectLogicalDrives(RunContext& ctx) {
+void collectLogicalDrives(TargetContext& ctx) {
     runCollector(
         ctx, {"**Logical Disk Drives**", true, "Win32_LogicalDisk"},
         [&](const Instance& inst) {

@@ -34,7 +34,7 @@ bool arithmeticValue(const Locale& locale, const Value& v, double& out) {
 
 // The adapter memory line's value: megabytes with one decimal. Null shows nothing; a value that
 // is not a number leaves the line out.
-Value adapterMemoryText(RunContext& ctx, const Value& ram) {
+Value adapterMemoryText(TargetContext& ctx, const Value& ram) {
     if (ram.isNull()) return Value::null();
     double bytes = 0;
     if (!arithmeticValue(ctx.platform.system.locale(), ram, bytes)) return Value::unreadable();
@@ -45,7 +45,7 @@ Value adapterMemoryText(RunContext& ctx, const Value& ram) {
 
 const TypeTable kVideoArchitectureTable{kVideoArchitectureCodes, ": Not Listed"};
 
-void collectModems(RunContext& ctx) {
+void collectModems(TargetContext& ctx) {
     SequenceCounter counter;
     runCollector(
         ctx, {"**Modem Devices**", false, "Win32_POTSModem"},
@@ -69,7 +69,7 @@ void collectModems(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "Modem"); });
 }
 
-void collectSoundDevices(RunContext& ctx) {
+void collectSoundDevices(TargetContext& ctx) {
     SequenceCounter counter;
     runCollector(
         ctx, {"**Audio Devices**", false, "Win32_SoundDevice"},
@@ -89,7 +89,7 @@ void collectSoundDevices(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "Audio"); });
 }
 
-void collectDesktopMonitors(RunContext& ctx) {
+void collectDesktopMonitors(TargetContext& ctx) {
     runCollector(
         ctx, {"**Video Devices**", false, "Win32_DesktopMonitor"},
         [&](const Instance& inst) {
@@ -108,7 +108,7 @@ void collectDesktopMonitors(RunContext& ctx) {
         [&] { appendEmptyRecord(ctx, "Monitor"); });
 }
 
-void collectVideoControllers(RunContext& ctx) {
+void collectVideoControllers(TargetContext& ctx) {
     runCollector(
         ctx, {"**Video Adapter Settings**", false, "Win32_VideoController"},
         [&](const Instance& inst) {
@@ -139,7 +139,7 @@ void collectVideoControllers(RunContext& ctx) {
 
 // Network adapters differ from the pattern: their heading stands only above adapters found,
 // and is written once the query has run.
-void collectNetworkAdapters(RunContext& ctx) {
+void collectNetworkAdapters(TargetContext& ctx) {
     std::int64_t count = 0;
     if (!countInstances(ctx, "Win32_NetworkAdapter", count) || count == 0) {
         appendEmptyRecord(ctx, "NetworkAdapters");
@@ -172,7 +172,7 @@ void collectNetworkAdapters(RunContext& ctx) {
     }
 }
 
-void collectPrinters(RunContext& ctx) {
+void collectPrinters(TargetContext& ctx) {
     SequenceCounter counter;
     runCollector(
         ctx, {"**Installed Printers**", false, "Win32_Printer"},

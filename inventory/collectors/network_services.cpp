@@ -40,11 +40,11 @@ const SelectedService* selectedService(const Value& name) {
     return nullptr;
 }
 
-void appendService(RunContext& ctx, const std::string& shownName, const char* kind) {
+void appendService(TargetContext& ctx, const std::string& shownName, const char* kind) {
     guarded([&] { database::appendRow(ctx, "SelectServices", {{"Name", firstCharacters(trimBlanks(shownName), 128)}, {"Type", std::string(kind)}}); });
 }
 
-void writeService(RunContext& ctx, const Instance& service, const SelectedService& s) {
+void writeService(TargetContext& ctx, const Instance& service, const SelectedService& s) {
     const Value& displayName = service.get("DisplayName");
     // A display name that cannot be read leaves the line out and the stored name empty.
     std::string shown;
@@ -58,13 +58,13 @@ void writeService(RunContext& ctx, const Instance& service, const SelectedServic
     appendService(ctx, shown, s.kind);
 }
 
-void writeClient(RunContext& ctx, const Instance& client) {
+void writeClient(TargetContext& ctx, const Instance& client) {
     const Value& name = client.get("Name");
     if (name.readable()) report::writeLine(ctx, kItemIndent + plainText(name));
     appendService(ctx, plainText(name), kClientKind);
 }
 
-void writeProtocol(RunContext& ctx, const Instance& protocol) {
+void writeProtocol(TargetContext& ctx, const Instance& protocol) {
     const std::string caption = cutTo(protocol.get("Caption"), 16);
     const std::string name = cutTo(protocol.get("Name"), 128);
     const std::string description = cutTo(protocol.get("Description"), 128);
@@ -87,7 +87,7 @@ std::int64_t shareTypeColumn(const Value& v) {
     return n;
 }
 
-void writeShare(RunContext& ctx, const Instance& share) {
+void writeShare(TargetContext& ctx, const Instance& share) {
     guarded([&] {
         database::appendRow(ctx, "SharedRes",
                             {{"Type", shareTypeColumn(share.get("Type"))},
@@ -103,7 +103,7 @@ void writeShare(RunContext& ctx, const Instance& share) {
 
 }  // namespace
 
-void collectNetworkServices(RunContext& ctx) {
+void collectNetworkServices(TargetContext& ctx) {
     report::writeLine(ctx, "**Network Services**");
     report::writeLine(ctx, "  **DHCP-DNS-WINS Services**");
     Instances services;
@@ -118,14 +118,14 @@ void collectNetworkServices(RunContext& ctx) {
     for (const Instance& client : clients) guarded([&] { writeClient(ctx, client); });
 }
 
-void collectNetworkProtocols(RunContext& ctx) {
+void collectNetworkProtocols(TargetContext& ctx) {
     report::writeLine(ctx, "\r\n**Protocols**");
     Instances protocols;
     runQuery(ctx, "Select * from Win32_NetworkProtocol", protocols);
     for (const Instance& protocol : protocols) guarded([&] { writeProtocol(ctx, protocol); });
 }
 
-void collectShares(RunContext& ctx) {
+void collectShares(TargetContext& ctx) {
     runCollector(
         ctx, {"**Shared Resources**", true, "Win32_Share"}, [&](const Instance& share) { writeShare(ctx, share); },
         [&] { database::appendEmptyRow(ctx, "SharedRes"); });

@@ -24,7 +24,7 @@ const CodeText kOSTypes[] = {
 };
 
 // The report line of a property, when it can be read, showing `shown` instead of the raw value.
-void writeShown(RunContext& ctx, const char* name, const Value& v, const std::string& shown) {
+void writeShown(TargetContext& ctx, const char* name, const Value& v, const std::string& shown) {
     if (v.readable()) report::writeLine(ctx, report::label(name) + shown);
 }
 
@@ -55,7 +55,7 @@ std::string shortOSName(const Value& v) {
     return firstCharacters(trimBlanks(name.substr(0, name.find('|'))), 64);
 }
 
-void collectOperatingSystem(RunContext& ctx) {
+void collectOperatingSystem(TargetContext& ctx) {
     report::writeLine(ctx, "\r\n**Operating System Data**");
     report::writeLine(ctx, "\r\n**Operating System**");
 

@@ -6,6 +6,7 @@
 #include "database/records.h"
 #include "files/run_log.h"
 #include "files/text_files.h"
+#include "inventory/bounded_target.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/collectors/target_files.h"
@@ -40,9 +41,11 @@ constexpr std::size_t kApplicationLabelWidth = 20;
 constexpr int kFileChecks = 6;
 constexpr int kCheckPauseMs = 10;
 
-std::unique_ptr<TargetService> bindRegistryProvider(RunContext& ctx) {
+std::unique_ptr<TargetService> bindRegistryProvider(TargetContext& ctx) {
     PlatformError err;
-    return ctx.platform.management.connect(ctx.currentTarget, "root\\default:StdRegProv", err);
+    std::unique_ptr<TargetService> provider = ctx.platform.management.connect(ctx.currentTarget, "root\\default:StdRegProv", err);
+    if (!provider) return nullptr;
+    return std::make_unique<BoundedTarget>(ctx, std::move(provider));
 }
 
 std::string upperAscii(std::string s) {
@@ -52,7 +55,7 @@ std::string upperAscii(std::string s) {
 }
 
 // The uninstall entries that have a display name, in the order the provider returns them.
-std::vector<Package> readPackages(RunContext& ctx) {
+std::vector<Package> readPackages(TargetContext& ctx) {
     std::vector<Package> packages;
     std::unique_ptr<TargetService> registry = bindRegistryProvider(ctx);
     if (!registry) return packages;
@@ -96,7 +99,7 @@ void sortByName(std::vector<Package>& packages) {
     packages = std::move(sorted);
 }
 
-void collectPackages(RunContext& ctx) {
+void collectPackages(TargetContext& ctx) {
     std::vector<Package> packages;
     guarded([&] { packages = readPackages(ctx); });
     sortByName(packages);
@@ -131,7 +134,7 @@ std::string programPath(const std::string& server) {
 
 // The classes whose names contain "Application", as ProgID + "|" + path texts in registry order,
 // each text with the pair it was made of.
-void readApplications(RunContext& ctx, std::vector<std::string>& texts,
+void readApplications(TargetContext& ctx, std::vector<std::string>& texts,
                       std::unordered_map<std::string, Application>& pairs) {
     std::unique_ptr<TargetService> registry = bindRegistryProvider(ctx);
     if (!registry) return;
@@ -164,7 +167,7 @@ void readApplications(RunContext& ctx, std::vector<std::string>& texts,
 
 // Checks for the file up to six times, 10 ms apart; the number of failed checks, or -1 when
 // the file never answered.
-int checkForFile(RunContext& ctx, const std::string& accessPath) {
+int checkForFile(TargetContext& ctx, const std::string& accessPath) {
     for (int failed = 0; failed < kFileChecks;) {
         if (files::fileExists(ctx, accessPath)) return failed;
         ++failed;
@@ -173,7 +176,7 @@ int checkForFile(RunContext& ctx, const std::string& accessPath) {
     return -1;
 }
 
-void listApplication(RunContext& ctx, const Application& app) {
+void listApplication(TargetContext& ctx, const Application& app) {
     int accessCount = 0;
     FileFacts facts;
     std::optional<TemporaryShare> share;
@@ -215,7 +218,7 @@ void listApplication(RunContext& ctx, const Application& app) {
     // The share, when this entry made it, goes when `share` does.
 }
 
-void collectApplications(RunContext& ctx) {
+void collectApplications(TargetContext& ctx) {
     std::vector<std::string> texts;
     std::unordered_map<std::string, Application> pairs;
     guarded([&] { readApplications(ctx, texts, pairs); });
@@ -232,18 +235,18 @@ void collectApplications(RunContext& ctx) {
 
 }  // namespace
 
-void collectSoftware(RunContext& ctx) {
+void collectSoftware(TargetContext& ctx) {
     report::writeLine(ctx, "**Software Information**");
     guarded([&] { collectSystemDrivers(ctx); });
-    ctx.platform.system.debugTrace("  Drivers");
+    debugTrace(ctx, "  Drivers");
     ctx.platform.system.yieldEvents();
 
     collectPackages(ctx);
-    ctx.platform.system.debugTrace("  Registered Packages");
+    debugTrace(ctx, "  Registered Packages");
     ctx.platform.system.yieldEvents();
 
     collectApplications(ctx);
-    ctx.platform.system.debugTrace("  Registered Applications");
+    debugTrace(ctx, "  Registered Applications");
 }
 
 }  // namespace qv::inventory

@@ -33,14 +33,14 @@ bool listedIn(const Instance& service, const DriverGroup& group) {
 
 // The driver's file is read where the driver runs: at its own path on the local computer,
 // through the temporary share on a remote one. A path the share cannot reach gives no facts.
-FileFacts driverFileFacts(RunContext& ctx, const std::string& path) {
+FileFacts driverFileFacts(TargetContext& ctx, const std::string& path) {
     if (targetIsLocal(ctx)) return readFileFacts(ctx, path);
     TemporaryShare share(ctx, path);
     if (!share.created()) return {};
     return readFileFacts(ctx, share.accessPath());
 }
 
-void listDriver(RunContext& ctx, const Instance& service) {
+void listDriver(TargetContext& ctx, const Instance& service) {
     const std::string name = cutTo(service.get("Caption"), 64);
     const std::string path = cutTo(service.get("Pathname"), 128);
     const std::string type = cutTo(service.get("ServiceType"), 32);
@@ -62,7 +62,7 @@ void listDriver(RunContext& ctx, const Instance& service) {
 
 }  // namespace
 
-void collectSystemDrivers(RunContext& ctx) {
+void collectSystemDrivers(TargetContext& ctx) {
     report::writeLine(ctx, "**Base System Drivers**");
     report::writeLine(ctx, "**Note: Only Running files are reported**");
     std::int64_t count = 0;

@@ -21,9 +21,9 @@ bool sameText(const std::string& a, const std::string& b) { return strcasecmp(a.
 
 }  // namespace
 
-bool targetIsLocal(const RunContext& ctx) { return ctx.currentTarget == ctx.env.sLocalComputer; }
+bool targetIsLocal(const TargetContext& ctx) { return ctx.currentTarget == ctx.run.env.sLocalComputer; }
 
-TemporaryShare::TemporaryShare(RunContext& ctx, const std::string& filePath) : ctx_(ctx) {
+TemporaryShare::TemporaryShare(TargetContext& ctx, const std::string& filePath) : ctx_(ctx) {
     if (!ctx.targetServices || !beginsWithDrive(filePath)) return;
     name_ = filePath.substr(0, 1) + "Inv";
     path_ = filePath.substr(0, 3);
@@ -50,7 +50,7 @@ void TemporaryShare::release() {
     });
 }
 
-FileFacts readFileFacts(RunContext& ctx, const std::string& accessPath) {
+FileFacts readFileFacts(TargetContext& ctx, const std::string& accessPath) {
     // A file that cannot be read in any way just has no version or date.
     FileFacts facts;
     guarded([&] {

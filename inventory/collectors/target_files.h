@@ -4,12 +4,12 @@
 #include <optional>
 #include <string>
 
-#include "run/context.h"
+#include "run/target_context.h"
 
 namespace qv::inventory {
 
 // True when the current target is the computer that runs the inventory (exact name compare).
-bool targetIsLocal(const RunContext& ctx);
+bool targetIsLocal(const TargetContext& ctx);
 
 // A temporary disk share on the current target for the drive of one file: name = the path's first
 // character + "Inv", path = its first three characters. Created by the constructor, deleted by
@@ -18,7 +18,7 @@ bool targetIsLocal(const RunContext& ctx);
 // drive ("X:\") is refused without asking the target.
 class TemporaryShare {
 public:
-    TemporaryShare(RunContext& ctx, const std::string& filePath);
+    TemporaryShare(TargetContext& ctx, const std::string& filePath);
     ~TemporaryShare();
     TemporaryShare(const TemporaryShare&) = delete;
     TemporaryShare& operator=(const TemporaryShare&) = delete;
@@ -30,7 +30,7 @@ public:
     void release();
 
 private:
-    RunContext& ctx_;
+    TargetContext& ctx_;
     std::string name_, path_, accessPath_;
     bool created_ = false;
 };
@@ -40,6 +40,6 @@ struct FileFacts {
     std::string version;
     std::optional<DateTime> created;
 };
-FileFacts readFileFacts(RunContext& ctx, const std::string& accessPath);
+FileFacts readFileFacts(TargetContext& ctx, const std::string& accessPath);
 
 }  // namespace qv::inventory

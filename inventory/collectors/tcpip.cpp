@@ -113,7 +113,7 @@ bool isListed(const Instance& adapter) {
     return net::flagOf(adapter.get("IPEnabled")) && !plainText(net::firstElement(adapter.get("IPAddress"))).empty();
 }
 
-void appendSearchServer(RunContext& ctx, const std::string& cardName, const std::string& mac, std::int64_t order,
+void appendSearchServer(TargetContext& ctx, const std::string& cardName, const std::string& mac, std::int64_t order,
                         const std::string& server) {
     database::appendRow(ctx, "DNSSearchServers",
                         {{"CardName", cardName}, {"MACAddress", mac}, {"SearchOrder", order}, {"DNSServer", server}});
@@ -131,7 +131,7 @@ std::optional<std::string> entryText(const Value& entry) {
 
 // Writes one DNSSearchServers row per search server up to the first bad entry, logging bad and
 // over-long entries. Gives the DNSSearchCount.
-std::int64_t writeSearchServers(RunContext& ctx, const Value& searchOrder, const std::string& cardName,
+std::int64_t writeSearchServers(TargetContext& ctx, const Value& searchOrder, const std::string& cardName,
                                 const std::string& mac) {
     std::optional<std::vector<Value>> entries = net::entriesOf(searchOrder);
     if (!entries) {
@@ -163,7 +163,7 @@ std::int64_t writeSearchServers(RunContext& ctx, const Value& searchOrder, const
     return count;
 }
 
-void writeAdapter(RunContext& ctx, const Instance& adapter) {
+void writeAdapter(TargetContext& ctx, const Instance& adapter) {
     const std::string cardName = cutTo(adapter.get("Caption"), 128);
     const std::string mac = cutTo(adapter.get("MACAddress"), 17);
     const std::string netBios = netBiosText(adapter.get("TcpipNetbiosOptions"));
@@ -200,7 +200,7 @@ void writeAdapter(RunContext& ctx, const Instance& adapter) {
 
 }  // namespace
 
-void collectTcpIp(RunContext& ctx) {
+void collectTcpIp(TargetContext& ctx) {
     report::writeLine(ctx, "**System Network Settings**\r\n");
     report::writeLine(ctx, "**TCP/IP Adapters**");
     Instances adapters;

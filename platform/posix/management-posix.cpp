@@ -16,7 +16,7 @@ std::unique_ptr<TargetService> PosixManagement::connect(const std::string& compu
     bool isLocal = strcasecmp(computer.c_str(), "localhost") == 0 ||
                    (identity_.computerName(local) && strcasecmp(computer.c_str(), local.c_str()) == 0);
     if (!isLocal) {
-        err = {-2147023174, "The RPC server is unavailable. "};
+        err = {kErrRpcServerUnavailable, kErrRpcServerUnavailableText};
         return nullptr;
     }
     return makeLocalProvider();

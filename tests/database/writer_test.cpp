@@ -10,9 +10,6 @@
 #include "tests/support/sim_run.h"
 
 using namespace qvtest;
-using qv::database::appendEmptyRow;
-using qv::database::appendMasterRows;
-using qv::database::appendRow;
 using qv::database::Field;
 
 namespace {
@@ -24,6 +21,7 @@ struct WriterRun {
     std::unique_ptr<qv::fixture::FixturePlatform> fixture;
     std::unique_ptr<qv::Platform> platform;
     std::unique_ptr<qv::RunContext> ctx;
+    qv::database::InventoryKey key;
     std::string db = dir + "/QV.mdb";
 
     WriterRun() {
@@ -43,18 +41,26 @@ struct WriterRun {
         std::filesystem::remove_all(dir);
     }
     void target(const std::string& name, const std::string& domain) {
-        ctx->currentTarget = name;
-        ctx->targetDomain = domain;
+        key = {domain, name};
     }
     void finish() { qv::database::endInventory(*ctx); }
     Rows rows(const std::string& sql) { return queryDb(db, sql); }
 };
 
+// The writer's calls for the run's current computer.
+bool appendRow(WriterRun& run, const std::string& table, const qv::database::Fields& fields) {
+    return qv::database::appendRow(*run.ctx, run.key, table, fields);
+}
+bool appendEmptyRow(WriterRun& run, const std::string& table) { return qv::database::appendEmptyRow(*run.ctx, run.key, table); }
+bool appendMasterRows(WriterRun& run, const qv::database::Fields& fields) {
+    return qv::database::appendMasterRows(*run.ctx, run.key, fields);
+}
+
 }  // namespace
 
 TEST(RecordWriter, ValuesAreConvertedForTheirColumns) {
     WriterRun run;
-    auto& ctx = *run.ctx;
+    auto& ctx = run;
     ASSERT_TRUE(appendMasterRows(ctx, {{"Role", std::string("1 (Member Workstation)")},
                                        {"TotalRAM(Bytes)", std::string("1,073,741,824")}}));
     // Grouped texts for numbers, a Single rounded to single precision, Null kept apart from 0.
@@ -90,10 +96,10 @@ TEST(RecordWriter, ValuesAreConvertedForTheirColumns) {
 
 TEST(RecordWriter, TheEmptyRowHoldsEmptyTextsZerosAndNoDate) {
     WriterRun run;
-    ASSERT_TRUE(appendMasterRows(*run.ctx, {}));
-    EXPECT_TRUE(appendEmptyRow(*run.ctx, "TCP_IP"));
-    EXPECT_TRUE(appendEmptyRow(*run.ctx, "Drivers"));
-    EXPECT_TRUE(appendEmptyRow(*run.ctx, "RAM"));
+    ASSERT_TRUE(appendMasterRows(run, {}));
+    EXPECT_TRUE(appendEmptyRow(run, "TCP_IP"));
+    EXPECT_TRUE(appendEmptyRow(run, "Drivers"));
+    EXPECT_TRUE(appendEmptyRow(run, "RAM"));
     run.finish();
     EXPECT_EQ(run.rows("SELECT CardName, IPEnabled, DNSSearchCount, ServiceName FROM TCP_IP"), (Rows{{"", "0", "0", ""}}));
     EXPECT_EQ(run.rows("SELECT Name, DateCreated FROM Drivers"), (Rows{{"", "NULL"}}));
@@ -102,7 +108,7 @@ TEST(RecordWriter, TheEmptyRowHoldsEmptyTextsZerosAndNoDate) {
 
 TEST(RecordWriter, RefusedRowsChangeNothingAndTheNextRowsGoIn) {
     WriterRun run;
-    auto& ctx = *run.ctx;
+    auto& ctx = run;
     // No parent yet: every category row is refused.
     EXPECT_FALSE(appendRow(ctx, "BIOS", {{"Description", std::string("early")}}));
     EXPECT_FALSE(appendRow(ctx, "EnvStrings", {{"VarName", std::string("early")}}));
@@ -148,11 +154,11 @@ TEST(RecordWriter, DeletingAnInventoryRemovesItsRowsFromEveryTable) {
     WriterRun run;
     for (const char* name : {"WS01", "WS02"}) {
         run.target(name, "CORP");
-        ASSERT_TRUE(appendMasterRows(*run.ctx, {}));
+        ASSERT_TRUE(appendMasterRows(run, {}));
         Rows tables = run.rows("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT IN "
                                "('DeviceID', 'SoftwareKey', 'HardwareKey')");
         ASSERT_EQ(tables.size(), 33u);
-        for (const auto& t : tables) EXPECT_TRUE(appendEmptyRow(*run.ctx, t[0])) << t[0];
+        for (const auto& t : tables) EXPECT_TRUE(appendEmptyRow(run, t[0])) << t[0];
         run.finish();
     }
     ASSERT_TRUE(execDb(run.db, "DELETE FROM DeviceID WHERE DeviceName = 'WS01'"));
@@ -162,8 +168,8 @@ TEST(RecordWriter, DeletingAnInventoryRemovesItsRowsFromEveryTable) {
 
 TEST(RecordWriter, RowsBecomePermanentWhenTheInventoryEnds) {
     WriterRun run;
-    ASSERT_TRUE(appendMasterRows(*run.ctx, {}));
-    ASSERT_TRUE(appendRow(*run.ctx, "OSData", {{"OSName", std::string("XP")}}));
+    ASSERT_TRUE(appendMasterRows(run, {}));
+    ASSERT_TRUE(appendRow(run, "OSData", {{"OSName", std::string("XP")}}));
     // Another connection sees the file as it was before the computer began.
     EXPECT_EQ(run.rows("SELECT count(*) FROM DeviceID"), (Rows{{"0"}}));
     run.finish();
@@ -171,7 +177,7 @@ TEST(RecordWriter, RowsBecomePermanentWhenTheInventoryEnds) {
     // Without the database, the writers do nothing.
     run.ctx->env.bMDB = false;
     run.target("WS02", "CORP");
-    EXPECT_FALSE(appendMasterRows(*run.ctx, {}));
+    EXPECT_FALSE(appendMasterRows(run, {}));
     run.finish();
     EXPECT_EQ(run.rows("SELECT count(*) FROM DeviceID"), (Rows{{"1"}}));
 }

@@ -64,16 +64,23 @@ bool SimResult::exists(const std::string& relativePath) const {
     return ::stat((dir + "/" + relativePath).c_str(), &st) == 0;
 }
 
-SimResult runSim(const std::string& fixtureJson, const std::vector<std::string>& args, std::string dir) {
+namespace {
+std::string shellQuoted(const std::string& text) {
+    std::string quoted;
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return "'" + quoted + "'";
+}
+}  // namespace
+
+SimResult runSim(const std::string& fixtureJson, const std::vector<std::string>& args, std::string dir,
+                 const char* parallel) {
     SimResult r;
     r.dir = dir.empty() ? makeTempDir() : dir;
     writeFile(r.dir + "/fixture.json", fixtureJson);
-    std::string cmd = "cd '" + r.dir + "' && '" QV_SIM_PATH "' fixture.json";
-    for (const std::string& a : args) {
-        std::string quoted;
-        for (char c : a) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        cmd += " '" + quoted + "'";
-    }
+    std::string cmd = "cd " + shellQuoted(r.dir) + " && ";
+    cmd += parallel ? "QV_PARALLEL=" + shellQuoted(parallel) : std::string("unset QV_PARALLEL;");
+    cmd += " '" QV_SIM_PATH "' fixture.json";
+    for (const std::string& a : args) cmd += " " + shellQuoted(a);
     cmd += " >.out 2>.err </dev/null";
     int status = std::system(cmd.c_str());
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -10,17 +10,18 @@
 
 namespace {
 
-// Collects written lines; throws on a line containing `failOn` (when not empty).
-class Lines : public qv::TextWriter {
+// Collects the report and log lines a computer's inventory puts out; throws on a report line
+// containing `failOn` (when not empty).
+class Lines : public qv::TargetOutput {
 public:
-    std::vector<std::string> lines;
+    std::vector<std::string> report, log;
     std::string failOn;
-    bool writeLine(const std::string& text) override {
-        if (!failOn.empty() && text.find(failOn) != std::string::npos) throw std::runtime_error("write failed");
-        lines.push_back(text);
-        return true;
+    void put(qv::OutputItem item) override {
+        if (item.kind == qv::OutputItem::Kind::Log) log.push_back(item.text);
+        if (item.kind != qv::OutputItem::Kind::Report) return;
+        if (!failOn.empty() && item.text.find(failOn) != std::string::npos) throw std::runtime_error("write failed");
+        report.push_back(item.text);
     }
-    void close() override {}
 };
 
 // Passes every call to the fixture's target and records share creation and deletion.
@@ -131,36 +132,32 @@ CollectorRun runCollector(const std::string& localComputer, const std::string& f
     std::string error;
     auto fixture = qv::fixture::FixturePlatform::load(dir + "/fixture.json", error);
     EXPECT_TRUE(fixture) << error;
-    CollectorRun run;
-    if (!fixture) return run;
+    CollectorRun result;
+    if (!fixture) return result;
     qv::Platform base = fixture->platform();
     BrokenVersionFiles files(base.files);
     qv::Platform platform{base.console, base.registry, base.identity, base.management, files, base.directory, base.system};
-    qv::RunContext ctx(platform);
-    ctx.env.sLocalComputer = localComputer;
-    ctx.currentTarget = "SRV01";
+    qv::RunContext run(platform);
+    run.env.sLocalComputer = localComputer;
+    Lines output;
+    output.failOn = failReportOn;
+    qv::TargetContext ctx(run, "SRV01", output);
     qv::PlatformError err;
     std::unique_ptr<qv::TargetService> services = platform.management.connect("SRV01", "root\\cimv2", err);
     EXPECT_TRUE(services);
-    if (!services) return run;
+    if (!services) return result;
     RecordingTarget recorder(*services);
     ctx.targetServices = &recorder;
-    Lines report;
-    report.failOn = failReportOn;
-    ctx.computerReport = &report;
-    auto log = std::make_unique<Lines>();
-    Lines* logLines = log.get();
-    ctx.runLog = std::move(log);
 
     qv::inventory::collectSoftware(ctx);
 
-    run.events = recorder.events;
-    run.report = report.lines;
-    run.log = logLines->lines;
+    result.events = recorder.events;
+    result.report = output.report;
+    result.log = output.log;
     qv::Instances shares;
     EXPECT_TRUE(services->execQuery("Select * from Win32_Share", shares, err));
-    for (const qv::Instance& s : shares) run.sharesLeft.push_back(s.get("Name").text + " " + s.get("Path").text);
-    return run;
+    for (const qv::Instance& s : shares) result.sharesLeft.push_back(s.get("Name").text + " " + s.get("Path").text);
+    return result;
 }
 
 const std::vector<std::string> kRemoteEvents = {

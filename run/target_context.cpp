@@ -1,0 +1,8 @@
+// The per-computer context's own output: debug traces.
+#include "run/target_context.h"
+
+namespace qv {
+
+void debugTrace(TargetContext& ctx, const std::string& text) { ctx.output.put({OutputItem::Kind::Trace, text, {}, {}}); }
+
+}  // namespace qv

@@ -1,0 +1,62 @@
+// The per-computer context: what one worker needs to inventory one computer, and the output it
+// hands to the ordered writer, which writes it in target-list order.
+#pragma once
+
+#include <set>
+#include <string>
+
+#include "database/fields.h"
+#include "run/context.h"
+
+namespace qv {
+
+// One piece of a computer's output, kept in the order the inventory produced it.
+struct OutputItem {
+    enum class Kind {
+        Console,     // text: bytes for the console
+        Log,         // text: one run-log line
+        Trace,       // text: one debug trace
+        OpenReport,  // text: the report's file name in the working folder
+        Report,      // text: one report line
+        CloseReport,
+        Row,         // text: table; fields: the columns
+        EmptyRow,    // text: table
+        MasterRows,  // fields: the DeviceID columns
+        Commit,      // the computer's rows become permanent
+    };
+    Kind kind = Kind::Console;
+    std::string text;
+    database::Fields fields;
+    std::string targetDomain;  // for rows: TargetDomain when the row was made
+};
+
+// Where a computer's output goes. The ordered writer's implementation holds it until every
+// computer before it in the list is written; a test's may record it.
+class TargetOutput {
+public:
+    virtual ~TargetOutput() = default;
+    virtual void put(OutputItem item) = 0;
+};
+
+// One computer being inventoried. A worker reads the run-wide values (platform, environment, start
+// time) and writes nothing run-wide except through `output`.
+struct TargetContext {
+    TargetContext(const RunContext& r, std::string target, TargetOutput& out)
+        : run(r), platform(r.platform), currentTarget(std::move(target)), output(out) {}
+    TargetContext(const TargetContext&) = delete;
+    TargetContext& operator=(const TargetContext&) = delete;
+
+    const RunContext& run;
+    Platform& platform;
+    std::string currentTarget;
+    TargetService* targetServices = nullptr;
+    std::string targetDomain;
+    TargetOutput& output;
+    // Classes whose call reached its time limit on this computer: logged once, not asked again.
+    std::set<std::string> limitedClasses;
+};
+
+// A debug trace of the computer's inventory, written in list order with its other output.
+void debugTrace(TargetContext& ctx, const std::string& text);
+
+}  // namespace qv
