@@ -6,6 +6,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <random>
 
 #include "console/console.h"
 #include "database/creation.h"
@@ -27,12 +28,10 @@ struct Session {
     // The database could not be had for the current inventory (locked, read-only, not a
     // database): its remaining rows are refused at once instead of waiting again for each.
     bool inventoryRefused = false;
+    std::string refusedWhy;
 };
 
 namespace {
-
-// How long a row waits for a lock held by another process before its inventory gives up.
-constexpr int kBusyTimeoutMs = 2000;
 
 std::string databasePath(RunContext& ctx) {
     return ctx.platform.files.join(ctx.env.sPath, dataSourceOf(kConnectionString));
@@ -46,14 +45,32 @@ void closeConnection(Session& s) {
     for (auto& [table, stmt] : s.inserts) sqlite3_finalize(stmt);
     s.inserts.clear();
     if (s.db) {
-        if (!sqlite3_get_autocommit(s.db) && !exec(s.db, "COMMIT")) {
-            // Last chance for a commit that met a lock: wait longer, then give the rows up.
-            sqlite3_busy_timeout(s.db, 4 * kBusyTimeoutMs);
-            if (!exec(s.db, "COMMIT")) exec(s.db, "ROLLBACK");
-        }
+        // Every inventory ends with its commit or rollback; anything left open is given up.
+        if (!sqlite3_get_autocommit(s.db)) exec(s.db, "ROLLBACK");
+        // The journal is kept (emptied) between inventories to spare a file creation each; the
+        // run leaves none behind.
+        exec(s.db, "PRAGMA journal_mode=DELETE");
         sqlite3_close_v2(s.db);
     }
     s.db = nullptr;
+}
+
+// A connection to the existing file for writing, not following a link; null with the reason.
+sqlite3* openForRows(const std::string& path, int waitMs, std::string& why) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
+    if (rc != SQLITE_OK) {
+        why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    if (sqlite3_db_readonly(db, "main") == 1) {
+        why = "the file cannot be written";
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, waitMs);
+    return db;
 }
 
 // The run's connection, opened on first use; null when the file cannot be opened for writing.
@@ -62,14 +79,11 @@ Session* session(RunContext& ctx) {
     Session* s = ctx.database.get();
     if (s->inventoryRefused) return nullptr;
     if (s->db) return s;
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(databasePath(ctx).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc != SQLITE_OK || sqlite3_db_readonly(db, "main") == 1) {
-        sqlite3_close_v2(db);
+    sqlite3* db = openForRows(databasePath(ctx), ctx.platform.management.limits.databaseMs, s->refusedWhy);
+    if (!db) {
         s->inventoryRefused = true;
         return nullptr;
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     exec(db, "PRAGMA foreign_keys=ON");
     // Each computer's commit reaches the disk before the next computer starts, so neither a killed
     // process nor a power cut or system crash can damage the file or lose a finished computer
@@ -86,6 +100,7 @@ Session* session(RunContext& ctx) {
 bool inTransaction(Session& s) {
     if (!sqlite3_get_autocommit(s.db)) return true;
     if (exec(s.db, "BEGIN IMMEDIATE")) return true;
+    s.refusedWhy = sqlite3_errmsg(s.db);
     s.inventoryRefused = true;
     return false;
 }
@@ -195,15 +210,22 @@ bool bindStored(sqlite3_stmt* stmt, int index, const Stored& v) {
 }
 
 // One INSERT of the inventory key and the given columns; false when the row was refused.
-bool insertRow(RunContext& ctx, const InventoryKey& key, Session& s, const TableDef& table, const Fields& fields) {
+bool insertRow(RunContext& ctx, const InventoryKey& key, Session& s, const TableDef& table, const Fields& fields,
+               std::string& why) {
     sqlite3_stmt* stmt = insertStatement(s, table);
-    if (!stmt) return false;
+    if (!stmt) {
+        why = sqlite3_errmsg(s.db);
+        return false;
+    }
     const Locale& locale = ctx.platform.system.locale();
     std::vector<const Field*> byColumn(table.columns.size(), nullptr);
     for (const auto& [name, value] : fields) {
         std::size_t i = 0;
         while (i < table.columns.size() && name != table.columns[i].name) ++i;
-        if (i == table.columns.size()) return false;  // no such column
+        if (i == table.columns.size()) {
+            why = "no column " + name;
+            return false;
+        }
         byColumn[i] = &value;
     }
     static const Field kNull;
@@ -211,21 +233,35 @@ bool insertRow(RunContext& ctx, const InventoryKey& key, Session& s, const Table
               bindStored(stmt, 3, Stored(key.currentTarget));
     for (std::size_t i = 0; ok && i < table.columns.size(); ++i) {
         std::optional<Stored> v = storedValue(table.columns[i], byColumn[i] ? *byColumn[i] : kNull, locale);
+        if (!v) why = std::string("the value of ") + table.columns[i].name + " does not fit its column";
         ok = v && bindStored(stmt, static_cast<int>(i) + 4, *v);
     }
-    if (ok) ok = sqlite3_step(stmt) == SQLITE_DONE;
+    if (ok && sqlite3_step(stmt) != SQLITE_DONE) {
+        why = sqlite3_errmsg(s.db);
+        ok = false;
+    }
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
     return ok;
 }
 
-bool append(RunContext& ctx, const InventoryKey& key, const std::string& tableName, const Fields& fields) {
-    if (!ctx.env.bMDB) return false;
+bool append(RunContext& ctx, const InventoryKey& key, const std::string& tableName, const Fields& fields,
+            std::string& why) {
+    if (!ctx.env.bMDB) {
+        why = "there is no database";
+        return false;
+    }
     const TableDef* table = findTable(tableName);
-    if (!table) return false;
+    if (!table) {
+        why = "no table " + tableName;
+        return false;
+    }
     Session* s = session(ctx);
-    if (!s || !inTransaction(*s)) return false;
-    return insertRow(ctx, key, *s, *table, fields);
+    if (!s || !inTransaction(*s)) {
+        why = ctx.database->refusedWhy;
+        return false;
+    }
+    return insertRow(ctx, key, *s, *table, fields, why);
 }
 
 void warnNoDatabase(RunContext& ctx) {
@@ -233,6 +269,65 @@ void warnNoDatabase(RunContext& ctx) {
                         "                     Database will not be created and data not written.");
     console::writeConsoleLine(ctx, "Warning: Database requirements not met.\r\n"
                                    "Database will not be created and data not written.", true);
+}
+
+// The file holds every table with its columns, and rows can be written to it (waiting for
+// another program's hold at most the database limit); else false with the reason.
+bool usable(RunContext& ctx, const std::string& path, std::string& why) {
+    sqlite3* db = openForRows(path, ctx.platform.management.limits.databaseMs, why);
+    if (!db) return false;
+    bool ok = true;
+    for (const TableDef& table : tableList()) {
+        std::vector<std::string> expected, found;
+        for (const Column& c : inventoryKeyColumns()) expected.push_back(c.name);
+        for (const Column& c : table.columns) expected.push_back(c.name);
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, ("PRAGMA table_info(" + quoted(table.name) + ")").c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+            why = sqlite3_errmsg(db);
+            ok = false;
+            break;
+        }
+        while (sqlite3_step(stmt) == SQLITE_ROW) found.push_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
+        int rc = sqlite3_finalize(stmt);
+        if (rc != SQLITE_OK) {
+            why = sqlite3_errmsg(db);
+            ok = false;
+            break;
+        }
+        if (found != expected) {
+            why = found.empty() ? std::string("it has no table ") + table.name
+                                : std::string("its table ") + table.name + " has other columns";
+            ok = false;
+            break;
+        }
+    }
+    // Taking the write lock once shows that rows can be added (a read-only file system, a file
+    // held by another program past the wait).
+    if (ok && !exec(db, "BEGIN IMMEDIATE")) {
+        why = sqlite3_errmsg(db);
+        ok = false;
+    }
+    if (ok) exec(db, "ROLLBACK");
+    sqlite3_close_v2(db);
+    return ok;
+}
+
+// The database cannot be used: the reason and the two warning lines on the console and in the
+// log, and the run goes on with reports only.
+void refuse(RunContext& ctx, const std::string& why) {
+    const std::string reason = dataSourceOf(kConnectionString) + " cannot be used: " + why;
+    files::logLine(ctx, "  " + reason);
+    console::writeConsoleLine(ctx, reason, true);
+    warnNoDatabase(ctx);
+    ctx.env.bMDB = false;
+}
+
+// A suffix no other run uses at the same time.
+std::string uniqueSuffix() {
+    std::random_device random;
+    char text[24];
+    std::snprintf(text, sizeof text, "%08x%08x", random(), random());
+    return text;
 }
 
 }  // namespace
@@ -277,42 +372,67 @@ void createOrOpenDatabase(RunContext& ctx) {
     }
     const std::string name = dataSourceOf(kConnectionString);
     const std::string path = databasePath(ctx);
-    if (files::fileExists(ctx, path)) {
-        files::logLine(ctx, "  " + name + " exists; data to be appended");
-        return;
+    std::string why;
+    switch (ctx.platform.files.pathKind(path)) {
+        case PathKind::File:
+            if (!usable(ctx, path, why)) return refuse(ctx, why);
+            files::logLine(ctx, "  " + name + " exists; data to be appended");
+            return;
+        case PathKind::Missing: break;
+        case PathKind::Folder: return refuse(ctx, "a folder has its name");
+        case PathKind::Link: return refuse(ctx, "it is a link; only a file in the working folder is used");
+        case PathKind::Other: return refuse(ctx, "it is not a file");
     }
-    // The file is built under a work name and renamed when complete, so that a run stopped
-    // half-way never leaves a QV.mdb without its tables.
-    const std::string work = path + ".creating";
-    std::remove(work.c_str());
-    std::remove((work + "-journal").c_str());
+    // The file is built under a name of this run's own and moved into place in one step when
+    // complete, so a run stopped half-way never leaves a QV.mdb without its tables and runs
+    // started together never remove each other's work. Its log lines are held until it is in place.
+    const std::string work = path + ".creating-" + uniqueSuffix();
+    std::vector<std::string> lines;
+    bool tablesFailed = false;
     sqlite3* db = nullptr;
-    bool ok = sqlite3_open_v2(work.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK &&
-              exec(db, "PRAGMA journal_mode=DELETE");
+    int rc = sqlite3_open_v2(work.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
+    bool ok = rc == SQLITE_OK && exec(db, "PRAGMA journal_mode=DELETE");
     if (ok) {
-        files::logLine(ctx, "  " + name + " Created");
-        ok = createTables(db, tableList(), [&](const std::string& line) { files::logLine(ctx, line); });
+        lines.push_back("  " + name + " Created");
+        ok = createTables(db, tableList(), [&](const std::string& line) {
+            if (line.rfind("    Table Creation Error ", 0) == 0) tablesFailed = true;
+            lines.push_back(line);
+        });
+        ok = ok && !tablesFailed;
     }
+    if (!ok) why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close_v2(db);
-    if (ok) ok = std::rename(work.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        // The file cannot be made (folder not writable, disk full): the run goes on without it.
-        std::remove(work.c_str());
-        std::remove((work + "-journal").c_str());
-        warnNoDatabase(ctx);
-        ctx.env.bMDB = false;
+    InstallResult installed = ok ? ctx.platform.files.installNew(work, path) : InstallResult::Failed;
+    if (installed != InstallResult::Installed) {
+        ctx.platform.files.deleteFile(work);
+        ctx.platform.files.deleteFile(work + "-journal");
+    }
+    switch (installed) {
+        case InstallResult::Installed:
+            for (const std::string& line : lines) files::logLine(ctx, line);
+            return;
+        case InstallResult::Exists:
+            // Another run put its database in place first: that one is used.
+            if (!usable(ctx, path, why)) return refuse(ctx, why);
+            files::logLine(ctx, "  " + name + " exists; data to be appended");
+            return;
+        case InstallResult::Failed:
+            for (const std::string& line : lines)
+                if (line.rfind("    Table Creation Error ", 0) == 0) files::logLine(ctx, line);
+            return refuse(ctx, "it cannot be created in the working folder" + (why.empty() ? "" : ": " + why));
     }
 }
 
-bool appendRow(RunContext& ctx, const InventoryKey& key, const std::string& table, const Fields& fields) {
-    return append(ctx, key, table, fields);
+bool appendRow(RunContext& ctx, const InventoryKey& key, const std::string& table, const Fields& fields, std::string* why) {
+    std::string reason;
+    bool ok = append(ctx, key, table, fields, reason);
+    if (why) *why = reason;
+    return ok;
 }
 
-bool appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string& table) {
-    const TableDef* def = findTable(table);
-    if (!def) return false;
+Fields emptyRowFields(const TableDef& def) {
     Fields fields;
-    for (const Column& c : def->columns) {
+    for (const Column& c : def.columns) {
         switch (c.type) {
             case ColumnType::VarWChar: fields.emplace_back(c.name, std::string()); break;
             case ColumnType::Integer: fields.emplace_back(c.name, std::int64_t{0}); break;
@@ -322,22 +442,95 @@ bool appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string&
             case ColumnType::Date: fields.emplace_back(c.name, std::monostate()); break;
         }
     }
-    return append(ctx, key, table, fields);
+    return fields;
 }
 
-bool appendMasterRows(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields) {
-    bool device = append(ctx, key, "DeviceID", deviceIdFields);
-    bool software = append(ctx, key, "SoftwareKey", {});
-    bool hardware = append(ctx, key, "HardwareKey", {});
-    return device && software && hardware;
+bool appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string& table, std::string* why) {
+    const TableDef* def = findTable(table);
+    if (!def) {
+        if (why) *why = "no table " + table;
+        return false;
+    }
+    return appendRow(ctx, key, table, emptyRowFields(*def), why);
 }
 
-void endInventory(RunContext& ctx) {
+bool appendMasterRows(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields, std::string* why) {
+    // The key rows the other tables hang from; when the first is refused the others are not tried.
+    return appendRow(ctx, key, "DeviceID", deviceIdFields, why) && appendRow(ctx, key, "SoftwareKey", {}, why) &&
+           appendRow(ctx, key, "HardwareKey", {}, why);
+}
+
+bool endInventory(RunContext& ctx, std::string* why) {
     Session* s = ctx.database.get();
-    if (!s) return;
-    // A commit that meets a reader's lock stays pending and is retried at the next inventory's end.
-    if (s->db && !sqlite3_get_autocommit(s->db)) exec(s->db, "COMMIT");
+    if (!s) return true;
+    bool ok = true;
+    if (s->db && !sqlite3_get_autocommit(s->db) && !exec(s->db, "COMMIT")) {
+        // Held by another program past the wait: the computer's rows are given up, and said so.
+        if (why) *why = sqlite3_errmsg(s->db);
+        exec(s->db, "ROLLBACK");
+        ok = false;
+    }
     s->inventoryRefused = false;
+    return ok;
+}
+
+bool keyFits(const InventoryKey& key, std::string& why) {
+    for (const Column& c : inventoryKeyColumns()) {
+        const std::string name = c.name;
+        const std::string* value = name == "DeviceName"      ? &key.currentTarget
+                                   : name == "DomainWorkGrp" ? &key.targetDomain
+                                                             : nullptr;
+        if (value && static_cast<int>(inventory::characterCount(*value)) > c.size) {
+            why = name + " holds at most " + std::to_string(c.size) + " characters";
+            return false;
+        }
+    }
+    return true;
+}
+
+void InventoryRows::write(const OutputItem& item) {
+    if (skipped_) return;
+    key_.targetDomain = item.targetDomain;
+    std::string why;
+    switch (item.kind) {
+        case OutputItem::Kind::MasterRows:
+            // Without its own master row no row of the computer is written: a refused key (too
+            // long, or the same as an inventory already stored) would otherwise hang the rows
+            // from another inventory or lose them one by one.
+            if (!keyFits(key_, why) || !appendMasterRows(ctx_, key_, item.fields, &why)) skip(why);
+            break;
+        case OutputItem::Kind::Row:
+        case OutputItem::Kind::EmptyRow: {
+            bool ok = item.kind == OutputItem::Kind::Row ? appendRow(ctx_, key_, item.text, item.fields, &why)
+                                                         : appendEmptyRow(ctx_, key_, item.text, &why);
+            if (ok || !ctx_.env.bMDB) break;
+            if (ctx_.database && ctx_.database->inventoryRefused) {
+                skip(why);
+            } else if (loggedTables_.insert(item.text).second) {
+                files::logLine(ctx_, key_.currentTarget + " Row of " + item.text + " not written to QV.mdb: " + why);
+            }
+            break;
+        }
+        default: break;
+    }
+}
+
+bool InventoryRows::commit() {
+    std::string why;
+    if (!skipped_ && !endInventory(ctx_, &why)) skip(why);
+    if (skipped_ && ctx_.env.bMDB) {
+        const std::string line = key_.currentTarget + " Rows not written to QV.mdb: " + skippedWhy_;
+        console::writeConsoleLine(ctx_, line, true);
+        files::logLine(ctx_, line);
+    }
+    if (skipped_) endInventory(ctx_, nullptr);
+    return !skipped_;
+}
+
+void InventoryRows::skip(const std::string& why) {
+    if (skipped_) return;
+    skipped_ = true;
+    skippedWhy_ = why;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // The record writers and the database creation step, as the collectors and the run driver see them.
 #pragma once
 
+#include <set>
 #include <string>
 
 #include "database/fields.h"
@@ -21,16 +22,44 @@ void createOrOpenDatabase(RunContext& ctx);
 
 // Appends one row to `table`: the inventory key (RunStartTime, TargetDomain, CurrentTarget) and
 // the given columns; columns not given are Null. Nothing happens when bMDB is false. Returns
-// false when the row was refused; a refused row changes nothing.
-bool appendRow(RunContext& ctx, const InventoryKey& key, const std::string& table, const Fields& fields);
+// false (with the engine's reason in `why`, when given) when the row was refused; a refused row
+// changes nothing.
+bool appendRow(RunContext& ctx, const InventoryKey& key, const std::string& table, const Fields& fields,
+               std::string* why = nullptr);
 // The not-found row of a collector: texts empty, numbers 0, Booleans false, dates Null.
-bool appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string& table);
-// DeviceID (with the given columns), SoftwareKey and HardwareKey rows of one inventory.
-bool appendMasterRows(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields);
+bool appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string& table, std::string* why = nullptr);
+// DeviceID (with the given columns), SoftwareKey and HardwareKey rows of one inventory; stops at
+// the first that is refused.
+bool appendMasterRows(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields,
+                      std::string* why = nullptr);
 
 // Makes the current computer's rows permanent; called when its inventory ends. Rows appended
-// after the last call are lost if the run is killed, never those before it.
-void endInventory(RunContext& ctx);
+// after the last call are lost if the run is killed, never those before it. A commit that
+// cannot be made (another program holds the file past the wait) gives the rows up: false with
+// the reason.
+bool endInventory(RunContext& ctx, std::string* why = nullptr);
+
+// False (with the column and its limit in `why`) when a key value is longer than its column:
+// cutting it could merge two computers.
+bool keyFits(const InventoryKey& key, std::string& why);
+
+// The rows of one computer, as the ordered writer hands them over. A refused row is logged once
+// per table; when the key or the master row is refused, or the database cannot be had for the
+// computer, none of its rows are written and its commit says so on the console and in the log.
+class InventoryRows {
+public:
+    InventoryRows(RunContext& ctx, const std::string& target) : ctx_(ctx), key_{{}, target} {}
+    void write(const OutputItem& item);  // MasterRows, Row or EmptyRow
+    bool commit();                       // false when the computer's rows were not written
+
+private:
+    void skip(const std::string& why);
+    RunContext& ctx_;
+    InventoryKey key_;
+    std::set<std::string> loggedTables_;
+    bool skipped_ = false;
+    std::string skippedWhy_;
+};
 
 // The same for the computer a worker inventories: the rows go, in order, to the ordered writer,
 // which appends them under the computer's key and TargetDomain as it was when each was made.

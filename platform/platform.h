@@ -103,6 +103,9 @@ struct Limits {
     // The whole of one query, count or registry-provider call: the largest classes take a few
     // seconds on a busy computer; a provider that has given nothing for a minute has hung.
     int queryMs = 60000;
+    // How long a row, a commit or the check of an existing database waits for a database that
+    // another program holds: long enough for another run's commit or a report's read to end.
+    int databaseMs = 30000;
 };
 
 // A connection to one computer's management service (TargetServices), with its registry
@@ -168,9 +171,18 @@ public:
     virtual void close() = 0;
 };
 
+// What stands at a path, the path's last component not followed when it is a link.
+enum class PathKind { Missing, File, Folder, Link, Other };
+// How moving a finished file into its place went.
+enum class InstallResult { Installed, Exists, Failed };
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
+    virtual PathKind pathKind(const std::string& path) = 0;
+    // Moves `from` to `to` in one step unless something already stands at `to` (then `from` is
+    // left as it is and the answer is Exists): another run's file is never replaced.
+    virtual InstallResult installNew(const std::string& from, const std::string& to) = 0;
     virtual bool fileExists(const std::string& path) = 0;
     virtual std::unique_ptr<TextReader> openForReading(const std::string& path) = 0;  // null on failure
     // append=false: created or emptied; append=true: the file must exist.

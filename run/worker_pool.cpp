@@ -140,7 +140,7 @@ private:
 // Writes one computer's output items to the run's console, log, report and database.
 class ItemWriter {
 public:
-    ItemWriter(RunContext& ctx, const std::string& target) : ctx_(ctx), key_{{}, target} {}
+    ItemWriter(RunContext& ctx, const std::string& target) : ctx_(ctx), target_(target), rows_(ctx, target) {}
 
     void write(OutputItem& item) {
         if (skipping_) return;
@@ -155,7 +155,7 @@ public:
                 if (!report_) {
                     // The report cannot be written (name or folder refused): the computer is skipped.
                     console::writeConsoleLine(ctx_, "*** File: " + item.text + " cannot be opened for Appending! ***", true);
-                    files::logLine(ctx_, key_.currentTarget + " Report file " + item.text + " cannot be opened; computer skipped");
+                    files::logLine(ctx_, target_ + " Report file " + item.text + " cannot be opened; computer skipped");
                     skipping_ = true;
                 }
                 break;
@@ -167,24 +167,16 @@ public:
                 report_.reset();
                 break;
             case OutputItem::Kind::Row:
-                key_.targetDomain = item.targetDomain;
-                database::appendRow(ctx_, key_, item.text, item.fields);
-                break;
             case OutputItem::Kind::EmptyRow:
-                key_.targetDomain = item.targetDomain;
-                database::appendEmptyRow(ctx_, key_, item.text);
-                break;
-            case OutputItem::Kind::MasterRows:
-                key_.targetDomain = item.targetDomain;
-                database::appendMasterRows(ctx_, key_, item.fields);
-                break;
-            case OutputItem::Kind::Commit: database::endInventory(ctx_); break;
+            case OutputItem::Kind::MasterRows: rows_.write(item); break;
+            case OutputItem::Kind::Commit: rows_.commit(); break;
         }
     }
 
 private:
     RunContext& ctx_;
-    database::InventoryKey key_;
+    std::string target_;
+    database::InventoryRows rows_;
     std::unique_ptr<TextWriter> report_;
     bool skipping_ = false;
 };

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <vector>
 
@@ -65,6 +66,25 @@ std::string PosixFileSystem::resolve(const std::string& path) {
         current = candidate + (slash < path.size() ? "/" : "");
     }
     return current;
+}
+
+PathKind PosixFileSystem::pathKind(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::Other;
+    if (S_ISREG(st.st_mode)) return PathKind::File;
+    if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+    if (S_ISLNK(st.st_mode)) return PathKind::Link;
+    return PathKind::Other;
+}
+
+InstallResult PosixFileSystem::installNew(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return InstallResult::Installed;
+    if (errno == EEXIST) return InstallResult::Exists;
+    if (errno != EINVAL && errno != ENOSYS) return InstallResult::Failed;
+    // A file system without the no-replace rename: a hard link is made only where nothing stands.
+    if (::link(from.c_str(), to.c_str()) != 0) return errno == EEXIST ? InstallResult::Exists : InstallResult::Failed;
+    ::unlink(from.c_str());
+    return InstallResult::Installed;
 }
 
 bool PosixFileSystem::fileExists(const std::string& path) { return isRegularFile(resolve(path)); }

@@ -8,6 +8,8 @@ namespace qv::posix {
 
 class PosixFileSystem : public FileSystem {
 public:
+    PathKind pathKind(const std::string& path) override;
+    InstallResult installNew(const std::string& from, const std::string& to) override;
     bool fileExists(const std::string& path) override;
     std::unique_ptr<TextReader> openForReading(const std::string& path) override;
     std::unique_ptr<TextWriter> openForWriting(const std::string& path, bool append) override;

@@ -1,4 +1,5 @@
 // The directory through wldap32: rootDSE of the domain controller and paged global-catalog searches.
+#include "platform/win32/host-win32.h"
 #include "platform/win32/directory-win32.h"
 
 #include <windows.h>
@@ -90,10 +91,7 @@ bool ldapBindAnonymously(Connection& c, std::string& why) {
 
 // Wine's wldap32 (8.0) reads the credentials it is given in its SASL callback without testing
 // them for null, so a Negotiate bind as the current user ends the process there.
-bool negotiateBindUsable() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return !(ntdll && GetProcAddress(ntdll, "wine_get_version"));
-}
+bool negotiateBindUsable() { return !runningUnderWine(); }
 
 // Connects and binds as the user who runs the program, else anonymously.
 bool connectAndBind(Connection& c, const std::string& host, int port, std::string& why) {

@@ -9,6 +9,8 @@ namespace qv::win32 {
 // down to the ANSI code page. File contents are ANSI: each line is converted from and to UTF-8.
 class Win32FileSystem : public FileSystem {
 public:
+    PathKind pathKind(const std::string& path) override;
+    InstallResult installNew(const std::string& from, const std::string& to) override;
     bool fileExists(const std::string& path) override;
     std::unique_ptr<TextReader> openForReading(const std::string& path) override;
     std::unique_ptr<TextWriter> openForWriting(const std::string& path, bool append) override;

@@ -3,14 +3,23 @@
 // provider's methods and Win32_Share's Create and Delete go through ExecMethod.
 #include "platform/win32/management-win32.h"
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <objbase.h>
 #include <wbemcli.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
 
+#include "platform/win32/host-win32.h"
 #include "platform/win32/text-win32.h"
 #include "platform/win32/variant-win32.h"
 #include "platform/win32/wbem-errors-win32.h"
@@ -26,6 +35,104 @@ constexpr LONG kQueryFlags = WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ON
 constexpr LONG kNoMoreItems = 259;
 // Win32_Share.Create's "unknown failure": the class or its method is not there.
 constexpr std::int32_t kShareUnknownFailure = 8;
+// The port of the RPC endpoint mapper, through which every DCOM connection starts.
+const char* const kManagementPort = "135";
+// How long one read of a result waits before the whole query's limit is looked at again.
+constexpr DWORD kNextWaitMs = 5000;
+
+using Clock = std::chrono::steady_clock;
+
+// Wine's management provider runs inside the process and is not safe for calls from several
+// threads at once (two queries at the same time can crash it). There each call on a connection
+// holds this lock; Windows' service takes calls from any number of threads.
+std::unique_lock<std::mutex> providerLock() {
+    static std::mutex wineProvider;
+    return runningUnderWine() ? std::unique_lock<std::mutex>(wineProvider) : std::unique_lock<std::mutex>();
+}
+
+// Makes the calling thread a member of the multithreaded apartment for its lifetime in scope.
+class MultithreadedApartment {
+public:
+    MultithreadedApartment() : ready_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
+    ~MultithreadedApartment() {
+        if (ready_) CoUninitialize();
+    }
+    MultithreadedApartment(const MultithreadedApartment&) = delete;
+    MultithreadedApartment& operator=(const MultithreadedApartment&) = delete;
+
+private:
+    bool ready_;
+};
+
+// Runs `call` on a thread of its own and waits for it at most `limitMs`. False when the limit
+// came first: the call is left to end by itself and must own (through its captures) all it uses.
+template <class Call>
+bool finishesWithin(int limitMs, Call call) {
+    struct Done {
+        std::mutex mutex;
+        std::condition_variable cv;
+        bool done = false;
+    };
+    auto done = std::make_shared<Done>();
+    auto task = std::make_unique<Call>(std::move(call));
+    std::thread([done, task = std::move(task)]() mutable {
+        {
+            MultithreadedApartment apartment;
+            (*task)();
+            task.reset();  // what the call holds is released inside the apartment
+        }
+        std::lock_guard<std::mutex> lock(done->mutex);
+        done->done = true;
+        done->cv.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(done->mutex);
+    return done->cv.wait_for(lock, std::chrono::milliseconds(limitMs), [&] { return done->done; });
+}
+
+// True when a TCP connection to the computer's management port succeeds within `limitMs`: a
+// computer that is off, unknown or cut off by a firewall fails here at once or at the limit,
+// instead of after the RPC layer's own, much longer, wait.
+bool answersProbe(const std::string& computer, int limitMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(computer.c_str(), kManagementPort, &hints, &found) != 0 || !found) return false;
+    bool answered = false;
+    for (addrinfo* a = found; a && !answered; a = a->ai_next) {
+        SOCKET s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+        if (s == INVALID_SOCKET) continue;
+        u_long nonBlocking = 1;
+        ioctlsocket(s, FIONBIO, &nonBlocking);
+        if (::connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0) {
+            answered = true;
+        } else if (WSAGetLastError() == WSAEWOULDBLOCK) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left > 0) {
+                fd_set writable, failed;
+                FD_ZERO(&writable);
+                FD_ZERO(&failed);
+                FD_SET(s, &writable);
+                FD_SET(s, &failed);
+                timeval wait{static_cast<long>(left / 1000), static_cast<long>((left % 1000) * 1000)};
+                answered = select(0, nullptr, &writable, &failed, &wait) > 0 && FD_ISSET(s, &writable);
+            }
+        }
+        closesocket(s);
+    }
+    freeaddrinfo(found);
+    return answered;
+}
+
+// The local computer by its own name, "." or "localhost": never probed.
+bool isLocalName(const std::string& computer) {
+    if (computer.empty() || computer == "." || _stricmp(computer.c_str(), "localhost") == 0) return true;
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    return GetComputerNameA(name, &size) && _stricmp(computer.c_str(), name) == 0;
+}
 
 // An owned COM interface pointer.
 template <class T>
@@ -92,13 +199,21 @@ Instance instanceOf(IWbemClassObject* object) {
     return inst;
 }
 
-// Reads an enumeration to its end: the instances into `out` (when given), their number into `count`.
-bool drain(IEnumWbemClassObject* items, Instances* out, std::int64_t& count, PlatformError& err) {
+// Reads an enumeration to its end, or until `deadline`: the instances into `out` (when given),
+// their number into `count`. At the deadline it fails with the time-out error.
+bool drain(IEnumWbemClassObject* items, Clock::time_point deadline, Instances* out, std::int64_t& count,
+           PlatformError& err) {
     count = 0;
     for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            err = {kErrTimedOut, kErrTimedOutText};
+            return false;
+        }
         ComRef<IWbemClassObject> object;
         ULONG got = 0;
-        HRESULT hr = items->Next(WBEM_INFINITE, 1, object.put(), &got);
+        HRESULT hr = items->Next(static_cast<LONG>(std::min<long long>(left, kNextWaitMs)), 1, object.put(), &got);
+        if (hr == WBEM_S_TIMEDOUT) continue;
         if (FAILED(hr)) {
             err = errorOf(hr);
             return false;
@@ -124,26 +239,35 @@ std::vector<std::string> textsOf(const Value& v) {
 
 class WmiTarget : public TargetService {
 public:
-    explicit WmiTarget(ComRef<IWbemServices> services) : services_(std::move(services)) {}
+    WmiTarget(ComRef<IWbemServices> services, int queryLimitMs) : services_(std::move(services)), limitMs_(queryLimitMs) {}
+    ~WmiTarget() override {
+        auto lock = providerLock();
+        registryClass_.reset();
+        services_.reset();
+    }
 
     bool instancesOf(const std::string& className, Instances& out, PlatformError& err) override {
+        auto lock = providerLock();
         out.clear();
         std::int64_t count = 0;
         return enumerate(className, false, &out, count, err);
     }
 
     bool countInstances(const std::string& className, std::int64_t& count, PlatformError& err) override {
+        auto lock = providerLock();
         count = 0;
         return enumerate(className, false, nullptr, count, err);
     }
 
     bool execQuery(const std::string& query, Instances& out, PlatformError& err) override {
+        auto lock = providerLock();
         out.clear();
         std::int64_t count = 0;
         return enumerate(query, true, &out, count, err);
     }
 
     bool enumKey(std::uint32_t hive, const std::string& key, std::vector<std::string>& names) override {
+        auto lock = providerLock();
         names.clear();
         Instance result;
         if (!callRegistry(L"EnumKey", hive, key, nullptr, result)) return false;
@@ -153,6 +277,7 @@ public:
 
     bool enumValues(std::uint32_t hive, const std::string& key, std::vector<std::string>& names,
                     std::vector<std::int32_t>& types) override {
+        auto lock = providerLock();
         names.clear();
         types.clear();
         Instance result;
@@ -167,6 +292,7 @@ public:
 
     bool getStringValue(std::uint32_t hive, const std::string& key, const std::string& valueName,
                         std::string& out) override {
+        auto lock = providerLock();
         Instance result;
         if (!callRegistry(L"GetStringValue", hive, key, &valueName, result)) return false;
         const Value& v = result.get("sValue");
@@ -177,11 +303,11 @@ public:
 
     std::int32_t createShare(const std::string& path, const std::string& name, std::int32_t type,
                              const std::string& description) override {
+        auto lock = providerLock();
         // A method call on a class the provider lacks can bring the process down: the class
         // must be there first.
         ComRef<IWbemClassObject> shareClass;
-        if (FAILED(services_->GetObject(Bstr("Win32_Share").get(), 0, nullptr, shareClass.put(), nullptr)) || !shareClass)
-            return kShareUnknownFailure;
+        if (FAILED(boundedMethod("Win32_Share", nullptr, nullptr, shareClass)) || !shareClass) return kShareUnknownFailure;
         ComRef<IWbemClassObject> signature, in;
         if (FAILED(shareClass->GetMethod(L"Create", 0, signature.put(), nullptr)) || !signature ||
             FAILED(signature->SpawnInstance(0, in.put())) || !in)
@@ -200,20 +326,17 @@ public:
             !putParameter(in.get(), L"Type", vType.v) || !putParameter(in.get(), L"Description", vDescription.v))
             return kShareUnknownFailure;
         ComRef<IWbemClassObject> result;
-        if (FAILED(services_->ExecMethod(Bstr("Win32_Share").get(), Bstr("Create").get(), 0, nullptr, in.get(),
-                                         result.put(), nullptr)) ||
-            !result)
-            return kShareUnknownFailure;
+        if (FAILED(boundedMethod("Win32_Share", L"Create", in.get(), result)) || !result) return kShareUnknownFailure;
         const Value& rv = instanceOf(result.get()).get("ReturnValue");
         return rv.kind == Value::Kind::Int ? static_cast<std::int32_t>(rv.integer) : kShareUnknownFailure;
     }
 
     bool deleteShare(const Instance& share) override {
+        auto lock = providerLock();
         const Value& name = share.get("Name");
         if (name.kind != Value::Kind::Text) return false;
         ComRef<IWbemClassObject> shareClass;
-        if (FAILED(services_->GetObject(Bstr("Win32_Share").get(), 0, nullptr, shareClass.put(), nullptr)) || !shareClass)
-            return false;
+        if (FAILED(boundedMethod("Win32_Share", nullptr, nullptr, shareClass)) || !shareClass) return false;
         // The instance's path: Win32_Share.Name="...", with backslashes and quotes escaped.
         std::string path = "Win32_Share.Name=\"";
         for (char c : name.text) {
@@ -222,9 +345,7 @@ public:
         }
         path += '"';
         ComRef<IWbemClassObject> result;
-        if (FAILED(services_->ExecMethod(Bstr(path).get(), Bstr("Delete").get(), 0, nullptr, nullptr, result.put(),
-                                         nullptr)))
-            return false;
+        if (FAILED(boundedMethod(path, L"Delete", nullptr, result))) return false;
         if (!result) return true;
         const Value& rv = instanceOf(result.get()).get("ReturnValue");
         return rv.kind == Value::Kind::Int && rv.integer == 0;
@@ -232,7 +353,10 @@ public:
 
 private:
     // One class enumeration (`isQuery` false, `text` the class name) or one query, read to its end.
+    // The whole call, issuing included, is bounded: the semi-synchronous call returns at once and
+    // each read of the result waits at most until the deadline.
     bool enumerate(const std::string& text, bool isQuery, Instances* out, std::int64_t& count, PlatformError& err) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs_);
         ComRef<IEnumWbemClassObject> items;
         HRESULT hr = isQuery ? services_->ExecQuery(Bstr("WQL").get(), Bstr(text).get(), kQueryFlags, nullptr, items.put())
                              : services_->CreateInstanceEnum(Bstr(text).get(), kQueryFlags, nullptr, items.put());
@@ -241,15 +365,63 @@ private:
             return false;
         }
         std::int64_t n = 0;
-        if (!drain(items.get(), out, n, err)) return false;
+        if (!drain(items.get(), deadline, out, n, err)) {
+            if (err.number == kErrTimedOut) reachedLimit();
+            if (out) out->clear();
+            return false;
+        }
         count += n;
         return true;
+    }
+
+    // Calls a method (or reads a class object) on its own thread, bounded by the query limit.
+    // The thread holds its own references, so a call that outlives the limit ends harmlessly.
+    HRESULT boundedMethod(const std::string& objectPath, const wchar_t* method, IWbemClassObject* in,
+                          ComRef<IWbemClassObject>& result) {
+        struct Call {
+            IWbemServices* services = nullptr;
+            IWbemClassObject* in = nullptr;
+            IWbemClassObject* out = nullptr;
+            HRESULT hr = WBEM_E_FAILED;
+            ~Call() {
+                if (services) services->Release();
+                if (in) in->Release();
+                if (out) out->Release();
+            }
+        };
+        auto call = std::make_shared<Call>();
+        call->services = services_.get();
+        call->services->AddRef();
+        if (in) {
+            call->in = in;
+            in->AddRef();
+        }
+        const std::wstring methodName = method ? method : L"";
+        const std::string path = objectPath;
+        bool finished = finishesWithin(limitMs_, [call, methodName, path] {
+            if (methodName.empty())
+                call->hr = call->services->GetObject(Bstr(path).get(), 0, nullptr, &call->out, nullptr);
+            else {
+                BSTR name = SysAllocString(methodName.c_str());
+                call->hr = call->services->ExecMethod(Bstr(path).get(), name, 0, nullptr, call->in, &call->out, nullptr);
+                SysFreeString(name);
+            }
+        });
+        if (!finished) {
+            reachedLimit();
+            return static_cast<HRESULT>(WBEM_E_TIMED_OUT);
+        }
+        if (SUCCEEDED(call->hr) && call->out) {
+            *result.put() = call->out;
+            call->out = nullptr;
+        }
+        return call->hr;
     }
 
     // The registry provider's class, read once; false when the namespace has none.
     bool bindRegistry() {
         if (registryClass_) return true;
-        HRESULT hr = services_->GetObject(Bstr("StdRegProv").get(), 0, nullptr, registryClass_.put(), nullptr);
+        HRESULT hr = boundedMethod("StdRegProv", nullptr, nullptr, registryClass_);
         if (FAILED(hr) || !registryClass_) {
             registryClass_.reset();
             return false;
@@ -280,9 +452,7 @@ private:
             if (!putParameter(in.get(), L"sValueName", vValue.v)) return false;
         }
         ComRef<IWbemClassObject> out;
-        BSTR methodName = SysAllocString(method);
-        HRESULT hr = services_->ExecMethod(Bstr("StdRegProv").get(), methodName, 0, nullptr, in.get(), out.put(), nullptr);
-        SysFreeString(methodName);
+        HRESULT hr = boundedMethod("StdRegProv", method, in.get(), out);
         if (FAILED(hr) || !out) return false;
         result = instanceOf(out.get());
         const Value& rv = result.get("ReturnValue");
@@ -290,10 +460,14 @@ private:
     }
 
     ComRef<IWbemServices> services_;
+    int limitMs_;  // the limit of one whole query or provider call
     ComRef<IWbemClassObject> registryClass_;
 };
 
 }  // namespace
+
+// Whether this thread's worker start initialised COM (and so releases it at its end).
+thread_local bool workerApartment = false;
 
 WmiManagement::WmiManagement() {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -302,10 +476,20 @@ WmiManagement::WmiManagement() {
     // Impersonation for every proxy of the process; fails harmlessly when someone set it before.
     CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
                          EOAC_NONE, nullptr);
+    WSADATA data;
+    socketsReady_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
 }
 
 WmiManagement::~WmiManagement() {
+    if (socketsReady_) WSACleanup();
     if (comReady_) CoUninitialize();
+}
+
+void WmiManagement::beginWorker() { workerApartment = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)); }
+
+void WmiManagement::endWorker() {
+    if (workerApartment) CoUninitialize();
+    workerApartment = false;
 }
 
 std::unique_ptr<TargetService> WmiManagement::connect(const std::string& computer, const std::string& namespacePath,
@@ -314,38 +498,68 @@ std::unique_ptr<TargetService> WmiManagement::connect(const std::string& compute
         err = {kErrInvalidComputerName, kErrInvalidComputerNameText};
         return nullptr;
     }
+    // A computer that does not answer on the management port is reported as one that is off,
+    // without the RPC layer's long wait. The local computer is never probed.
+    if (!isLocalName(computer) && !answersProbe(computer, limits.probeMs)) {
+        err = {kErrRpcServerUnavailable, kErrRpcServerUnavailableText};
+        return nullptr;
+    }
     // "root\default:StdRegProv" names the namespace and the class to bind in it.
     const std::size_t colon = namespacePath.find(':');
     const std::string space = namespacePath.substr(0, colon);
     const std::string className = colon == std::string::npos ? std::string() : namespacePath.substr(colon + 1);
 
-    ComRef<IWbemLocator> locator;
-    HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
-                                  reinterpret_cast<void**>(locator.put()));
-    if (FAILED(hr)) {
-        err = errorOf(hr);
+    // The binding runs on a thread of its own so that the program's limit holds on top of the
+    // management service's own maximum wait; a binding that ends after the limit releases what
+    // it got by itself.
+    struct Binding {
+        IWbemServices* services = nullptr;
+        HRESULT hr = WBEM_E_FAILED;
+        ~Binding() {
+            if (services) services->Release();
+        }
+    };
+    auto binding = std::make_shared<Binding>();
+    const std::string path = "\\\\" + computer + "\\" + space;
+    auto lock = providerLock();
+    bool finished = finishesWithin(limits.connectMs, [binding, path, className] {
+        ComRef<IWbemLocator> locator;
+        HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                      reinterpret_cast<void**>(locator.put()));
+        ComRef<IWbemServices> services;
+        if (SUCCEEDED(hr))
+            hr = locator->ConnectServer(Bstr(path).get(), nullptr, nullptr, nullptr, WBEM_FLAG_CONNECT_USE_MAX_WAIT,
+                                        nullptr, nullptr, services.put());
+        if (SUCCEEDED(hr) && !services) hr = WBEM_E_FAILED;
+        if (SUCCEEDED(hr)) {
+            // Impersonation on the service's proxy. An in-process service has no proxy and
+            // refuses the call, which changes nothing for it.
+            CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                              RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+        }
+        if (SUCCEEDED(hr) && !className.empty()) {
+            ComRef<IWbemClassObject> named;
+            hr = services->GetObject(Bstr(className).get(), 0, nullptr, named.put(), nullptr);
+            if (SUCCEEDED(hr) && !named) hr = WBEM_E_NOT_FOUND;
+        }
+        binding->hr = hr;
+        if (SUCCEEDED(hr)) {
+            binding->services = services.get();
+            binding->services->AddRef();
+        }
+    });
+    if (!finished) {
+        err = {kErrRpcServerUnavailable, kErrRpcServerUnavailableText};
+        return nullptr;
+    }
+    if (FAILED(binding->hr)) {
+        err = errorOf(binding->hr);
         return nullptr;
     }
     ComRef<IWbemServices> services;
-    hr = locator->ConnectServer(Bstr("\\\\" + computer + "\\" + space).get(), nullptr, nullptr, nullptr, 0, nullptr,
-                                nullptr, services.put());
-    if (FAILED(hr) || !services) {
-        err = errorOf(FAILED(hr) ? hr : static_cast<HRESULT>(WBEM_E_FAILED));
-        return nullptr;
-    }
-    // Impersonation on the service's proxy. An in-process service has no proxy and refuses the
-    // call, which changes nothing for it.
-    CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-                      RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
-    if (!className.empty()) {
-        ComRef<IWbemClassObject> named;
-        hr = services->GetObject(Bstr(className).get(), 0, nullptr, named.put(), nullptr);
-        if (FAILED(hr) || !named) {
-            err = errorOf(FAILED(hr) ? hr : static_cast<HRESULT>(WBEM_E_NOT_FOUND));
-            return nullptr;
-        }
-    }
-    return std::make_unique<WmiTarget>(std::move(services));
+    *services.put() = binding->services;
+    binding->services = nullptr;
+    return std::make_unique<WmiTarget>(std::move(services), limits.queryMs);
 }
 
 }  // namespace qv::win32

@@ -14,9 +14,14 @@ public:
     WmiManagement& operator=(const WmiManagement&) = delete;
     std::unique_ptr<TargetService> connect(const std::string& computer, const std::string& namespacePath,
                                            PlatformError& err) override;
+    // Each worker joins the multithreaded apartment, so that connections are made and used on
+    // any worker thread.
+    void beginWorker() override;
+    void endWorker() override;
 
 private:
-    bool comReady_ = false;  // this object initialised COM and releases it
+    bool comReady_ = false;      // this object initialised COM and releases it
+    bool socketsReady_ = false;  // Winsock, for the reachability probe
 };
 
 }  // namespace qv::win32

@@ -49,9 +49,13 @@ TEST_F(WmiTest, ConnectsToTheLocalComputerRefusesOtherNamesWithNumberAndText) {
     PlatformError err;
     EXPECT_TRUE(wmi.connect("localhost", "root\\cimv2", err));
     EXPECT_TRUE(local());
-    EXPECT_FALSE(wmi.connect("NOSUCHPC", "root\\cimv2", err));
-    EXPECT_EQ(err.number, -2147217387);  // 0x80041015, Wine's answer for any remote name
-    EXPECT_EQ(err.description, "Transport failure ");
+    // A name that does not resolve, and an address where nothing listens on the management port,
+    // fail at the reachability probe as a computer that is off does.
+    for (const char* unreachable : {"NOSUCHPC", "127.0.0.2"}) {
+        EXPECT_FALSE(wmi.connect(unreachable, "root\\cimv2", err)) << unreachable;
+        EXPECT_EQ(err.number, kErrRpcServerUnavailable) << unreachable;
+        EXPECT_EQ(err.description, kErrRpcServerUnavailableText) << unreachable;
+    }
     EXPECT_FALSE(wmi.connect(localName(), "root\\nosuchspace:StdRegProv", err));
     EXPECT_EQ(err.description, win32::errorDescription(err.number));
     for (const char* bad : {".", "", "a\\b", "PC:1", "x*"}) {

@@ -26,7 +26,7 @@ const char* const kSections[] = {
     "IPX/SPX Adapters", "Network Services", "Protocols", "Shared Resources", "Software Information",
     "Base System Drivers", "Registered Software Packages", "Registered Applications",
 };
-const std::string kTransportFailure = "Err#-2147217387 Transport failure ";
+const std::string kUnavailable = "Err#-2147023174 The RPC server is unavailable. ";
 
 std::string trim(const std::string& s) {
     std::size_t b = s.find_first_not_of(" \t\r\n");
@@ -146,15 +146,36 @@ TEST_F(WineInventory, DatabaseHoldsTheRowsOfBothRunsAndNoneOfTheFailedComputer) 
     EXPECT_EQ(db("select count(*) from RegSoftwarePackages" + where + " and Name = 'Quorvex Test Tool'"), "2");
 }
 
-TEST_F(WineInventory, UnreachableComputerIsReportedWithWinesNumberAndTheRunGoesOn) {
+TEST_F(WineInventory, UnreachableComputerFailsAtTheProbeAndTheRunGoesOn) {
     EXPECT_EQ(remoteRun_.exitCode, 0);
-    EXPECT_NE(remoteRun_.out.find("Failed to connect to NOSUCHPC " + kTransportFailure + "\r\n"), std::string::npos)
+    EXPECT_NE(remoteRun_.out.find("Failed to connect to NOSUCHPC " + kUnavailable + "\r\n"), std::string::npos)
         << remoteRun_.out;
     EXPECT_NE(remoteRun_.out.find("Connected to " + computer_ + "\r\n"), std::string::npos) << remoteRun_.out;
     const std::string log = readFile(prefix_->documents() + "/QV.log");
-    EXPECT_NE(log.find("\r\nNOSUCHPC Failed WMI Connection " + kTransportFailure + "\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nNOSUCHPC Failed WMI Connection " + kUnavailable + "\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("**Normal End ", log.find("NOSUCHPC")), std::string::npos) << log;
     EXPECT_FALSE(readFile(prefix_->documents() + "/QVNOSUCHPC.txt").size());
     const std::string report = readFile(prefix_->documents() + "/QV" + computer_ + ".txt");
     EXPECT_NE(report.find("Computer Details", report.find("Computer Details") + 1), std::string::npos);
+}
+
+TEST_F(WineInventory, SeveralComputersAtOnceWriteWhatOneAtATimeWrites) {
+    // In a prefix of its own, so the other tests' row counts stay as they are.
+    WinePrefix prefix;
+    const std::vector<std::string> names = {"NOSUCHPC", computer_, "127.0.0.2", "localhost", "NOSUCH2"};
+    // The console without its start time, and the log's inventory lines of the last run.
+    auto shown = [&](const WineResult& r) {
+        std::string out = r.out;
+        std::size_t started = out.find("Started:");
+        if (started != std::string::npos) out.erase(started, out.find("\r\n", started) - started);
+        const std::string log = readFile(prefix.documents() + "/QV.log");
+        std::size_t from = log.rfind("**Inventory Activities**");
+        return out + (from == std::string::npos ? std::string() : log.substr(from, log.find("**Normal End", from) - from));
+    };
+    const std::string one = shown(prefix.runQv(names, {"QV_PARALLEL=1"}));
+    const std::string many = shown(prefix.runQv(names));
+    EXPECT_EQ(many, one);
+    EXPECT_NE(one.find("Failed to connect to 127.0.0.2 " + kUnavailable + "\r\n"), std::string::npos) << one;
+    EXPECT_NE(one.find(" LOCALHOST Inventory Completed\r\n"), std::string::npos) << one;
+    EXPECT_NE(one.find(" " + computer_ + " Inventory Completed\r\n"), std::string::npos) << one;
 }

@@ -69,6 +69,8 @@ private:
 class BrokenVersionFiles : public qv::FileSystem {
 public:
     explicit BrokenVersionFiles(qv::FileSystem& inner) : inner_(inner) {}
+    qv::PathKind pathKind(const std::string& p) override { return inner_.pathKind(p); }
+    qv::InstallResult installNew(const std::string& f, const std::string& t) override { return inner_.installNew(f, t); }
     bool fileExists(const std::string& p) override { return inner_.fileExists(p); }
     std::unique_ptr<qv::TextReader> openForReading(const std::string& p) override { return inner_.openForReading(p); }
     std::unique_ptr<qv::TextWriter> openForWriting(const std::string& p, bool a) override {

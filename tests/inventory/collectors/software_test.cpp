@@ -261,9 +261,11 @@ TEST(SoftwareCollector, OddRegistryContentIsListedByTheSameRules) {
                   application("Bare.Application", 0, ".EXE", "", "") +
                   application("Half.Application", 0, "C:\\HALF.EXE", "4.0", "") +
                   application("", 0, "C:\\BLOB.EXE", "", ""));
+    // The package whose name is longer than its column is listed, and its refused row is said.
     EXPECT_EQ(targetLogLines(r, "SRV01"),
-              (std::vector<std::string>{"  Error: Unable to create share for file: .EXE",
-                                        "         File skipped for data collection"}));
+              (std::vector<std::string>{
+                  "SRV01 Row of RegSoftwarePackages not written to QV.mdb: CHECK constraint failed: length(\"Name\") <= 128",
+                  "  Error: Unable to create share for file: .EXE", "         File skipped for data collection"}));
 }
 
 namespace {
