@@ -497,7 +497,14 @@ void InventoryRows::write(const OutputItem& item) {
             // Without its own master row no row of the computer is written: a refused key (too
             // long, or the same as an inventory already stored) would otherwise hang the rows
             // from another inventory or lose them one by one.
-            if (!keyFits(key_, why) || !appendMasterRows(ctx_, key_, item.fields, &why)) skip(why);
+            if (!keyFits(key_, why)) {
+                skip(why);
+            } else if (!appendMasterRows(ctx_, key_, item.fields, &why)) {
+                // Two runs in the same second, or one name twice in other case.
+                if (why.rfind("UNIQUE constraint failed: DeviceID", 0) == 0)
+                    why = "an inventory of " + key_.currentTarget + " with this run's start time is already stored";
+                skip(why);
+            }
             break;
         case OutputItem::Kind::Row:
         case OutputItem::Kind::EmptyRow: {

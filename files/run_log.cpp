@@ -1,6 +1,7 @@
 // The run log: header block and the write-line convention shared by every subsystem.
 #include "files/run_log.h"
 
+#include "console/console.h"
 #include "files/text_files.h"
 
 namespace qv::files {
@@ -65,9 +66,14 @@ std::string headerThirdWrite(const RunEnvironment& e) {
 }  // namespace
 
 bool openRunLog(RunContext& ctx, const std::string& path) {
-    std::unique_ptr<TextWriter> stream;
-    bool opened = fileExists(ctx, path) ? openForAppending(ctx, path, stream) : openForWriting(ctx, path, stream);
-    if (!opened) return false;
+    // Appended to, or created when missing, in one open: a run started at the same moment in the
+    // same folder never empties this run's log, nor this run another's.
+    const bool existed = fileExists(ctx, path);
+    std::unique_ptr<TextWriter> stream = ctx.platform.files.openForWriting(path, true);
+    if (!stream) {
+        console::writeConsoleLine(ctx, "*** File: " + path + " cannot be opened for " + (existed ? "Appending" : "writing") + "! ***", true);
+        return false;
+    }
     ctx.runLog = std::move(stream);
     logLine(ctx, headerFirstWrite(ctx));
     logLine(ctx, headerSecondWrite(ctx.env));

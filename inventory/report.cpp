@@ -15,11 +15,7 @@ std::string label(std::string_view name, std::size_t width) {
 std::string displayText(const Value& v) { return inventory::plainText(v); }
 
 std::unique_ptr<TextWriter> openReport(RunContext& ctx, const std::string& path) {
-    if (!files::fileExists(ctx, path)) {
-        auto created = ctx.platform.files.openForWriting(path, false);
-        if (!created) return nullptr;
-        created->close();
-    }
+    // One open by the report's exact name: no look through the folder for another spelling.
     return ctx.platform.files.openForWriting(path, true);
 }
 

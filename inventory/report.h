@@ -19,7 +19,7 @@ std::string label(std::string_view name, std::size_t width = kLabelWidth);
 // texts as returned, a list as its first element. Unreadable values give the empty text.
 std::string displayText(const Value& v);
 
-// Opens the report for appending, creating it first when it does not exist; null when it cannot.
+// Opens the report for appending, created when it does not exist; null when it cannot.
 std::unique_ptr<TextWriter> openReport(RunContext& ctx, const std::string& path);
 
 // One write-line on ComputerReport (text + CR LF), in list order with the computer's other output.

@@ -98,12 +98,18 @@ std::unique_ptr<TextReader> PosixFileSystem::openForReading(const std::string& p
 }
 
 std::unique_ptr<TextWriter> PosixFileSystem::openForWriting(const std::string& path, bool append) {
-    std::string real = resolve(path);
-    int flags = O_WRONLY | O_CLOEXEC | (append ? O_APPEND : (O_CREAT | O_TRUNC));
-    struct stat st {};
-    if (::stat(real.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
-    int fd = ::open(real.c_str(), flags, 0644);
+    // The program's own files are opened by their exact name and only as regular files: a link
+    // (even one pointing nowhere) is not followed, and a FIFO or device is refused without
+    // blocking (O_NONBLOCK), so nothing is written outside the folder or waits forever.
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (append ? O_APPEND : 0);
+    int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (!append && ::ftruncate(fd, 0) != 0)) {
+        ::close(fd);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, append ? O_APPEND : 0);  // blocking writes again
     return std::make_unique<FileTextWriter>(fd);
 }
 

@@ -111,10 +111,19 @@ std::unique_ptr<TextReader> Win32FileSystem::openForReading(const std::string& p
 
 std::unique_ptr<TextWriter> Win32FileSystem::openForWriting(const std::string& path, bool append) {
     if (path.empty()) return nullptr;
-    // Appending writes at the end whatever another writer did meanwhile; only an existing file.
+    // Appending writes at the end whatever another writer did meanwhile. The file is opened
+    // without following a link and only when it is a file on a disk: a link, a folder or a device
+    // in its place is refused.
     HANDLE h = CreateFileW(toWide(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                           append ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
+    BY_HANDLE_FILE_INFORMATION info{};
+    bool regular = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+                   !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+    if (!regular || (!append && !SetEndOfFile(h))) {
+        CloseHandle(h);
+        return nullptr;
+    }
     return std::make_unique<AnsiWriter>(h);
 }
 
