@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <set>
@@ -66,50 +67,171 @@ std::optional<Unit> findUnit(Source& s, const std::string& name, const std::stri
     return u;
 }
 
-std::string stripExecPrefixes(std::string cmd) {
-    std::size_t i = 0;
-    while (i < cmd.size() && std::strchr("-@:+!", cmd[i])) ++i;
-    return trim(cmd.substr(i));
-}
-
-std::string firstWord(const std::string& cmd) {
-    if (!cmd.empty() && cmd[0] == '"') {
-        auto close = cmd.find('"', 1);
-        return cmd.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+// The words of a unit's command line as systemd splits them: blanks separate, quotes group,
+// backslash escapes; a lone ";" ends the first command.
+std::vector<std::string> commandWords(const std::string& cmd) {
+    std::vector<std::string> out;
+    std::string word;
+    bool inWord = false;
+    char quote = 0;
+    for (std::size_t k = 0; k < cmd.size(); ++k) {
+        char c = cmd[k];
+        if (c == '\\' && k + 1 < cmd.size()) {
+            char e = cmd[++k];
+            word += e == 'n' ? '\n' : e == 't' ? '\t' : e;
+            inWord = true;
+        } else if (quote) {
+            if (c == quote) quote = 0;
+            else word += c;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+            inWord = true;
+        } else if (c == ' ' || c == '\t') {
+            if (inWord) out.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
     }
-    return cmd.substr(0, cmd.find_first_of(" \t"));
+    if (inWord) out.push_back(word);
+    auto semi = std::find(out.begin(), out.end(), ";");
+    out.erase(semi, out.end());
+    return out;
 }
 
-// Program paths of the daemons that run: processes whose parent is PID 1 (started by init or
-// detached from their starter), as no service manager answers for them.
-const std::set<std::string>& runningPrograms(Source& s) {
-    return s.memo<std::set<std::string>>("programs", [&s] {
-        std::set<std::string> out;
-        for (const auto& pid : s.list("/proc")) {
-            if (pid.empty() || !std::isdigit(static_cast<unsigned char>(pid[0]))) continue;
-            const auto& stat = s.file("/proc/" + pid + "/stat");
-            if (!stat) continue;
-            auto close = stat->rfind(')');
-            auto fields = splitWords(close == std::string::npos ? std::string() : stat->substr(close + 1));
-            if (fields.size() < 2 || fields[1] != "1") continue;  // state, then the parent's pid
-            if (auto exe = s.link("/proc/" + pid + "/exe")) {
-                std::string e = *exe;
-                if (endsWith(e, " (deleted)")) e.resize(e.size() - 10);
-                out.insert(e);
+// What a unit's files say about the process it runs.
+struct ServiceSpec {
+    std::vector<std::string> exec;  // first ExecStart, prefixes stripped
+    bool argv0Given = false;        // "@" prefix: the second word is the process's own name
+    std::vector<std::string> environment;  // Environment= assignments, in order
+    std::vector<std::string> environmentFiles;
+    std::optional<std::string> pidFile, ttyPath;
+};
+
+// Expands the unit specifiers that have a fixed meaning for a system unit; absent for others,
+// whose value only the service manager knows.
+std::optional<std::string> expandSpecifiers(const std::string& word, const std::string& unit) {
+    std::string prefix = unit.substr(0, unit.rfind('.'));
+    auto at = prefix.find('@');
+    std::string instance = at == std::string::npos ? std::string() : prefix.substr(at + 1);
+    std::string out;
+    for (std::size_t k = 0; k < word.size(); ++k) {
+        if (word[k] != '%') {
+            out += word[k];
+            continue;
+        }
+        if (++k >= word.size()) return std::nullopt;
+        switch (word[k]) {
+            case '%': out += '%'; break;
+            case 'n': out += unit; break;
+            case 'N': out += prefix; break;
+            case 'p': out += prefix.substr(0, at); break;
+            case 'i': case 'I': out += instance; break;
+            case 't': out += "/run"; break;
+            default: return std::nullopt;
+        }
+    }
+    return out;
+}
+
+// The arguments systemd would start: "$VAR" as a word splits into words, "${VAR}" is replaced in
+// place; variables from Environment= and EnvironmentFile=, unknown ones empty. Absent when a
+// specifier has no fixed value.
+std::optional<std::vector<std::string>> expectedArguments(Source& s, const ServiceSpec& spec, const std::string& unit) {
+    std::map<std::string, std::string> env;
+    auto assign = [&env](const std::string& a) {
+        auto eq = a.find('=');
+        if (eq != std::string::npos && eq > 0) env[a.substr(0, eq)] = a.substr(eq + 1);
+    };
+    for (const auto& line : spec.environment)
+        for (const auto& a : commandWords(line)) assign(a);
+    for (std::string path : spec.environmentFiles) {
+        if (!path.empty() && path[0] == '-') path.erase(0, 1);
+        if (const auto& text = s.file(path))
+            for (const auto& [k, v] : keyValues(*text)) env[k] = v;
+    }
+    auto isName = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    std::vector<std::string> out;
+    for (std::size_t w = 0; w < spec.exec.size(); ++w) {
+        auto word = expandSpecifiers(spec.exec[w], unit);
+        if (!word) return std::nullopt;
+        if (w > 0 && word->size() > 1 && (*word)[0] == '$' && (*word)[1] != '{' &&
+            std::all_of(word->begin() + 1, word->end(), isName)) {
+            for (const auto& part : splitWords(env[word->substr(1)])) out.push_back(part);
+            continue;
+        }
+        std::string expanded;
+        for (std::size_t k = 0; k < word->size(); ++k) {
+            auto close = word->find('}', k);
+            if (word->compare(k, 2, "${") == 0 && close != std::string::npos) {
+                expanded += env[word->substr(k + 2, close - k - 2)];
+                k = close;
+            } else {
+                expanded += (*word)[k];
             }
-            if (const auto& cmd = s.file("/proc/" + pid + "/cmdline"))
-                if (!cmd->empty() && (*cmd)[0] == '/') out.insert(std::string(cmd->c_str()));
+        }
+        out.push_back(expanded);
+    }
+    return out;
+}
+
+// Command lines of the running processes, by process id.
+const std::map<std::string, std::vector<std::string>>& processCommands(Source& s) {
+    return s.memo<std::map<std::string, std::vector<std::string>>>("commands", [&s] {
+        std::map<std::string, std::vector<std::string>> out;
+        for (const auto& pid : s.list("/proc")) {
+            if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                continue;
+            const auto& cmd = s.file("/proc/" + pid + "/cmdline");
+            if (!cmd || cmd->empty()) continue;  // kernel threads have none
+            std::vector<std::string> argv;
+            std::size_t p = 0;
+            while (p < cmd->size()) {
+                auto end = cmd->find('\0', p);
+                if (end == std::string::npos) end = cmd->size();
+                argv.push_back(cmd->substr(p, end - p));
+                p = end + 1;
+            }
+            out[pid] = std::move(argv);
         }
         return out;
     });
 }
 
-bool programRuns(Source& s, const std::string& program) {
-    if (program.empty() || program[0] != '/') return false;
-    const auto& running = runningPrograms(s);
-    if (running.count(program)) return true;
-    auto real = s.resolve(program);
-    return real && running.count(*real);
+bool samePath(Source& s, const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    if (a.empty() || b.empty() || a[0] != '/' || b[0] != '/') return false;
+    auto ra = s.resolve(a), rb = s.resolve(b);
+    return ra && rb && *ra == *rb;
+}
+
+// Without a service manager to ask, a unit runs only when a process is tied to it: the live process
+// its PID file names, or a process whose whole command line is the unit's. A unit bound to a
+// terminal must also have that terminal as input, so that a shell someone else started is not
+// taken for the unit's.
+bool unitProcessRuns(Source& s, const ServiceSpec& spec, const std::string& unit) {
+    if (spec.pidFile)
+        if (auto path = expandSpecifiers(*spec.pidFile, unit))
+            if (auto pid = parseUnsigned(s.attr(*path).value_or("")); pid && *pid > 0)
+                if (s.exists("/proc/" + std::to_string(*pid) + "/cmdline")) return true;
+    if (spec.exec.empty()) return false;
+    auto expected = expectedArguments(s, spec, unit);
+    if (!expected || expected->empty()) return false;
+    std::string program = expected->front();
+    if (spec.argv0Given) expected->erase(expected->begin());
+    if (expected->empty()) return false;
+    for (const auto& [pid, argv] : processCommands(s)) {
+        if (argv.size() != expected->size()) continue;
+        if (!std::equal(argv.begin() + 1, argv.end(), expected->begin() + 1)) continue;
+        bool programMatches = spec.argv0Given ? argv[0] == expected->front() && samePath(s, program, s.link("/proc/" + pid + "/exe").value_or(""))
+                                              : samePath(s, argv[0], program);
+        if (!programMatches) continue;
+        if (spec.ttyPath && s.link("/proc/" + pid + "/fd/0").value_or("") != *spec.ttyPath) continue;
+        return true;
+    }
+    return false;
 }
 
 std::string cgroupState(Source& s, const std::string& unit) {
@@ -160,24 +282,44 @@ Instances systemdServices(Source& s) {
         if (!unit) continue;
         std::optional<std::string> description;
         std::vector<std::string> exec;
+        ServiceSpec spec;
         for (const auto& path : unit->files) {
             const auto& text = s.file(path);
             if (!text) continue;
             for (const auto& sec : parseIni(*text, true)) {
                 for (const auto& [k, v] : sec.entries) {
                     if (sec.name == "Unit" && k == "Description") description = v.empty() ? std::nullopt : std::optional(v);
-                    if (sec.name == "Service" && k == "ExecStart") {
+                    if (sec.name != "Service") continue;
+                    if (k == "ExecStart") {
                         if (v.empty()) exec.clear();
-                        else exec.push_back(stripExecPrefixes(v));
+                        else exec.push_back(v);
+                    } else if (k == "Environment") {
+                        if (v.empty()) spec.environment.clear();
+                        else spec.environment.push_back(v);
+                    } else if (k == "EnvironmentFile") {
+                        if (v.empty()) spec.environmentFiles.clear();
+                        else spec.environmentFiles.push_back(v);
+                    } else if (k == "PIDFile") {
+                        spec.pidFile = v.empty() ? std::nullopt : std::optional(v);
+                    } else if (k == "TTYPath") {
+                        spec.ttyPath = v.empty() ? std::nullopt : std::optional(v);
                     }
                 }
             }
         }
-        std::optional<std::string> path = exec.empty() ? std::nullopt : std::optional(exec.front());
+        std::optional<std::string> path;
+        if (!exec.empty()) {
+            std::string first = trim(exec.front());
+            std::size_t k = 0;
+            while (k < first.size() && std::strchr("-@:+!", first[k])) ++k;
+            spec.argv0Given = first.substr(0, k).find('@') != std::string::npos;
+            path = trim(first.substr(k));
+            spec.exec = commandWords(*path);
+        }
         std::string state;
         if (unit->masked) state = "Stopped";
         else if (managerRuns) state = cgroupState(s, name);
-        else state = path && programRuns(s, firstWord(*path)) ? "Running" : "Stopped";
+        else state = unitProcessRuns(s, spec, name) ? "Running" : "Stopped";
         std::string startMode = unit->masked ? "Disabled" : wanted.count(name) ? "Auto" : "Manual";
         out.push_back(serviceInstance(name, description, path, state, startMode));
     }
@@ -258,9 +400,8 @@ Instances baseService(Source& s) {
         if (const auto& b = s.file(*dir + "/modules.builtin"))
             for (const auto& line : splitLines(*b))
                 if (!trim(line).empty()) builtins.insert(moduleNameOfPath(trim(line)));
-    if (builtins.empty() && !s.file("/proc/modules"))
-        for (const auto& m : s.list("/sys/module"))
-            if (!s.exists("/sys/module/" + m + "/initstate")) builtins.insert(m);
+    // /sys/module also lists parameter groups of code that is no module at all (printk, rcupdate):
+    // without modules.builtin there is no telling them from built-in drivers, so none are listed.
     for (const auto& b : builtins)
         if (!modules.count(b)) modules[b] = ModuleFacts{b, "Running", std::nullopt, std::nullopt, false};
 

@@ -527,13 +527,69 @@ TEST_F(LocalProviderTest, MinimalVmHasNoFirmwareFactsAndFailsNothing) {
     ASSERT_EQ(serial.size(), 1u);  // the pre-created port without a UART is left out
     EXPECT_EQ(text(serial[0], "DeviceID"), "ttyS0");
     auto services = query(*p, "Win32_BaseService");
-    ASSERT_EQ(services.size(), 3u);
+    ASSERT_EQ(services.size(), 1u);  // /sys/module entries alone name no driver
     EXPECT_EQ(text(services[0], "Name"), "ssh.service");
     EXPECT_EQ(text(services[0], "State"), "Stopped");
-    EXPECT_EQ(text(services[1], "Name"), "ext4");
-    EXPECT_EQ(text(services[1], "ServiceType"), "File System Driver");
-    EXPECT_EQ(text(services[1], "PathName"), "<null>");  // built in
-    EXPECT_EQ(text(services[2], "ServiceType"), "Kernel Driver");
+}
+
+// Without systemd a unit runs only when a process is tied to it; built-in drivers come from
+// modules.builtin, not from the parameter groups in /sys/module.
+TEST_F(LocalProviderTest, WithoutSystemdOnlyTiedProcessesMakeUnitsRun) {
+    Tree t;
+    auto unit = [&t](const std::string& name, const std::string& service) {
+        t.file("/lib/systemd/system/" + name, "[Unit]\nDescription=" + name + "\n[Service]\n" + service);
+    };
+    auto process = [&t](int pid, const std::vector<std::string>& argv) {
+        std::string cmdline;
+        for (const auto& a : argv) cmdline += a + '\0';
+        t.file("/proc/" + std::to_string(pid) + "/cmdline", cmdline);
+    };
+    unit("ssh.service", "EnvironmentFile=-/etc/default/ssh\nExecStart=/usr/sbin/sshd -D $SSHD_OPTS\n");
+    t.file("/etc/default/ssh", "SSHD_OPTS=\n");
+    process(100, {"/usr/sbin/sshd", "-D"});
+    unit("debug-shell.service", "ExecStart=/bin/bash\nTTYPath=/dev/tty9\n");
+    process(200, {"/bin/bash"});
+    t.link("/proc/200/fd/0", "/dev/pts/0");
+    unit("console-shell.service", "ExecStart=/bin/sh\nTTYPath=/dev/tty1\n");
+    process(210, {"/bin/sh"});
+    t.link("/proc/210/fd/0", "/dev/tty1");
+    unit("cron.service", "ExecStart=/usr/sbin/cron -f\n");
+    process(300, {"/usr/sbin/cron", "-f", "-x"});
+    unit("nginx.service", "PIDFile=/run/nginx.pid\nExecStart=/usr/sbin/nginx -g 'daemon on;'\n");
+    t.file("/run/nginx.pid", "400\n");
+    process(400, {"nginx: master process"});
+    unit("stale.service", "PIDFile=%t/stale.pid\nExecStart=/usr/sbin/stale\n");
+    t.file("/run/stale.pid", "999\n");
+    unit("py.service", "Environment=\"OPT=--v\" X=1\nExecStart=@/usr/bin/python3 mydaemon --name \"two words\" ${OPT}\n");
+    process(500, {"mydaemon", "--name", "two words", "--v"});
+    t.file("/usr/bin/python3", "").link("/proc/500/exe", "/usr/bin/python3");
+    unit("merged.service", "ExecStart=/sbin/rpcbind -w\n");
+    t.file("/usr/sbin/rpcbind", "").link("/sbin", "usr/sbin");
+    process(600, {"/usr/sbin/rpcbind", "-w"});
+    unit("agent.service", "ExecStart=/opt/agent %H\n");
+    process(700, {"/opt/agent", "%H"});
+    t.file("/proc/sys/kernel/osrelease", "6.1.0\n")
+        .dir("/sys/module/printk/parameters")
+        .dir("/sys/module/rcupdate/parameters")
+        .file("/lib/modules/6.1.0/modules.builtin", "kernel/fs/ext4/ext4.ko\nkernel/drivers/net/virtio_net.ko\n");
+
+    auto p = provider(t);
+    std::map<std::string, std::string> states;
+    for (const auto& s : query(*p, "Win32_BaseService")) states[text(s, "Name")] = text(s, "State");
+    const std::map<std::string, std::string> expected = {
+        {"ssh.service", "Running"},            // the command line with the environment file's empty options
+        {"debug-shell.service", "Stopped"},    // a shell, but not on the unit's terminal
+        {"console-shell.service", "Running"},  // the shell on the unit's terminal
+        {"cron.service", "Stopped"},           // one argument more
+        {"nginx.service", "Running"},          // its PID file names a live process
+        {"stale.service", "Stopped"},          // its PID file names no process
+        {"py.service", "Running"},             // own process name, quoted and substituted arguments
+        {"merged.service", "Running"},         // /sbin and /usr/sbin are one folder
+        {"agent.service", "Stopped"},          // the host name specifier is the manager's to know
+        {"ext4", "Running"},
+        {"virtio_net", "Running"},
+    };
+    EXPECT_EQ(states, expected);
 }
 
 TEST_F(LocalProviderTest, QueriesAndErrors) {
