@@ -1,5 +1,6 @@
 // Firmware, processors, memory modules, enclosure, board and port connectors: SMBIOS first,
 // then the kernel's own decode and the processor files.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -103,7 +104,9 @@ std::optional<std::uint64_t> cacheKb(const std::string& size) {
     return *n * mult;
 }
 
-std::optional<std::uint64_t> l2Kb(Source& s, const CpuPackage& p) {
+// Total size of the package's caches of one level: each cache once, however many processors
+// share it.
+std::optional<std::uint64_t> sysfsCacheKb(Source& s, const CpuPackage& p, const std::string& level) {
     std::set<std::string> seen;
     std::uint64_t total = 0;
     bool any = false;
@@ -111,9 +114,10 @@ std::optional<std::uint64_t> l2Kb(Source& s, const CpuPackage& p) {
         std::string base = "/sys/devices/system/cpu/cpu" + std::to_string(c.processor) + "/cache";
         for (const auto& idx : s.list(base)) {
             if (!startsWith(idx, "index")) continue;
-            if (s.attr(base + "/" + idx + "/level").value_or("") != "2") continue;
+            if (s.attr(base + "/" + idx + "/level").value_or("") != level) continue;
+            if (s.attr(base + "/" + idx + "/type").value_or("Unified") == "Instruction") continue;
             std::string key = s.attr(base + "/" + idx + "/shared_cpu_list").value_or(idx + std::to_string(c.processor));
-            if (!seen.insert(key).second) continue;
+            if (!seen.insert(level + ":" + key).second) continue;
             if (auto kb = cacheKb(s.attr(base + "/" + idx + "/size").value_or(""))) {
                 total += *kb;
                 any = true;
@@ -122,6 +126,26 @@ std::optional<std::uint64_t> l2Kb(Source& s, const CpuPackage& p) {
     }
     if (!any) return std::nullopt;
     return total;
+}
+
+// Without the sysfs cache folders (some hypervisors hide them): on AMD and Hygon processors the
+// kernel's "cache size" is the L2 cache of one core. On Intel it is the last level, L2 or L3 as the
+// model has, so it says nothing certain about either.
+std::optional<std::uint64_t> cpuinfoL2Kb(const CpuPackage& p) {
+    const CpuInfo& c = p.cpus.front();
+    std::string vendor = c.get("vendor_id");
+    if (vendor != "AuthenticAMD" && vendor != "HygonGenuine") return std::nullopt;
+    std::string size = c.get("cache size");
+    auto blank = size.find(' ');
+    if (blank == std::string::npos || trim(size.substr(blank)) != "KB") return std::nullopt;
+    auto kb = parseUnsigned(size.substr(0, blank));
+    if (!kb || *kb == 0) return std::nullopt;
+    std::set<std::string> cores;
+    for (const auto& cpu : p.cpus)
+        if (!cpu.get("core id").empty()) cores.insert(cpu.get("core id"));
+    std::uint64_t n = cores.size();
+    if (n == 0) n = parseUnsigned(c.get("cpu cores")).value_or(1);
+    return *kb * std::max<std::uint64_t>(n, 1);
 }
 
 std::optional<std::int64_t> kHzFile(Source& s, const std::string& path) {
@@ -251,8 +275,11 @@ Instances processor(Source& s) {
         if (!cur) cur = cpuMhz(p);
         i.set("MaxClockSpeed", intOrNull(max));
         i.set("CurrentClockSpeed", intOrNull(cur));
-        auto l2 = l2Kb(s, p);
+        auto l2 = sysfsCacheKb(s, p, "2");
+        if (!l2) l2 = cpuinfoL2Kb(p);
+        auto l3 = sysfsCacheKb(s, p, "3");
         i.set("L2CacheSize", l2 ? Value::of(static_cast<std::int64_t>(*l2)) : Value::null());
+        i.set("L3CacheSize", l3 ? Value::of(static_cast<std::int64_t>(*l3)) : Value::null());
         i.set("NumberOfLogicalProcessors", Value::of(static_cast<std::int64_t>(p.cpus.size())));
     };
     Instances out;
@@ -285,6 +312,7 @@ Instances processor(Source& s) {
                 i.set("MaxClockSpeed", max ? Value::of(static_cast<int>(*max)) : Value::null());
                 i.set("CurrentClockSpeed", cur ? Value::of(static_cast<int>(*cur)) : Value::null());
                 i.set("L2CacheSize", Value::null());
+                i.set("L3CacheSize", Value::null());
             }
             i.set("Family", intOrNull(fam));
             if (populated && rawId.value_or(0) == 0) {

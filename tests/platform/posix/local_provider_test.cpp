@@ -145,6 +145,7 @@ TEST_F(LocalProviderTest, DesktopWithSmbiosGivesFirmwareBoardMemoryAndSockets) {
     EXPECT_EQ(text(cpus[0], "ProcessorId"), "BFEBFBFF000906EA");
     EXPECT_EQ(text(cpus[0], "Description"), "Intel64 Family 6 Model 158 Stepping 13");
     EXPECT_EQ(text(cpus[0], "L2CacheSize"), "512");
+    EXPECT_EQ(text(cpus[0], "L3CacheSize"), "12288");
     EXPECT_EQ(text(cpus[0], "CurrentClockSpeed"), "3600");
     EXPECT_EQ(text(cpus[1], "DeviceID"), "CPU1");
     EXPECT_EQ(text(cpus[1], "ProcessorId"), "0000000000000000");  // the empty socket
@@ -495,7 +496,9 @@ TEST_F(LocalProviderTest, MinimalVmHasNoFirmwareFactsAndFailsNothing) {
     t.file("/proc/sys/kernel/hostname", "vm\n")
         .file("/proc/meminfo", "MemTotal:       24683772 kB\n")
         .file("/proc/cpuinfo", "processor\t: 0\nvendor_id\t: AuthenticAMD\ncpu family\t: 25\nmodel\t\t: 1\n"
-                               "model name\t: AMD EPYC\nstepping\t: 1\ncpu MHz\t\t: 2445.406\n\n")
+                               "model name\t: AMD EPYC\nstepping\t: 1\ncpu MHz\t\t: 2445.406\ncache size\t: 1024 KB\n"
+                               "core id\t\t: 0\n\nprocessor\t: 1\nvendor_id\t: AuthenticAMD\ncpu family\t: 25\n"
+                               "cache size\t: 1024 KB\ncore id\t\t: 1\n\n")
         .file("/proc/self/mountinfo", "27 1 254:0 / / rw - ext4 /dev/vda rw\n")
         .file("/sys/class/tty/ttyS0/type", "4\n")
         .file("/sys/class/tty/ttyS1/type", "0\n")
@@ -523,6 +526,8 @@ TEST_F(LocalProviderTest, MinimalVmHasNoFirmwareFactsAndFailsNothing) {
     EXPECT_EQ(text(cpu[0], "Family"), "107");
     EXPECT_EQ(text(cpu[0], "MaxClockSpeed"), "2445");
     EXPECT_EQ(text(cpu[0], "Description"), "AMD64 Family 25 Model 1 Stepping 1");
+    EXPECT_EQ(text(cpu[0], "L2CacheSize"), "2048");  // no sysfs caches: one core's L2 per core
+    EXPECT_EQ(text(cpu[0], "L3CacheSize"), "<null>");
     auto serial = query(*p, "Win32_SerialPort");
     ASSERT_EQ(serial.size(), 1u);  // the pre-created port without a UART is left out
     EXPECT_EQ(text(serial[0], "DeviceID"), "ttyS0");
