@@ -94,12 +94,18 @@ std::string prettyNameFromOsRelease(const std::string& text) {
     return {};
 }
 
+std::string computerNameOf(const std::string& host) {
+    // The whole short name: cut to the 15 characters of a NetBIOS name, two hosts that differ only
+    // after them would share one report and one key.
+    std::string name = host.substr(0, host.find('.'));
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return name;
+}
+
 bool PosixIdentity::computerName(std::string& out) {
-    std::string host = hostName();
-    if (host.empty()) return false;
-    host = host.substr(0, host.find('.'));
-    std::transform(host.begin(), host.end(), host.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    out = host.substr(0, 15);
+    std::string name = computerNameOf(hostName());
+    if (name.empty()) return false;
+    out = name;
     return true;
 }
 

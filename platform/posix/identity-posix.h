@@ -19,6 +19,8 @@ public:
 
 // The documents folder from a user-dirs.dirs text ("XDG_DOCUMENTS_DIR=\"$HOME/Docs\""), or empty.
 std::string documentsFromUserDirs(const std::string& userDirsText, const std::string& home);
+// The computer name for a host name: the short name (up to the first dot), upper case.
+std::string computerNameOf(const std::string& hostName);
 // PRETTY_NAME from an os-release text, or empty.
 std::string prettyNameFromOsRelease(const std::string& osReleaseText);
 

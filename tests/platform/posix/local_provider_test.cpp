@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "platform/posix/files-posix.h"
+#include "platform/posix/identity-posix.h"
 #include "platform/posix/management-posix.h"
 #include "tests/platform/posix/tree.h"
 
@@ -785,6 +786,27 @@ TEST_F(LocalProviderTest, RootOnlyFactsAreNullForOtherUsers) {
         auto product = query(*p, "Win32_ComputerSystemProduct");
         EXPECT_EQ(text(product[0], "UUID"), "00112233-4455-6677-8899-AABBCCDDEEFF");
         EXPECT_EQ(query(*p, "Win32_PhysicalMemory").size(), 2u);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The computer name is the whole short host name: two hosts that differ after the 15th character
+// keep their own reports.
+TEST_F(LocalProviderTest, ComputerNameIsTheWholeShortHostName) {
+    const std::pair<const char*, const char*> names[] = {
+        {"build-runner-0042.ci.example.org", "BUILD-RUNNER-0042"}, {"build-runner-0043", "BUILD-RUNNER-0043"},
+        {"vm", "VM"}, {"", ""}, {".example.org", ""}};
+    for (const auto& [host, name] : names) {
+        EXPECT_EQ(qv::posix::computerNameOf(host), name) << host;
+        if (!*name) continue;
+        Tree t;
+        t.file("/proc/sys/kernel/hostname", std::string(host) + "\n");
+        auto p = provider(t);
+        EXPECT_EQ(text(query(*p, "Win32_ComputerSystem").at(0), "Name"), name);
+        EXPECT_EQ(text(query(*p, "Win32_OperatingSystem").at(0), "CSName"), name);
     }
 }
 
