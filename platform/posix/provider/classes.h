@@ -80,6 +80,14 @@ std::vector<PciDevice> pciDevices(Source&);
 std::optional<PciDevice> pciDevice(Source&, const std::string& sysfsDir);
 std::optional<std::string> pciVendorName(Source&, unsigned vendor);
 std::optional<std::string> pciDeviceName(Source&, unsigned vendor, unsigned device);
+// A device's own name and its maker, from pci.ids, else udev's database; without either the
+// generic class text with the ids ("Ethernet controller [1af4:1041]").
+struct PciNames {
+    std::string device;
+    std::optional<std::string> vendor;
+    bool listed = false;  // a list named the device (else `device` is the generic text)
+};
+PciNames pciNames(Source&, const PciDevice&);
 std::string pnpDeviceId(const PciDevice&);
 std::string driverName(Source&, const std::string& sysfsDir);  // basename of the driver link, "" if none
 

@@ -358,6 +358,17 @@ std::vector<PciDevice> pciDevices(Source& s) {
     return out;
 }
 
+PciNames pciNames(Source& s, const PciDevice& d) {
+    PciNames out;
+    auto device = pciDeviceName(s, d.vendor, d.device);
+    if (!device) device = udevPci(s, d.address, "ID_MODEL_FROM_DATABASE");
+    out.vendor = pciVendorName(s, d.vendor);
+    if (!out.vendor) out.vendor = udevPci(s, d.address, "ID_VENDOR_FROM_DATABASE");
+    out.listed = device.has_value();
+    out.device = device ? *device : genericName(d.classCode) + " [" + hex4(d.vendor) + ":" + hex4(d.device) + "]";
+    return out;
+}
+
 std::optional<std::string> pciVendorName(Source& s, unsigned vendor) {
     const std::string* ids = pciIds(s);
     if (!ids) return std::nullopt;
@@ -493,12 +504,20 @@ Instances usbController(Source& s) {
     return out;
 }
 
+// Storage controllers are described by their own name, as network adapters are.
 Instances scsiController(Source& s) {
     Instances out;
     for (const auto& d : pciDevices(s)) {
         unsigned sub = d.classCode >> 8;
-        if (sub == 0x0100 || sub == 0x0104 || sub == 0x0107 || sub == 0x0180 || d.classCode == 0x010802)
-            out.push_back(pciInstance(s, d));
+        if (sub == 0x0100 || sub == 0x0104 || sub == 0x0107 || sub == 0x0180 || d.classCode == 0x010802) {
+            Instance i = pciInstance(s, d);
+            PciNames names = pciNames(s, d);
+            i.set("Name", Value::of(names.device));
+            i.set("Caption", Value::of(names.device));
+            i.set("Description", Value::of(names.device));
+            i.set("Manufacturer", textOrNull(names.vendor));
+            out.push_back(std::move(i));
+        }
     }
     return out;
 }

@@ -52,13 +52,9 @@ std::vector<Nic> nics(Source& s) {
                     n.description = attrUp(s, *dev, "product", 3);
                     n.manufacturer = attrUp(s, *dev, "manufacturer", 3);
                 } else if (pci) {
-                    n.description = pciDeviceName(s, pci->vendor, pci->device);
-                    n.manufacturer = pciVendorName(s, pci->vendor);
-                    if (!n.description) {
-                        char buf[64];
-                        std::snprintf(buf, sizeof buf, "Network controller [%04x:%04x]", pci->vendor, pci->device);
-                        n.description = std::string(buf);
-                    }
+                    PciNames names = pciNames(s, *pci);
+                    n.description = names.device;
+                    n.manufacturer = names.vendor;
                 }
             }
             if (!n.description) {

@@ -135,6 +135,11 @@ Instances diskDrive(Source& s) {
         Instance i;
         auto model = s.attr(base + "/device/model");
         if (!model) model = s.attr(base + "/device/name");
+        // A virtio disk has no model of its own: the PCI function that carries it names it.
+        if (!model)
+            if (auto dev = s.resolve(base + "/device"))
+                if (auto pci = pciDevice(s, dev->substr(0, dev->find_last_of('/'))))
+                    if (auto names = pciNames(s, *pci); names.listed) model = names.device;
         i.set("DeviceID", Value::of("/dev/" + name));
         i.set("Name", Value::of("/dev/" + name));
         i.set("Index", Value::of(index++));

@@ -254,7 +254,7 @@ void buildServer(Tree& t) {
         .file("/sys/class/net/br0/uevent", "DEVTYPE=bridge\nINTERFACE=br0\n")
         .file("/usr/share/misc/pci.ids",
               "# comment\n8086  Intel Corporation\n\t10d3  82574L Gigabit Network Connection\n"
-              "\t\t8086 a01f  Gigabit CT Desktop Adapter\n8087  Intel Corp.\n")
+              "\t\t8086 a01f  Gigabit CT Desktop Adapter\n\tf1a8  SSD 660P Series\n8087  Intel Corp.\n")
         .file("/proc/net/route",
               "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
               "eth0\t00000000\t0102A8C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"
@@ -329,6 +329,39 @@ TEST_F(LocalProviderTest, ServerDisksMountsAndControllers) {
     EXPECT_EQ(text(drives[2], "DriveType"), "4");
     EXPECT_EQ(text(drives[2], "ProviderName"), "nas:/backup");
     EXPECT_EQ(text(drives[0], "Size"), "<null>");  // the quiet probes know no sizes
+
+    // Storage controllers: named by pci.ids, else by udev's database, else by class with the ids.
+    auto controller = [&t](const std::string& address, const char* cls, const char* vendor, const char* device) {
+        std::string d = "/sys/bus/pci/devices/" + address;
+        t.file(d + "/class", cls).file(d + "/vendor", vendor).file(d + "/device", device);
+    };
+    controller("0000:00:07.0", "0x010802\n", "0x8086\n", "0xf1a8\n");
+    controller("0000:00:08.0", "0x018000\n", "0x1af4\n", "0x1042\n");
+    controller("0000:00:09.0", "0x010000\n", "0x1af4\n", "0x1048\n");
+    t.file("/run/udev/data/+pci:0000:00:08.0",
+           "E:ID_VENDOR_FROM_DATABASE=Red Hat, Inc.\nE:ID_MODEL_FROM_DATABASE=Virtio 1.0 block device\n");
+    auto scsi = query(*provider(t), "Win32_SCSIController");
+    ASSERT_EQ(scsi.size(), 3u);
+    const char* expected[][2] = {{"SSD 660P Series", "Intel Corporation"},
+                                 {"Virtio 1.0 block device", "Red Hat, Inc."},
+                                 {"SCSI storage controller [1af4:1048]", "<null>"}};
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(text(scsi[k], "Description"), expected[k][0]);
+        EXPECT_EQ(text(scsi[k], "Name"), expected[k][0]);
+        EXPECT_EQ(text(scsi[k], "Manufacturer"), expected[k][1]);
+    }
+    EXPECT_EQ(text(scsi[2], "DeviceID"), "PCI\\VEN_1AF4&DEV_1048&SUBSYS_00000000&REV_00\\0000:00:09.0");
+    // A virtio disk has no model file: the PCI function carrying it names it, when a list does.
+    t.file("/sys/bus/pci/devices/0000:00:08.0/virtio1/vendor", "0x1af4\n")
+        .link("/sys/block/vda/device", "../../bus/pci/devices/0000:00:08.0/virtio1")
+        .file("/sys/block/vda/size", "8\n")
+        .file("/sys/bus/pci/devices/0000:00:09.0/virtio2/vendor", "0x1af4\n")
+        .link("/sys/block/vdb/device", "../../bus/pci/devices/0000:00:09.0/virtio2");
+    disks = query(*provider(t), "Win32_DiskDrive");
+    ASSERT_EQ(disks.size(), 6u);
+    EXPECT_EQ(text(disks[4], "Model"), "Virtio 1.0 block device");
+    EXPECT_EQ(text(disks[4], "Caption"), "Virtio 1.0 block device");
+    EXPECT_EQ(text(disks[5], "Model"), "<null>");  // no list names it: no made-up model
 }
 
 TEST_F(LocalProviderTest, ServerAdaptersLeasesAndNames) {
