@@ -361,6 +361,8 @@ Instances networkAdapter(Source& s) {
 Instances networkAdapterConfiguration(Source& s) {
     std::vector<InterfaceAddress> addresses;
     if (s.probes().interfaceAddresses) addresses = s.probes().interfaceAddresses();
+    // IPv4 addresses first, then IPv6, as Windows lists them; each family in the kernel's order.
+    std::stable_partition(addresses.begin(), addresses.end(), [](const InterfaceAddress& a) { return !a.ipv6; });
     std::optional<std::string> globalDomain;
     auto globalDns = resolvConfServers(s, globalDomain);
     bool samba = !sambaConfig(s).empty();

@@ -259,6 +259,13 @@ void buildServer(Tree& t) {
               "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
               "eth0\t00000000\t0102A8C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"
               "eth0\t0002A8C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n")
+        .file("/proc/net/ipv6_route",  // a prefix route, the default route, a host route on eth1
+              "20010db8000000000000000000000000 40 00000000000000000000000000000000 00 "
+              "00000000000000000000000000000000 00000100 00000001 00000000 00000001     eth0\n"
+              "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
+              "fe800000000000000000000000000001 00000400 00000002 00000000 00000003     eth0\n"
+              "20010db8000000000000000000000007 80 00000000000000000000000000000000 00 "
+              "00000000000000000000000000000000 00000000 00000003 00000000 80200001     eth1\n")
         .file("/var/lib/dhcp/dhclient.eth0.leases",
               "lease {\n  interface \"eth0\";\n  fixed-address 192.168.2.10;\n"
               "  option dhcp-lease-time 86400;\n  option dhcp-server-identifier 192.168.2.1;\n"
@@ -370,8 +377,8 @@ TEST_F(LocalProviderTest, ServerAdaptersLeasesAndNames) {
     auto options = qvtest::optionsFor(t);
     options.probes.interfaceAddresses = [] {
         return std::vector<qv::posix::provider::InterfaceAddress>{
-            {"eth0", false, "192.168.2.10", "255.255.255.0", true}, {"eth0", true, "fe80::1", "64", true},
-            {"eth1", false, "10.0.0.7", "255.255.255.0", true}};
+            {"eth0", true, "2001:db8::10", "64", true}, {"eth0", false, "192.168.2.10", "255.255.255.0", true},
+            {"eth0", true, "fe80::1", "64", true}, {"eth1", false, "10.0.0.7", "255.255.255.0", true}};
     };
     auto p = qv::posix::makeLocalProvider(options);
     auto nics = query(*p, "Win32_NetworkAdapter");
@@ -389,9 +396,10 @@ TEST_F(LocalProviderTest, ServerAdaptersLeasesAndNames) {
     ASSERT_EQ(cfg.size(), 4u);
     EXPECT_EQ(text(cfg[0], "Caption"), "[00000002] 82574L Gigabit Network Connection");
     EXPECT_EQ(text(cfg[0], "IPEnabled"), "True");
-    EXPECT_EQ(text(cfg[0], "IPAddress"), "192.168.2.10,fe80::1");
-    EXPECT_EQ(text(cfg[0], "IPSubnet"), "255.255.255.0,64");
-    EXPECT_EQ(text(cfg[0], "DefaultIPGateway"), "192.168.2.1");
+    EXPECT_EQ(text(cfg[0], "IPAddress"), "192.168.2.10,2001:db8::10,fe80::1");  // IPv4 first
+    EXPECT_EQ(text(cfg[0], "IPSubnet"), "255.255.255.0,64,64");
+    EXPECT_EQ(text(cfg[0], "DefaultIPGateway"), "192.168.2.1,fe80::1");
+    EXPECT_EQ(text(cfg[1], "DefaultIPGateway"), "<null>");
     EXPECT_EQ(text(cfg[0], "DHCPEnabled"), "True");
     EXPECT_EQ(text(cfg[0], "DHCPLeaseExpires"), "20251208120000.000000+000");
     EXPECT_EQ(text(cfg[0], "DHCPLeaseObtained"), "20251207120000.000000+000");
