@@ -214,7 +214,7 @@ bool samePath(Source& s, const std::string& a, const std::string& b) {
 bool unitProcessRuns(Source& s, const ServiceSpec& spec, const std::string& unit) {
     if (spec.pidFile)
         if (auto path = expandSpecifiers(*spec.pidFile, unit))
-            if (auto pid = parseUnsigned(s.attr(*path).value_or("")); pid && *pid > 0)
+            if (auto pid = parseUnsigned(s.attr(startsWith(*path, "/") ? *path : "/run/" + *path).value_or("")); pid && *pid > 0)
                 if (s.exists("/proc/" + std::to_string(*pid) + "/cmdline")) return true;
     if (spec.exec.empty()) return false;
     auto expected = expectedArguments(s, spec, unit);
@@ -225,8 +225,10 @@ bool unitProcessRuns(Source& s, const ServiceSpec& spec, const std::string& unit
     for (const auto& [pid, argv] : processCommands(s)) {
         if (argv.size() != expected->size()) continue;
         if (!std::equal(argv.begin() + 1, argv.end(), expected->begin() + 1)) continue;
-        bool programMatches = spec.argv0Given ? argv[0] == expected->front() && samePath(s, program, s.link("/proc/" + pid + "/exe").value_or(""))
-                                              : samePath(s, argv[0], program);
+        // With "@" the process names itself: its program is then what it executes.
+        bool programMatches = spec.argv0Given
+                                  ? argv[0] == expected->front() && samePath(s, program, s.link("/proc/" + pid + "/exe").value_or(""))
+                                  : samePath(s, argv[0], program);
         if (!programMatches) continue;
         if (spec.ttyPath && s.link("/proc/" + pid + "/fd/0").value_or("") != *spec.ttyPath) continue;
         return true;

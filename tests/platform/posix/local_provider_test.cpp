@@ -602,7 +602,7 @@ TEST_F(LocalProviderTest, WithoutSystemdOnlyTiedProcessesMakeUnitsRun) {
     t.link("/proc/210/fd/0", "/dev/tty1");
     unit("cron.service", "ExecStart=/usr/sbin/cron -f\n");
     process(300, {"/usr/sbin/cron", "-f", "-x"});
-    unit("nginx.service", "PIDFile=/run/nginx.pid\nExecStart=/usr/sbin/nginx -g 'daemon on;'\n");
+    unit("nginx.service", "PIDFile=nginx.pid\nExecStart=/usr/sbin/nginx -g 'daemon on;'\n");
     t.file("/run/nginx.pid", "400\n");
     process(400, {"nginx: master process"});
     unit("stale.service", "PIDFile=%t/stale.pid\nExecStart=/usr/sbin/stale\n");
@@ -628,7 +628,7 @@ TEST_F(LocalProviderTest, WithoutSystemdOnlyTiedProcessesMakeUnitsRun) {
         {"debug-shell.service", "Stopped"},    // a shell, but not on the unit's terminal
         {"console-shell.service", "Running"},  // the shell on the unit's terminal
         {"cron.service", "Stopped"},           // one argument more
-        {"nginx.service", "Running"},          // its PID file names a live process
+        {"nginx.service", "Running"},          // its PID file (relative to /run) names a live process
         {"stale.service", "Stopped"},          // its PID file names no process
         {"py.service", "Running"},             // own process name, quoted and substituted arguments
         {"merged.service", "Running"},         // /sbin and /usr/sbin are one folder
