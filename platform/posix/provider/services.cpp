@@ -102,7 +102,7 @@ std::vector<std::string> commandWords(const std::string& cmd) {
 }
 
 // What a unit's files say about the process it runs.
-struct ServiceSpec {
+struct ServiceStart {
     std::vector<std::string> exec;  // first ExecStart, prefixes stripped
     bool argv0Given = false;        // "@" prefix: the second word is the process's own name
     std::vector<std::string> environment;  // Environment= assignments, in order
@@ -139,23 +139,23 @@ std::optional<std::string> expandSpecifiers(const std::string& word, const std::
 // The arguments systemd would start: "$VAR" as a word splits into words, "${VAR}" is replaced in
 // place; variables from Environment= and EnvironmentFile=, unknown ones empty. Absent when a
 // specifier has no fixed value.
-std::optional<std::vector<std::string>> expectedArguments(Source& s, const ServiceSpec& spec, const std::string& unit) {
+std::optional<std::vector<std::string>> expectedArguments(Source& s, const ServiceStart& start, const std::string& unit) {
     std::map<std::string, std::string> env;
     auto assign = [&env](const std::string& a) {
         auto eq = a.find('=');
         if (eq != std::string::npos && eq > 0) env[a.substr(0, eq)] = a.substr(eq + 1);
     };
-    for (const auto& line : spec.environment)
+    for (const auto& line : start.environment)
         for (const auto& a : commandWords(line)) assign(a);
-    for (std::string path : spec.environmentFiles) {
+    for (std::string path : start.environmentFiles) {
         if (!path.empty() && path[0] == '-') path.erase(0, 1);
         if (const auto& text = s.file(path))
             for (const auto& [k, v] : keyValues(*text)) env[k] = v;
     }
     auto isName = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
     std::vector<std::string> out;
-    for (std::size_t w = 0; w < spec.exec.size(); ++w) {
-        auto word = expandSpecifiers(spec.exec[w], unit);
+    for (std::size_t w = 0; w < start.exec.size(); ++w) {
+        auto word = expandSpecifiers(start.exec[w], unit);
         if (!word) return std::nullopt;
         if (w > 0 && word->size() > 1 && (*word)[0] == '$' && (*word)[1] != '{' &&
             std::all_of(word->begin() + 1, word->end(), isName)) {
@@ -211,26 +211,26 @@ bool samePath(Source& s, const std::string& a, const std::string& b) {
 // its PID file names, or a process whose whole command line is the unit's. A unit bound to a
 // terminal must also have that terminal as input, so that a shell someone else started is not
 // taken for the unit's.
-bool unitProcessRuns(Source& s, const ServiceSpec& spec, const std::string& unit) {
-    if (spec.pidFile)
-        if (auto path = expandSpecifiers(*spec.pidFile, unit))
+bool unitProcessRuns(Source& s, const ServiceStart& start, const std::string& unit) {
+    if (start.pidFile)
+        if (auto path = expandSpecifiers(*start.pidFile, unit))
             if (auto pid = parseUnsigned(s.attr(startsWith(*path, "/") ? *path : "/run/" + *path).value_or("")); pid && *pid > 0)
                 if (s.exists("/proc/" + std::to_string(*pid) + "/cmdline")) return true;
-    if (spec.exec.empty()) return false;
-    auto expected = expectedArguments(s, spec, unit);
+    if (start.exec.empty()) return false;
+    auto expected = expectedArguments(s, start, unit);
     if (!expected || expected->empty()) return false;
     std::string program = expected->front();
-    if (spec.argv0Given) expected->erase(expected->begin());
+    if (start.argv0Given) expected->erase(expected->begin());
     if (expected->empty()) return false;
     for (const auto& [pid, argv] : processCommands(s)) {
         if (argv.size() != expected->size()) continue;
         if (!std::equal(argv.begin() + 1, argv.end(), expected->begin() + 1)) continue;
         // With "@" the process names itself: its program is then what it executes.
-        bool programMatches = spec.argv0Given
+        bool programMatches = start.argv0Given
                                   ? argv[0] == expected->front() && samePath(s, program, s.link("/proc/" + pid + "/exe").value_or(""))
                                   : samePath(s, argv[0], program);
         if (!programMatches) continue;
-        if (spec.ttyPath && s.link("/proc/" + pid + "/fd/0").value_or("") != *spec.ttyPath) continue;
+        if (start.ttyPath && s.link("/proc/" + pid + "/fd/0").value_or("") != *start.ttyPath) continue;
         return true;
     }
     return false;
@@ -284,7 +284,7 @@ Instances systemdServices(Source& s) {
         if (!unit) continue;
         std::optional<std::string> description;
         std::vector<std::string> exec;
-        ServiceSpec spec;
+        ServiceStart start;
         for (const auto& path : unit->files) {
             const auto& text = s.file(path);
             if (!text) continue;
@@ -296,15 +296,15 @@ Instances systemdServices(Source& s) {
                         if (v.empty()) exec.clear();
                         else exec.push_back(v);
                     } else if (k == "Environment") {
-                        if (v.empty()) spec.environment.clear();
-                        else spec.environment.push_back(v);
+                        if (v.empty()) start.environment.clear();
+                        else start.environment.push_back(v);
                     } else if (k == "EnvironmentFile") {
-                        if (v.empty()) spec.environmentFiles.clear();
-                        else spec.environmentFiles.push_back(v);
+                        if (v.empty()) start.environmentFiles.clear();
+                        else start.environmentFiles.push_back(v);
                     } else if (k == "PIDFile") {
-                        spec.pidFile = v.empty() ? std::nullopt : std::optional(v);
+                        start.pidFile = v.empty() ? std::nullopt : std::optional(v);
                     } else if (k == "TTYPath") {
-                        spec.ttyPath = v.empty() ? std::nullopt : std::optional(v);
+                        start.ttyPath = v.empty() ? std::nullopt : std::optional(v);
                     }
                 }
             }
@@ -314,14 +314,14 @@ Instances systemdServices(Source& s) {
             std::string first = trim(exec.front());
             std::size_t k = 0;
             while (k < first.size() && std::strchr("-@:+!", first[k])) ++k;
-            spec.argv0Given = first.substr(0, k).find('@') != std::string::npos;
+            start.argv0Given = first.substr(0, k).find('@') != std::string::npos;
             path = trim(first.substr(k));
-            spec.exec = commandWords(*path);
+            start.exec = commandWords(*path);
         }
         std::string state;
         if (unit->masked) state = "Stopped";
         else if (managerRuns) state = cgroupState(s, name);
-        else state = unitProcessRuns(s, spec, name) ? "Running" : "Stopped";
+        else state = unitProcessRuns(s, start, name) ? "Running" : "Stopped";
         std::string startMode = unit->masked ? "Disabled" : wanted.count(name) ? "Auto" : "Manual";
         out.push_back(serviceInstance(name, description, path, state, startMode));
     }
