@@ -15,6 +15,7 @@
 #include "files/run_log.h"
 #include "files/text_files.h"
 #include "inventory/values.h"
+#include "platform/text.h"
 
 namespace qv::database {
 
@@ -187,10 +188,9 @@ std::optional<Stored> storedValue(const Column& c, const Field& f, const Locale&
         case ColumnType::Boolean: {
             if (const auto* b = std::get_if<bool>(&f)) return Stored(std::int64_t{*b ? 1 : 0});
             if (const auto* s = std::get_if<std::string>(&f)) {
-                std::string t = inventory::trimBlanks(*s);
-                for (char& ch : t) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-                if (t == "true") return Stored(std::int64_t{1});
-                if (t == "false") return Stored(std::int64_t{0});
+                const std::string t = inventory::trimBlanks(*s);
+                if (text::equalsIgnoringCase(t, "true")) return Stored(std::int64_t{1});
+                if (text::equalsIgnoringCase(t, "false")) return Stored(std::int64_t{0});
             }
             if (std::holds_alternative<DateTime>(f)) return std::nullopt;
             std::optional<double> d = numberFor(f, locale);

@@ -1,7 +1,7 @@
 // The text driver: delimited text files read as tables, with the folder's Schema.ini honoured.
 #include "database/text_table.h"
+#include "platform/text.h"
 
-#include <strings.h>
 
 #include <cctype>
 
@@ -9,7 +9,7 @@ namespace qv::database {
 
 namespace {
 
-bool iequals(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+using text::equalsIgnoringCase;
 
 std::string trim(const std::string& s) {
     std::size_t b = s.find_first_not_of(" \t");
@@ -29,15 +29,15 @@ bool keyValue(const std::string& item, std::string& key, std::string& value) {
 
 // The delimiter a Format (FMT) value names: TabDelimited, CSVDelimited, Delimited or Delimited(x).
 bool delimiterOf(const std::string& format, char& delimiter, std::string& why) {
-    if (iequals(format, "TabDelimited")) {
+    if (equalsIgnoringCase(format, "TabDelimited")) {
         delimiter = '\t';
         return true;
     }
-    if (iequals(format, "CSVDelimited") || iequals(format, "Delimited")) {
+    if (equalsIgnoringCase(format, "CSVDelimited") || equalsIgnoringCase(format, "Delimited")) {
         delimiter = ',';
         return true;
     }
-    if (format.size() == 12 && strncasecmp(format.c_str(), "Delimited(", 10) == 0 && format.back() == ')') {
+    if (format.size() == 12 && equalsIgnoringCase(std::string_view(format).substr(0, 10), "Delimited(") && format.back() == ')') {
         delimiter = format[10];
         return true;
     }
@@ -58,7 +58,7 @@ bool keyStartsAt(const std::string& text, std::size_t pos) {
 
 int TextTable::column(const std::string& name) const {
     for (std::size_t i = 0; i < columns.size(); ++i)
-        if (iequals(columns[i], name)) return static_cast<int>(i);
+        if (equalsIgnoringCase(columns[i], name)) return static_cast<int>(i);
     return -1;
 }
 
@@ -100,10 +100,10 @@ bool parseTextConnection(const std::string& connectionText, TextConnection& out,
             value = connectionText.substr(v, end - v);
             pos = end + 1;
         }
-        if (iequals(key, "Data Source")) {
+        if (equalsIgnoringCase(key, "Data Source")) {
             out.folder = value;
             haveFolder = true;
-        } else if (iequals(key, "Extended Properties")) {
+        } else if (equalsIgnoringCase(key, "Extended Properties")) {
             haveProperties = true;
             std::size_t start = 0;
             bool first = true;
@@ -114,7 +114,7 @@ bool parseTextConnection(const std::string& connectionText, TextConnection& out,
                 start = semi + 1;
                 if (first) {
                     first = false;
-                    if (!iequals(item, "text")) {
+                    if (!equalsIgnoringCase(item, "text")) {
                         why = "not a text connection (" + item + ")";
                         return false;
                     }
@@ -122,9 +122,9 @@ bool parseTextConnection(const std::string& connectionText, TextConnection& out,
                 }
                 std::string k, val;
                 if (!keyValue(item, k, val)) continue;
-                if (iequals(k, "HDR")) {
-                    out.format.header = iequals(val, "Yes") || iequals(val, "True");
-                } else if (iequals(k, "FMT")) {
+                if (equalsIgnoringCase(k, "HDR")) {
+                    out.format.header = equalsIgnoringCase(val, "Yes") || equalsIgnoringCase(val, "True");
+                } else if (equalsIgnoringCase(k, "FMT")) {
                     if (!delimiterOf(val, out.format.delimiter, why)) return false;
                 }
             }
@@ -144,7 +144,7 @@ bool parseTextConnection(const std::string& connectionText, TextConnection& out,
 bool parseSelectAll(const std::string& query, std::string& tableFile, std::string& why) {
     std::string q = trim(query);
     const std::string head = "select * from ";
-    if (q.size() <= head.size() || strncasecmp(q.c_str(), head.c_str(), head.size()) != 0) {
+    if (q.size() <= head.size() || !equalsIgnoringCase(std::string_view(q).substr(0, head.size()), head)) {
         why = "query not understood: " + query;
         return false;
     }
@@ -170,18 +170,18 @@ bool applySchema(const std::vector<std::string>& schemaLines, const std::string&
         if (line.empty() || line[0] == ';') continue;
         if (line.front() == '[') {
             std::size_t close = line.find(']');
-            inSection = close != std::string::npos && iequals(trim(line.substr(1, close - 1)), tableFile);
+            inSection = close != std::string::npos && equalsIgnoringCase(trim(line.substr(1, close - 1)), tableFile);
             continue;
         }
         if (!inSection) continue;
         std::string key, value;
         if (!keyValue(line, key, value)) continue;
-        if (iequals(key, "Format")) {
+        if (equalsIgnoringCase(key, "Format")) {
             if (!delimiterOf(value, format.delimiter, why)) return false;
-        } else if (iequals(key, "ColNameHeader")) {
-            format.header = iequals(value, "True") || iequals(value, "Yes") || value == "1";
-        } else if (iequals(key, "TextDelimiter")) {
-            if (iequals(value, "none") || value.empty())
+        } else if (equalsIgnoringCase(key, "ColNameHeader")) {
+            format.header = equalsIgnoringCase(value, "True") || equalsIgnoringCase(value, "Yes") || value == "1";
+        } else if (equalsIgnoringCase(key, "TextDelimiter")) {
+            if (equalsIgnoringCase(value, "none") || value.empty())
                 format.qualifier.reset();
             else
                 format.qualifier = value[0];

@@ -8,6 +8,7 @@
 #include "environment/registry_reader.h"
 #include "files/run_log.h"
 #include "inventory/values.h"
+#include "platform/text.h"
 
 namespace qv::environment {
 
@@ -21,10 +22,6 @@ std::string regText(RunContext& ctx, const char* hive, const std::string& key, c
 
 int majorNumber(const std::string& digits) { return digits.empty() ? 0 : std::atoi(digits.c_str()); }
 
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string removeAll(std::string s, const std::string& what) {
     for (std::size_t p; (p = s.find(what)) != std::string::npos;) s.erase(p, what.size());
@@ -48,7 +45,7 @@ void olderSystemDomainAndPath(RunContext& ctx) {
         if (provider && provider->enumValues(kHiveLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
                                              names, types)) {
             for (const std::string& n : names)
-                if (upper(n).find("SHFOLDER") != std::string::npos) e.sPath = getMyDocumentsPath(ctx);
+                if (text::asciiUpper(n).find("SHFOLDER") != std::string::npos) e.sPath = getMyDocumentsPath(ctx);
         }
     } else {
         e.sPath = ctx.platform.files.fileExists(shfolder) ? getMyDocumentsPath(ctx) : std::string();
@@ -125,7 +122,7 @@ void probeEnvironment(RunContext& ctx) {
     if (e.sOSPLat >= 2) {
         std::string dc = getPrimaryDCName(ctx);
         dc = removeAll(removeAll(dc, "\\\\"), std::string(1, '\0'));
-        e.sPDC = upper(inventory::trimBlanks(dc));
+        e.sPDC = ctx.platform.system.upperCase(inventory::trimBlanks(dc));
     } else {
         e.sPDC.clear();
     }

@@ -4,27 +4,11 @@
 #include <cctype>
 
 #include "inventory/values.h"
+#include "platform/text.h"
 
 namespace qv::environment {
 
 namespace {
-
-struct Hive {
-    const char* abbreviation;
-    const char* fullName;
-    std::uint32_t handle;
-};
-const Hive kHives[] = {
-    {"HKCR", "HKEY_CLASSES_ROOT", 2147483648u},    {"HKCU", "HKEY_CURRENT_USER", 2147483649u},
-    {"HKLM", "HKEY_LOCAL_MACHINE", 2147483650u},   {"HKU", "HKEY_USERS", 2147483651u},
-    {"HKPD", "HKEY_PERFORMANCE_DATA", 2147483652u}, {"HKCC", "HKEY_CURRENT_CONFIG", 2147483653u},
-    {"HKDD", "HKEY_DYN_DATA", 2147483654u},
-};
-
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string bytesText(const std::vector<unsigned char>& data, std::size_t n) {
     return std::string(data.begin(), data.begin() + static_cast<long>(std::min(n, data.size())));
@@ -56,10 +40,10 @@ std::string expandEnvironmentReferences(RunContext& ctx, const std::string& text
 
 RegEntry getRegEntry(RunContext& ctx, std::string& hive, const std::string& key, const std::string& valueName,
                      std::int32_t& dataType) {
-    std::string name = upper(hive);
+    const std::string name = text::asciiUpper(hive);
     const Hive* found = nullptr;
     for (const Hive& h : kHives)
-        if (name == h.abbreviation || name == h.fullName) found = &h;
+        if (name == h.abbreviation || name == h.name) found = &h;
     if (!found) {
         dataType = -1;
         ctx.platform.system.messageBox("Invalid HKey");

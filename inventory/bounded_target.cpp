@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "files/run_log.h"
+#include "platform/text.h"
 
 namespace qv::inventory {
 
@@ -15,18 +16,13 @@ const char* const kShareClass = "Win32_Share";
 // Win32_Share.Create's "unknown failure".
 constexpr std::int32_t kShareUnknownFailure = 8;
 
-std::string upperAscii(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 }  // namespace
 
 std::string queryClass(const std::string& query) {
     std::istringstream in(query);
     std::string word;
     while (in >> word)
-        if (upperAscii(word) == "FROM" && in >> word) return word;
+        if (text::equalsIgnoringCase(word, "FROM") && in >> word) return word;
     return query;
 }
 
@@ -37,7 +33,7 @@ std::string limitText(int milliseconds) {
 
 template <class Result, class Call>
 Result BoundedTarget::bounded(const std::string& className, Call&& call, Result refused) {
-    const std::string key = upperAscii(className);
+    const std::string key = text::asciiUpper(className);
     if (ctx_.limitedClasses.count(key)) return refused;
     Result result = call();
     if (inner_.takeLimitReached() && ctx_.limitedClasses.insert(key).second)

@@ -1,8 +1,6 @@
 // The shared collector pattern.
 #include "inventory/collector.h"
 
-#include <cmath>
-#include <cstdlib>
 #include <exception>
 
 #include "inventory/report.h"
@@ -10,33 +8,13 @@
 
 namespace qv::inventory {
 
-void guarded(const std::function<void()>& f) {
+void guarded(TargetContext& ctx, const std::function<void()>& f) {
     try {
         f();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        debugTrace(ctx, kCaughtTracePrefix + std::string(e.what()));
     } catch (...) {
-    }
-}
-
-bool codeOf(const Value& v, std::int64_t& code) {
-    switch (v.kind) {
-        case Value::Kind::Int: code = v.integer; return true;
-        case Value::Kind::Bool: code = v.boolean ? -1 : 0; return true;
-        case Value::Kind::Double:
-            if (!std::isfinite(v.real) || v.real != std::floor(v.real) || std::fabs(v.real) > 9e18) return false;
-            code = static_cast<std::int64_t>(v.real);
-            return true;
-        case Value::Kind::Text: {
-            std::string t = trimBlanks(v.text);
-            if (t.empty()) return false;
-            char* end = nullptr;
-            long long n = std::strtoll(t.c_str(), &end, 10);
-            if (*end != '\0') return false;
-            code = n;
-            return true;
-        }
-        case Value::Kind::List: return !v.list.empty() && codeOf(v.list.front(), code);
-        default: return false;
+        debugTrace(ctx, kCaughtTracePrefix + std::string("an exception of unknown type"));
     }
 }
 
@@ -77,10 +55,10 @@ void runCollector(TargetContext& ctx, const CollectorSpec& collector, const std:
     if (counted && count != 0) {
         Instances instances;
         runQuery(ctx, "Select * from " + collector.className, instances);
-        for (const Instance& instance : instances) guarded([&] { eachInstance(instance); });
+        for (const Instance& instance : instances) guarded(ctx, [&] { eachInstance(instance); });
         return;
     }
-    guarded(writeEmptyRecord);
+    guarded(ctx, writeEmptyRecord);
     report::writeLine(ctx, collector.notFoundLine + "\r\n");
 }
 

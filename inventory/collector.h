@@ -30,22 +30,11 @@ bool runQuery(TargetContext& ctx, const std::string& queryText, Instances& out);
 // The InstancesOf count; false when it cannot be had.
 bool countInstances(TargetContext& ctx, const std::string& className, std::int64_t& count);
 
-// Runs f and swallows any exception: one step in continue-on-error mode.
-void guarded(const std::function<void()>& f);
-
-// The whole-number code a value holds (an integer, an integral double, a decimal text, a Boolean
-// as -1/0); false for Null, unreadable and anything else.
-bool codeOf(const Value& v, std::int64_t& code);
-// The entry of a decode table (entries with a `code` member) whose code equals the value, compared
-// in table order; null when none does.
-template <class Entry, std::size_t N>
-const Entry* findCode(const Value& v, const Entry (&table)[N]) {
-    std::int64_t code = 0;
-    if (!codeOf(v, code)) return nullptr;
-    for (const Entry& e : table)
-        if (e.code == code) return &e;
-    return nullptr;
-}
+// Runs f as one step in continue-on-error mode: an exception it throws ends the step only, and
+// what was caught goes to the computer's debug trace.
+void guarded(TargetContext& ctx, const std::function<void()>& f);
+// The debug trace of an exception caught by guarded.
+inline constexpr const char* kCaughtTracePrefix = "Continued after error: ";
 
 // A value as the collector got it, for a column that takes it unchanged: Null and unreadable give
 // Null, a list its first element.

@@ -33,7 +33,7 @@ void runPhase(TargetContext& ctx, const PhaseInfo& info) {
         if (entry.phase != info.phase) continue;
         bool traceFirst = info.phase == Phase::Software;
         if (traceFirst) debugTrace(ctx, entry.trace);
-        guarded([&] { entry.run(ctx); });
+        guarded(ctx, [&] { entry.run(ctx); });
         if (!traceFirst) debugTrace(ctx, entry.trace);
     }
     if (info.phase != Phase::Software) ctx.platform.system.yieldEvents();

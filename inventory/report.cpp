@@ -7,7 +7,8 @@
 namespace qv::report {
 
 std::string label(std::string_view name, std::size_t width) {
-    std::string text = std::string(name) + ": ";
+    // A question ends in its question mark and one blank: "     Part of Domain? ".
+    std::string text = std::string(name) + (name.ends_with('?') ? " " : ": ");
     if (text.size() < width) text.insert(0, width - text.size(), ' ');
     return text;
 }

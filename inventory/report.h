@@ -12,7 +12,8 @@ namespace qv::report {
 inline constexpr std::size_t kLabelWidth = 21;
 inline const std::string kContinuation(kLabelWidth, ' ');
 
-// The label right-aligned so that its ": " ends the field: label("Description") == "        Description: ".
+// The label right-aligned so that its ": " ends the field: label("Description") == "        Description: ";
+// a question keeps its mark instead of the colon: label("Part of Domain?") == "     Part of Domain? ".
 std::string label(std::string_view name, std::size_t width = kLabelWidth);
 
 // The report form of a value: Null as nothing, Booleans as True/False, numbers in plain decimal,

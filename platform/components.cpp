@@ -3,10 +3,12 @@
 
 #include <sqlite3.h>
 
+#include "platform/platform.h"
+
 namespace qv {
 
 std::vector<ComponentEntry> ownComponents(const std::string& directoryLayer) {
-    constexpr std::uint32_t HKCR = 2147483648u, HKLM = 2147483650u;
+    constexpr std::uint32_t HKCR = kHiveClassesRoot, HKLM = kHiveLocalMachine;
     const std::string engine = std::string("SQLite ") + sqlite3_libversion();
     std::vector<ComponentEntry> entries;
     for (const char* component : {"ADODB.Connection", "ADODB.Command", "ADODB.Recordset", "ADOR.Recordset",

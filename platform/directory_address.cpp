@@ -1,20 +1,20 @@
 // Reading the directory server and search base, for every directory back-end.
 #include "platform/directory_address.h"
 
-#include <strings.h>
-
 #include <cctype>
+
+#include "platform/text.h"
 
 namespace qv {
 
 DirectoryBase parseDirectoryBase(const std::string& base) {
     DirectoryBase b;
     b.dn = base;
-    if (strncasecmp(base.c_str(), "GC://", 5) == 0) {
+    if (text::equalsIgnoringCase(std::string_view(base).substr(0, 5), "GC://")) {
         b.scheme = "GC://";
         b.dn = base.substr(5);
         b.globalCatalog = true;
-    } else if (strncasecmp(base.c_str(), "LDAP://", 7) == 0) {
+    } else if (text::equalsIgnoringCase(std::string_view(base).substr(0, 7), "LDAP://")) {
         b.dn = base.substr(7);
     }
     return b;

@@ -1,6 +1,8 @@
 // Locale formatting and parsing of date-times and grouped numbers.
 #include "platform/locale.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -77,19 +79,33 @@ std::string formatGeneralDate(const Locale& locale, const DateTime& t) {
     return std::string(date) + " " + time;
 }
 
-std::string formatGrouped(const Locale& locale, double value) {
-    if (!std::isfinite(value)) return "0";
-    double r = std::round(value);
-    bool negative = r < 0;
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.0f", std::fabs(r));
-    std::string digits = buf, out;
-    int n = static_cast<int>(digits.size());
-    for (int i = 0; i < n; ++i) {
-        if (i > 0 && (n - i) % 3 == 0) out += locale.groupSeparator;
-        out += digits[i];
+std::string formatGrouped(const Locale& locale, double value, int decimals) {
+    if (!std::isfinite(value)) value = 0.0;
+    decimals = std::clamp(decimals, 0, 20);
+    // The exact decimal expansion of the double (it has at most 1074 fraction digits): the first
+    // digit after those kept alone says whether the rest is half a unit or more. printf-style
+    // rounding would take exact halves such as 0.125 to the even neighbour instead.
+    char expansion[1400];
+    const auto written = std::to_chars(expansion, expansion + sizeof expansion, std::fabs(value),
+                                       std::chars_format::fixed, 1074);
+    const std::string exact(expansion, written.ptr);
+    const std::size_t dot = exact.find('.');
+    std::string kept = exact.substr(0, dot) + exact.substr(dot + 1, static_cast<std::size_t>(decimals));
+    if (exact[dot + 1 + static_cast<std::size_t>(decimals)] >= '5') {
+        std::size_t i = kept.size();
+        while (i > 0 && kept[i - 1] == '9') kept[--i] = '0';
+        if (i == 0) kept.insert(kept.begin(), '1');
+        else ++kept[i - 1];
     }
-    return (negative && out != "0") ? "-" + out : out;
+    const std::size_t wholeDigits = kept.size() - static_cast<std::size_t>(decimals);
+    std::string out;
+    for (std::size_t i = 0; i < wholeDigits; ++i) {
+        if (i > 0 && (wholeDigits - i) % 3 == 0) out += locale.groupSeparator;
+        out += kept[i];
+    }
+    if (decimals > 0) out += locale.decimalPoint + kept.substr(wholeDigits);
+    const bool zero = kept.find_first_not_of('0') == std::string::npos;
+    return value < 0 && !zero ? "-" + out : out;
 }
 
 bool parseLocaleNumber(const Locale& locale, const std::string& text, double& value) {

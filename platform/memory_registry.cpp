@@ -1,16 +1,13 @@
 // The in-memory registry: REG_SZ values by hive, key and value name, found without regard to case.
 #include "platform/memory_registry.h"
 
-#include <algorithm>
-#include <cctype>
+#include "platform/text.h"
 
 namespace qv {
 
 namespace {
-std::string upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
+// Registry keys and value names match without regard to ASCII case.
+std::string upper(const std::string& s) { return text::asciiUpper(s); }
 }  // namespace
 
 void MemoryRegistry::setString(std::uint32_t hive, const std::string& key, const std::string& valueName,

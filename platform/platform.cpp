@@ -1,20 +1,18 @@
 // Shared parts of the platform interfaces: instance property lookup, the default count, name checks.
 #include "platform/platform.h"
 
-#include <strings.h>
-
 namespace qv {
 
 const Value& Instance::get(const std::string& name) const {
     static const Value unreadable;
     for (const auto& [key, value] : properties)
-        if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
+        if (text::equalsIgnoringCase(key, name)) return value;
     return unreadable;
 }
 
 void Instance::set(const std::string& name, Value v) {
     for (auto& [key, value] : properties)
-        if (strcasecmp(key.c_str(), name.c_str()) == 0) {
+        if (text::equalsIgnoringCase(key, name)) {
             value = std::move(v);
             return;
         }

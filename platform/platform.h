@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/locale.h"
+#include "platform/text.h"
 #include "platform/values.h"
 
 namespace qv {
@@ -87,9 +88,21 @@ struct Instance {
 };
 using Instances = std::vector<Instance>;
 
-// Hive numbers of the registry provider.
-inline constexpr std::uint32_t kHiveClassesRoot = 2147483648u;
-inline constexpr std::uint32_t kHiveLocalMachine = 2147483650u;
+// The predefined registry hives: their handles (0x80000000 + n) are also the registry provider's
+// hive numbers.
+struct Hive {
+    const char* abbreviation;
+    const char* name;
+    std::uint32_t handle;
+};
+inline constexpr Hive kHives[] = {
+    {"HKCR", "HKEY_CLASSES_ROOT", 2147483648u},    {"HKCU", "HKEY_CURRENT_USER", 2147483649u},
+    {"HKLM", "HKEY_LOCAL_MACHINE", 2147483650u},   {"HKU", "HKEY_USERS", 2147483651u},
+    {"HKPD", "HKEY_PERFORMANCE_DATA", 2147483652u}, {"HKCC", "HKEY_CURRENT_CONFIG", 2147483653u},
+    {"HKDD", "HKEY_DYN_DATA", 2147483654u},
+};
+inline constexpr std::uint32_t kHiveClassesRoot = kHives[0].handle;
+inline constexpr std::uint32_t kHiveLocalMachine = kHives[2].handle;
 
 // The program's limits on calls that wait for another computer, in milliseconds. A call that
 // reaches its limit fails as a call that cannot be answered.
@@ -228,6 +241,9 @@ public:
     virtual bool startProcess(const std::string& program, const std::string& parameters,
                               const std::string& workingDirectory) = 0;
     virtual const Locale& locale() = 0;
+    // The text with every letter the platform's character set has a capital for upper-cased, as
+    // computer names are compared and shown. UTF-8 platforms use the Latin case mapping.
+    virtual std::string upperCase(const std::string& text) { return text::upperLatin(text); }
     virtual void yieldEvents() {}
 };
 
@@ -255,5 +271,11 @@ inline const char* const kErrRpcServerUnavailableText = "The RPC server is unava
 // A call that reached its time limit (WBEM_E_TIMED_OUT).
 inline constexpr std::int32_t kErrTimedOut = -2147209215;
 inline const char* const kErrTimedOutText = "Timed out ";
+// A query the management service cannot parse (WBEM_E_INVALID_QUERY) or a class it does not know
+// (WBEM_E_INVALID_CLASS).
+inline constexpr std::int32_t kErrInvalidQuery = -2147217385;
+inline const char* const kErrInvalidQueryText = "Invalid query ";
+inline constexpr std::int32_t kErrInvalidClass = -2147217392;
+inline const char* const kErrInvalidClassText = "Invalid class ";
 
 }  // namespace qv

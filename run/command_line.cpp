@@ -1,20 +1,11 @@
 // The command-line grammar.
 #include "run/command_line.h"
 
-#include <cctype>
-
 #include "inventory/values.h"
 
 namespace qv::run {
 
-namespace {
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-}  // namespace
-
-void parseCommandLine(CommandLine& cl, const std::string& argumentText) {
+void parseCommandLine(CommandLine& cl, const std::string& argumentText, const UpperCase& upper) {
     cl.argumentText = argumentText;
     cl.allTokens.clear();
     cl.optionTokens.clear();
@@ -51,8 +42,8 @@ bool validateOptions(CommandLine& cl) {
     return true;
 }
 
-std::string selectOption(CommandLine& cl, const std::string& argumentText) {
-    parseCommandLine(cl, argumentText);
+std::string selectOption(CommandLine& cl, const std::string& argumentText, const UpperCase& upper) {
+    parseCommandLine(cl, argumentText, upper);
     if (!validateOptions(cl)) return {};
     std::string option;
     if (cl.optionTokens.size() == 1) {

@@ -20,7 +20,6 @@ namespace {
 
 void say(RunContext& ctx, const std::string& text, bool newline = true) { console::writeConsoleLine(ctx, text, newline); }
 void trace(RunContext& ctx, const std::string& text) { ctx.platform.system.debugTrace(text); }
-std::string now(RunContext& ctx) { return formatGeneralDate(ctx.platform.system.locale(), ctx.platform.system.now()); }
 
 // What a break event of each type prints, logs and traces.
 struct BreakRow {
@@ -78,11 +77,6 @@ void buildTargetList(RunContext& ctx) {
     }
 }
 
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 }  // namespace
 
 std::string joinArguments(int argc, char** argv, int first) {
@@ -105,7 +99,7 @@ void runProgram(RunContext& ctx, const std::string& argumentText) {
     say(ctx, "Cmd Line:     QV.exe " + argumentText + "\r\n              " + files::kVersionLiteral +
                  "\r\nStarted:      " + started + "\r\n");
 
-    ctx.env.sOption = selectOption(ctx.commandLine, argumentText);
+    ctx.env.sOption = selectOption(ctx.commandLine, argumentText, [&sys](const std::string& t) { return sys.upperCase(t); });
     trace(ctx, "sOption:" + ctx.env.sOption);
     if (!validateOptions(ctx.commandLine)) {
         say(ctx, ctx.commandLine.optionError + "\r\n");
@@ -172,7 +166,7 @@ void runProgram(RunContext& ctx, const std::string& argumentText) {
     files::logLine(ctx, "**Inventory Activities**");
     std::vector<std::string> names;
     names.reserve(ctx.targetList.size());
-    for (const std::string& name : ctx.targetList) names.push_back(upper(name));
+    for (const std::string& name : ctx.targetList) names.push_back(sys.upperCase(name));
     if (inventoryInOrder(ctx, names, workers, true, [&](int t) { stopForBreak(ctx, t, false); })) normalEnd(ctx);
 }
 

@@ -1,11 +1,11 @@
 // The usage screen, the end banners and the sort.
 #include "run/ends.h"
 
-#include <cctype>
 #include <utility>
 
 #include "console/console.h"
 #include "files/run_log.h"
+#include "platform/text.h"
 
 namespace qv::run {
 
@@ -36,15 +36,9 @@ const char* const kUsageLines[] = {
     "                    arguments.",
 };
 
-std::string lower(const std::string& s) {
-    std::string r = s;
-    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
-}
+}  // namespace
 
 std::string now(RunContext& ctx) { return formatGeneralDate(ctx.platform.system.locale(), ctx.platform.system.now()); }
-
-}  // namespace
 
 void showUsage(RunContext& ctx) {
     std::string text;
@@ -75,7 +69,7 @@ void quickSortText(std::vector<std::string>& values, long low, long high) {
     if (values.empty() || low < 0 || high >= static_cast<long>(values.size()) || low >= high) return;
     // Lower-case keys computed once; exchanged together with the texts.
     std::vector<std::string> keys(values.size());
-    for (long k = low; k <= high; ++k) keys[static_cast<std::size_t>(k)] = lower(values[static_cast<std::size_t>(k)]);
+    for (long k = low; k <= high; ++k) keys[static_cast<std::size_t>(k)] = text::asciiLower(values[static_cast<std::size_t>(k)]);
     std::vector<std::pair<long, long>> pending{{low, high}};
     while (!pending.empty()) {
         auto [lo, hi] = pending.back();

@@ -8,6 +8,9 @@
 
 namespace qv::run {
 
+// The platform's current date and time in the locale's general date form, for log and trace lines.
+std::string now(RunContext& ctx);
+
 void showUsage(RunContext& ctx);
 void normalEnd(RunContext& ctx);
 void abnormalEnd(RunContext& ctx);

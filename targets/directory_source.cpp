@@ -1,7 +1,6 @@
 // The directory source: the domain's computer objects from the global catalog of the domain controller.
 #include "targets/directory_source.h"
 
-#include <cctype>
 
 #include "console/console.h"
 #include "files/run_log.h"
@@ -11,10 +10,6 @@
 namespace qv::targets {
 
 namespace {
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // The directory cannot be used: one console line and the same log line, then the WINS source runs.
 void directoryUnusable(RunContext& ctx, const std::string& why) {
@@ -47,7 +42,7 @@ void addDirectoryTargets(RunContext& ctx) {
     }
     for (const auto& value : names) {
         if (!value || value->empty()) continue;
-        std::string name = inventory::trimBlanks(upper(*value));
+        std::string name = inventory::trimBlanks(ctx.platform.system.upperCase(*value));
         if (name.empty()) continue;
         if (inventory::characterCount(name) <= kMaxComputerNameLength) {
             addTarget(ctx, name);

@@ -32,11 +32,6 @@ void report(RunContext& ctx, const std::string& text) {
     files::logLine(ctx, text);
 }
 
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // The last n characters of a UTF-8 text.
 std::string lastCharacters(const std::string& s, std::size_t n) {
     std::size_t count = inventory::characterCount(s);
@@ -213,7 +208,7 @@ bool addWorkstationNames(RunContext& ctx) {
     for (std::size_t row = 0; row < table.rows.size(); ++row) {
         std::string name, type, group;
         if (auto value = table.cell(row, nameColumn)) {
-            name = inventory::trimBlanks(upper(inventory::firstCharacters(*value, 15)));
+            name = inventory::trimBlanks(ctx.platform.system.upperCase(inventory::firstCharacters(*value, 15)));
             type = lastCharacters(*value, 5);
         }
         if (auto value = table.cell(row, groupColumn)) group = inventory::trimBlanks(*value);

@@ -9,10 +9,6 @@ namespace qv::inventory {
 
 namespace {
 
-struct CodeText {
-    std::int64_t code;
-    const char* text;
-};
 const CodeText kDomainRoles[] = {
     {0, " (Standalone Workstation)"}, {1, " (Member Workstation)"},        {2, " (Standalone Server)"},
     {3, " (Member Server)"},          {4, " (Backup Domain Controller)"}, {5, " (Primary Domain Controller)"},
@@ -28,7 +24,7 @@ struct ComputerRecord {
 
 std::string decodeDomainRole(const Value& v) {
     const std::string code = plainText(v);
-    if (const CodeText* entry = findCode(v, kDomainRoles)) return code + entry->text;
+    if (const CodeText* entry = findCode(kDomainRoles, codeOrBooleanOf(v))) return code + entry->text;
     return trimBlanks(code + " (Role Unknown)");
 }
 
@@ -38,7 +34,7 @@ void collectComputerSystem(TargetContext& ctx) {
     Instances systems;
     runQuery(ctx, "Select * from Win32_ComputerSystem", systems);
     for (const Instance& cs : systems) {
-        guarded([&] { ctx.targetDomain = plainText(cs.get("Domain")); });
+        guarded(ctx, [&] { ctx.targetDomain = plainText(cs.get("Domain")); });
         report::writeValue(ctx, "Part of Domain?", cs.get("PartOfDomain"));
         report::writeValue(ctx, "Domain", cs.get("Domain"));
         report::writeLine(ctx, report::label("Inventory Date/Time") + formatGeneralDate(locale, ctx.run.runStartTime));
@@ -61,7 +57,7 @@ void collectComputerSystem(TargetContext& ctx) {
         report::writeValue(ctx, "Manufacturer", cs.get("Manufacturer"));
         report::writeValue(ctx, "Model", cs.get("Model"));
         report::writeLine(ctx, report::label("TotalPhysicalMemory") + formatGrouped(locale, r.totalRam) + " Bytes");
-        report::writeLine(ctx, report::kContinuation + formatGrouped(locale, r.totalRam / 1048576.0) + " MB");
+        report::writeLine(ctx, report::kContinuation + formatGrouped(locale, r.totalRam / kBytesPerMegabyte) + " MB");
         report::writeValue(ctx, "SystemType", cs.get("SystemType"));
     }
     Instances products;

@@ -8,25 +8,20 @@
 #include <string_view>
 
 #include "database/records.h"
+#include "inventory/values.h"
 #include "run/target_context.h"
 
 namespace qv::inventory {
 
-// One row of a decode table: a numeric code and the text appended after it.
-struct TypeCode {
-    std::int64_t code;
-    const char* text;
-};
+// A decode table whose texts are appended after the code, with the text of an unlisted value.
 struct TypeTable {
-    std::span<const TypeCode> codes;
+    CodeTable codes;
     const char* otherText;  // for a value that matches no code
 };
 
-// "Type " + the value as returned + the table's text. A whole number equal to a listed code matches,
-// also when it comes as a decimal text; anything else (Null, Booleans, other texts) takes otherText.
+// "Type " + the value as returned + the table's text for its codeOf (a whole number, also as a
+// decimal text); anything else (Null, Booleans, other texts) takes otherText.
 std::string decodeType(const Value& v, const TypeTable& table);
-// The listed code a value matches by the same rule, or null.
-const TypeCode* listedCode(const Value& v, std::span<const TypeCode> codes);
 
 // Pointing devices and port connectors.
 extern const TypeTable kDeviceInterfaceTable;
@@ -41,13 +36,6 @@ database::Field textField(const Instance& inst, const char* property, std::size_
 database::Field nullableTextField(const Instance& inst, const char* property, std::size_t n);
 // A 32-bit integer column: a number that does not fit (or is not a number) is 0.
 database::Field int32Field(const Instance& inst, const char* property);
-// The Boolean a value converts to: numbers are true when not zero, texts "True"/"False" or a
-// number; anything else (Null, unreadable, other texts) is false.
-bool booleanOf(const Value& v);
-
-// A number grouped by the locale with a fixed count of decimals: 1536.0 with 1 gives "1,536.0".
-std::string formatGroupedFixed(const Locale& locale, double value, int decimals);
-
 // The sequence number of the devices of one kind on one computer: a 16-bit counter from 1 that
 // stops growing at its largest value.
 struct SequenceCounter {

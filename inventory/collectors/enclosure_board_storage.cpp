@@ -8,10 +8,6 @@
 
 namespace qv::inventory {
 
-namespace {
-constexpr double kGigabyte = 1073741824.0;
-}  // namespace
-
 void collectSystemEnclosure(TargetContext& ctx) {
     runCollector(
         ctx, {"**Chassis**", false, "Win32_SystemEnclosure"},
@@ -66,7 +62,7 @@ void collectDiskDrives(TargetContext& ctx) {
             report::writeValue(ctx, "Manufacturer", inst.get("Manufacturer"));
             report::writeValue(ctx, "Model", inst.get("Model"));
             report::writeLine(ctx, report::label("Size") + formatGrouped(locale, size) + " Bytes");
-            report::writeLine(ctx, report::kContinuation + formatGroupedFixed(locale, size / kGigabyte, 1) + " GB");
+            report::writeLine(ctx, report::kContinuation + formatGrouped(locale, size / kBytesPerGigabyte, 1) + " GB");
             report::writeValue(ctx, "Partitions", inst.get("Partitions"), "\r\n");
         },
         [&] { appendEmptyRecord(ctx, "HardDisk"); });

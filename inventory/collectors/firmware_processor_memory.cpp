@@ -10,7 +10,6 @@ namespace qv::inventory {
 
 namespace {
 
-constexpr double kMegabyte = 1048576.0;
 // A processor socket without a processor reports this id.
 const char* const kEmptySocketId = "0000000000000000";
 
@@ -94,7 +93,7 @@ void collectPhysicalMemory(TargetContext& ctx) {
             report::writeValue(ctx, "Description", inst.get("Description"));
             report::writeValue(ctx, "BankLabel", inst.get("BankLabel"));
             report::writeLine(ctx, report::label("Capacity") + formatGrouped(locale, capacity) + " Bytes");
-            report::writeLine(ctx, report::kContinuation + formatGrouped(locale, capacity / kMegabyte) + " MB\r\n");
+            report::writeLine(ctx, report::kContinuation + formatGrouped(locale, capacity / kBytesPerMegabyte) + " MB\r\n");
         },
         [&] { appendEmptyRecord(ctx, "RAM"); });
 }

@@ -10,13 +10,13 @@ namespace qv::inventory {
 
 namespace {
 
-const TypeCode kDriveTypeCodes[] = {
+const CodeText kDriveTypeCodes[] = {
     {1, ": No Root Directory"}, {2, ": Removable Disk"}, {3, ": Local Disk"},
     {4, ": Network Drive"},     {5, ": Compact Disc"},   {6, ": RAM Disk"},
 };
 
 // Code 2 has no blank between "-" and "512"; the text is kept as the system has always written it.
-const TypeCode kMediaTypeCodes[] = {
+const CodeText kMediaTypeCodes[] = {
     {0, ": Format is unknown"},
     {1, ": 5 1/4-Inch Floppy Disk - 1.2Mb - 512 bytes/sector"},
     {2, ": 3 1/2-Inch Floppy Disk - 1.44Mb -512 bytes/sector"},
@@ -42,7 +42,7 @@ const TypeCode kMediaTypeCodes[] = {
     {22, ": 8-Inch Floppy Disk - 256Kb - 128 bytes/sector"},
 };
 
-const TypeCode kFamilyCodes[] = {
+const CodeText kFamilyCodes[] = {
     {1, "Other"}, {2, "Unknown"}, {3, "8086"},
     {4, "80286"}, {5, "80386"}, {6, "80486"},
     {7, "8087"}, {8, "80287"}, {9, "80387"},
@@ -80,24 +80,21 @@ const TypeCode kFamilyCodes[] = {
     {500, "Video Processor"},
 };
 
-constexpr double kGigabyte = 1073741824.0;
-constexpr double kMegabyte = 1048576.0;
-
 }  // namespace
 
 const TypeTable kDriveTypeTable{kDriveTypeCodes, ": Unknown"};
 const TypeTable kMediaTypeTable{kMediaTypeCodes, ": Unknown"};
-const std::span<const TypeCode> kProcessorFamilies{kFamilyCodes};
+const CodeTable kProcessorFamilies{kFamilyCodes};
 
 std::string processorFamilyText(const Value& family) {
-    const TypeCode* code = listedCode(family, kProcessorFamilies);
+    const CodeText* code = findCode(kProcessorFamilies, codeOf(family));
     return code ? code->text : "Unlisted (" + plainText(family) + ")";
 }
 
 SizeUnit sizeUnitFor(double sizeBytes) {
-    if (sizeBytes >= kGigabyte) return {kGigabyte, 1, "GB"};
-    if (sizeBytes > kMegabyte) return {kMegabyte, 2, "MB"};
-    return {1024.0, 3, "K"};
+    if (sizeBytes >= kBytesPerGigabyte) return {kBytesPerGigabyte, 1, "GB"};
+    if (sizeBytes > kBytesPerMegabyte) return {kBytesPerMegabyte, 2, "MB"};
+    return {kBytesPerKilobyte, 3, "K"};
 }
 
 std::string markedTo255(const std::string& text) {

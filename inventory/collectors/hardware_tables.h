@@ -13,7 +13,7 @@ extern const TypeTable kDriveTypeTable;
 extern const TypeTable kMediaTypeTable;
 
 // The processor families: the text alone, without its code.
-extern const std::span<const TypeCode> kProcessorFamilies;
+extern const CodeTable kProcessorFamilies;
 // The family text of a `Family` value: the listed text for a listed number, otherwise
 // "Unlisted (" + the value + ")". Codes match as in decodeType (decimal texts too).
 std::string processorFamilyText(const Value& family);

@@ -8,19 +8,19 @@ namespace qv::inventory {
 
 namespace {
 
-const TypeCode kDeviceInterfaceCodes[] = {
+const CodeText kDeviceInterfaceCodes[] = {
     {1, ": Other"},     {2, ": Unknown"},   {3, ": Serial"},    {4, ": PS/2"},
     {5, ": Infrared"},  {6, ": HP-HIL"},    {7, ": Bus mouse"}, {8, ": ADB (Apple Desktop Bus)"},
     {160, ": Bus mouse DB-9"}, {161, ": Bus mouse micro-DIN"}, {162, ": USB"},
 };
 
-const TypeCode kPointingTypeCodes[] = {
+const CodeText kPointingTypeCodes[] = {
     {1, ": Other"},       {2, ": Unknown"},     {3, ": Mouse"},
     {4, ": Track Ball"},  {5, ": Track Point"}, {6, ": Glide Point"},
     {7, ": Touch Pad"},   {8, ": Touch Screen"}, {9, ": Mouse - Optical Sensor"},
 };
 
-const TypeCode kPortTypeCodes[] = {
+const CodeText kPortTypeCodes[] = {
     {0, ": None"},
     {1, ": Parallel Port XT/AT Compatible"},
     {2, ": Parallel Port PS/2"},

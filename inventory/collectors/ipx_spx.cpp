@@ -7,7 +7,6 @@
 #include "database/records.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
-#include "inventory/collectors/network_values.h"
 #include "inventory/report.h"
 #include "inventory/values.h"
 
@@ -19,20 +18,20 @@ const char* const kQuery = "Select * from Win32_NetworkAdapterConfiguration";
 constexpr std::size_t kDecodeWidth = 32;  // the IPXFrameType and IPXMediaType columns
 
 // The platform's documented IPXFrameType codes.
-const net::CodeText kFrameTypes[] = {
+const CodeText kFrameTypes[] = {
     {0, "Ethernet II"}, {1, "Ethernet 802.3"}, {2, "Ethernet 802.2"}, {3, "Ethernet SNAP"}, {255, "AUTO"},
 };
 // The platform's documented IPXMediaType codes.
-const net::CodeText kMediaTypes[] = {
+const CodeText kMediaTypes[] = {
     {1, "Ethernet"}, {2, "Token ring"}, {3, "FDDI"}, {8, "ARCNET"},
 };
 
 // The decoded text of a code property; a list is decoded from its first code. A value that is
 // no code at all (missing, Null, not a number) is empty, as any value that cannot be read.
-std::string decodeText(std::span<const net::CodeText> table, const Value& v) {
-    std::optional<std::int64_t> code = net::codeOf(v);
+std::string decodeText(CodeTable table, const Value& v) {
+    const std::optional<std::int64_t> code = codeOf(v);
     if (!code) return {};
-    if (const char* text = net::decode(table, *code)) return text;
+    if (const CodeText* row = findCode(table, code)) return row->text;
     return firstCharacters("Type" + std::to_string(*code) + " Not Listed", kDecodeWidth);
 }
 
@@ -46,17 +45,17 @@ IpxRecord recordOf(const Instance& adapter) {
     r.cardName = cutTo(adapter.get("Caption"), 128);
     r.mac = cutTo(adapter.get("MACAddress"), 17);
     r.address = cutTo(adapter.get("IPXAddress"), 32);
-    r.networkNumber = cutTo(net::firstElement(adapter.get("IPXNetworkNumber")), 32);
+    r.networkNumber = cutTo(firstElement(adapter.get("IPXNetworkNumber")), 32);
     r.virtualNetNumber = cutTo(adapter.get("IPXVirtualNetNumber"), 32);
     r.frameType = decodeText(kFrameTypes, adapter.get("IPXFrameType"));
     r.mediaType = decodeText(kMediaTypes, adapter.get("IPXMediaType"));
-    r.enabled = net::flagOf(adapter.get("IPXEnabled"));
+    r.enabled = booleanOf(adapter.get("IPXEnabled"));
     return r;
 }
 
 void writeAdapter(TargetContext& ctx, const Instance& adapter) {
     const IpxRecord r = recordOf(adapter);
-    guarded([&] {
+    guarded(ctx, [&] {
         database::appendRow(ctx, "IPX_SPX",
                             {{"IPXAddress", r.address},
                              {"IPXNetworkNumber", r.networkNumber},
@@ -89,9 +88,9 @@ void collectIpxSpx(TargetContext& ctx) {
     runQuery(ctx, kQuery, adapters);
     int listed = 0;
     for (const Instance& adapter : adapters) {
-        if (!net::flagOf(adapter.get("IPXEnabled"))) continue;
+        if (!booleanOf(adapter.get("IPXEnabled"))) continue;
         ++listed;
-        guarded([&] { writeAdapter(ctx, adapter); });
+        guarded(ctx, [&] { writeAdapter(ctx, adapter); });
     }
     if (listed == 0) report::writeLine(ctx, "         None Reported\r\n");
 }

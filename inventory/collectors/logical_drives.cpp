@@ -1,6 +1,4 @@
 // The logical-drive collector: type decodes, sizes shown in a unit chosen from the drive's size.
-#include <cstdlib>
-
 #include "database/records.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
@@ -11,16 +9,6 @@
 namespace qv::inventory {
 
 namespace {
-
-// A size counts as a number when it is one or is a decimal text (64-bit values arrive as texts).
-bool isSizeNumber(const Value& v) {
-    if (v.kind == Value::Kind::Int || v.kind == Value::Kind::Double) return true;
-    if (v.kind != Value::Kind::Text) return false;
-    const std::string t = trimBlanks(v.text);
-    char* end = nullptr;
-    std::strtod(t.c_str(), &end);
-    return !t.empty() && end == t.c_str() + t.size();
-}
 
 // The decoded text, empty (and no report line) when the code cannot be read.
 std::string typeText(const Value& code, const TypeTable& table) {
@@ -33,7 +21,7 @@ void writeSizeLines(TargetContext& ctx, const char* name, const Value& bytes, co
     const Locale& locale = ctx.platform.system.locale();
     const double n = numberOf(bytes);
     report::writeLine(ctx, report::label(name) + formatGrouped(locale, n) + " Bytes");
-    report::writeLine(ctx, report::kContinuation + formatGroupedFixed(locale, n / unit.divisor, unit.decimals) + " " +
+    report::writeLine(ctx, report::kContinuation + formatGrouped(locale, n / unit.divisor, unit.decimals) + " " +
                                unit.name);
 }
 
@@ -60,7 +48,7 @@ void collectLogicalDrives(TargetContext& ctx) {
             report::writeValue(ctx, "Description", inst.get("Description"));
             if (inst.get("DriveType").readable()) report::writeLine(ctx, report::label("DriveType") + driveType);
             report::writeValue(ctx, "FileSystem", inst.get("FileSystem"));
-            if (isSizeNumber(size)) {
+            if (decimalNumberOf(size)) {
                 const SizeUnit unit = sizeUnitFor(numberOf(size));
                 writeSizeLines(ctx, "FreeSpace", freeSpace, unit);
                 writeSizeLines(ctx, "Size", size, unit);

@@ -11,34 +11,21 @@ namespace {
 
 // Video adapter and printer lines are one character wider than the others.
 constexpr std::size_t kWideLabel = 22;
-constexpr double kBytesPerMegabyte = 1048576.0;
 
-const TypeCode kVideoArchitectureCodes[] = {
+const CodeText kVideoArchitectureCodes[] = {
     {1, ": Other"}, {2, ": Unknown"}, {3, ": CGA"},   {4, ": EGA"},   {5, ": VGA"},
     {6, ": SVGA"},  {7, ": MDA"},     {8, ": HGC"},   {9, ": MCGA"},  {10, ": 8514A"},
     {11, ": XGA"},  {12, ": Linear Frame Buffer"},    {160, ": PC-98"},
 };
 
-// A value read as a number for arithmetic: numbers and Booleans as they are, texts when they
-// spell a number in the locale's form. False for anything else.
-bool arithmeticValue(const Locale& locale, const Value& v, double& out) {
-    switch (v.kind) {
-        case Value::Kind::Int:
-        case Value::Kind::Double:
-        case Value::Kind::Bool: out = numberOf(v); return true;
-        case Value::Kind::Text: return parseLocaleNumber(locale, v.text, out);
-        case Value::Kind::List: return !v.list.empty() && arithmeticValue(locale, v.list.front(), out);
-        default: return false;
-    }
-}
-
 // The adapter memory line's value: megabytes with one decimal. Null shows nothing; a value that
 // is not a number leaves the line out.
 Value adapterMemoryText(TargetContext& ctx, const Value& ram) {
     if (ram.isNull()) return Value::null();
-    double bytes = 0;
-    if (!arithmeticValue(ctx.platform.system.locale(), ram, bytes)) return Value::unreadable();
-    return Value::of(formatGroupedFixed(ctx.platform.system.locale(), bytes / kBytesPerMegabyte, 1) + " MB");
+    const Locale& locale = ctx.platform.system.locale();
+    const std::optional<double> bytes = localeNumberOf(locale, ram);
+    if (!bytes) return Value::unreadable();
+    return Value::of(formatGrouped(locale, *bytes / kBytesPerMegabyte, 1) + " MB");
 }
 
 }  // namespace
@@ -150,7 +137,7 @@ void collectNetworkAdapters(TargetContext& ctx) {
     runQuery(ctx, "Select * from Win32_NetworkAdapter", adapters);
     report::writeLine(ctx, "*Network Adapters*");
     for (const Instance& inst : adapters) {
-        guarded([&] {
+        guarded(ctx, [&] {
             appendRecord(ctx, "NetworkAdapters",
                          {{"MACAddress", textField(inst, "MACAddress", 17)},
                           {"ServiceName", textField(inst, "ServiceName", 16)},

@@ -41,7 +41,7 @@ const SelectedService* selectedService(const Value& name) {
 }
 
 void appendService(TargetContext& ctx, const std::string& shownName, const char* kind) {
-    guarded([&] { database::appendRow(ctx, "SelectServices", {{"Name", firstCharacters(trimBlanks(shownName), 128)}, {"Type", std::string(kind)}}); });
+    guarded(ctx, [&] { database::appendRow(ctx, "SelectServices", {{"Name", firstCharacters(trimBlanks(shownName), 128)}, {"Type", std::string(kind)}}); });
 }
 
 void writeService(TargetContext& ctx, const Instance& service, const SelectedService& s) {
@@ -68,7 +68,7 @@ void writeProtocol(TargetContext& ctx, const Instance& protocol) {
     const std::string caption = cutTo(protocol.get("Caption"), 16);
     const std::string name = cutTo(protocol.get("Name"), 128);
     const std::string description = cutTo(protocol.get("Description"), 128);
-    guarded([&] {
+    guarded(ctx, [&] {
         database::appendRow(ctx, "NetworkProtocols", {{"Caption", caption}, {"Name", name}, {"Description", description}});
     });
     report::writeValue(ctx, "Caption", protocol.get("Caption"));
@@ -88,7 +88,7 @@ std::int64_t shareTypeColumn(const Value& v) {
 }
 
 void writeShare(TargetContext& ctx, const Instance& share) {
-    guarded([&] {
+    guarded(ctx, [&] {
         database::appendRow(ctx, "SharedRes",
                             {{"Type", shareTypeColumn(share.get("Type"))},
                              {"Path", cutTo(share.get("Path"), 128)},
@@ -110,19 +110,19 @@ void collectNetworkServices(TargetContext& ctx) {
     runQuery(ctx, "Select * from Win32_BaseService", services);
     for (const Instance& service : services)
         if (const SelectedService* s = selectedService(service.get("Name")))
-            guarded([&] { writeService(ctx, service, *s); });
+            guarded(ctx, [&] { writeService(ctx, service, *s); });
 
     report::writeLine(ctx, "  **Network Client Services**");
     Instances clients;
     runQuery(ctx, "Select * from Win32_NetworkClient", clients);
-    for (const Instance& client : clients) guarded([&] { writeClient(ctx, client); });
+    for (const Instance& client : clients) guarded(ctx, [&] { writeClient(ctx, client); });
 }
 
 void collectNetworkProtocols(TargetContext& ctx) {
     report::writeLine(ctx, "\r\n**Protocols**");
     Instances protocols;
     runQuery(ctx, "Select * from Win32_NetworkProtocol", protocols);
-    for (const Instance& protocol : protocols) guarded([&] { writeProtocol(ctx, protocol); });
+    for (const Instance& protocol : protocols) guarded(ctx, [&] { writeProtocol(ctx, protocol); });
 }
 
 void collectShares(TargetContext& ctx) {

@@ -9,10 +9,6 @@ namespace qv::inventory {
 
 namespace {
 
-struct CodeText {
-    std::int64_t code;
-    const char* text;
-};
 // Single suite bits only; a value with several bits set matches none.
 const CodeText kProductSuites[] = {
     {1, "=Small Business Server"}, {2, "=Enterprise Server"}, {4, "=Back Office Server"},
@@ -41,12 +37,12 @@ struct OSRecord {
 
 std::string decodeProductSuite(const Value& v) {
     const std::string code = plainText(v);
-    if (const CodeText* entry = findCode(v, kProductSuites)) return code + entry->text;
+    if (const CodeText* entry = findCode(kProductSuites, codeOrBooleanOf(v))) return code + entry->text;
     return trimBlanks(trimBlanks(code) + " Unknown");
 }
 
 std::string decodeOSType(const Value& v) {
-    const CodeText* entry = findCode(v, kOSTypes);
+    const CodeText* entry = findCode(kOSTypes, codeOrBooleanOf(v));
     return plainText(v) + (entry ? entry->text : "=Other");
 }
 

@@ -12,6 +12,7 @@
 #include "inventory/collectors/target_files.h"
 #include "inventory/report.h"
 #include "inventory/values.h"
+#include "platform/text.h"
 #include "run/ends.h"
 
 namespace qv::inventory {
@@ -48,12 +49,6 @@ std::unique_ptr<TargetService> bindRegistryProvider(TargetContext& ctx) {
     return std::make_unique<BoundedTarget>(ctx, std::move(provider));
 }
 
-std::string upperAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 // The uninstall entries that have a display name, in the order the provider returns them.
 std::vector<Package> readPackages(TargetContext& ctx) {
     std::vector<Package> packages;
@@ -62,7 +57,7 @@ std::vector<Package> readPackages(TargetContext& ctx) {
     std::vector<std::string> subkeys;
     if (!registry->enumKey(kHiveLocalMachine, kUninstallKey, subkeys)) return packages;
     for (const std::string& subkey : subkeys) {
-        guarded([&] {
+        guarded(ctx, [&] {
             const std::string key = std::string(kUninstallKey) + "\\" + subkey;
             Package package;
             std::vector<std::string> names;
@@ -101,11 +96,11 @@ void sortByName(std::vector<Package>& packages) {
 
 void collectPackages(TargetContext& ctx) {
     std::vector<Package> packages;
-    guarded([&] { packages = readPackages(ctx); });
+    guarded(ctx, [&] { packages = readPackages(ctx); });
     sortByName(packages);
     report::writeLine(ctx, "\r\n**Registered Software Packages**");
     for (const Package& package : packages) {
-        guarded([&] {
+        guarded(ctx, [&] {
             for (std::size_t f = 0; f < kPackageFieldCount; ++f)
                 report::writeLine(ctx, kPackageFields[f].label + package[f] + (f + 1 == kPackageFieldCount ? "\r\n" : ""));
             database::Fields row;
@@ -122,7 +117,7 @@ struct Application {
 // The program path of a LocalServer32 value: upper case, double quotes removed, blanks trimmed,
 // cut right after the first ".EXE". Empty when the value names no ".EXE".
 std::string programPath(const std::string& server) {
-    std::string u = upperAscii(server);
+    std::string u = text::asciiUpper(server);
     if (u.find(".EXE") == std::string::npos) return {};
     std::string unquoted;
     unquoted.reserve(u.size());
@@ -142,7 +137,7 @@ void readApplications(TargetContext& ctx, std::vector<std::string>& texts,
     if (!registry->enumKey(kHiveClassesRoot, "", classes)) return;
     for (const std::string& className : classes) {
         if (className.find("Application") == std::string::npos) continue;
-        guarded([&] {
+        guarded(ctx, [&] {
             std::string clsid;
             // Without a class id there is no class key to look in.
             if (!registry->getStringValue(kHiveClassesRoot, className + "\\CLSID", "", clsid) || clsid.empty()) return;
@@ -204,7 +199,7 @@ void listApplication(TargetContext& ctx, const Application& app) {
 
     database::Field created = std::monostate{};
     if (facts.created) created = *facts.created;
-    guarded([&] {
+    guarded(ctx, [&] {
         database::appendRow(ctx, "RegSoftwareAppl",
                             {{"Name", app.progId}, {"Path", app.path}, {"Version", facts.version}, {"DateCreated", created}});
     });
@@ -221,7 +216,7 @@ void listApplication(TargetContext& ctx, const Application& app) {
 void collectApplications(TargetContext& ctx) {
     std::vector<std::string> texts;
     std::unordered_map<std::string, Application> pairs;
-    guarded([&] { readApplications(ctx, texts, pairs); });
+    guarded(ctx, [&] { readApplications(ctx, texts, pairs); });
     if (!texts.empty()) run::quickSortText(texts, 0, static_cast<long>(texts.size()) - 1);
     report::writeLine(ctx, "**Registered Applications**");
     // Each pair once: texts that differ only in case may stand between two equal ones after the
@@ -229,7 +224,7 @@ void collectApplications(TargetContext& ctx) {
     std::unordered_set<std::string> listed;
     for (const std::string& text : texts) {
         if (!listed.insert(text).second) continue;
-        guarded([&] { listApplication(ctx, pairs.at(text)); });
+        guarded(ctx, [&] { listApplication(ctx, pairs.at(text)); });
     }
 }
 
@@ -237,7 +232,7 @@ void collectApplications(TargetContext& ctx) {
 
 void collectSoftware(TargetContext& ctx) {
     report::writeLine(ctx, "**Software Information**");
-    guarded([&] { collectSystemDrivers(ctx); });
+    guarded(ctx, [&] { collectSystemDrivers(ctx); });
     debugTrace(ctx, "  Drivers");
     ctx.platform.system.yieldEvents();
 

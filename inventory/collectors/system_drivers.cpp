@@ -72,12 +72,12 @@ void collectSystemDrivers(TargetContext& ctx) {
             Instances services;
             runQuery(ctx, std::string("Select * from ") + kDriverClass, services);
             for (const Instance& service : services)
-                if (listedIn(service, group)) guarded([&] { listDriver(ctx, service); });
+                if (listedIn(service, group)) guarded(ctx, [&] { listDriver(ctx, service); });
         }
         return;
     }
     // Nothing to list (or the class cannot be counted): one empty row with the zero date.
-    guarded([&] {
+    guarded(ctx, [&] {
         database::appendRow(ctx, "Drivers",
                             {{"Name", std::string()}, {"Path", std::string()}, {"Type", std::string()},
                              {"Version", std::string()}, {"DateCreated", DateTime{}}});

@@ -1,9 +1,9 @@
 // Temporary shares and file facts for reading a target's program files.
 #include "inventory/collectors/target_files.h"
 
-#include <strings.h>
 
 #include "inventory/collector.h"
+#include "platform/text.h"
 
 namespace qv::inventory {
 
@@ -17,7 +17,7 @@ bool beginsWithDrive(const std::string& path) {
     return letter && path[1] == ':' && path[2] == '\\';
 }
 
-bool sameText(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+using text::equalsIgnoringCase;
 
 }  // namespace
 
@@ -28,7 +28,7 @@ TemporaryShare::TemporaryShare(TargetContext& ctx, const std::string& filePath) 
     name_ = filePath.substr(0, 1) + "Inv";
     path_ = filePath.substr(0, 3);
     accessPath_ = "\\\\" + ctx.currentTarget + "\\" + name_ + filePath.substr(2);
-    guarded([&] { created_ = ctx.targetServices->createShare(path_, name_, 0, "Temp Public Share") == 0; });
+    guarded(ctx, [&] { created_ = ctx.targetServices->createShare(path_, name_, 0, "Temp Public Share") == 0; });
 }
 
 TemporaryShare::~TemporaryShare() { release(); }
@@ -36,15 +36,15 @@ TemporaryShare::~TemporaryShare() { release(); }
 void TemporaryShare::release() {
     if (!created_) return;
     created_ = false;
-    guarded([&] {
+    guarded(ctx_, [&] {
         Instances found;
         runQuery(ctx_, "Select * from Win32_Share Where Name = '" + name_ + "'", found);
         for (const Instance& share : found) {
             // Only the share this object made: same name and same path.
             const Value& name = share.get("Name");
             const Value& path = share.get("Path");
-            if (name.kind != Value::Kind::Text || !sameText(name.text, name_)) continue;
-            if (path.kind == Value::Kind::Text && !sameText(path.text, path_)) continue;
+            if (name.kind != Value::Kind::Text || !equalsIgnoringCase(name.text, name_)) continue;
+            if (path.kind == Value::Kind::Text && !equalsIgnoringCase(path.text, path_)) continue;
             ctx_.targetServices->deleteShare(share);
         }
     });
@@ -53,11 +53,11 @@ void TemporaryShare::release() {
 FileFacts readFileFacts(TargetContext& ctx, const std::string& accessPath) {
     // A file that cannot be read in any way just has no version or date.
     FileFacts facts;
-    guarded([&] {
+    guarded(ctx, [&] {
         std::string version;
         if (ctx.platform.files.fileVersion(accessPath, version)) facts.version = version;
     });
-    guarded([&] {
+    guarded(ctx, [&] {
         DateTime created;
         if (ctx.platform.files.fileCreated(accessPath, created)) facts.created = created;
     });

@@ -8,7 +8,6 @@
 #include "files/run_log.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
-#include "inventory/collectors/network_values.h"
 #include "inventory/report.h"
 #include "inventory/values.h"
 
@@ -88,7 +87,7 @@ const LineSpec kLines[] = {
 };
 
 // The platform's documented TcpipNetbiosOptions codes.
-const net::CodeText kNetBiosOptions[] = {
+const CodeText kNetBiosOptions[] = {
     {0, ": EnableNetbiosViaDhcp"},
     {1, ": EnableNetbios"},
     {2, ": DisableNetbios"},
@@ -102,15 +101,15 @@ const char* const kLogTruncated = "  Truncated Value: ";
 const char* const kLogEndedAt = "  DNS Search Server Ended at index#";
 
 std::string netBiosText(const Value& v) {
-    std::optional<std::int64_t> code = net::codeOf(v);
+    const std::optional<std::int64_t> code = codeOf(v);
     if (!code) return std::string("Option ") + kNetBiosUnknown;
-    const char* text = net::decode(kNetBiosOptions, *code);
-    return "Option " + std::to_string(*code) + (text ? text : kNetBiosUnknown);
+    const CodeText* row = findCode(kNetBiosOptions, code);
+    return "Option " + std::to_string(*code) + (row ? row->text : kNetBiosUnknown);
 }
 
 // An adapter is listed when TCP/IP is enabled on it and it has an address.
 bool isListed(const Instance& adapter) {
-    return net::flagOf(adapter.get("IPEnabled")) && !plainText(net::firstElement(adapter.get("IPAddress"))).empty();
+    return booleanOf(adapter.get("IPEnabled")) && !plainText(firstElement(adapter.get("IPAddress"))).empty();
 }
 
 void appendSearchServer(TargetContext& ctx, const std::string& cardName, const std::string& mac, std::int64_t order,
@@ -133,7 +132,7 @@ std::optional<std::string> entryText(const Value& entry) {
 // over-long entries. Gives the DNSSearchCount.
 std::int64_t writeSearchServers(TargetContext& ctx, const Value& searchOrder, const std::string& cardName,
                                 const std::string& mac) {
-    std::optional<std::vector<Value>> entries = net::entriesOf(searchOrder);
+    std::optional<std::vector<Value>> entries = entriesOf(searchOrder);
     if (!entries) {
         files::logLine(ctx, kLogInvalid);
         files::logLine(ctx, kLogNic + cardName);
@@ -169,20 +168,20 @@ void writeAdapter(TargetContext& ctx, const Instance& adapter) {
     const std::string netBios = netBiosText(adapter.get("TcpipNetbiosOptions"));
     const Value& searchOrder = adapter.get("DNSServerSearchOrder");
     std::int64_t searchCount = 0;
-    guarded([&] { searchCount = writeSearchServers(ctx, searchOrder, cardName, mac); });
+    guarded(ctx, [&] { searchCount = writeSearchServers(ctx, searchOrder, cardName, mac); });
 
     database::Fields row;
     for (const ColumnSpec& c : kColumns) {
         const Value& v = adapter.get(c.property);
         switch (c.form) {
             case Form::Cut: row.emplace_back(c.column, cutTo(v, c.width)); break;
-            case Form::Flag: row.emplace_back(c.column, net::flagOf(v)); break;
+            case Form::Flag: row.emplace_back(c.column, booleanOf(v)); break;
             case Form::AlwaysTrue: row.emplace_back(c.column, true); break;
             case Form::SearchCount: row.emplace_back(c.column, searchCount); break;
             case Form::NetBios: row.emplace_back(c.column, netBios); break;
         }
     }
-    guarded([&] { database::appendRow(ctx, "TCP_IP", row); });
+    guarded(ctx, [&] { database::appendRow(ctx, "TCP_IP", row); });
 
     for (const LineSpec& line : kLines) {
         const std::string after = line.emptyLineAfter ? "\r\n" : "";
@@ -190,7 +189,7 @@ void writeAdapter(TargetContext& ctx, const Instance& adapter) {
         switch (line.shown) {
             case Shown::AsReturned: report::writeValue(ctx, line.label, v, after); break;
             case Shown::SearchCount:
-                if (std::optional<std::vector<Value>> entries = net::entriesOf(v))
+                if (std::optional<std::vector<Value>> entries = entriesOf(v))
                     report::writeLine(ctx, report::label(line.label) + std::to_string(entries->size()) + after);
                 break;
             case Shown::NetBios: report::writeLine(ctx, report::label(line.label) + netBios + after); break;
@@ -209,7 +208,7 @@ void collectTcpIp(TargetContext& ctx) {
     for (const Instance& adapter : adapters) {
         if (!isListed(adapter)) continue;
         ++listed;
-        guarded([&] { writeAdapter(ctx, adapter); });
+        guarded(ctx, [&] { writeAdapter(ctx, adapter); });
     }
     if (listed == 0) report::writeLine(ctx, "         None Reported\r\n");
 }

@@ -4,7 +4,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,8 @@
 #include <cstdio>
 #include <ctime>
 #include <vector>
+
+#include "platform/text.h"
 
 namespace qv::posix {
 
@@ -54,7 +55,7 @@ std::string PosixFileSystem::resolve(const std::string& path) {
             if (!dir) return path;
             std::string found;
             while (dirent* entry = ::readdir(dir)) {
-                if (strcasecmp(entry->d_name, part.c_str()) == 0) {
+                if (text::equalsIgnoringCase(entry->d_name, part)) {
                     found = entry->d_name;
                     break;
                 }

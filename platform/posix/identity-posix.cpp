@@ -1,6 +1,7 @@
 // Identity of the local Linux computer: host name, user, DNS domain, documents folder, privilege,
 // domain controller (DNS SRV record of the domain), kernel version and distribution name.
 #include "platform/posix/identity-posix.h"
+#include "platform/text.h"
 
 #include <arpa/nameser.h>
 #include <netdb.h>
@@ -97,9 +98,7 @@ std::string prettyNameFromOsRelease(const std::string& text) {
 std::string computerNameOf(const std::string& host) {
     // The whole short name: cut to the 15 characters of a NetBIOS name, two hosts that differ only
     // after them would share one report and one key.
-    std::string name = host.substr(0, host.find('.'));
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return name;
+    return text::asciiUpper(host.substr(0, host.find('.')));  // host names are ASCII
 }
 
 bool PosixIdentity::computerName(std::string& out) {

@@ -1,12 +1,11 @@
 // The local provider: answers the management-service operations for this Linux computer from
 // its files and system calls, under a configurable root directory.
-#include <strings.h>
-
 #include <cctype>
 #include <map>
 
 #include "platform/posix/management-posix.h"
 #include "platform/posix/provider/classes.h"
+#include "platform/text.h"
 
 namespace qv::posix {
 
@@ -14,12 +13,10 @@ namespace {
 
 using provider::Source;
 
-constexpr std::int32_t kErrInvalidClass = -2147217392;  // WBEM_E_INVALID_CLASS
-constexpr std::int32_t kErrInvalidQuery = -2147217385;  // WBEM_E_INVALID_QUERY
 const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr std::int32_t kRegSz = 1;
 
-bool iequals(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+using text::equalsIgnoringCase;
 
 // "Select * from CLASS" with an optional "WHERE Prop = 'value'" (or "value"), keywords in any case.
 struct Query {
@@ -40,12 +37,12 @@ std::optional<Query> parseQuery(const std::string& text) {
         return text.substr(b, p - b);
     };
     Query q;
-    if (!iequals(word(), "select") || word() != "*" || !iequals(word(), "from")) return std::nullopt;
+    if (!equalsIgnoringCase(word(), "select") || word() != "*" || !equalsIgnoringCase(word(), "from")) return std::nullopt;
     q.className = word();
     if (q.className.empty()) return std::nullopt;
     skip();
     if (p == text.size()) return q;
-    if (!iequals(word(), "where")) return std::nullopt;
+    if (!equalsIgnoringCase(word(), "where")) return std::nullopt;
     q.property = word();
     skip();
     if (q.property.empty() || p >= text.size() || text[p] != '=') return std::nullopt;
@@ -71,9 +68,9 @@ std::optional<Query> parseQuery(const std::string& text) {
 // WQL equality: texts ignoring case, numbers and booleans by their value.
 bool matches(const Value& v, const std::string& want) {
     switch (v.kind) {
-        case Value::Kind::Text: return iequals(v.text, want);
+        case Value::Kind::Text: return equalsIgnoringCase(v.text, want);
         case Value::Kind::Int: return std::to_string(v.integer) == want;
-        case Value::Kind::Bool: return iequals(want, v.boolean ? "true" : "false") || want == (v.boolean ? "1" : "0");
+        case Value::Kind::Bool: return equalsIgnoringCase(want, v.boolean ? "true" : "false") || want == (v.boolean ? "1" : "0");
         default: return false;
     }
 }
@@ -101,7 +98,7 @@ public:
         out.clear();
         auto q = parseQuery(text);
         if (!q) {
-            err = {kErrInvalidQuery, "Invalid query "};
+            err = {kErrInvalidQuery, kErrInvalidQueryText};
             return false;
         }
         const Instances* all = load(q->className, err);
@@ -114,7 +111,7 @@ public:
     bool enumKey(std::uint32_t hive, const std::string& key, std::vector<std::string>& names) override {
         names.clear();
         if (hive == kHiveClassesRoot && key.empty()) return true;  // no registered applications on Linux
-        if (hive != kHiveLocalMachine || !iequals(trimSlashes(key), kUninstallKey)) return false;
+        if (hive != kHiveLocalMachine || !equalsIgnoringCase(trimSlashes(key), kUninstallKey)) return false;
         for (const auto& p : provider::installedPackages(source_)) names.push_back(p.key);
         return true;
     }
@@ -138,7 +135,7 @@ public:
         const provider::Package* p = package(hive, key);
         if (!p) return false;
         for (const auto& [name, value] : fields(*p))
-            if (iequals(name, valueName) && !value->empty()) {
+            if (equalsIgnoringCase(name, valueName) && !value->empty()) {
                 out = *value;
                 return true;
             }
@@ -155,7 +152,7 @@ private:
     const Instances* load(const std::string& className, PlatformError& err) {
         const provider::ClassDef* def = provider::findClass(className);
         if (!def) {
-            err = {kErrInvalidClass, "Invalid class "};
+            err = {kErrInvalidClass, kErrInvalidClassText};
             return nullptr;
         }
         auto it = cache_.find(def->name);
@@ -173,7 +170,7 @@ private:
         if (hive != kHiveLocalMachine) return nullptr;
         std::string k = trimSlashes(key);
         std::string prefix = std::string(kUninstallKey) + "\\";
-        if (k.size() <= prefix.size() || !iequals(k.substr(0, prefix.size()), prefix)) return nullptr;
+        if (k.size() <= prefix.size() || !equalsIgnoringCase(k.substr(0, prefix.size()), prefix)) return nullptr;
         const auto& all = provider::installedPackages(source_);
         if (packageIndex_.empty())
             for (const auto& p : all) packageIndex_.emplace(p.key, &p);

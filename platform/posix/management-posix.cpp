@@ -1,8 +1,8 @@
 // The POSIX management service: reaches the local computer (its own name or "localhost", any case).
 // No remote transport exists, so any other name fails to connect as an unreachable server does.
 #include "platform/posix/management-posix.h"
+#include "platform/text.h"
 
-#include <strings.h>
 
 namespace qv::posix {
 
@@ -13,8 +13,8 @@ std::unique_ptr<TargetService> PosixManagement::connect(const std::string& compu
         return nullptr;
     }
     std::string local;
-    bool isLocal = strcasecmp(computer.c_str(), "localhost") == 0 ||
-                   (identity_.computerName(local) && strcasecmp(computer.c_str(), local.c_str()) == 0);
+    bool isLocal = text::equalsIgnoringCase(computer, "localhost") ||
+                   (identity_.computerName(local) && text::equalsIgnoringCase(computer, local));
     if (!isLocal) {
         err = {kErrRpcServerUnavailable, kErrRpcServerUnavailableText};
         return nullptr;

@@ -10,12 +10,8 @@
 
 namespace qv::posix {
 
-namespace {
-constexpr std::uint32_t HKCR = 2147483648u;
-}  // namespace
-
 PosixRegistry::PosixRegistry() {
-    setString(HKCR, "WINMGMTS\\CurVer", "", "WINMGMTS.1");
+    setString(kHiveClassesRoot, "WINMGMTS\\CurVer", "", "WINMGMTS.1");
     LDAPAPIInfo info {};
     info.ldapai_info_version = LDAP_API_INFO_VERSION;
     std::string ldapVersion = "OpenLDAP";

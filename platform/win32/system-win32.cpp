@@ -103,6 +103,14 @@ bool Win32System::expandEnvironmentStrings(const std::string& text, std::string&
     return true;
 }
 
+// The system's own upper-casing, on the UTF-16 form so that every letter of the user's code page
+// (and beyond) takes the capital Windows gives it.
+std::string Win32System::upperCase(const std::string& text) {
+    std::wstring wide = toWide(text);
+    if (!wide.empty()) CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+    return fromWide(wide);
+}
+
 void Win32System::sleepMs(int milliseconds) { Sleep(milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0); }
 
 void Win32System::debugTrace(const std::string& text) { OutputDebugStringA(toAnsi(text).c_str()); }

@@ -17,6 +17,7 @@ public:
     bool startProcess(const std::string& program, const std::string& parameters,
                       const std::string& workingDirectory) override;
     const Locale& locale() override { return locale_; }
+    std::string upperCase(const std::string& text) override;
 
 private:
     Locale locale_;

@@ -1,6 +1,10 @@
 // Locale forms: general date, grouped numbers, and parsing them back.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+#include <random>
+
 #include "platform/locale.h"
 
 using qv::DateTime;
@@ -57,12 +61,79 @@ TEST(Locale, GeneralDateByThePlatformsPictures) {
 }
 
 TEST(Locale, GroupedNumbers) {
-    Locale us;
-    EXPECT_EQ(qv::formatGrouped(us, 1073741824.0), "1,073,741,824");
-    EXPECT_EQ(qv::formatGrouped(us, 1024.0), "1,024");
-    EXPECT_EQ(qv::formatGrouped(us, 999.5), "1,000");
-    EXPECT_EQ(qv::formatGrouped(us, 0.0), "0");
-    EXPECT_EQ(qv::formatGrouped(us, -1234567.0), "-1,234,567");
+    Locale us, de;
+    de.groupSeparator = ".";
+    de.decimalPoint = ",";
+    struct Case {
+        const Locale& locale;
+        double value;
+        int decimals;
+        const char* text;
+    } cases[] = {
+        {us, 1073741824.0, 0, "1,073,741,824"},
+        {us, 1024.0, 0, "1,024"},
+        {us, 0.0, 0, "0"},
+        {us, -1234567.0, 0, "-1,234,567"},
+        {us, 1536.0, 1, "1,536.0"},
+        {de, 1536.0, 1, "1.536,0"},
+        // Halves go away from zero at every number of decimals, exact binary halves included.
+        {us, 0.5, 0, "1"},
+        {us, 2.5, 0, "3"},
+        {us, -2.5, 0, "-3"},
+        {us, 999.5, 0, "1,000"},
+        {us, 0.125, 2, "0.13"},
+        {us, 1.25, 1, "1.3"},
+        {us, -1.25, 1, "-1.3"},
+        {us, 1342177280.0 / 1073741824.0, 1, "1.3"},
+        {us, 1310720.0 / 1048576.0, 1, "1.3"},
+        {us, 999.95, 1, "1,000.0"},  // 999.950000000000045...: above the half
+        {us, 0.15, 1, "0.1"},        // 0.149999999999999994...: below it
+        // Only the first dropped digit decides, not a rounding of it.
+        {us, 0.0499999999, 1, "0.0"},
+        {us, -0.01, 1, "0.0"},
+        {us, 1.0 / 1048576.0, 3, "0.000"},
+        {us, std::numeric_limits<double>::infinity(), 0, "0"},
+        {us, 12.5, 25, "12.50000000000000000000"},  // at most 20 decimals
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(qv::formatGrouped(c.locale, c.value, c.decimals), c.text) << c.value << " with " << c.decimals;
+    // The largest numbers keep every digit: 309 digits and 102 separators.
+    EXPECT_EQ(qv::formatGrouped(us, 1.7e308).size(), 309u + 102u);
+}
+
+// Sizes as the report shows them: bytes over a power of two, against whole-number arithmetic.
+TEST(Locale, GroupedNumbersAgainstIntegerRounding) {
+    const Locale us;
+    std::mt19937_64 random(16);
+    for (int i = 0; i < 20000; ++i) {
+        const int shift = 10 * static_cast<int>(random() % 4);  // bytes, K, MB, GB
+        const int decimals = static_cast<int>(random() % 4);
+        // Bytes below 2^44 with the low bits often a half or a near-half of the last decimal.
+        std::uint64_t bytes = random() >> 20;
+        if (i % 2 == 0) bytes = (bytes >> shift << shift) | (std::uint64_t{1} << shift >> (1 + random() % 3));
+        const bool negative = i % 5 == 0;
+        // Reference: bytes * 10^decimals / 2^shift, the remainder of at least half rounding away from zero.
+        unsigned __int128 scaled = bytes;
+        for (int d = 0; d < decimals; ++d) scaled *= 10;
+        const unsigned __int128 unit = static_cast<unsigned __int128>(1) << shift;
+        unsigned __int128 rounded = scaled / unit + (2 * (scaled % unit) >= unit ? 1 : 0);
+        std::string digits;
+        do {
+            digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(rounded % 10)));
+            rounded /= 10;
+        } while (rounded != 0);
+        if (digits.size() <= static_cast<std::size_t>(decimals)) digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
+        std::string whole = digits.substr(0, digits.size() - decimals), expected;
+        for (std::size_t k = 0; k < whole.size(); ++k) {
+            if (k > 0 && (whole.size() - k) % 3 == 0) expected += ',';
+            expected += whole[k];
+        }
+        if (decimals > 0) expected += "." + digits.substr(whole.size());
+        if (negative && digits.find_first_not_of('0') != std::string::npos) expected.insert(0, "-");
+        const double value = static_cast<double>(bytes) / static_cast<double>(std::uint64_t{1} << shift);
+        ASSERT_EQ(qv::formatGrouped(us, negative ? -value : value, decimals), expected)
+            << bytes << " bytes >> " << shift << " with " << decimals;
+    }
 }
 
 TEST(Locale, ParsingNumbersAndDates) {

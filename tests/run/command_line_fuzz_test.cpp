@@ -24,7 +24,7 @@ std::string randomText(std::mt19937& rng, std::size_t maxLength) {
 // Checks the outcome against the grammar's invariants.
 void checkOutcome(const std::string& text) {
     qv::CommandLine cl;
-    std::string option = qv::run::selectOption(cl, text);
+    std::string option = qv::run::selectOption(cl, text, qv::text::upperLatin);
     ASSERT_EQ(cl.allTokens.size(), cl.optionTokens.size() + cl.nameTokens.size()) << text;
     if (!text.empty()) {
         std::size_t spaces = std::count(text.begin(), text.end(), ' ');

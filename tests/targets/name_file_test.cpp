@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include "platform/text.h"
 #include "tests/support/sim_run.h"
 
 using qvtest::runSim;
@@ -17,10 +18,7 @@ qvtest::SimResult runWithNameFile(const std::string& content, const std::string&
     return runSim(fixture, {"/F:" + dir + "/names.txt"}, dir);
 }
 
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
+std::string upper(const std::string& s) { return qv::text::upperLatin(s); }
 
 // The names inventoried, in order, as the console lists them after the target heading.
 std::vector<std::string> inventoried(const std::string& console) {
@@ -75,6 +73,12 @@ TEST(NameFile, NonUtf8BytesAndOverlongLines) {
     EXPECT_EQ(names[1], "CAF\xe9");
     EXPECT_EQ(names[2], "PC1");
     EXPECT_NE(r.out.find("Program Complete Normal End"), std::string::npos);
+}
+
+// Names from the file and from the command line take the capitals of their accented letters.
+TEST(NameFile, AccentedNamesInUpperCase) {
+    EXPECT_EQ(inventoried(runWithNameFile("pécé\r\nžluťoučký\r\n").out), (std::vector<std::string>{"PÉCÉ", "ŽLUŤOUČKÝ"}));
+    EXPECT_EQ(inventoried(runSim(standardFixture(), {"pécé", "Ÿves"}).out), (std::vector<std::string>{"PÉCÉ", "ŸVES"}));
 }
 
 TEST(NameFile, HundredThousandLines) {

@@ -1,4 +1,4 @@
-// Decode tables, number formats, Boolean conversion and sequence numbers of the device collectors.
+// Decode tables and sequence numbers of the device collectors.
 #include <gtest/gtest.h>
 
 #include "inventory/collectors/device_records.h"
@@ -54,40 +54,6 @@ TEST(DeviceDecode, TablesAreComplete) {
     // The port types are the codes 0 to 31 without gaps.
     ASSERT_EQ(kPortTypeTable.codes.size(), 32u);
     for (std::int64_t code = 0; code < 32; ++code) EXPECT_EQ(kPortTypeTable.codes[code].code, code);
-}
-
-TEST(DeviceValues, GroupedWithDecimals) {
-    qv::Locale enUS;
-    EXPECT_EQ(formatGroupedFixed(enUS, 128.0, 1), "128.0");
-    EXPECT_EQ(formatGroupedFixed(enUS, 1536.0, 1), "1,536.0");
-    EXPECT_EQ(formatGroupedFixed(enUS, 1234567.0, 1), "1,234,567.0");
-    EXPECT_EQ(formatGroupedFixed(enUS, -1234.56, 1), "-1,234.6");
-    EXPECT_EQ(formatGroupedFixed(enUS, -0.01, 1), "0.0");
-    EXPECT_EQ(formatGroupedFixed(enUS, 1.0 / 1048576.0, 1), "0.0");
-    EXPECT_EQ(formatGroupedFixed(enUS, 999.96, 1), "1,000.0");
-    // The largest numbers keep every digit: 309 digits, 102 separators, the decimals.
-    EXPECT_EQ(formatGroupedFixed(enUS, 1.7e308, 1).size(), 309u + 102u + 2u);
-    qv::Locale deDE;
-    deDE.groupSeparator = ".";
-    deDE.decimalPoint = ",";
-    EXPECT_EQ(formatGroupedFixed(deDE, 1536.0, 1), "1.536,0");
-}
-
-TEST(DeviceValues, BooleanOfEveryKind) {
-    EXPECT_TRUE(booleanOf(Value::of(true)));
-    EXPECT_FALSE(booleanOf(Value::of(false)));
-    EXPECT_FALSE(booleanOf(Value::null()));
-    EXPECT_FALSE(booleanOf(Value::unreadable()));
-    EXPECT_TRUE(booleanOf(Value::of(-1)));
-    EXPECT_FALSE(booleanOf(Value::of(0)));
-    EXPECT_TRUE(booleanOf(Value::of(0.5)));
-    EXPECT_TRUE(booleanOf(Value::of("True")));
-    EXPECT_TRUE(booleanOf(Value::of(" true ")));
-    EXPECT_FALSE(booleanOf(Value::of("False")));
-    EXPECT_FALSE(booleanOf(Value::of("yes")));
-    EXPECT_TRUE(booleanOf(Value::of("1")));
-    EXPECT_FALSE(booleanOf(Value::of("")));
-    EXPECT_TRUE(booleanOf(Value::ofList({Value::of(true)})));
 }
 
 TEST(DeviceValues, SequenceCounterStopsAtItsLargestValue) {

@@ -21,7 +21,7 @@ TEST(HardwareTables, DriveAndMediaTypes) {
 TEST(HardwareTables, ProcessorFamilies) {
     ASSERT_EQ(kProcessorFamilies.size(), 103u);
     std::int64_t previous = 0;
-    for (const TypeCode& c : kProcessorFamilies) {
+    for (const CodeText& c : kProcessorFamilies) {
         EXPECT_GT(c.code, previous) << "codes ascend, each once";
         previous = c.code;
     }
@@ -53,9 +53,9 @@ TEST(HardwareTables, SizeUnitThresholds) {
         EXPECT_EQ(u.decimals, c.decimals) << c.bytes;
     }
     Locale en;
-    EXPECT_EQ(formatGroupedFixed(en, 1048576.0 / sizeUnitFor(1048576.0).divisor, 3), "1,024.000");
-    EXPECT_EQ(formatGroupedFixed(en, 1457664.0 / sizeUnitFor(1457664.0).divisor, 2), "1.39");
-    EXPECT_EQ(formatGroupedFixed(en, 80026361856.0 / sizeUnitFor(80026361856.0).divisor, 1), "74.5");
+    EXPECT_EQ(formatGrouped(en, 1048576.0 / sizeUnitFor(1048576.0).divisor, 3), "1,024.000");
+    EXPECT_EQ(formatGrouped(en, 1457664.0 / sizeUnitFor(1457664.0).divisor, 2), "1.39");
+    EXPECT_EQ(formatGrouped(en, 80026361856.0 / sizeUnitFor(80026361856.0).divisor, 1), "74.5");
 }
 
 TEST(HardwareTables, EnvironmentLengthRule) {

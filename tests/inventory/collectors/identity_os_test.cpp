@@ -84,7 +84,7 @@ TEST(IdentityAndOsCollectors, ReportAndRowsOfAWorkstation) {
     EXPECT_EQ(identitySection(r.file("docs/QVWS01.txt")),
               (std::vector<std::string>{
                   "    Target Computer: WS01",
-                  "    Part of Domain?: True",
+                  "     Part of Domain? True",
                   "             Domain: CORP",
                   "Inventory Date/Time: 12/8/2026 9:30:05 AM",
                   "               Role: 3 (Member Server)",

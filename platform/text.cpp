@@ -1,0 +1,78 @@
+// Text helpers shared by every layer.
+#include "platform/text.h"
+
+#include <cstdint>
+
+namespace qv::text {
+
+namespace {
+
+char asciiUpperOf(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char asciiLowerOf(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The capital of a code point in U+0000..U+017F, or the code point itself.
+char32_t latinCapital(char32_t c) {
+    if (c >= U'a' && c <= U'z') return c - 0x20;
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;  // à..þ, not the division sign
+    if (c == 0xFF) return 0x178;                              // ÿ -> Ÿ
+    if (c == 0x131) return U'I';                              // dotless ı
+    if (c == 0x17F) return U'S';                              // long ſ
+    // Latin Extended-A pairs a capital with the small letter after it; the pairing shifts by one
+    // at ĸ (U+0138) and ŉ (U+0149), which have no capital, and again at Ÿ (U+0178).
+    const bool evenCapitals = (c >= 0x100 && c <= 0x137 && c != 0x130) || (c >= 0x14A && c <= 0x177);
+    const bool oddCapitals = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if ((evenCapitals && c % 2 == 1) || (oddCapitals && c % 2 == 0)) return c - 1;
+    return c;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else {  // every capital here is below U+0800
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string asciiUpper(std::string s) {
+    for (char& c : s) c = asciiUpperOf(c);
+    return s;
+}
+
+std::string asciiLower(std::string s) {
+    for (char& c : s) c = asciiLowerOf(c);
+    return s;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (asciiUpperOf(a[i]) != asciiUpperOf(b[i])) return false;
+    return true;
+}
+
+std::string upperLatin(const std::string& utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        if (lead < 0x80) {
+            out += asciiUpperOf(utf8[i]);
+            continue;
+        }
+        // Two-byte sequences cover U+0080..U+07FF, which holds every letter mapped here.
+        if ((lead & 0xE0) == 0xC0 && lead >= 0xC2 && i + 1 < utf8.size() &&
+            (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) {
+            const char32_t c = static_cast<char32_t>(((lead & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
+            appendUtf8(out, latinCapital(c));
+            ++i;
+            continue;
+        }
+        out += utf8[i];
+    }
+    return out;
+}
+
+}  // namespace qv::text

@@ -1,0 +1,22 @@
+// Text helpers shared by every layer: ASCII case rules for keys and names of the program's own,
+// and the upper-casing of UTF-8 text in Latin script.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qv::text {
+
+// ASCII letters upper-cased, every other byte kept: for identifiers (class, hive and key names,
+// options) whose case rule is ASCII on every platform.
+std::string asciiUpper(std::string s);
+std::string asciiLower(std::string s);
+// Equal apart from the case of ASCII letters.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
+// UTF-8 text with every letter of Basic Latin, Latin-1 Supplement and Latin Extended-A that has a
+// single capital upper-cased ("pécé" -> "PÉCÉ", "ÿ" -> "Ÿ"); letters without one (ß, ĸ, ŉ) and
+// bytes that are not UTF-8 are kept.
+std::string upperLatin(const std::string& utf8);
+
+}  // namespace qv::text
