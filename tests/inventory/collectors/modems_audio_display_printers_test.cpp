@@ -22,7 +22,7 @@ TEST(ModemsAudioDisplayPrinters, SectionsOfAWorkstation) {
         {"Name": "Legacy Audio Drivers", "Manufacturer": "(Generic Audio)", "DeviceID": "ROOT\\LEGACY"}],
       "Win32_DesktopMonitor": [{"DeviceID": "DesktopMonitor1", "Name": "Plug and Play Monitor", "ScreenHeight": 768,
                                 "ScreenWidth": 1024, "MonitorManufacturer": "(Standard monitor types)"}],
-      "Win32_VideoController": [{"DeviceID": "VideoController1", "Name": "NVIDIA GeForce4 MX 440", "AdapterRAM": 134217728,
+      "Win32_VideoController": [{"DeviceID": "VideoController1", "Name": "NVIDIA GeForce4 MX 440", "AdapterRAM": 1310720,
                                  "VideoArchitecture": 5, "VideoModeDescription": "1024 x 768 x 4294967296 colors",
                                  "CurrentRefreshRate": 60, "VideoMode": null, "VideoProcessor": "GeForce4 MX 440"},
                                 {"DeviceID": "VideoController2", "Name": "Big", "AdapterRAM": "4294967295",
@@ -63,7 +63,7 @@ TEST(ModemsAudioDisplayPrinters, SectionsOfAWorkstation) {
               "**Video Adapter Settings**\r\n"
               "                  ID: VideoController1\r\n"
               "                Name: NVIDIA GeForce4 MX 440\r\n"
-              "          AdapterRAM: 128.0 MB\r\n"
+              "          AdapterRAM: 1.3 MB\r\n"  // 1.25 MB
               "        Architecture: Type 5: VGA\r\n"
               "VideoModeDescription: 1024 x 768 x 4294967296 colors\r\n"
               "  CurrentRefreshRate: 60\r\n"
