@@ -55,7 +55,7 @@ std::string PosixFileSystem::resolve(const std::string& path) {
             if (!dir) return path;
             std::string found;
             while (dirent* entry = ::readdir(dir)) {
-                if (text::equalsIgnoringCase(entry->d_name, part)) {
+                if (text::upperLatin(entry->d_name) == text::upperLatin(part)) {  // names arrive upper-cased
                     found = entry->d_name;
                     break;
                 }

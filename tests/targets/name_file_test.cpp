@@ -79,6 +79,12 @@ TEST(NameFile, NonUtf8BytesAndOverlongLines) {
 TEST(NameFile, AccentedNamesInUpperCase) {
     EXPECT_EQ(inventoried(runWithNameFile("pécé\r\nžluťoučký\r\n").out), (std::vector<std::string>{"PÉCÉ", "ŽLUŤOUČKÝ"}));
     EXPECT_EQ(inventoried(runSim(standardFixture(), {"pécé", "Ÿves"}).out), (std::vector<std::string>{"PÉCÉ", "ŸVES"}));
+    // The upper-cased path of the name file still finds its folder.
+    const std::string dir = qvtest::makeTempDir();
+    ASSERT_EQ(::mkdir((dir + "/données").c_str(), 0700), 0);
+    qvtest::writeFile(dir + "/données/noms.txt", "pc1\r\n");
+    const auto r = runSim(standardFixture(), {"/F:" + dir + "/données/noms.txt"}, dir);
+    EXPECT_NE(r.out.find("Complete: File " + upper(dir + "/données/noms.txt") + " Contains 1 Computer Name(s)\r\n"), std::string::npos) << r.out;
 }
 
 TEST(NameFile, HundredThousandLines) {
