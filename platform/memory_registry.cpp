@@ -5,10 +5,6 @@
 
 namespace qv {
 
-namespace {
-// Registry keys and value names match without regard to ASCII case.
-std::string upper(const std::string& s) { return text::asciiUpper(s); }
-}  // namespace
 
 void MemoryRegistry::setString(std::uint32_t hive, const std::string& key, const std::string& valueName,
                                const std::string& data) {
@@ -16,14 +12,14 @@ void MemoryRegistry::setString(std::uint32_t hive, const std::string& key, const
     v.type = 1;  // REG_SZ, with its terminating NUL
     v.data.assign(data.begin(), data.end());
     v.data.push_back(0);
-    keys_[{hive, upper(key)}][upper(valueName)] = v;
+    keys_[{hive, text::asciiUpper(key)}][text::asciiUpper(valueName)] = v;
 }
 
 RegistryStatus MemoryRegistry::read(std::uint32_t hive, const std::string& key, const std::string& valueName,
                                     RegistryValue& out) {
-    auto k = keys_.find({hive, upper(key)});
+    auto k = keys_.find({hive, text::asciiUpper(key)});
     if (k == keys_.end()) return RegistryStatus::KeyMissing;
-    auto v = k->second.find(upper(valueName));
+    auto v = k->second.find(text::asciiUpper(valueName));
     if (v == k->second.end()) return RegistryStatus::ValueMissing;
     out = v->second;
     return RegistryStatus::Ok;
