@@ -84,7 +84,8 @@ std::optional<double> decimalNumberOf(const Value& v) {
         case Value::Kind::Double: return v.real;
         case Value::Kind::Text: {
             const std::string t = trimBlanks(v.text);
-            if (t.empty()) return std::nullopt;
+            // Decimal only: strtod alone would also read hexadecimal, "inf" and "nan".
+            if (t.empty() || t.find_first_not_of("0123456789+-.eE") != std::string::npos) return std::nullopt;
             char* end = nullptr;
             const double d = std::strtod(t.c_str(), &end);
             if (end != t.c_str() + t.size() || !std::isfinite(d)) return std::nullopt;

@@ -44,11 +44,12 @@ TEST(Values, ConversionsOfEveryKind) {
         {Value::of("1"), "1", 1, 1, 1, 1, true},
         {Value::of("12345678901234567890"), "12345678901234567890", 12345678901234567890.0, 12345678901234567890.0, no, no, true},
         {Value::of("inf"), "inf", no, 0, no, no, false},
+        {Value::of("0x10"), "0x10", no, 0, no, no, false},
         {Value::of(" tRUE "), " tRUE ", no, 0, no, no, true},
         {Value::of("False"), "False", no, 0, no, no, false},
         {Value::of("yes"), "yes", no, 0, no, no, false},
         {Value::of(""), "", no, 0, no, no, false},
-        {Value::of("\t5"), "\t5", 5, 5, no, no, true},  // only blanks are trimmed for codes
+        {Value::of("\t5"), "\t5", no, 0, no, no, false},  // only blanks are trimmed
         {Value::ofList({Value::of(7), Value::of(8)}), "7", no, 7, 7, 7, true},
         {Value::ofList({Value::of(true)}), "True", no, -1, no, -1, true},
         {Value::ofList({}), "", no, 0, no, no, false},
