@@ -514,7 +514,7 @@ void InventoryRows::write(const OutputItem& item) {
             if (ctx_.database && ctx_.database->inventoryRefused) {
                 skip(why);
             } else if (loggedTables_.insert(item.text).second) {
-                files::logLine(ctx_, key_.currentTarget + " Row of " + item.text + " not written to QV.mdb: " + why);
+                files::logLine(ctx_, text::shownSafely(key_.currentTarget) + " Row of " + item.text + " not written to QV.mdb: " + why);
             }
             break;
         }
@@ -526,7 +526,7 @@ bool InventoryRows::commit() {
     std::string why;
     if (!skipped_ && !endInventory(ctx_, &why)) skip(why);
     if (skipped_ && ctx_.env.bMDB) {
-        const std::string line = key_.currentTarget + " Rows not written to QV.mdb: " + skippedWhy_;
+        const std::string line = text::shownSafely(key_.currentTarget) + " Rows not written to QV.mdb: " + skippedWhy_;
         console::writeConsoleLine(ctx_, line, true);
         files::logLine(ctx_, line);
     }

@@ -37,7 +37,7 @@ Result BoundedTarget::bounded(const std::string& className, Call&& call, Result 
     if (ctx_.limitedClasses.count(key)) return refused;
     Result result = call();
     if (inner_.takeLimitReached() && ctx_.limitedClasses.insert(key).second)
-        files::logLine(ctx_, ctx_.currentTarget + " Query Timed Out: " + className + " gave no answer within " +
+        files::logLine(ctx_, ctx_.shownTarget + " Query Timed Out: " + className + " gave no answer within " +
                                  limitText(ctx_.platform.management.limits.queryMs) + "; inventory incomplete");
     return result;
 }

@@ -48,16 +48,16 @@ void inventoryTarget(TargetContext& ctx) {
     const std::string& target = ctx.currentTarget;
     PlatformError err;
     std::unique_ptr<TargetService> services = ctx.platform.management.connect(target, "root\\cimv2", err);
-    debugTrace(ctx, "InvTarget connecting to " + target);
+    debugTrace(ctx, "InvTarget connecting to " + ctx.shownTarget);
     if (!services) {
         const std::string detail = " Err#" + std::to_string(err.number) + " " + err.description;
-        console::writeConsoleLine(ctx, "Failed to connect to " + target + detail, true);
-        files::logLine(ctx, target + " Failed WMI Connection" + detail);
+        console::writeConsoleLine(ctx, "Failed to connect to " + ctx.shownTarget + detail, true);
+        files::logLine(ctx, ctx.shownTarget + " Failed WMI Connection" + detail);
         debugTrace(ctx, "  Failed:" + detail);
         return;
     }
-    console::writeConsoleLine(ctx, "Connected to " + target, true);
-    files::logLine(ctx, "Connected to " + target);
+    console::writeConsoleLine(ctx, "Connected to " + ctx.shownTarget, true);
+    files::logLine(ctx, "Connected to " + ctx.shownTarget);
 
     // The writer opens the report; when it cannot, it says so and writes nothing more of this
     // computer.
@@ -74,7 +74,7 @@ void inventoryTarget(TargetContext& ctx) {
 
     // The computer's rows become permanent before its completion is logged.
     database::endInventory(ctx);
-    files::logLine(ctx, " " + target + " Inventory Completed");
+    files::logLine(ctx, " " + ctx.shownTarget + " Inventory Completed");
     ctx.targetServices = nullptr;
     ctx.output.put({OutputItem::Kind::CloseReport, {}, {}, {}});
 }

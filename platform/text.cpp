@@ -75,4 +75,21 @@ std::string upperLatin(const std::string& utf8) {
     return out;
 }
 
+std::string shownSafely(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (c < 0x20 || c == 0x7F || c1) {
+            shown += '?';
+            if (c1) ++i;
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
+}
+
 }  // namespace qv::text

@@ -19,4 +19,8 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // bytes that are not UTF-8 are kept.
 std::string upperLatin(const std::string& utf8);
 
+// The text with every control character (C0, DEL, and C1 in UTF-8) shown as "?": names that come
+// from files and directories reach the console and the log without escape sequences or line breaks.
+std::string shownSafely(std::string_view text);
+
 }  // namespace qv::text

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "database/fields.h"
+#include "platform/text.h"
 #include "run/context.h"
 
 namespace qv {
@@ -42,13 +43,15 @@ public:
 // time) and writes nothing run-wide except through `output`.
 struct TargetContext {
     TargetContext(const RunContext& r, std::string target, TargetOutput& out)
-        : run(r), platform(r.platform), currentTarget(std::move(target)), output(out) {}
+        : run(r), platform(r.platform), currentTarget(std::move(target)), shownTarget(text::shownSafely(currentTarget)),
+          output(out) {}
     TargetContext(const TargetContext&) = delete;
     TargetContext& operator=(const TargetContext&) = delete;
 
     const RunContext& run;
     Platform& platform;
     std::string currentTarget;
+    std::string shownTarget;  // the name as the console and the log show it
     TargetService* targetServices = nullptr;
     std::string targetDomain;
     TargetOutput& output;

@@ -17,6 +17,7 @@
 #include "files/run_log.h"
 #include "inventory/inventory.h"
 #include "inventory/report.h"
+#include "platform/text.h"
 #include "run/target_context.h"
 
 namespace qv::run {
@@ -140,7 +141,8 @@ private:
 // Writes one computer's output items to the run's console, log, report and database.
 class ItemWriter {
 public:
-    ItemWriter(RunContext& ctx, const std::string& target) : ctx_(ctx), target_(target), rows_(ctx, target) {}
+    ItemWriter(RunContext& ctx, const std::string& target)
+        : ctx_(ctx), target_(text::shownSafely(target)), rows_(ctx, target) {}
 
     void write(OutputItem& item) {
         if (skipping_) return;
@@ -154,8 +156,9 @@ public:
                 report_ = report::openReport(ctx_, ctx_.platform.files.join(ctx_.env.sPath, item.text));
                 if (!report_) {
                     // The report cannot be written (name or folder refused): the computer is skipped.
-                    console::writeConsoleLine(ctx_, "*** File: " + item.text + " cannot be opened for Appending! ***", true);
-                    files::logLine(ctx_, target_ + " Report file " + item.text + " cannot be opened; computer skipped");
+                    console::writeConsoleLine(ctx_, "*** File: " + text::shownSafely(item.text) + " cannot be opened for Appending! ***",
+                                              true);
+                    files::logLine(ctx_, target_ + " Report file " + text::shownSafely(item.text) + " cannot be opened; computer skipped");
                     skipping_ = true;
                 }
                 break;
@@ -205,7 +208,7 @@ bool inventoryInOrder(RunContext& ctx, const std::vector<std::string>& targets, 
             onBreak(type);
             return false;  // the pool's end waits for the computers already started
         }
-        if (announce) console::writeConsoleLine(ctx, targets[i], true);
+        if (announce) console::writeConsoleLine(ctx, text::shownSafely(targets[i]), true);
         ctx.platform.console.beginTarget(static_cast<int>(i) + 1);
         ItemWriter writer(ctx, targets[i]);
         if (!pool.drain(i, [&](OutputItem& item) { writer.write(item); })) {

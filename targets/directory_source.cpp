@@ -1,10 +1,10 @@
 // The directory source: the domain's computer objects from the global catalog of the domain controller.
 #include "targets/directory_source.h"
 
-
 #include "console/console.h"
 #include "files/run_log.h"
 #include "inventory/values.h"
+#include "platform/text.h"
 #include "targets/target_list.h"
 
 namespace qv::targets {
@@ -52,7 +52,7 @@ void addDirectoryTargets(RunContext& ctx) {
                                   "Active Directory reports a Computer Name longer than 255 characters\r\n"
                                   "See Logfile for Name.  Name skipped, Continuing to run.\r\n",
                                   true);
-        files::logLine(ctx, "AD reports Computer Name longer than 255 characters:\r\n" + name +
+        files::logLine(ctx, "AD reports Computer Name longer than 255 characters:\r\n" + text::shownSafely(name) +
                                 "\r\n***Unable to process - computer will be skipped***\r\n");
     }
 }

@@ -114,3 +114,17 @@ TEST(NameFile, MissingNameOrFile) {
     auto folder = runSim(standardFixture(), {"/F:" + dir + "/names.txt"}, dir);
     EXPECT_NE(folder.out.find("cannot be found ***"), std::string::npos);
 }
+
+TEST(NameFile, ControlCharactersInNamesAreShownAsQuestionMarks) {
+    // A terminal title change, a C1 escape and a lone carriage return faking a log line.
+    auto r = runWithNameFile("PC\x1b]0;owned\x07\r\nPC\xc2\x9b" "2J\r\nPC\rFAKE Inventory Completed\r\n");
+    const std::string log = r.file("docs/QV.log");
+    for (const std::string& shown : {std::string("PC?]0;OWNED?"), std::string("PC?2J"), std::string("PC?FAKE INVENTORY COMPLETED")}) {
+        EXPECT_NE(r.out.find("\r\n" + shown + "\r\nFailed to connect to " + shown + " Err#"), std::string::npos) << shown;
+        EXPECT_NE(log.find("\r\n" + shown + " Failed WMI Connection Err#"), std::string::npos) << shown;
+    }
+    for (const std::string& raw : {std::string("\x1b"), std::string("\x07"), std::string("\xc2\x9b"), std::string("\rF")}) {
+        EXPECT_EQ(r.out.find(raw), std::string::npos);
+        EXPECT_EQ(log.find(raw), std::string::npos);
+    }
+}
