@@ -131,10 +131,13 @@ void probeEnvironment(RunContext& ctx) {
     ctx.platform.system.environmentVariable("SystemRoot", systemRoot);
     e.bFlagNetsh = ctx.platform.files.fileExists(systemRoot + "\\system32\\Netsh.exe");
     const auto& options = ctx.commandLine.optionTokens;
-    if (!options.empty() && options[0].compare(0, 3, "/F:") == 0)
+    e.sSourceFile.clear();
+    e.sourceFileAsTyped.clear();
+    if (!options.empty() && options[0].compare(0, 3, "/F:") == 0) {
         e.sSourceFile = options[0].substr(options[0].find(':') + 1);
-    else
-        e.sSourceFile.clear();
+        const std::vector<std::string>& typed = ctx.commandLine.optionsAsTyped;
+        if (!typed.empty()) e.sourceFileAsTyped = typed[0].substr(typed[0].find(':') + 1);
+    }
     debugDump(ctx);
 }
 

@@ -12,6 +12,16 @@ namespace qv::environment {
 namespace {
 void say(RunContext& ctx, const std::string& text) { console::writeConsoleLine(ctx, text, true); }
 void log(RunContext& ctx, const std::string& text) { files::logLine(ctx, text); }
+
+// The name file as the user typed it when a file has exactly that name: of two files whose names
+// differ only in case, the one named is read. Otherwise the upper-cased path, which the file layer
+// matches without regard to case.
+std::string namedExactly(RunContext& ctx, const RunEnvironment& e) {
+    if (!e.sourceFileAsTyped.empty() && ctx.platform.files.pathKind(e.sourceFileAsTyped) == PathKind::File)
+        return e.sourceFileAsTyped;
+    return e.sSourceFile;
+}
+
 }  // namespace
 
 bool checkRequirements(RunContext& ctx) {
@@ -98,10 +108,10 @@ bool checkRequirements(RunContext& ctx) {
             log(ctx, "Missing Requirement: No File Name");
             say(ctx, "*** File Name is required for this option ***");
             result = false;
-        } else if (!files::fileExists(ctx, e.sSourceFile)) {
+        } else if (!files::fileExists(ctx, e.sSourceFile) && !files::fileExists(ctx, e.sourceFileAsTyped)) {
             say(ctx, "*** File '" + e.sSourceFile + "' cannot be found ***");
             result = false;
-        } else if (!files::openForReading(ctx, e.sSourceFile, ctx.nameFileStream)) {
+        } else if (!files::openForReading(ctx, namedExactly(ctx, e), ctx.nameFileStream)) {
             say(ctx, "*** File '" + e.sSourceFile + "' cannot be opened ***");
             result = false;
         }

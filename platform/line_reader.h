@@ -27,6 +27,7 @@ private:
     bool fill();
     std::string buffer_;
     std::size_t pos_ = 0;
+    std::size_t scanned_ = 0;  // buffer_ holds no line end before this place
     bool eof_ = false;
 };
 

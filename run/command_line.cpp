@@ -10,6 +10,7 @@ void parseCommandLine(CommandLine& cl, const std::string& argumentText, const Up
     cl.allTokens.clear();
     cl.optionTokens.clear();
     cl.nameTokens.clear();
+    cl.optionsAsTyped.clear();
     if (argumentText.empty()) return;
     std::size_t start = 0;
     for (;;) {
@@ -18,9 +19,10 @@ void parseCommandLine(CommandLine& cl, const std::string& argumentText, const Up
         if (piece == "?") piece = "/?";
         std::string token = upper(inventory::trimBlanks(piece));
         cl.allTokens.push_back(token);
-        if (!piece.empty() && (piece[0] == '-' || piece[0] == '/'))
+        if (!piece.empty() && (piece[0] == '-' || piece[0] == '/')) {
             cl.optionTokens.push_back(token);
-        else
+            cl.optionsAsTyped.push_back(inventory::trimBlanks(piece));
+        } else
             cl.nameTokens.push_back(token);
         if (space == std::string::npos) break;
         start = space + 1;

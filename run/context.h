@@ -29,6 +29,7 @@ struct RunEnvironment {
     std::string sADOXCat, sADOXTable, sADOXKey, sMSJet, sJetType, sPDC, sSourceFile;
     bool bMDB = false, bWMIFlag = false, bFlagNetsh = false, bFlagWINS = false;
     std::string sOption;  // "/B", "/F", "/?", "/N", "/L" or empty
+    std::string sourceFileAsTyped;  // the name file's path before upper-casing
     std::string sPath;    // working directory, empty when none
     std::string osMajorVersion;  // major version digits, set by the version text query
 };
@@ -37,6 +38,7 @@ struct RunEnvironment {
 struct CommandLine {
     std::string argumentText;
     std::vector<std::string> allTokens, optionTokens, nameTokens;
+    std::vector<std::string> optionsAsTyped;  // the option tokens before upper-casing
     std::string optionError;
 };
 
