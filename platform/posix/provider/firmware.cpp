@@ -246,6 +246,30 @@ Instances bios(Source& s) {
     return {i};
 }
 
+// CPUID leaf 1 (EDX then EAX) rebuilt from /proc/cpuinfo, for when the instruction cannot be run
+// (another computer): the first 32 flags are EDX's bits in order, EAX the signature.
+std::optional<std::string> cpuinfoProcessorId(const CpuInfo& c) {
+    static const char* const kEdx[32] = {"fpu", "vme",  "de",   "pse",  "tsc",   "msr",  "pae", "mce",
+                                         "cx8", "apic", "",     "sep",  "mtrr",  "pge",  "mca", "cmov",
+                                         "pat", "pse36", "pn",  "clflush", "",   "dts",  "acpi", "mmx",
+                                         "fxsr", "sse", "sse2", "ss",   "ht",    "tm",   "ia64", "pbe"};
+    auto family = parseUnsigned(c.get("cpu family")), model = parseUnsigned(c.get("model")),
+         stepping = parseUnsigned(c.get("stepping"));
+    if (c.get("vendor_id").empty() || !family || !model || !stepping) return std::nullopt;
+    std::uint32_t edx = 0;
+    for (const auto& flag : splitWords(c.get("flags")))
+        for (unsigned bit = 0; bit < 32; ++bit)
+            if (flag == kEdx[bit]) edx |= 1u << bit;
+    std::uint64_t baseFamily = *family >= 15 ? 15 : *family, extFamily = *family >= 15 ? *family - 15 : 0;
+    bool extended = baseFamily == 6 || baseFamily == 15;
+    std::uint64_t baseModel = extended ? (*model & 0xF) : *model, extModel = extended ? (*model >> 4) : 0;
+    std::uint64_t eax = (*stepping & 0xF) | (baseModel & 0xF) << 4 | baseFamily << 8 | (extModel & 0xF) << 16 |
+                        (extFamily & 0xFF) << 20;
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%08X%08X", edx, static_cast<unsigned>(eax));
+    return std::string(buf);
+}
+
 Instances processor(Source& s) {
     const auto& sm = systemSmbios(s);
     std::string machine = s.attr("/proc/sys/kernel/arch").value_or(s.probes().machine ? s.probes().machine() : "");
@@ -253,7 +277,10 @@ Instances processor(Source& s) {
     std::optional<std::string> cpuid;
     bool cpuidAsked = false;
     auto liveId = [&]() {
-        if (!cpuidAsked && s.probes().processorId) cpuid = s.probes().processorId();
+        if (!cpuidAsked)
+            cpuid = s.probes().processorId ? s.probes().processorId()
+                    : pkgs.empty()          ? std::nullopt
+                                            : cpuinfoProcessorId(pkgs.front().cpus.front());
         cpuidAsked = true;
         return cpuid;
     };

@@ -11,6 +11,8 @@ namespace qv::posix::provider {
 // The first value of `key` in the module file at `hostPath` (an uncompressed ELF .ko); absent
 // when the file is not such a module or has no such key.
 std::optional<std::string> moduleInfo(const std::string& hostPath, const std::string& key);
+// The same for a module among the given files.
+std::optional<std::string> moduleInfo(FileAccess& files, const std::string& path, const std::string& key);
 
 // The modules directory of the running kernel (/lib/modules/<release>), when present.
 std::optional<std::string> modulesDir(Source& s);

@@ -1,5 +1,8 @@
 // Network adapters and their TCP/IP settings, network clients and protocols, shares and printers.
+#include <arpa/inet.h>
+
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <ctime>
 #include <map>
@@ -358,9 +361,81 @@ Instances networkAdapter(Source& s) {
     return out;
 }
 
+// The interface addresses from procfs, for when getifaddrs cannot be asked (another computer):
+// IPv4 from the local addresses of the routing trie, each on the interface and with the mask of
+// the narrowest route of its subnet; IPv6 from if_inet6. Ordered as getifaddrs gives them: by
+// interface index, IPv6 global addresses before site and link-local ones.
+std::vector<InterfaceAddress> procInterfaceAddresses(Source& s) {
+    std::vector<InterfaceAddress> out;
+    auto index = [&](const std::string& name) {
+        return parseUnsigned(s.attr("/sys/class/net/" + name + "/ifindex").value_or("")).value_or(UINT32_MAX);
+    };
+    auto up = [&](const std::string& name) {
+        return (parseUnsigned(s.attr("/sys/class/net/" + name + "/flags").value_or("0"), 16).value_or(0) & 1) != 0;
+    };
+    struct Route {
+        std::string name;
+        std::uint32_t dest = 0, mask = 0;
+    };
+    std::vector<Route> routes;
+    if (const auto& f = s.file("/proc/net/route"))
+        for (const auto& line : splitLines(*f)) {
+            auto w = splitWords(line);
+            if (w.size() < 8 || w[0] == "Iface" || parseUnsigned(w[2], 16).value_or(1) != 0) continue;
+            auto dest = parseUnsigned(w[1], 16), mask = parseUnsigned(w[7], 16);
+            if (dest && mask && *mask != 0) routes.push_back({w[0], static_cast<std::uint32_t>(*dest), static_cast<std::uint32_t>(*mask)});
+        }
+    std::set<std::uint32_t> seen;
+    std::vector<std::pair<std::uint64_t, InterfaceAddress>> v4;
+    if (const auto& f = s.file("/proc/net/fib_trie")) {
+        std::string leaf;
+        for (const auto& line : splitLines(*f)) {
+            std::string t = trim(line);
+            if (startsWith(t, "|-- ")) leaf = t.substr(4);
+            if (t != "/32 host LOCAL" || leaf.empty()) continue;
+            in_addr a {};
+            if (::inet_pton(AF_INET, leaf.c_str(), &a) != 1 || !seen.insert(a.s_addr).second) continue;
+            const Route* best = nullptr;  // /proc/net/route holds addresses in memory order, as s_addr
+            for (const auto& r : routes)
+                if ((a.s_addr & r.mask) == r.dest && (!best || __builtin_popcount(r.mask) > __builtin_popcount(best->mask)))
+                    best = &r;
+            if (!best) continue;
+            in_addr m {};
+            m.s_addr = best->mask;
+            char buf[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &m, buf, sizeof buf);
+            v4.push_back({index(best->name), {best->name, false, leaf, buf, up(best->name)}});
+        }
+    }
+    std::stable_sort(v4.begin(), v4.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::pair<std::pair<std::uint64_t, int>, InterfaceAddress>> v6;
+    if (const auto& f = s.file("/proc/net/if_inet6"))
+        for (const auto& line : splitLines(*f)) {
+            auto w = splitWords(line);
+            if (w.size() < 6 || w[0].size() != 32) continue;
+            in6_addr a {};
+            bool ok = true;
+            for (int k = 0; k < 16 && ok; ++k) {
+                auto b = parseUnsigned(w[0].substr(static_cast<std::size_t>(k) * 2, 2), 16);
+                ok = b.has_value();
+                a.s6_addr[k] = static_cast<unsigned char>(b.value_or(0));
+            }
+            auto ifIndex = parseUnsigned(w[1], 16), prefix = parseUnsigned(w[2], 16), scope = parseUnsigned(w[3], 16);
+            if (!ok || !ifIndex || !prefix || !scope) continue;
+            char buf[INET6_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET6, &a, buf, sizeof buf);
+            int rank = *scope == 0 ? 0 : *scope == 0x40 ? 1 : *scope == 0x20 ? 2 : 3;
+            v6.push_back({{*ifIndex, rank}, {w[5], true, buf, std::to_string(*prefix), up(w[5])}});
+        }
+    std::stable_sort(v6.begin(), v6.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& [k, a] : v4) out.push_back(std::move(a));
+    for (auto& [k, a] : v6) out.push_back(std::move(a));
+    return out;
+}
+
 Instances networkAdapterConfiguration(Source& s) {
     std::vector<InterfaceAddress> addresses;
-    if (s.probes().interfaceAddresses) addresses = s.probes().interfaceAddresses();
+    addresses = s.probes().interfaceAddresses ? s.probes().interfaceAddresses() : procInterfaceAddresses(s);
     // IPv4 addresses first, then IPv6, as Windows lists them; each family in the kernel's order.
     std::stable_partition(addresses.begin(), addresses.end(), [](const InterfaceAddress& a) { return !a.ipv6; });
     std::optional<std::string> globalDomain;

@@ -136,16 +136,29 @@ std::vector<Package> rpmPackages(Source& s) {
     std::string path;
     for (const char* p : {"/var/lib/rpm/rpmdb.sqlite", "/usr/lib/sysimage/rpm/rpmdb.sqlite"})
         if (s.exists(p)) {
-            path = s.hostPath(p);
+            path = p;
             break;
         }
     if (path.empty()) return out;
     sqlite3* db = nullptr;
-    // Immutable: the database is only looked at, never locked or recovered.
-    std::string uri = "file:" + path + "?immutable=1";
-    if (sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return out;
+    if (auto local = s.files().localPath(path)) {
+        // Immutable: the database is only looked at, never locked or recovered.
+        std::string uri = "file:" + *local + "?immutable=1";
+        if (sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
+            sqlite3_close(db);
+            return out;
+        }
+    } else {
+        // Another computer's database is read whole (bounded) and opened in memory.
+        const auto& image = s.file(path, true);
+        if (!image || image->empty() ||
+            sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+            sqlite3_deserialize(db, "main", reinterpret_cast<unsigned char*>(const_cast<char*>(image->data())),
+                                static_cast<sqlite3_int64>(image->size()), static_cast<sqlite3_int64>(image->size()),
+                                SQLITE_DESERIALIZE_READONLY) != SQLITE_OK) {
+            sqlite3_close(db);
+            return out;
+        }
     }
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, "SELECT blob FROM Packages", -1, &st, nullptr) == SQLITE_OK) {

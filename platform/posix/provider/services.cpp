@@ -444,7 +444,7 @@ Instances baseService(Source& s) {
     }
     for (auto& [name, m] : modules) {
         if (filesystems.count(name)) m.fileSystem = true;
-        if (m.path && !m.description) m.description = moduleInfo(s.hostPath(*m.path), "description");
+        if (m.path && !m.description) m.description = moduleInfo(s.files(), *m.path, "description");
         Instance i;
         std::string display = m.description.value_or(name);
         i.set("Name", Value::of(name));

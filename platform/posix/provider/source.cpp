@@ -7,7 +7,6 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <sys/statvfs.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -71,12 +70,6 @@ std::vector<InterfaceAddress> liveInterfaceAddresses() {
 Probes liveProbes() {
     Probes p;
     p.interfaceAddresses = liveInterfaceAddresses;
-    p.fsSpace = [](const std::string& path) -> std::optional<FsSpace> {
-        struct statvfs s {};
-        if (::statvfs(path.c_str(), &s) != 0) return std::nullopt;
-        return FsSpace{static_cast<std::uint64_t>(s.f_blocks) * s.f_frsize,
-                       static_cast<std::uint64_t>(s.f_bavail) * s.f_frsize};
-    };
     p.processorId = []() -> std::optional<std::string> {
 #if defined(__x86_64__) || defined(__i386__)
         unsigned a = 0, b = 0, c = 0, d = 0;
@@ -111,6 +104,7 @@ Probes liveProbes() {
 
 Source::Source(Options options) : options_(std::move(options)) {
     while (options_.root.size() > 1 && options_.root.back() == '/') options_.root.pop_back();
+    if (!options_.files) options_.files = localFiles(options_.root);
 }
 
 std::string Source::hostPath(const std::string& path) const {
@@ -121,30 +115,7 @@ std::string Source::hostPath(const std::string& path) const {
 const std::optional<std::string>& Source::file(const std::string& path, bool large) {
     auto it = files_.find(path);
     if (it != files_.end()) return it->second;
-    std::optional<std::string> content;
-    // Non-blocking open so that a FIFO or device placed where a file belongs cannot hang the read.
-    int fd = ::open(hostPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd >= 0) {
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-            std::size_t limit = large ? options_.maxDatabaseBytes : options_.maxFileBytes;
-            std::string data;
-            char buf[65536];
-            bool failed = false;
-            while (data.size() < limit) {
-                ssize_t n = ::read(fd, buf, std::min(sizeof buf, limit - data.size()));
-                if (n < 0) {
-                    if (errno == EINTR) continue;
-                    failed = true;
-                    break;
-                }
-                if (n == 0) break;
-                data.append(buf, static_cast<std::size_t>(n));
-            }
-            if (!failed) content = std::move(data);
-        }
-        ::close(fd);
-    }
+    auto content = files().read(path, large ? options_.maxDatabaseBytes : options_.maxFileBytes);
     return files_.emplace(path, std::move(content)).first->second;
 }
 
@@ -162,14 +133,7 @@ std::optional<std::string> Source::attr(const std::string& path) {
 const std::vector<std::string>& Source::list(const std::string& dir) {
     auto it = lists_.find(dir);
     if (it != lists_.end()) return it->second;
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(hostPath(dir).c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-            names.emplace_back(e->d_name);
-        }
-        ::closedir(d);
-    }
+    std::vector<std::string> names = files().list(dir);
     std::sort(names.begin(), names.end());
     return lists_.emplace(dir, std::move(names)).first->second;
 }
@@ -178,52 +142,22 @@ const std::map<std::string, std::time_t>& Source::modificationTimes(const std::s
                                                                     const std::string& suffix) {
     auto it = times_.find(dir + '\0' + suffix);
     if (it != times_.end()) return it->second;
-    std::map<std::string, std::time_t> times;
-    if (DIR* d = ::opendir(hostPath(dir).c_str())) {
-        int fd = ::dirfd(d);
-        while (dirent* e = ::readdir(d)) {
-            if (e->d_name[0] == '.' || !endsWith(e->d_name, suffix)) continue;
-            struct stat st {};
-            if (::fstatat(fd, e->d_name, &st, 0) == 0) times.emplace(e->d_name, st.st_mtime);
-        }
-        ::closedir(d);
-    }
-    return times_.emplace(dir + '\0' + suffix, std::move(times)).first->second;
+    return times_.emplace(dir + '\0' + suffix, files().modificationTimes(dir, suffix)).first->second;
 }
 
-std::optional<std::string> Source::link(const std::string& path) {
-    char buf[PATH_MAX];
-    ssize_t n = ::readlink(hostPath(path).c_str(), buf, sizeof buf - 1);
-    if (n < 0) return std::nullopt;
-    return std::string(buf, static_cast<std::size_t>(n));
-}
-
-std::optional<std::string> Source::resolve(const std::string& path) {
-    char buf[PATH_MAX];
-    if (!::realpath(hostPath(path).c_str(), buf)) return std::nullopt;
-    std::string real = buf;
-    if (options_.root == "/" || options_.root.empty()) return real;
-    char rootBuf[PATH_MAX];
-    std::string root = ::realpath(options_.root.c_str(), rootBuf) ? rootBuf : options_.root;
-    if (real == root) return std::string("/");
-    if (!startsWith(real, root + "/")) return std::nullopt;
-    return real.substr(root.size());
-}
-
-std::optional<struct stat> Source::status(const std::string& path) {
-    struct stat st {};
-    if (::stat(hostPath(path).c_str(), &st) != 0) return std::nullopt;
-    return st;
-}
-
-bool Source::exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(hostPath(path).c_str(), &st) == 0;
-}
+std::optional<std::string> Source::link(const std::string& path) { return files().readLink(path); }
+std::optional<std::string> Source::resolve(const std::string& path) { return files().resolve(path); }
+std::optional<struct stat> Source::status(const std::string& path) { return files().status(path); }
+bool Source::exists(const std::string& path) { return files().exists(path); }
 
 bool Source::isDir(const std::string& path) {
     auto st = status(path);
     return st && S_ISDIR(st->st_mode);
+}
+
+std::optional<FsSpace> Source::space(const std::string& path) {
+    if (options_.probes.fsSpace) return options_.probes.fsSpace(hostPath(path));
+    return files().space(path);
 }
 
 std::string trim(std::string_view s) {

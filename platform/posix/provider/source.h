@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/provider/files.h"
 
 namespace qv::posix::provider {
 
@@ -26,12 +27,10 @@ struct InterfaceAddress {
     bool up = false;
 };
 
-struct FsSpace {
-    std::uint64_t size = 0, available = 0;
-};
-
 // The facts that no file under the root holds: system calls and the clock. The live set asks the
-// running kernel; tests substitute their own.
+// running kernel; tests substitute their own. Where a probe is absent (another computer's files),
+// the provider takes the fact from files: addresses from procfs, the processor id from
+// /proc/cpuinfo, file-system sizes from the file access.
 struct Probes {
     std::function<std::vector<InterfaceAddress>()> interfaceAddresses;
     std::function<std::optional<FsSpace>(const std::string& hostPath)> fsSpace;
@@ -46,18 +45,21 @@ Probes liveProbes();
 struct Options {
     std::string root = "/";
     Probes probes = liveProbes();
+    std::shared_ptr<FileAccess> files;  // null: this computer's files under root
     std::size_t maxFileBytes = 8u << 20;      // a larger file is read only this far
     std::size_t maxDatabaseBytes = 128u << 20;  // package databases and id lists may be larger
 };
 
-// Files, directories and links under the root. Every path given is absolute as seen on the
-// inventoried system ("/proc/meminfo"); it is read from root + path. A file that cannot be
-// read (missing, no permission, not a regular file, vanished, read error) is absent.
+// Files, directories and links of the inventoried system. Every path given is absolute as seen on
+// it ("/proc/meminfo"); locally it is read from root + path. A file that cannot be read
+// (missing, no permission, not a regular file, vanished, read error) is absent.
 class Source {
 public:
     explicit Source(Options options);
     const Options& options() const { return options_; }
     const Probes& probes() const { return options_.probes; }
+    FileAccess& files() { return *options_.files; }
+    // The path on this computer for the local probes (root + path).
     std::string hostPath(const std::string& path) const;
 
     // Whole file (up to the size limit), cached for the connection.
@@ -72,6 +74,8 @@ public:
     std::optional<struct stat> status(const std::string& path);  // stat (follows links)
     bool exists(const std::string& path);
     bool isDir(const std::string& path);
+    // Size and space available to ordinary users of the file system holding path.
+    std::optional<FsSpace> space(const std::string& path);
     // Modification times of the entries of a directory whose names end in `suffix`, by name
     // (one pass, cached).
     const std::map<std::string, std::time_t>& modificationTimes(const std::string& dir, const std::string& suffix);

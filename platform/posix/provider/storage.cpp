@@ -115,7 +115,7 @@ Instances logicalDisk(Source& s) {
         i.set("DriveType", Value::of(type));
         i.set("FileSystem", Value::of(m->fsType));
         std::optional<FsSpace> space;
-        if (s.probes().fsSpace) space = s.probes().fsSpace(s.hostPath(m->mountPoint));
+        space = s.space(m->mountPoint);
         i.set("Size", space ? uint64Text(space->size) : Value::null());
         i.set("FreeSpace", space ? uint64Text(space->available) : Value::null());
         i.set("MediaType", type == 3 ? Value::of(12) : (type == 2 || type == 5) ? Value::of(11) : Value::null());

@@ -1,0 +1,52 @@
+// Where the provider's files come from: this computer's file system under a root folder, or
+// another computer's read over SFTP. Both give the same answers for the same files.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv::posix::provider {
+
+struct FsSpace {
+    std::uint64_t size = 0, available = 0;
+};
+
+// Paths are absolute as seen on the inventoried system ("/proc/meminfo"). Every read stops at
+// end of file, never at the size the file reports (procfs and sysfs report 0 or 4096).
+class FileAccess {
+public:
+    virtual ~FileAccess() = default;
+    // A regular file's contents up to `limit` bytes; absent when missing, unreadable, not a
+    // regular file (FIFOs and devices are never opened), or the read failed.
+    virtual std::optional<std::string> read(const std::string& path, std::size_t limit) = 0;
+    // Exactly `size` bytes at `offset` of a regular file; absent when fewer are there.
+    virtual std::optional<std::string> readAt(const std::string& path, std::uint64_t offset, std::size_t size) = 0;
+    // Names in a folder without "." and "..", in no particular order; empty when unreadable.
+    virtual std::vector<std::string> list(const std::string& dir) = 0;
+    // Modification times (links followed) of the entries whose names end in `suffix` and do not
+    // start with a dot.
+    virtual std::map<std::string, std::time_t> modificationTimes(const std::string& dir, const std::string& suffix) = 0;
+    virtual std::optional<std::string> readLink(const std::string& path) = 0;
+    // The path with every link resolved, as seen on the system; absent when unresolvable.
+    virtual std::optional<std::string> resolve(const std::string& path) = 0;
+    virtual std::optional<struct stat> status(const std::string& path) = 0;  // follows links
+    virtual bool exists(const std::string& path) = 0;                        // the path itself, links not followed
+    virtual std::optional<FsSpace> space(const std::string& path) = 0;       // the file system holding path
+    // The path libraries that open files themselves (SQLite) can use; absent for remote files.
+    virtual std::optional<std::string> localPath(const std::string& path) = 0;
+    // True once the files can no longer be reached (the connection was lost or cut at its time
+    // limit): every later call fails at once.
+    virtual bool lost() const { return false; }
+};
+
+// This computer's files under `root` ("/" for the running system).
+std::shared_ptr<FileAccess> localFiles(std::string root);
+
+}  // namespace qv::posix::provider
