@@ -1,10 +1,10 @@
 #!/bin/sh
 # Installs what building and testing Quorvex needs on a Debian machine (skips what is present):
-# the Linux build and its tests, the PCI id list qv names this computer's devices from, then, where
+# the Linux build and its tests (libssh for remote computers, OpenSSH's server for their tests), the PCI id list qv names this computer's devices from, then, where
 # the package sources offer them, MinGW-w64 and Wine for the Windows program and its tests (a
 # machine without them still builds and tests qv).
 set -e
-PACKAGES="g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 nlohmann-json3-dev libldap-dev libsasl2-dev libgtest-dev libgmock-dev googletest slapd ldap-utils pci.ids"
+PACKAGES="g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 nlohmann-json3-dev libldap-dev libsasl2-dev libgtest-dev libgmock-dev googletest slapd ldap-utils pci.ids libssh-dev openssh-server openssh-client"
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix wine wine64"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"

@@ -1,6 +1,7 @@
-// The POSIX management service: reaches the local computer (its own name or "localhost", any case).
-// No remote transport exists, so any other name fails to connect as an unreachable server does.
+// The POSIX management service: the local computer (its own name or "localhost", any case) through
+// the local provider, every other name over SSH.
 #include "platform/posix/management-posix.h"
+#include "platform/posix/remote-ssh.h"
 #include "platform/text.h"
 
 
@@ -15,10 +16,7 @@ std::unique_ptr<TargetService> PosixManagement::connect(const std::string& compu
     std::string local;
     bool isLocal = text::equalsIgnoringCase(computer, "localhost") ||
                    (identity_.computerName(local) && text::equalsIgnoringCase(computer, local));
-    if (!isLocal) {
-        err = {kErrRpcServerUnavailable, kErrRpcServerUnavailableText};
-        return nullptr;
-    }
+    if (!isLocal) return connectSsh(computer, limits, err);
     return makeLocalProvider();
 }
 

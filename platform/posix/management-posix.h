@@ -1,4 +1,4 @@
-// The POSIX management service: the local computer answered by the local provider; other names fail.
+// The POSIX management service: the local computer answered by the local provider, others over SSH.
 #pragma once
 
 #include "platform/platform.h"

@@ -1,0 +1,467 @@
+// The SSH transport: libssh session, host-key check, SFTP file access and the per-call time limit.
+// Nothing is run or written on the target: the local provider reads its files over SFTP.
+#include "platform/posix/remote-ssh.h"
+
+#include <fcntl.h>
+#include <libssh/libssh.h>
+#include <libssh/sftp.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "platform/posix/management-posix.h"
+
+namespace qv::posix {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using provider::FsSpace;
+
+// Cuts the connection's socket when a call outlives its deadline, so that whatever libssh waits
+// for ends at once; the call then fails and every later one fails without waiting.
+class Watchdog {
+public:
+    Watchdog() : thread_([this] { run(); }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    void watch(int fd) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        fd_ = fd;
+    }
+    void arm(int ms) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            deadline_ = Clock::now() + std::chrono::milliseconds(ms);
+            armed_ = true;
+        }
+        wake_.notify_one();
+    }
+    void disarm() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        armed_ = false;
+    }
+    bool fired() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return fired_;
+    }
+
+private:
+    void run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!stop_) {
+            if (!armed_) {
+                wake_.wait(lock);
+            } else if (Clock::now() >= deadline_) {
+                if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+                fired_ = true;
+                armed_ = false;
+            } else {
+                wake_.wait_until(lock, deadline_);
+            }
+        }
+    }
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    Clock::time_point deadline_;
+    bool armed_ = false, stop_ = false, fired_ = false;
+    int fd_ = -1;
+    std::thread thread_;  // last: starts once the members above exist
+};
+
+// One SSH session with its SFTP channel.
+struct Session {
+    ssh_session ssh = nullptr;
+    sftp_session sftp = nullptr;
+    Watchdog watchdog;
+    ~Session() {
+        if (sftp) sftp_free(sftp);
+        if (ssh) {
+            ssh_disconnect(ssh);
+            ssh_free(ssh);
+        }
+    }
+    bool alive() {
+        return !watchdog.fired() && ssh_is_connected(ssh) && (!sftp || (ssh_channel_is_open(sftp->channel) &&
+                                                                        !ssh_channel_is_eof(sftp->channel)));
+    }
+};
+
+struct Attributes {
+    sftp_attributes a = nullptr;
+    explicit Attributes(sftp_attributes attrs) : a(attrs) {}
+    ~Attributes() {
+        if (a) sftp_attributes_free(a);
+    }
+    Attributes(const Attributes&) = delete;
+    Attributes& operator=(const Attributes&) = delete;
+};
+
+struct stat toStat(const sftp_attributes a) {
+    struct stat st {};
+    st.st_mode = static_cast<mode_t>(a->permissions);
+    st.st_size = static_cast<off_t>(a->size);
+    st.st_uid = a->uid;
+    st.st_gid = a->gid;
+    st.st_mtime = static_cast<std::time_t>(a->mtime);
+    st.st_atime = static_cast<std::time_t>(a->atime);
+    st.st_nlink = 1;
+    return st;
+}
+
+// Another computer's files over SFTP. Once the connection is gone every call fails at once.
+class SftpFiles : public provider::FileAccess {
+public:
+    explicit SftpFiles(std::shared_ptr<Session> session) : s_(std::move(session)) {
+        statvfs_ = sftp_extension_supported(s_->sftp, "statvfs@openssh.com", "2") != 0;
+    }
+    ~SftpFiles() override { closeOpen(); }
+
+    std::optional<std::string> read(const std::string& path, std::size_t limit) override {
+        if (!regular(path)) return std::nullopt;
+        sftp_file f = sftp_open(s_->sftp, path.c_str(), O_RDONLY, 0);
+        if (!f) return failed<std::string>();
+        std::string data;
+        char buf[65536];
+        bool ok = true;
+        while (data.size() < limit) {
+            ssize_t n = sftp_read(f, buf, std::min(sizeof buf, limit - data.size()));
+            if (n < 0) ok = false;
+            if (n <= 0) break;
+            data.append(buf, static_cast<std::size_t>(n));
+        }
+        sftp_close(f);
+        if (!ok) return failed<std::string>();
+        return data;
+    }
+
+    std::optional<std::string> readAt(const std::string& path, std::uint64_t offset, std::size_t size) override {
+        // Module files are read in a few pieces: the handle stays open between them.
+        if (openPath_ != path) {
+            closeOpen();
+            if (!regular(path)) return std::nullopt;
+            open_ = sftp_open(s_->sftp, path.c_str(), O_RDONLY, 0);
+            if (!open_) return failed<std::string>();
+            openPath_ = path;
+        }
+        if (sftp_seek64(open_, offset) != 0) return failed<std::string>();
+        std::string data(size, '\0');
+        std::size_t done = 0;
+        while (done < size) {
+            ssize_t n = sftp_read(open_, data.data() + done, size - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        if (done < size) return failed<std::string>();
+        return data;
+    }
+
+    std::vector<std::string> list(const std::string& dir) override {
+        std::vector<std::string> names;
+        forEntry(dir, [&](sftp_attributes a) { names.emplace_back(a->name); });
+        return names;
+    }
+
+    std::map<std::string, std::time_t> modificationTimes(const std::string& dir, const std::string& suffix) override {
+        std::map<std::string, std::time_t> times;
+        std::vector<std::string> links;
+        forEntry(dir, [&](sftp_attributes a) {
+            std::string_view name(a->name);
+            if (name[0] == '.' || name.size() < suffix.size() || name.substr(name.size() - suffix.size()) != suffix)
+                return;
+            if (S_ISLNK(a->permissions)) links.emplace_back(name);  // listings describe the link itself
+            else times.emplace(name, static_cast<std::time_t>(a->mtime));
+        });
+        for (const auto& name : links)
+            if (auto st = status(dir + "/" + name)) times.emplace(name, st->st_mtime);
+        return times;
+    }
+
+    std::optional<std::string> readLink(const std::string& path) override {
+        return ownedText(s_->alive() ? sftp_readlink(s_->sftp, path.c_str()) : nullptr);
+    }
+
+    std::optional<std::string> resolve(const std::string& path) override {
+        auto real = ownedText(s_->alive() ? sftp_canonicalize_path(s_->sftp, path.c_str()) : nullptr);
+        // OpenSSH resolves a path whose last part is missing; realpath does not.
+        if (real && !exists(*real)) return std::nullopt;
+        return real;
+    }
+
+    std::optional<struct stat> status(const std::string& path) override {
+        if (!s_->alive()) return std::nullopt;
+        Attributes a(sftp_stat(s_->sftp, path.c_str()));
+        if (!a.a) return failed<struct stat>();
+        return toStat(a.a);
+    }
+
+    bool exists(const std::string& path) override {
+        if (!s_->alive()) return false;
+        Attributes a(sftp_lstat(s_->sftp, path.c_str()));
+        if (!a.a) failed<int>();
+        return a.a != nullptr;
+    }
+
+    std::optional<FsSpace> space(const std::string& path) override {
+        if (!statvfs_ || !s_->alive()) return std::nullopt;
+        sftp_statvfs_t v = sftp_statvfs(s_->sftp, path.c_str());
+        if (!v) return failed<FsSpace>();
+        FsSpace out{v->f_blocks * v->f_frsize, v->f_bavail * v->f_frsize};
+        sftp_statvfs_free(v);
+        return out;
+    }
+
+    std::optional<std::string> localPath(const std::string&) override { return std::nullopt; }
+    bool lost() const override { return lost_; }
+
+private:
+    // After a failed request: was it the file, or the connection?
+    template <class T>
+    std::optional<T> failed() {
+        if (!s_->alive()) lost_ = true;
+        return std::nullopt;
+    }
+
+    bool regular(const std::string& path) {
+        auto st = status(path);
+        return st && S_ISREG(st->st_mode);
+    }
+
+    template <class F>
+    void forEntry(const std::string& dir, F each) {
+        if (!s_->alive()) return;
+        sftp_dir d = sftp_opendir(s_->sftp, dir.c_str());
+        if (!d) {
+            failed<int>();
+            return;
+        }
+        while (sftp_attributes a = sftp_readdir(s_->sftp, d)) {
+            if (a->name && std::strcmp(a->name, ".") != 0 && std::strcmp(a->name, "..") != 0) each(a);
+            sftp_attributes_free(a);
+        }
+        if (!sftp_dir_eof(d)) failed<int>();
+        sftp_closedir(d);
+    }
+
+    std::optional<std::string> ownedText(char* text) {
+        if (!text) return failed<std::string>();
+        std::string out = text;
+        ssh_string_free_char(text);
+        return out;
+    }
+
+    void closeOpen() {
+        if (open_) sftp_close(open_);
+        open_ = nullptr;
+        openPath_.clear();
+    }
+
+    std::shared_ptr<Session> s_;
+    bool statvfs_ = false, lost_ = false;
+    sftp_file open_ = nullptr;
+    std::string openPath_;
+};
+
+// A TCP connection to host:port within ms milliseconds (the reachability probe); -1 when none.
+int probe(const std::string& host, unsigned port, int ms) {
+    addrinfo hints {};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0) return -1;
+    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    int fd = -1;
+    for (addrinfo* a = list; a && fd < 0; a = a->ai_next) {
+        fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0) continue;
+        if (::connect(fd, a->ai_addr, a->ai_addrlen) == 0) break;
+        int err = errno;
+        if (err == EINPROGRESS) {
+            pollfd p{fd, POLLOUT, 0};
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            err = ETIMEDOUT;
+            socklen_t len = sizeof err;
+            if (left > 0 && ::poll(&p, 1, static_cast<int>(left)) == 1) ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+        }
+        if (err != 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    ::freeaddrinfo(list);
+    if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+std::string optionText(ssh_session ssh, ssh_options_e option) {
+    char* value = nullptr;
+    if (ssh_options_get(ssh, option, &value) != SSH_OK || !value) return {};
+    std::string out = value;
+    ssh_string_free_char(value);
+    return out;
+}
+
+// The local provider over another computer's files. A call that outlives the query limit cuts the
+// connection; a lost connection fails the call instead of answering with what was read so far.
+class RemoteTarget : public TargetService {
+public:
+    RemoteTarget(std::shared_ptr<Session> session, std::string computer, int queryMs)
+        : session_(std::move(session)), computer_(std::move(computer)), queryMs_(queryMs) {
+        provider::Options options;
+        options.probes = {};  // no system call reaches the other computer: facts come from its files
+        options.probes.now = [] { return std::time(nullptr); };
+        files_ = std::make_shared<SftpFiles>(session_);
+        options.files = files_;
+        inner_ = makeLocalProvider(std::move(options));
+    }
+    ~RemoteTarget() override {
+        inner_.reset();
+        files_.reset();
+    }
+
+    bool countInstances(const std::string& className, std::int64_t& count, PlatformError& err) override {
+        return call(err, [&](PlatformError& e) { return inner_->countInstances(className, count, e); });
+    }
+    bool instancesOf(const std::string& className, Instances& out, PlatformError& err) override {
+        return call(err, [&](PlatformError& e) { return inner_->instancesOf(className, out, e); }, &out);
+    }
+    bool execQuery(const std::string& query, Instances& out, PlatformError& err) override {
+        return call(err, [&](PlatformError& e) { return inner_->execQuery(query, out, e); }, &out);
+    }
+    bool enumKey(std::uint32_t hive, const std::string& key, std::vector<std::string>& names) override {
+        PlatformError err;
+        return call(err, [&](PlatformError&) { return inner_->enumKey(hive, key, names); });
+    }
+    bool enumValues(std::uint32_t hive, const std::string& key, std::vector<std::string>& names,
+                    std::vector<std::int32_t>& types) override {
+        PlatformError err;
+        return call(err, [&](PlatformError&) { return inner_->enumValues(hive, key, names, types); });
+    }
+    bool getStringValue(std::uint32_t hive, const std::string& key, const std::string& valueName,
+                        std::string& out) override {
+        PlatformError err;
+        return call(err, [&](PlatformError&) { return inner_->getStringValue(hive, key, valueName, out); });
+    }
+    // Read-only: no share is ever created or deleted on another computer.
+    std::int32_t createShare(const std::string&, const std::string&, std::int32_t, const std::string&) override {
+        return 2;  // access denied
+    }
+    bool deleteShare(const Instance&) override { return false; }
+
+private:
+    template <class F>
+    bool call(PlatformError& err, F body, Instances* out = nullptr) {
+        bool ok = false;
+        if (!files_->lost()) {
+            session_->watchdog.arm(queryMs_);
+            ok = body(err);
+            session_->watchdog.disarm();
+        }
+        if (!files_->lost() && session_->alive()) return ok;
+        if (out) out->clear();
+        if (session_->watchdog.fired() && !timedOutOnce_) {
+            timedOutOnce_ = true;
+            reachedLimit();
+            err = {kErrTimedOut, kErrTimedOutText};
+        } else {
+            err = {kErrSshLost, "Connection to " + computer_ + " lost "};
+        }
+        return false;
+    }
+
+    std::shared_ptr<Session> session_;
+    std::shared_ptr<SftpFiles> files_;
+    std::unique_ptr<TargetService> inner_;
+    std::string computer_;
+    int queryMs_;
+    bool timedOutOnce_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<TargetService> connectSsh(const std::string& computer, const Limits& limits, PlatformError& err) {
+    static std::once_flag once;
+    std::call_once(once, [] { ssh_init(); });
+    auto fail = [&](std::int32_t code, std::string text) {
+        err = {code, std::move(text)};
+        return nullptr;
+    };
+    auto unavailable = [&] { return fail(kErrRpcServerUnavailable, kErrRpcServerUnavailableText); };
+
+    auto session = std::make_shared<Session>();
+    session->ssh = ssh_new();
+    if (!session->ssh) return fail(kErrSshFailed, "SSH session for " + computer + " could not be made ");
+    ssh_session ssh = session->ssh;
+    // QV_SSH_DIR stands for ~/.ssh: config, keys and known_hosts (tests keep the user's own apart).
+    if (const char* dir = std::getenv("QV_SSH_DIR"); dir && *dir) ssh_options_set(ssh, SSH_OPTIONS_SSH_DIR, dir);
+    int never = 0;
+    ssh_options_set(ssh, SSH_OPTIONS_PASSWORD_AUTH, &never);
+    ssh_options_set(ssh, SSH_OPTIONS_KBDINT_AUTH, &never);
+    if (ssh_options_set(ssh, SSH_OPTIONS_HOST, computer.c_str()) != SSH_OK || ssh_options_parse_config(ssh, nullptr) != 0)
+        return fail(kErrSshFailed, "SSH configuration for " + computer + " could not be read ");
+    // The configuration may not turn the password prompt back on.
+    ssh_options_set(ssh, SSH_OPTIONS_PASSWORD_AUTH, &never);
+    ssh_options_set(ssh, SSH_OPTIONS_KBDINT_AUTH, &never);
+
+    long connectSeconds = (limits.connectMs + 999) / 1000;
+    ssh_options_set(ssh, SSH_OPTIONS_TIMEOUT, &connectSeconds);
+    if (optionText(ssh, SSH_OPTIONS_PROXYCOMMAND).empty()) {
+        // Direct: the probe's connection is the session's.
+        unsigned port = 22;
+        ssh_options_get_port(ssh, &port);
+        int fd = probe(optionText(ssh, SSH_OPTIONS_HOST), port, limits.probeMs);
+        if (fd < 0) return unavailable();
+        socket_t sock = fd;
+        ssh_options_set(ssh, SSH_OPTIONS_FD, &sock);  // the session closes it
+        session->watchdog.watch(fd);
+    }
+    session->watchdog.arm(limits.connectMs);
+    if (ssh_connect(ssh) != SSH_OK) {
+        if (session->watchdog.fired()) return unavailable();
+        return fail(kErrSshFailed, "SSH connection to " + computer + " failed: " + ssh_get_error(ssh) + " ");
+    }
+    session->watchdog.watch(ssh_get_fd(ssh));
+    switch (ssh_session_is_known_server(ssh)) {
+        case SSH_KNOWN_HOSTS_OK: break;
+        case SSH_KNOWN_HOSTS_CHANGED:
+        case SSH_KNOWN_HOSTS_OTHER:
+            return fail(kErrSshHostKeyChanged,
+                        "Host key of " + computer + " does not match known_hosts (changed key or another server) ");
+        case SSH_KNOWN_HOSTS_NOT_FOUND:
+        case SSH_KNOWN_HOSTS_UNKNOWN:
+            return fail(kErrSshHostKeyUnknown, "Host key of " + computer + " not known (add it to known_hosts) ");
+        default: return fail(kErrSshFailed, "known_hosts could not be read for " + computer + " ");
+    }
+    // ssh-agent and the default keys (publickey_auto tries both), then Kerberos; never a password.
+    int auth = ssh_userauth_publickey_auto(ssh, nullptr, nullptr);
+    if (auth != SSH_AUTH_SUCCESS && ssh_is_connected(ssh)) auth = ssh_userauth_gssapi(ssh);
+    if (auth != SSH_AUTH_SUCCESS) {
+        if (session->watchdog.fired()) return unavailable();
+        return fail(kErrSshAuthentication, "No SSH key or Kerberos ticket accepted by " + computer + " ");
+    }
+    session->sftp = sftp_new(ssh);
+    if (!session->sftp || sftp_init(session->sftp) != SSH_OK) {
+        if (session->watchdog.fired()) return unavailable();
+        return fail(kErrSshNoSftp, "SFTP not available on " + computer + " ");
+    }
+    session->watchdog.disarm();
+    long querySeconds = (limits.queryMs + 999) / 1000;
+    ssh_options_set(ssh, SSH_OPTIONS_TIMEOUT, &querySeconds);
+    return std::make_unique<RemoteTarget>(std::move(session), computer, limits.queryMs);
+}
+
+}  // namespace qv::posix

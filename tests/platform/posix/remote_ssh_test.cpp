@@ -1,0 +1,168 @@
+// The SSH transport against a real sshd on loopback: this machine read over SFTP gives the local
+// provider's facts; unknown and wrong keys are refused; lost and silent servers end calls.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <set>
+
+#include "platform/posix/management-posix.h"
+#include "platform/posix/provider/classes.h"
+#include "platform/posix/remote-ssh.h"
+#include "tests/platform/posix/tree.h"
+#include "tests/support/slapd_server.h"
+#include "tests/support/sshd_server.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long long msSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+class RemoteSshTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!server_.skipReason().empty()) GTEST_SKIP() << server_.skipReason();
+        ASSERT_EQ(server_.failure(), "");
+        ::setenv("QV_SSH_DIR", server_.sshDir().c_str(), 1);
+        ::unsetenv("SSH_AUTH_SOCK");  // never the developer's own agent
+    }
+    std::unique_ptr<qv::TargetService> connect(const std::string& name, qv::PlatformError& err) {
+        return qv::posix::connectSsh(name, limits_, err);
+    }
+    qvtest::SshdServer server_;
+    qv::Limits limits_;
+};
+
+// Properties whose values move between two reads of the same machine (clocks, free memory and
+// space), and those that differ by nature: the birth time of / and the program's own LANG are
+// system calls and environment locally, with no file behind them; ProcessorId is checked apart.
+bool volatileProperty(const std::string& cls, const std::string& property) {
+    static const std::set<std::string> names = {
+        "Win32_OperatingSystem.LocalDateTime",     "Win32_OperatingSystem.FreePhysicalMemory",
+        "Win32_OperatingSystem.FreeVirtualMemory", "Win32_OperatingSystem.FreeSpaceInPagingFiles",
+        "Win32_LogicalDisk.FreeSpace",             "Win32_Processor.CurrentClockSpeed",
+        "Win32_OperatingSystem.InstallDate",       "Win32_OperatingSystem.CodeSet",
+        "Win32_OperatingSystem.OSLanguage",        "Win32_OperatingSystem.Locale",
+        "Win32_OperatingSystem.CountryCode",       "Win32_Processor.ProcessorId",
+    };
+    return names.count(cls + "." + property) > 0;
+}
+
+// CPUID rebuilt from /proc/cpuinfo: the same signature (EAX); of EDX only the bits the kernel
+// lists, a subset of what the instruction says.
+void expectSameProcessorId(const std::string& remote, const std::string& local) {
+    if (local == "<null>") {
+        EXPECT_EQ(remote, local);
+        return;
+    }
+    ASSERT_EQ(remote.size(), 16u);
+    ASSERT_EQ(local.size(), 16u);
+    EXPECT_EQ(remote.substr(8), local.substr(8));
+    auto theirs = std::stoul(remote.substr(0, 8), nullptr, 16), mine = std::stoul(local.substr(0, 8), nullptr, 16);
+    EXPECT_EQ(theirs & ~mine, 0u) << remote << " " << local;
+    EXPECT_NE(theirs, 0u);
+}
+
+TEST_F(RemoteSshTest, ThisMachineOverSftpGivesTheLocalFacts) {
+    qv::PlatformError err;
+    auto remote = connect("qvself", err);
+    ASSERT_TRUE(remote) << err.number << " " << err.description;
+    auto local = qv::posix::makeLocalProvider();
+    for (const auto& def : qv::posix::provider::classTable()) {
+        qv::Instances mine, theirs;
+        ASSERT_TRUE(local->instancesOf(def.name, mine, err)) << def.name;
+        ASSERT_TRUE(remote->instancesOf(def.name, theirs, err)) << def.name << ": " << err.description;
+        ASSERT_EQ(theirs.size(), mine.size()) << def.name;
+        for (std::size_t k = 0; k < mine.size(); ++k) {
+            if (def.name == std::string("Win32_Processor"))
+                expectSameProcessorId(qvtest::text(theirs[k], "ProcessorId"), qvtest::text(mine[k], "ProcessorId"));
+            for (const auto& [property, value] : mine[k].properties) {
+                if (volatileProperty(def.name, property)) continue;
+                EXPECT_EQ(qvtest::text(theirs[k], property), qvtest::text(mine[k], property))
+                    << def.name << "[" << k << "]." << property;
+            }
+        }
+    }
+    // Installed packages: the uninstall entries of the registry provider.
+    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    std::vector<std::string> mine, theirs;
+    ASSERT_TRUE(local->enumKey(qv::kHiveLocalMachine, key, mine));
+    ASSERT_TRUE(remote->enumKey(qv::kHiveLocalMachine, key, theirs));
+    EXPECT_EQ(theirs, mine);
+    for (const auto& name : mine)
+        for (const char* value : {"DisplayName", "DisplayVersion", "Publisher", "InstallDate"}) {
+            std::string a, b;
+            EXPECT_EQ(remote->getStringValue(qv::kHiveLocalMachine, key + "\\" + name, value, b),
+                      local->getStringValue(qv::kHiveLocalMachine, key + "\\" + name, value, a));
+            EXPECT_EQ(b, a) << name << " " << value;
+        }
+}
+
+TEST_F(RemoteSshTest, RefusesUnknownOrChangedHostKeysForeignClientKeysAndClosedPorts) {
+    qvtest::Relay unknown(server_.port()), changed(server_.port());
+    server_.addAlias("qvunknown", unknown.port());
+    server_.addAlias("qvchanged", changed.port());
+    server_.addKnownHost(changed.port(), qvtest::generatedKeyLine(server_.folder()));
+    int closed = qvtest::freeLoopbackPort();
+    server_.addAlias("qvclosed", closed);
+    // A client folder whose key the server does not know.
+    std::string stranger = server_.folder() + "/stranger";
+    ASSERT_EQ(std::system(("mkdir -p '" + stranger + "' && cp '" + server_.sshDir() + "/config' '" + server_.sshDir() +
+                           "/known_hosts' '" + stranger + "' && ssh-keygen -q -t ed25519 -N '' -f '" + stranger +
+                           "/id_ed25519' && sed -i 's|" + server_.sshDir() + "|" + stranger + "|' '" + stranger +
+                           "/config'")
+                              .c_str()),
+              0);
+    struct Case {
+        std::string sshDir, name;
+        std::int32_t number;
+        std::string description;
+    } cases[] = {
+        {server_.sshDir(), "qvunknown", qv::posix::kErrSshHostKeyUnknown,
+         "Host key of qvunknown not known (add it to known_hosts) "},
+        {server_.sshDir(), "qvchanged", qv::posix::kErrSshHostKeyChanged,
+         "Host key of qvchanged does not match known_hosts (changed key or another server) "},
+        {stranger, "qvself", qv::posix::kErrSshAuthentication, "No SSH key or Kerberos ticket accepted by qvself "},
+        {server_.sshDir(), "qvclosed", qv::kErrRpcServerUnavailable, qv::kErrRpcServerUnavailableText},
+    };
+    for (const auto& c : cases) {
+        ::setenv("QV_SSH_DIR", c.sshDir.c_str(), 1);
+        qv::PlatformError err;
+        auto start = Clock::now();
+        EXPECT_FALSE(connect(c.name, err)) << c.name;
+        EXPECT_EQ(err.number, c.number) << c.name;
+        EXPECT_EQ(err.description, c.description);
+        EXPECT_LT(msSince(start), 1000) << c.name;
+    }
+}
+
+TEST_F(RemoteSshTest, ALostOrSilentServerEndsTheCallAndEveryLaterOneAtOnce) {
+    for (bool silent : {false, true}) {
+        qvtest::Relay relay(server_.port());
+        server_.addAlias(silent ? "qvsilent" : "qvlost", relay.port());
+        server_.addKnownHost(relay.port(), server_.hostKeyLine());
+        limits_.queryMs = 300;
+        qv::PlatformError err;
+        auto remote = connect(silent ? "qvsilent" : "qvlost", err);
+        ASSERT_TRUE(remote) << err.description;
+        qv::Instances out;
+        ASSERT_TRUE(remote->instancesOf("Win32_ComputerSystem", out, err));
+        ASSERT_EQ(out.size(), 1u);
+        silent ? relay.stall() : relay.cut();
+        auto start = Clock::now();
+        EXPECT_FALSE(remote->instancesOf("Win32_OperatingSystem", out, err));
+        EXPECT_TRUE(out.empty());
+        EXPECT_LT(msSince(start), silent ? 1000 : 300);
+        EXPECT_EQ(remote->takeLimitReached(), silent);
+        EXPECT_EQ(err.number, silent ? qv::kErrTimedOut : qv::posix::kErrSshLost);
+        start = Clock::now();
+        EXPECT_FALSE(remote->instancesOf("Win32_Processor", out, err));
+        EXPECT_EQ(err.number, qv::posix::kErrSshLost);
+        EXPECT_LT(msSince(start), 50);
+    }
+}
+
+}  // namespace
