@@ -10,11 +10,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -133,7 +135,10 @@ public:
     ~SftpFiles() override { closeOpen(); }
 
     std::optional<std::string> read(const std::string& path, std::size_t limit) override {
-        if (!regular(path)) return std::nullopt;
+        // procfs and sysfs hold no FIFOs: their files are opened without asking their type first,
+        // which saves a round trip on most reads (a directory then fails to read).
+        bool pseudo = path.rfind("/proc/", 0) == 0 || path.rfind("/sys/", 0) == 0;
+        if (!s_->alive() || (!pseudo && !regular(path))) return std::nullopt;
         sftp_file f = sftp_open(s_->sftp, path.c_str(), O_RDONLY, 0);
         if (!f) return failed<std::string>();
         std::string data;
@@ -203,11 +208,16 @@ public:
         return real;
     }
 
+    // Cached: reads, folder checks and time lookups ask for the same paths.
     std::optional<struct stat> status(const std::string& path) override {
         if (!s_->alive()) return std::nullopt;
+        if (auto it = status_.find(path); it != status_.end()) return it->second;
         Attributes a(sftp_stat(s_->sftp, path.c_str()));
-        if (!a.a) return failed<struct stat>();
-        return toStat(a.a);
+        std::optional<struct stat> st;
+        if (a.a) st = toStat(a.a);
+        else failed<int>();
+        if (s_->alive()) status_.emplace(path, st);
+        return st;
     }
 
     bool exists(const std::string& path) override {
@@ -275,6 +285,7 @@ private:
     bool statvfs_ = false, lost_ = false;
     sftp_file open_ = nullptr;
     std::string openPath_;
+    std::map<std::string, std::optional<struct stat>> status_;
 };
 
 // A TCP connection to host:port within ms milliseconds (the reachability probe); -1 when none.
@@ -315,23 +326,53 @@ std::string optionText(ssh_session ssh, ssh_options_e option) {
     return out;
 }
 
+// What the connections of one thread to one computer share: the session, its files and the
+// provider's caches (the run opens the classes and the registry provider side by side).
+struct Remote {
+    std::shared_ptr<Session> session;
+    std::shared_ptr<SftpFiles> files;
+    std::unique_ptr<TargetService> provider;
+    ~Remote() { provider.reset(); }
+};
+
+std::mutex remotesMutex;
+std::map<std::pair<std::thread::id, std::string>, std::weak_ptr<Remote>> remotes;
+
+std::pair<std::thread::id, std::string> remoteKey(const std::string& computer) {
+    std::string name = computer;
+    for (auto& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return {std::this_thread::get_id(), name};
+}
+
+std::shared_ptr<Remote> sharedRemote(const std::string& computer) {
+    std::lock_guard<std::mutex> lock(remotesMutex);
+    std::erase_if(remotes, [](const auto& entry) { return entry.second.expired(); });
+    auto it = remotes.find(remoteKey(computer));
+    auto remote = it == remotes.end() ? nullptr : it->second.lock();
+    return remote && !remote->files->lost() ? remote : nullptr;
+}
+
+std::shared_ptr<Remote> makeRemote(const std::string& computer, std::shared_ptr<Session> session) {
+    auto remote = std::make_shared<Remote>();
+    remote->session = std::move(session);
+    remote->files = std::make_shared<SftpFiles>(remote->session);
+    provider::Options options;
+    options.probes = {};  // no system call reaches the other computer: facts come from its files
+    options.probes.now = [] { return std::time(nullptr); };
+    options.files = remote->files;
+    remote->provider = makeLocalProvider(std::move(options));
+    std::lock_guard<std::mutex> lock(remotesMutex);
+    remotes[remoteKey(computer)] = remote;
+    return remote;
+}
+
 // The local provider over another computer's files. A call that outlives the query limit cuts the
 // connection; a lost connection fails the call instead of answering with what was read so far.
 class RemoteTarget : public TargetService {
 public:
-    RemoteTarget(std::shared_ptr<Session> session, std::string computer, int queryMs)
-        : session_(std::move(session)), computer_(std::move(computer)), queryMs_(queryMs) {
-        provider::Options options;
-        options.probes = {};  // no system call reaches the other computer: facts come from its files
-        options.probes.now = [] { return std::time(nullptr); };
-        files_ = std::make_shared<SftpFiles>(session_);
-        options.files = files_;
-        inner_ = makeLocalProvider(std::move(options));
-    }
-    ~RemoteTarget() override {
-        inner_.reset();
-        files_.reset();
-    }
+    RemoteTarget(std::shared_ptr<Remote> remote, std::string computer, int queryMs)
+        : remote_(std::move(remote)), session_(remote_->session), files_(remote_->files), inner_(remote_->provider.get()),
+          computer_(std::move(computer)), queryMs_(queryMs) {}
 
     bool countInstances(const std::string& className, std::int64_t& count, PlatformError& err) override {
         return call(err, [&](PlatformError& e) { return inner_->countInstances(className, count, e); });
@@ -383,9 +424,10 @@ private:
         return false;
     }
 
+    std::shared_ptr<Remote> remote_;
     std::shared_ptr<Session> session_;
     std::shared_ptr<SftpFiles> files_;
-    std::unique_ptr<TargetService> inner_;
+    TargetService* inner_;
     std::string computer_;
     int queryMs_;
     bool timedOutOnce_ = false;
@@ -401,6 +443,8 @@ std::unique_ptr<TargetService> connectSsh(const std::string& computer, const Lim
         return nullptr;
     };
     auto unavailable = [&] { return fail(kErrRpcServerUnavailable, kErrRpcServerUnavailableText); };
+
+    if (auto remote = sharedRemote(computer)) return std::make_unique<RemoteTarget>(remote, computer, limits.queryMs);
 
     auto session = std::make_shared<Session>();
     session->ssh = ssh_new();
@@ -461,7 +505,7 @@ std::unique_ptr<TargetService> connectSsh(const std::string& computer, const Lim
     session->watchdog.disarm();
     long querySeconds = (limits.queryMs + 999) / 1000;
     ssh_options_set(ssh, SSH_OPTIONS_TIMEOUT, &querySeconds);
-    return std::make_unique<RemoteTarget>(std::move(session), computer, limits.queryMs);
+    return std::make_unique<RemoteTarget>(makeRemote(computer, std::move(session)), computer, limits.queryMs);
 }
 
 }  // namespace qv::posix

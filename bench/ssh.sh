@@ -1,0 +1,74 @@
+#!/bin/sh
+# Benchmark (not a test): this computer inventoried over SSH on loopback against the local run, and
+# ten computers (ten Host aliases of the same server) with the default worker pool against one.
+# Starts its own sshd on a free loopback port with generated keys and stops it at the end.
+#   bench/ssh.sh [RUNS]      (default 7 runs of each)
+set -e
+cd "$(dirname "$0")/.."
+RUNS=${1:-7}
+QV=$(pwd)/${QV:-build/qv}
+WORK=$(mktemp -d)
+SSHD_PID=""
+trap '[ -n "$SSHD_PID" ] && kill "$SSHD_PID"; [ -z "$KEEP" ] && rm -rf "$WORK"' EXIT
+
+now() { date +%s%N; }
+median() { sort -n | awk '{v[NR]=$1} END {m = (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2; printf "%.4f\n", m / 1e9}'; }
+
+PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+USER_NAME=$(id -un)
+mkdir -p "$WORK/client" /run/sshd
+ssh-keygen -q -t ed25519 -N '' -f "$WORK/host_key"
+ssh-keygen -q -t ed25519 -N '' -f "$WORK/client/id_ed25519"
+cp "$WORK/client/id_ed25519.pub" "$WORK/authorized_keys"
+cat >"$WORK/sshd_config" <<CONF
+Port $PORT
+ListenAddress 127.0.0.1
+HostKey $WORK/host_key
+PidFile none
+AuthorizedKeysFile $WORK/authorized_keys
+StrictModes no
+UsePAM no
+PasswordAuthentication no
+KbdInteractiveAuthentication no
+PermitRootLogin prohibit-password
+MaxStartups 64
+LogLevel ERROR
+Subsystem sftp internal-sftp
+AllowUsers $USER_NAME
+CONF
+printf 'Host qvself*\n  HostName 127.0.0.1\n  Port %s\n  User %s\n' "$PORT" "$USER_NAME" >"$WORK/client/config"
+echo "[127.0.0.1]:$PORT $(cut -d' ' -f1-2 "$WORK/host_key.pub")" >"$WORK/client/known_hosts"
+/usr/sbin/sshd -D -e -f "$WORK/sshd_config" 2>"$WORK/sshd.log" &
+SSHD_PID=$!
+i=0
+while ! (exec 3<>/dev/tcp/127.0.0.1/$PORT) 2>/dev/null && [ $i -lt 200 ]; do sleep 0.01; i=$((i + 1)); done 2>/dev/null || true
+sleep 0.1
+
+# Each run starts from an empty documents folder: database creation, report and log included.
+run_qv() {
+    home="$WORK/home$1"
+    mkdir -p "$home"
+    shift
+    start=$(now)
+    (cd "$home" && HOME="$home" XDG_CONFIG_HOME="$home/.config" QV_SSH_DIR="$WORK/client" SSH_AUTH_SOCK= \
+        "$QV" "$@" </dev/null >/dev/null 2>&1)
+    echo $(( $(now) - start ))
+}
+series() {
+    label=$1; shift
+    : >"$WORK/times"
+    k=0
+    while [ $k -lt "$RUNS" ]; do run_qv "$label$k" "$@" >>"$WORK/times"; k=$((k + 1)); done
+    median <"$WORK/times"
+}
+
+LOCAL=$(series local)
+ONE=$(series one qvself)
+TEN=$(series ten qvself0 qvself1 qvself2 qvself3 qvself4 qvself5 qvself6 qvself7 qvself8 qvself9)
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors; medians of $RUNS runs"
+echo "local run:                      $LOCAL s"
+echo "this computer over SSH:         $ONE s ($(awk -v a="$ONE" -v b="$LOCAL" 'BEGIN{printf "%.1f", a/b}') times the local run; goal under 1 s and at most 5 times)"
+echo "ten Host aliases over SSH:      $TEN s ($(awk -v a="$TEN" -v b="$ONE" 'BEGIN{printf "%.1f", a/b}') times one; goal at most 3 times)"
+echo "connection failures in the log of the last ten-computer run (none expected):"
+grep -h "Err#\|Timed Out\|lost" "$WORK"/hometen$((RUNS - 1))/Documents/QV.log 2>/dev/null | head -5 || true
+echo "its reports: $(ls "$WORK"/hometen$((RUNS - 1))/Documents/ | tr '\n' ' ')"
