@@ -237,7 +237,7 @@ public:
     }
 
     std::optional<std::string> localPath(const std::string&) override { return std::nullopt; }
-    bool lost() const override { return lost_; }
+    bool lost() const override { return lost_ || !s_->alive(); }
 
 private:
     // After a failed request: was it the file, or the connection?

@@ -7,6 +7,8 @@
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -62,10 +64,19 @@ std::string generatedKeyLine(const std::string& folder) {
     return keygen(file) ? keyLine(file + ".pub") : std::string();
 }
 
-SshdServer::SshdServer() {
+SshdServer::SshdServer(bool chrooted) {
     if (::access(kSshd, X_OK) != 0 || ::system("command -v ssh-keygen >/dev/null") != 0) {
         skipReason_ = "sshd is not installed (Debian packages openssh-server and openssh-client)";
         return;
+    }
+    if (chrooted) {
+        char dir[] = "/run/qvtest-root-XXXXXX";
+        if (::getuid() != 0 || !::mkdtemp(dir)) {
+            skipReason_ = "a chrooted sshd needs root";
+            return;
+        }
+        chroot_ = dir;
+        ::chmod(dir, 0755);
     }
     folder_ = makeTempDir();
     std::string client = sshDir();
@@ -86,7 +97,8 @@ SshdServer::SshdServer() {
                   "/host_key\nPidFile none\nAuthorizedKeysFile " + folder_ +
                   "/authorized_keys\nStrictModes no\nUsePAM no\nPasswordAuthentication no\n"
                   "KbdInteractiveAuthentication no\nPermitRootLogin prohibit-password\nMaxStartups 64\n"
-                  "MaxSessions 64\nLogLevel ERROR\nSubsystem sftp internal-sftp\nAllowUsers " + user + "\n");
+                  "MaxSessions 64\nLogLevel ERROR\nSubsystem sftp internal-sftp\nAllowUsers " + user + "\n" +
+                  (chroot_.empty() ? "" : "ChrootDirectory " + chroot_ + "\nForceCommand internal-sftp\n"));
     writeFile(client + "/config", "");
     writeFile(client + "/known_hosts", "");
     addAlias("qvself qvself*", port_);
@@ -118,6 +130,7 @@ SshdServer::~SshdServer() {
         ::waitpid(pid_, &status, 0);
     }
     if (!folder_.empty()) std::filesystem::remove_all(folder_);
+    if (!chroot_.empty()) std::filesystem::remove_all(chroot_);
 }
 
 void SshdServer::addAlias(const std::string& alias, int port) const {

@@ -13,7 +13,9 @@ namespace qvtest {
 // aliases "qvself" and "qvself*" name the server.
 class SshdServer {
 public:
-    SshdServer();
+    // chrooted: SFTP sees only chrootDir() (a root-owned folder under /run, as sshd demands; root
+    // only), so the test can lay out a hostile system there.
+    explicit SshdServer(bool chrooted = false);
     ~SshdServer();
     SshdServer(const SshdServer&) = delete;
     SshdServer& operator=(const SshdServer&) = delete;
@@ -23,6 +25,7 @@ public:
     int port() const { return port_; }
     const std::string& folder() const { return folder_; }
     std::string sshDir() const { return folder_ + "/client"; }
+    const std::string& chrootDir() const { return chroot_; }
     std::string hostKeyLine() const { return hostKeyLine_; }  // "type base64" of the server's key
     // Appends a Host block naming 127.0.0.1:port to the client config.
     void addAlias(const std::string& alias, int port) const;
@@ -30,7 +33,7 @@ public:
     void addKnownHost(int port, const std::string& keyLine) const;
 
 private:
-    std::string skipReason_, failure_, folder_, hostKeyLine_;
+    std::string skipReason_, failure_, folder_, hostKeyLine_, chroot_;
     int pid_ = -1;
     int port_ = 0;
 };

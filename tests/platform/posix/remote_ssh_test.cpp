@@ -1,10 +1,15 @@
 // The SSH transport against a real sshd on loopback: this machine read over SFTP gives the local
 // provider's facts; unknown and wrong keys are refused; lost and silent servers end calls.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <set>
+#include <thread>
 
 #include "platform/posix/management-posix.h"
 #include "platform/posix/provider/classes.h"
@@ -162,6 +167,66 @@ TEST_F(RemoteSshTest, ALostOrSilentServerEndsTheCallAndEveryLaterOneAtOnce) {
         EXPECT_FALSE(remote->instancesOf("Win32_Processor", out, err));
         EXPECT_EQ(err.number, qv::posix::kErrSshLost);
         EXPECT_LT(msSince(start), 50);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A hostile system behind a chrooted sshd: a 64 GB /proc/cpuinfo, links that loop, a FIFO where
+// /proc/meminfo belongs. Every class answers or fails within its limits, with bounded memory.
+TEST(RemoteSshHostile, HugeFilesLinkLoopsAndFifosNeitherHangNorExhaustMemory) {
+    qvtest::SshdServer server(true);
+    if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
+    ASSERT_EQ(server.failure(), "");
+    ::setenv("QV_SSH_DIR", server.sshDir().c_str(), 1);
+    ::unsetenv("SSH_AUTH_SOCK");
+    const std::string root = server.chrootDir();
+    ASSERT_EQ(std::system(("cd '" + root + "' && mkdir -p proc/net sys/class/net sys/block etc && "
+                           "truncate -s 64G proc/cpuinfo && cp proc/cpuinfo proc/modules && "
+                           "ln -s /sys/class/net/eth0 sys/class/net/eth0 && ln -s loop2 sys/block/loop1 && "
+                           "ln -s loop1 sys/block/loop2 && ln -s /proc/mounts proc/mounts && "
+                           "ln -s /etc/passwd etc/passwd && echo 'ID=hostile' >etc/os-release")
+                              .c_str()),
+              0);
+    qv::Limits limits;
+    limits.queryMs = 5000;  // room for the 8 MB reads on a busy machine; a hang would still fail the test
+    struct rusage before {};
+    ::getrusage(RUSAGE_SELF, &before);
+    qv::PlatformError err;
+    auto remote = qv::posix::connectSsh("qvself", limits, err);
+    ASSERT_TRUE(remote) << err.description;
+    auto start = Clock::now();
+    for (const auto& def : qv::posix::provider::classTable()) {
+        qv::Instances out;
+        EXPECT_TRUE(remote->instancesOf(def.name, out, err)) << def.name << ": " << err.description;
+    }
+    EXPECT_LT(msSince(start), 10000);
+    struct rusage after {};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256 * 1024) << "KB";  // files are read to 8 MB at most
+
+    // A FIFO where a file belongs: the server blocks in open; the call ends at the query limit.
+    ASSERT_EQ(::mkfifo((root + "/proc/meminfo").c_str(), 0644), 0);
+    limits.queryMs = 400;
+    remote.reset();
+    remote = qv::posix::connectSsh("qvself", limits, err);
+    ASSERT_TRUE(remote) << err.description;
+    start = Clock::now();
+    qv::Instances out;
+    EXPECT_FALSE(remote->instancesOf("Win32_ComputerSystem", out, err));  // reads /proc/meminfo
+    EXPECT_EQ(err.number, qv::kErrTimedOut);
+    EXPECT_TRUE(remote->takeLimitReached());
+    EXPECT_LT(msSince(start), limits.queryMs + 1000);
+    // The server's process still waits in open: a writer lets it go, so it sees the cut and ends.
+    for (int tries = 0; tries < 200; ++tries) {
+        int fd = ::open((root + "/proc/meminfo").c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::close(fd);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
 
