@@ -288,13 +288,44 @@ private:
     std::map<std::string, std::optional<struct stat>> status_;
 };
 
+// The addresses of host within ms milliseconds (name lookups may wait on a silent DNS server far
+// longer). A lookup that cannot be cancelled keeps its request: the resolver still writes to it.
+addrinfo* resolve(const std::string& host, unsigned port, int ms) {
+    struct Request {
+        std::string host, service;
+        addrinfo hints {};
+        gaicb cb {};
+    };
+    auto* r = new Request{host, std::to_string(port)};
+    r->hints.ai_socktype = SOCK_STREAM;
+    r->cb.ar_name = r->host.c_str();
+    r->cb.ar_service = r->service.c_str();
+    r->cb.ar_request = &r->hints;
+    gaicb* list[] = {&r->cb};
+    if (::getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) {
+        delete r;
+        return nullptr;
+    }
+    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    const gaicb* pending[] = {&r->cb};
+    while (::gai_error(&r->cb) == EAI_INPROGRESS) {
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now()).count();
+        if (left <= 0) break;
+        timespec wait{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
+        ::gai_suspend(pending, 1, &wait);  // early on a signal: waits again for the rest
+    }
+    if (::gai_error(&r->cb) == EAI_INPROGRESS && ::gai_cancel(&r->cb) != EAI_CANCELED) return nullptr;
+    addrinfo* result = ::gai_error(&r->cb) == 0 ? r->cb.ar_result : nullptr;
+    if (!result && r->cb.ar_result) ::freeaddrinfo(r->cb.ar_result);
+    delete r;
+    return result;
+}
+
 // A TCP connection to host:port within ms milliseconds (the reachability probe); -1 when none.
 int probe(const std::string& host, unsigned port, int ms) {
-    addrinfo hints {};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0) return -1;
     auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    addrinfo* list = resolve(host, port, ms);
+    if (!list) return -1;
     int fd = -1;
     for (addrinfo* a = list; a && fd < 0; a = a->ai_next) {
         fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
