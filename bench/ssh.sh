@@ -69,6 +69,13 @@ echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors; med
 echo "local run:                      $LOCAL s"
 echo "this computer over SSH:         $ONE s ($(awk -v a="$ONE" -v b="$LOCAL" 'BEGIN{printf "%.1f", a/b}') times the local run; goal under 1 s and at most 5 times)"
 echo "ten Host aliases over SSH:      $TEN s ($(awk -v a="$TEN" -v b="$ONE" 'BEGIN{printf "%.1f", a/b}') times one; goal at most 3 times)"
+# Processor time of qv itself (user + system) for one and ten computers: load on the machine does
+# not inflate it.
+cpu() { (cd "$WORK" && QV_SSH_DIR="$WORK/client" SSH_AUTH_SOCK= HOME="$WORK/cpu$1" /usr/bin/time -f "%U %S" -o "$WORK/cpu" "$QV" "$@" </dev/null >/dev/null 2>&1); awk '{printf "%.2f", $1 + $2}' "$WORK/cpu"; }
+if [ -x /usr/bin/time ]; then
+    mkdir -p "$WORK/cpuqvself" "$WORK/cpuqvself0"
+    echo "qv processor time: one computer $(cpu qvself) s, ten $(cpu qvself0 qvself1 qvself2 qvself3 qvself4 qvself5 qvself6 qvself7 qvself8 qvself9) s"
+fi
 echo "connection failures in the log of the last ten-computer run (none expected):"
 grep -h "Err#\|Timed Out\|lost" "$WORK"/hometen$((RUNS - 1))/Documents/QV.log 2>/dev/null | head -5 || true
 echo "its reports: $(ls "$WORK"/hometen$((RUNS - 1))/Documents/ | tr '\n' ' ')"

@@ -92,6 +92,9 @@ struct Session {
     sftp_session sftp = nullptr;
     Watchdog watchdog;
     ~Session() {
+        // The socket's number may be reused once closed: the watchdog lets go of it first.
+        watchdog.disarm();
+        watchdog.watch(-1);
         if (sftp) sftp_free(sftp);
         if (ssh) {
             ssh_disconnect(ssh);
@@ -379,8 +382,7 @@ std::shared_ptr<Remote> sharedRemote(const std::string& computer) {
     std::lock_guard<std::mutex> lock(remotesMutex);
     std::erase_if(remotes, [](const auto& entry) { return entry.second.expired(); });
     auto it = remotes.find(remoteKey(computer));
-    auto remote = it == remotes.end() ? nullptr : it->second.lock();
-    return remote && !remote->files->lost() ? remote : nullptr;
+    return it == remotes.end() ? nullptr : it->second.lock();
 }
 
 std::shared_ptr<Remote> makeRemote(const std::string& computer, std::shared_ptr<Session> session) {
@@ -475,7 +477,11 @@ std::unique_ptr<TargetService> connectSsh(const std::string& computer, const Lim
     };
     auto unavailable = [&] { return fail(kErrRpcServerUnavailable, kErrRpcServerUnavailableText); };
 
-    if (auto remote = sharedRemote(computer)) return std::make_unique<RemoteTarget>(remote, computer, limits.queryMs);
+    if (auto remote = sharedRemote(computer)) {
+        // Lost while this computer's inventory still runs: its other connections fail at once too.
+        if (remote->files->lost()) return fail(kErrSshLost, "Connection to " + computer + " lost ");
+        return std::make_unique<RemoteTarget>(remote, computer, limits.queryMs);
+    }
 
     auto session = std::make_shared<Session>();
     session->ssh = ssh_new();
