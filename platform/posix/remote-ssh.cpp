@@ -29,6 +29,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using provider::FsSpace;
 
+constexpr std::size_t kMaxEntries = 1u << 20;  // names read from one folder
+
 // Cuts the connection's socket when a call outlives its deadline, so that whatever libssh waits
 // for ends at once; the call then fails and every later one fails without waiting.
 class Watchdog {
@@ -263,11 +265,14 @@ private:
             failed<int>();
             return;
         }
-        while (sftp_attributes a = sftp_readdir(s_->sftp, d)) {
+        // A server may list without end: a folder's first million names are plenty for any real one.
+        std::size_t count = 0;
+        while (sftp_attributes a = count < kMaxEntries ? sftp_readdir(s_->sftp, d) : nullptr) {
             if (a->name && std::strcmp(a->name, ".") != 0 && std::strcmp(a->name, "..") != 0) each(a);
             sftp_attributes_free(a);
+            ++count;
         }
-        if (!sftp_dir_eof(d)) failed<int>();
+        if (count < kMaxEntries && !sftp_dir_eof(d)) failed<int>();
         sftp_closedir(d);
     }
 
