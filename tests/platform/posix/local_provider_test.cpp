@@ -18,6 +18,26 @@ namespace {
 using qvtest::text;
 using qvtest::Tree;
 
+// A tree's files as another computer's: nothing for a library to open by path.
+struct RemoteLike : qv::posix::provider::FileAccess {
+    explicit RemoteLike(std::shared_ptr<FileAccess> files) : f(std::move(files)) {}
+    std::shared_ptr<FileAccess> f;
+    std::optional<std::string> read(const std::string& p, std::size_t n) override { return f->read(p, n); }
+    std::optional<std::string> readAt(const std::string& p, std::uint64_t o, std::size_t n) override {
+        return f->readAt(p, o, n);
+    }
+    std::vector<std::string> list(const std::string& d) override { return f->list(d); }
+    std::map<std::string, std::time_t> modificationTimes(const std::string& d, const std::string& x) override {
+        return f->modificationTimes(d, x);
+    }
+    std::optional<std::string> readLink(const std::string& p) override { return f->readLink(p); }
+    std::optional<std::string> resolve(const std::string& p) override { return f->resolve(p); }
+    std::optional<struct stat> status(const std::string& p) override { return f->status(p); }
+    bool exists(const std::string& p) override { return f->exists(p); }
+    std::optional<qv::posix::provider::FsSpace> space(const std::string& p) override { return f->space(p); }
+    std::optional<std::string> localPath(const std::string&) override { return std::nullopt; }
+};
+
 class LocalProviderTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -502,35 +522,40 @@ TEST_F(LocalProviderTest, PackagesAnswerAsUninstallEntries) {
     sqlite3_finalize(st);
     sqlite3_close(db);
 
-    auto p = provider(t);
-    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-    std::vector<std::string> names;
-    ASSERT_TRUE(p->enumKey(qv::kHiveLocalMachine, key, names));
-    EXPECT_EQ(names, (std::vector<std::string>{"zlib1g:amd64", "zlib1g:i386", "samba", "bash"}));
-    std::vector<std::string> values;
-    std::vector<std::int32_t> types;
-    ASSERT_TRUE(p->enumValues(qv::kHiveLocalMachine, key + "\\samba", values, types));
-    EXPECT_EQ(values, (std::vector<std::string>{"DisplayName", "DisplayVersion", "Publisher", "InstallDate"}));
-    EXPECT_EQ(types, (std::vector<std::int32_t>{1, 1, 1, 1}));
-    std::string v;
-    ASSERT_TRUE(p->getStringValue(qv::kHiveLocalMachine, key + "\\samba", "Publisher", v));
-    EXPECT_EQ(v, "Debian Samba Maintainers");
-    ASSERT_TRUE(p->getStringValue(qv::kHiveLocalMachine, key + "\\samba", "InstallDate", v));
-    EXPECT_EQ(v, "20231114");
-    ASSERT_TRUE(p->getStringValue(qv::kHiveLocalMachine, key + "\\bash", "DisplayVersion", v));
-    EXPECT_EQ(v, "5.1.8-6.el9");
-    ASSERT_TRUE(p->getStringValue(qv::kHiveLocalMachine, key + "\\bash", "InstallDate", v));
-    EXPECT_EQ(v, "20231114");
-    // A package without a file list has no install date value at all.
-    ASSERT_TRUE(p->enumValues(qv::kHiveLocalMachine, key + "\\zlib1g:i386", values, types));
-    EXPECT_EQ(values, (std::vector<std::string>{"DisplayName", "DisplayVersion", "Publisher"}));
-    EXPECT_FALSE(p->getStringValue(qv::kHiveLocalMachine, key + "\\nothere", "DisplayName", v));
+    // Read as this computer's files, then as another computer's (the rpm database copied into memory).
+    for (bool remote : {false, true}) {
+        auto options = qvtest::optionsFor(t);
+        if (remote) options.files = std::make_shared<RemoteLike>(qv::posix::provider::localFiles(t.root()));
+        auto p = qv::posix::makeLocalProvider(options);
+        const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+        std::vector<std::string> names;
+        ASSERT_TRUE(p->enumKey(qv::kHiveLocalMachine, key, names));
+        EXPECT_EQ(names, (std::vector<std::string>{"zlib1g:amd64", "zlib1g:i386", "samba", "bash"}));
+        std::vector<std::string> values;
+        std::vector<std::int32_t> types;
+        ASSERT_TRUE(p->enumValues(qv::kHiveLocalMachine, key + "\\samba", values, types));
+        EXPECT_EQ(values, (std::vector<std::string>{"DisplayName", "DisplayVersion", "Publisher", "InstallDate"}));
+        EXPECT_EQ(types, (std::vector<std::int32_t>{1, 1, 1, 1}));
+        std::string v;
+        ASSERT_TRUE(p->getStringValue(qv::kHiveLocalMachine, key + "\\samba", "Publisher", v));
+        EXPECT_EQ(v, "Debian Samba Maintainers");
+        ASSERT_TRUE(p->getStringValue(qv::kHiveLocalMachine, key + "\\samba", "InstallDate", v));
+        EXPECT_EQ(v, "20231114");
+        ASSERT_TRUE(p->getStringValue(qv::kHiveLocalMachine, key + "\\bash", "DisplayVersion", v));
+        EXPECT_EQ(v, "5.1.8-6.el9");
+        ASSERT_TRUE(p->getStringValue(qv::kHiveLocalMachine, key + "\\bash", "InstallDate", v));
+        EXPECT_EQ(v, "20231114");
+        // A package without a file list has no install date value at all.
+        ASSERT_TRUE(p->enumValues(qv::kHiveLocalMachine, key + "\\zlib1g:i386", values, types));
+        EXPECT_EQ(values, (std::vector<std::string>{"DisplayName", "DisplayVersion", "Publisher"}));
+        EXPECT_FALSE(p->getStringValue(qv::kHiveLocalMachine, key + "\\nothere", "DisplayName", v));
 
-    // No registered applications: the classes root has no subkeys; other keys do not exist.
-    ASSERT_TRUE(p->enumKey(qv::kHiveClassesRoot, "", names));
-    EXPECT_TRUE(names.empty());
-    EXPECT_FALSE(p->enumKey(qv::kHiveLocalMachine, "Software\\Other", names));
-    EXPECT_NE(p->createShare("/srv", "SInv", 0, "Temp Public Share"), 0);
+        // No registered applications: the classes root has no subkeys; other keys do not exist.
+        ASSERT_TRUE(p->enumKey(qv::kHiveClassesRoot, "", names));
+        EXPECT_TRUE(names.empty());
+        EXPECT_FALSE(p->enumKey(qv::kHiveLocalMachine, "Software\\Other", names));
+        EXPECT_NE(p->createShare("/srv", "SInv", 0, "Temp Public Share"), 0);
+    }
 }
 
 TEST_F(LocalProviderTest, MinimalVmHasNoFirmwareFactsAndFailsNothing) {
