@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -15,6 +16,7 @@
 #include "platform/posix/provider/classes.h"
 #include "platform/posix/remote-ssh.h"
 #include "tests/platform/posix/tree.h"
+#include "tests/support/sim_run.h"
 #include "tests/support/slapd_server.h"
 #include "tests/support/sshd_server.h"
 
@@ -231,6 +233,37 @@ TEST(RemoteSshHostile, HugeFilesLinkLoopsAndFifosNeitherHangNorExhaustMemory) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Kernel modules are read in pieces over SFTP (header, section table, .modinfo) from a chrooted
+// system laid out as the local provider's tests lay out theirs.
+TEST(RemoteSshChroot, ModuleDescriptionsAreReadInPieces) {
+    qvtest::SshdServer server(true);
+    if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
+    ASSERT_EQ(server.failure(), "");
+    ::setenv("QV_SSH_DIR", server.sshDir().c_str(), 1);
+    ::unsetenv("SSH_AUTH_SOCK");
+    const std::string lib = server.chrootDir() + "/lib/modules/6.1.0-18-amd64";
+    std::filesystem::create_directories(lib + "/kernel");
+    std::filesystem::create_directories(server.chrootDir() + "/proc/sys/kernel");
+    qvtest::writeFile(server.chrootDir() + "/proc/sys/kernel/osrelease", "6.1.0-18-amd64\n");
+    qvtest::writeFile(server.chrootDir() + "/proc/modules", "btrfs 1 0 - Live 0x0\nvirtio_blk 1 0 - Live 0x0\n");
+    qvtest::writeFile(lib + "/modules.dep", "kernel/btrfs.ko:\nkernel/virtio_blk.ko:\n");
+    qvtest::writeFile(lib + "/kernel/btrfs.ko", qvtest::kernelModule({"license=GPL", "description=B-tree file system"}));
+    qvtest::writeFile(lib + "/kernel/virtio_blk.ko", qvtest::kernelModule({"description=Virtio block driver"}));
+    qv::PlatformError err;
+    auto remote = qv::posix::connectSsh("qvself", qv::Limits{}, err);
+    ASSERT_TRUE(remote) << err.description;
+    qv::Instances drivers;
+    ASSERT_TRUE(remote->instancesOf("Win32_BaseService", drivers, err));
+    ASSERT_EQ(drivers.size(), 2u);
+    EXPECT_EQ(qvtest::text(drivers[0], "Description"), "B-tree file system");
+    EXPECT_EQ(qvtest::text(drivers[0], "PathName"), "/lib/modules/6.1.0-18-amd64/kernel/btrfs.ko");
+    EXPECT_EQ(qvtest::text(drivers[1], "Description"), "Virtio block driver");
 }
 
 }  // namespace
