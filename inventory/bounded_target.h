@@ -28,6 +28,7 @@ public:
     std::int32_t createShare(const std::string& path, const std::string& name, std::int32_t type,
                              const std::string& description) override;
     bool deleteShare(const Instance& share) override;
+    bool selectRegistryView(int bits) override { return inner_.selectRegistryView(bits); }
 
 private:
     template <class Result, class Call>

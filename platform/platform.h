@@ -103,6 +103,7 @@ inline constexpr Hive kHives[] = {
 };
 inline constexpr std::uint32_t kHiveClassesRoot = kHives[0].handle;
 inline constexpr std::uint32_t kHiveLocalMachine = kHives[2].handle;
+inline constexpr std::uint32_t kHiveUsers = kHives[3].handle;
 
 // The program's limits on calls that wait for another computer, in milliseconds. A call that
 // reaches its limit fails as a call that cannot be answered.
@@ -146,6 +147,9 @@ public:
                                      const std::string& description) = 0;
     // Delete of one share instance found by a query.
     virtual bool deleteShare(const Instance& share) = 0;
+    // The registry view later registry-provider calls read: 64 or 32 for the 64-bit or 32-bit
+    // view of a 64-bit Windows, 0 for the provider's own. False where the provider has no views.
+    virtual bool selectRegistryView(int bits) { return bits == 0; }
 
 protected:
     void reachedLimit() { limitReached_ = true; }

@@ -49,28 +49,56 @@ std::unique_ptr<TargetService> bindRegistryProvider(TargetContext& ctx) {
     return std::make_unique<BoundedTarget>(ctx, std::move(provider));
 }
 
-// The uninstall entries that have a display name, in the order the provider returns them.
-std::vector<Package> readPackages(TargetContext& ctx) {
-    std::vector<Package> packages;
-    std::unique_ptr<TargetService> registry = bindRegistryProvider(ctx);
-    if (!registry) return packages;
+// The registry views to read: the 64-bit and the 32-bit one (where every 32-bit program
+// registers) on a 64-bit Windows, which has Software\Wow6432Node; else the provider's own.
+// The first view is left selected.
+std::vector<int> registryViews(TargetService& registry) {
+    std::vector<std::string> names;
+    if (registry.enumKey(kHiveLocalMachine, "Software", names))
+        for (const std::string& name : names)
+            if (text::equalsIgnoringCase(name, "Wow6432Node") && registry.selectRegistryView(64)) return {64, 32};
+    return {0};
+}
+
+// The entries under one uninstall key that have a display name, in the provider's order.
+void readUninstallEntries(TargetContext& ctx, TargetService& registry, std::uint32_t hive, const std::string& base,
+                          std::vector<Package>& packages) {
     std::vector<std::string> subkeys;
-    if (!registry->enumKey(kHiveLocalMachine, kUninstallKey, subkeys)) return packages;
+    if (!registry.enumKey(hive, base, subkeys)) return;
     for (const std::string& subkey : subkeys) {
         guarded(ctx, [&] {
-            const std::string key = std::string(kUninstallKey) + "\\" + subkey;
+            const std::string key = base + "\\" + subkey;
             Package package;
             std::vector<std::string> names;
             std::vector<std::int32_t> types;
-            if (!registry->enumValues(kHiveLocalMachine, key, names, types)) return;
+            if (!registry.enumValues(hive, key, names, types)) return;
             for (const std::string& name : names)
                 for (std::size_t f = 0; f < kPackageFieldCount; ++f) {
                     if (name != kPackageFields[f].valueName) continue;
                     std::string text;
-                    if (registry->getStringValue(kHiveLocalMachine, key, name, text)) package[f] = std::move(text);
+                    if (registry.getStringValue(hive, key, name, text)) package[f] = std::move(text);
                 }
             if (!package[0].empty()) packages.push_back(std::move(package));
         });
+    }
+}
+
+// The machine's uninstall entries in every registry view, then each loaded user's (under
+// HKEY_USERS\<SID>; the "_Classes" hives hold no software, ".DEFAULT" is the system account's,
+// listed under its SID). A user's software key is the same in both views, so it is read once.
+std::vector<Package> readPackages(TargetContext& ctx) {
+    std::vector<Package> packages;
+    std::unique_ptr<TargetService> registry = bindRegistryProvider(ctx);
+    if (!registry) return packages;
+    const std::vector<int> views = registryViews(*registry);
+    for (int view : views)
+        if (registry->selectRegistryView(view)) readUninstallEntries(ctx, *registry, kHiveLocalMachine, kUninstallKey, packages);
+    registry->selectRegistryView(views.front());
+    std::vector<std::string> users;
+    if (!registry->enumKey(kHiveUsers, "", users)) return packages;
+    for (const std::string& user : users) {
+        if (text::equalsIgnoringCase(user, ".DEFAULT") || text::asciiUpper(user).ends_with("_CLASSES")) continue;
+        readUninstallEntries(ctx, *registry, kHiveUsers, user + "\\" + kUninstallKey, packages);
     }
     return packages;
 }
@@ -127,12 +155,10 @@ std::string programPath(const std::string& server) {
     return unquoted.substr(0, unquoted.find(".EXE") + 4);
 }
 
-// The classes whose names contain "Application", as ProgID + "|" + path texts in registry order,
+// The classes whose names contain "Application" in the selected registry view, as ProgID + "|" + path texts in registry order,
 // each text with the pair it was made of.
-void readApplications(TargetContext& ctx, std::vector<std::string>& texts,
+void readApplications(TargetContext& ctx, TargetService* registry, std::vector<std::string>& texts,
                       std::unordered_map<std::string, Application>& pairs) {
-    std::unique_ptr<TargetService> registry = bindRegistryProvider(ctx);
-    if (!registry) return;
     std::vector<std::string> classes;
     if (!registry->enumKey(kHiveClassesRoot, "", classes)) return;
     for (const std::string& className : classes) {
@@ -216,7 +242,12 @@ void listApplication(TargetContext& ctx, const Application& app) {
 void collectApplications(TargetContext& ctx) {
     std::vector<std::string> texts;
     std::unordered_map<std::string, Application> pairs;
-    guarded(ctx, [&] { readApplications(ctx, texts, pairs); });
+    guarded(ctx, [&] {
+        std::unique_ptr<TargetService> registry = bindRegistryProvider(ctx);
+        if (!registry) return;
+        for (int view : registryViews(*registry))
+            if (registry->selectRegistryView(view)) readApplications(ctx, registry.get(), texts, pairs);
+    });
     if (!texts.empty()) run::quickSortText(texts, 0, static_cast<long>(texts.size()) - 1);
     report::writeLine(ctx, "**Registered Applications**");
     // Each pair once: texts that differ only in case may stand between two equal ones after the

@@ -243,6 +243,7 @@ public:
     ~WmiTarget() override {
         auto lock = providerLock();
         registryClass_.reset();
+        viewContext_.reset();
         services_.reset();
     }
 
@@ -351,6 +352,30 @@ public:
         return rv.kind == Value::Kind::Int && rv.integer == 0;
     }
 
+    // A call context naming the provider architecture selects the view; the required flag makes
+    // a provider that cannot serve it refuse rather than answer from its own view.
+    bool selectRegistryView(int bits) override {
+        if (bits == 0) {
+            viewContext_.reset();
+            return true;
+        }
+        if (bits != 32 && bits != 64) return false;
+        ComRef<IWbemContext> context;
+        if (FAILED(CoCreateInstance(CLSID_WbemContext, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemContext,
+                                    reinterpret_cast<void**>(context.put()))))
+            return false;
+        Variant architecture, required;
+        architecture.v.vt = VT_I4;
+        architecture.v.lVal = bits;
+        required.v.vt = VT_BOOL;
+        required.v.boolVal = VARIANT_TRUE;
+        if (FAILED(context->SetValue(L"__ProviderArchitecture", 0, &architecture.v)) ||
+            FAILED(context->SetValue(L"__RequiredArchitecture", 0, &required.v)))
+            return false;
+        viewContext_ = std::move(context);
+        return true;
+    }
+
 private:
     // One class enumeration (`isQuery` false, `text` the class name) or one query, read to its end.
     // The whole call, issuing included, is bounded: the semi-synchronous call returns at once and
@@ -377,15 +402,17 @@ private:
     // Calls a method (or reads a class object) on its own thread, bounded by the query limit.
     // The thread holds its own references, so a call that outlives the limit ends harmlessly.
     HRESULT boundedMethod(const std::string& objectPath, const wchar_t* method, IWbemClassObject* in,
-                          ComRef<IWbemClassObject>& result) {
+                          ComRef<IWbemClassObject>& result, IWbemContext* context = nullptr) {
         struct Call {
             IWbemServices* services = nullptr;
             IWbemClassObject* in = nullptr;
+            IWbemContext* context = nullptr;
             IWbemClassObject* out = nullptr;
             HRESULT hr = WBEM_E_FAILED;
             ~Call() {
                 if (services) services->Release();
                 if (in) in->Release();
+                if (context) context->Release();
                 if (out) out->Release();
             }
         };
@@ -396,6 +423,10 @@ private:
             call->in = in;
             in->AddRef();
         }
+        if (context) {
+            call->context = context;
+            context->AddRef();
+        }
         const std::wstring methodName = method ? method : L"";
         const std::string path = objectPath;
         bool finished = finishesWithin(limitMs_, [call, methodName, path] {
@@ -403,7 +434,8 @@ private:
                 call->hr = call->services->GetObject(Bstr(path).get(), 0, nullptr, &call->out, nullptr);
             else {
                 BSTR name = SysAllocString(methodName.c_str());
-                call->hr = call->services->ExecMethod(Bstr(path).get(), name, 0, nullptr, call->in, &call->out, nullptr);
+                call->hr = call->services->ExecMethod(Bstr(path).get(), name, 0, call->context, call->in, &call->out,
+                                                     nullptr);
                 SysFreeString(name);
             }
         });
@@ -452,7 +484,7 @@ private:
             if (!putParameter(in.get(), L"sValueName", vValue.v)) return false;
         }
         ComRef<IWbemClassObject> out;
-        HRESULT hr = boundedMethod("StdRegProv", method, in.get(), out);
+        HRESULT hr = boundedMethod("StdRegProv", method, in.get(), out, viewContext_.get());
         if (FAILED(hr) || !out) return false;
         result = instanceOf(out.get());
         const Value& rv = result.get("ReturnValue");
@@ -462,6 +494,7 @@ private:
     ComRef<IWbemServices> services_;
     int limitMs_;  // the limit of one whole query or provider call
     ComRef<IWbemClassObject> registryClass_;
+    ComRef<IWbemContext> viewContext_;  // the selected registry view; none for the provider's own
 };
 
 }  // namespace

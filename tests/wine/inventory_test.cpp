@@ -45,6 +45,11 @@ protected:
         const std::string tool = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvTool";
         prefix_->regAdd(tool, "DisplayName", "REG_SZ", "Quorvex Test Tool");
         prefix_->regAdd(tool, "DisplayVersion", "REG_SZ", "1.0");
+        // A 32-bit program's entry (the 32-bit view) and a per-user install.
+        prefix_->regAdd("HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvTool32",
+                        "DisplayName", "REG_SZ", "Quorvex 32-bit Tool");
+        prefix_->regAdd("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvUserTool", "DisplayName",
+                        "REG_SZ", "Quorvex User Tool");
         auto start = std::chrono::steady_clock::now();
         localRun_ = prefix_->runQv({});
         localSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -127,6 +132,8 @@ TEST_F(WineInventory, LocalRunWritesEverySectionWithTheValuesWmicReads) {
     // The uninstall entry written before the run, read through the registry provider.
     EXPECT_TRUE(sectionHas("Registered Software Packages", "               Name: Quorvex Test Tool"));
     EXPECT_TRUE(sectionHas("Registered Software Packages", "            Version: 1.0"));
+    EXPECT_TRUE(sectionHas("Registered Software Packages", "               Name: Quorvex 32-bit Tool"));
+    EXPECT_TRUE(sectionHas("Registered Software Packages", "               Name: Quorvex User Tool"));
     for (const auto& [heading, line] : lines) EXPECT_TRUE(sectionHas(heading, line)) << heading << ": " << line;
     ASSERT_FALSE(wmic("Win32_LogicalDisk", "Name").empty());
     for (const std::string& disk : wmic("Win32_LogicalDisk", "Name"))
@@ -143,7 +150,8 @@ TEST_F(WineInventory, DatabaseHoldsTheRowsOfBothRunsAndNoneOfTheFailedComputer) 
     EXPECT_EQ(db("select min(CPUName) from CPU" + where), wmicOne("Win32_Processor", "Name"));
     EXPECT_EQ(db("select count(*) from LogicalDrives" + where), std::to_string(2 * wmic("Win32_LogicalDisk", "Name").size()));
     EXPECT_EQ(db("select count(*) from TapeDrive" + where), "2");  // each run's empty row
-    EXPECT_EQ(db("select count(*) from RegSoftwarePackages" + where + " and Name = 'Quorvex Test Tool'"), "2");
+    for (const char* name : {"Quorvex Test Tool", "Quorvex 32-bit Tool", "Quorvex User Tool"})
+        EXPECT_EQ(db("select count(*) from RegSoftwarePackages" + where + " and Name = '" + name + "'"), "2") << name;
 }
 
 TEST_F(WineInventory, UnreachableComputerFailsAtTheProbeAndTheRunGoesOn) {

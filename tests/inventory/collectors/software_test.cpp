@@ -329,3 +329,25 @@ TEST(SoftwareCollector, RowsOfAnEmptyTargetAndRefusedRows) {
     EXPECT_NE(section.find("       Install Date: 2020-01-02\r\n"), std::string::npos);
     EXPECT_NE(section.find("          " + longProgId + " Access Time mSec: 60\r\n"), std::string::npos);
 }
+
+TEST(SoftwareCollector, BothRegistryViewsAndEveryLoadedUserHive) {
+    // A 64-bit computer: 32-bit programs under Wow6432Node, users' own installs under HKEY_USERS.
+    const std::string m = "Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\", u = "Software\\\\" + m;
+    SimResult r = runSim(standardFixture(R"("wmi": {"WS01": {}, "SRV01": {"registry": {
+        "HKLM\\)" + u + R"(Native": {"DisplayName": )" + sz("native") + R"(},
+        "HKLM\\Software\\Wow6432Node\\)" + m + R"(Old": {"DisplayName": )" + sz("Beta32") + R"(, "DisplayVersion": )" + sz("3.2") + R"(},
+        "HKU\\S-1-5-21-7\\)" + u + R"(Mine": {"DisplayName": )" + sz("Mine") + R"(},
+        "HKU\\S-1-5-21-7_Classes\\)" + u + R"(Cls": {"DisplayName": )" + sz("classes hive") + R"(},
+        "HKU\\.DEFAULT\\)" + u + R"(Def": {"DisplayName": )" + sz("default hive") + R"(},
+        "HKU\\S-1-5-18\\)" + u + R"(Sys": {"DisplayName": )" + sz("System") + R"(},
+        "HKCR\\App.Application\\CLSID": {"": {"type": 1, "data": "{A}"}},
+        "HKCR\\Wow6432Node\\CLSID\\{A}\\ProgID": {"": {"type": 1, "data": "App32.Application"}},
+        "HKCR\\Wow6432Node\\CLSID\\{A}\\LocalServer32": {"": {"type": 1, "data": "C:\\APP32.EXE"}},
+        "HKCR\\CLSID\\{A}\\ProgID": {"": {"type": 1, "data": "App64.Application"}},
+        "HKCR\\CLSID\\{A}\\LocalServer32": {"": {"type": 1, "data": "C:\\APP64.EXE"}}}}})"),
+                         {"SRV01"});
+    EXPECT_EQ(rows(r, kPackageRows),
+              (std::vector<std::string>{"Beta32|3.2|||", "Mine||||", "native||||", "System||||"}));
+    EXPECT_EQ(rows(r, kApplicationRows), (std::vector<std::string>{"App32.Application|C:\\APP32.EXE||<null>",
+                                                                   "App64.Application|C:\\APP64.EXE||<null>"}));
+}
