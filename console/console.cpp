@@ -24,7 +24,14 @@ void writeConsoleLine(TargetContext& ctx, const std::string& text, bool newline)
 }
 
 void pauseForKey(RunContext& ctx, const std::string& prompt, bool newline) {
-    ctx.platform.console.pauseForKey(prompt.empty() ? kDefaultPrompt : prompt);
+    const std::string shown = prompt.empty() ? std::string(kDefaultPrompt) : prompt;
+    if (!ctx.platform.console.pauseForKey(shown)) {
+        // Nobody can press a key: the wait and its last line are left out, the lines before it
+        // (the end line) still reach the output.
+        const std::size_t lineEnd = shown.rfind("\r\n");
+        if (lineEnd != std::string::npos) ctx.platform.console.write(shown.substr(0, lineEnd + 2));
+        return;
+    }
     if (newline) ctx.platform.console.write("\r\n");
 }
 

@@ -36,7 +36,8 @@ public:
     // Writes the bytes of `text` (internal UTF-8, converted to the console's code page).
     virtual std::size_t write(const std::string& text) = 0;
     // Discards pending input, shows `prompt`, reads one key without echo, restores the mode.
-    virtual void pauseForKey(const std::string& prompt) = 0;
+    // False, with nothing shown, when no key can be read: input is not a console or terminal.
+    virtual bool pauseForKey(const std::string& prompt) = 0;
     // Restores what start saved. Idempotent.
     virtual void end() = 0;
     // Called when the n-th computer of the run (1-based) starts; lets a simulated console raise

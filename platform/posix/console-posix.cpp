@@ -57,9 +57,11 @@ std::size_t PosixConsole::write(const std::string& text) {
     return done;
 }
 
-void PosixConsole::pauseForKey(const std::string& prompt) {
+bool PosixConsole::pauseForKey(const std::string& prompt) {
+    // Input from a file, a pipe or /dev/null: no key will come, even with a terminal around.
+    if (!::isatty(STDIN_FILENO)) return false;
     int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (tty < 0) return;  // no terminal: nothing to wait on
+    if (tty < 0) return false;  // no terminal: nothing to wait on
     termios saved {};
     bool haveModes = ::tcgetattr(tty, &saved) == 0;
     if (haveModes) ::tcflush(tty, TCIFLUSH);  // keys typed earlier do not end the wait
@@ -78,6 +80,7 @@ void PosixConsole::pauseForKey(const std::string& prompt) {
         ::tcsetattr(tty, TCSANOW, &saved);
     }
     ::close(tty);
+    return true;
 }
 
 void PosixConsole::end() {

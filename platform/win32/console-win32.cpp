@@ -37,6 +37,14 @@ bool isConsole(HANDLE h) {
     return usable(h) && GetConsoleMode(h, &mode);
 }
 
+// Text on a console screen goes as UTF-16, so every character shows whatever code page the
+// console is set to (ANSI bytes on an OEM-page console turn "é" into "Θ").
+void writeToConsole(HANDLE screen, const std::string& text) {
+    const std::wstring wide = toWide(text);
+    DWORD written = 0;
+    WriteConsoleW(screen, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+}
+
 }  // namespace
 
 Win32Console::~Win32Console() { end(); }
@@ -65,31 +73,37 @@ void Win32Console::start(ControlEvents& events) {
     if (own) ShowWindow(own, SW_HIDE);
 }
 
-void Win32Console::setTitle(const std::string& title) { SetConsoleTitleA(toAnsi(title).c_str()); }
+void Win32Console::setTitle(const std::string& title) { SetConsoleTitleW(toWide(title).c_str()); }
 
 std::size_t Win32Console::write(const std::string& text) {
-    const std::string bytes = toAnsi(text);
     HANDLE out = started_ ? output_ : GetStdHandle(STD_OUTPUT_HANDLE);
+    if (text.empty() || !usable(out) || ended_) return 0;
+    if (isConsole(out)) {
+        const std::wstring wide = toWide(text);
+        DWORD written = 0;
+        if (!WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) return 0;
+        return written == wide.size() ? text.size() : 0;
+    }
+    // A file or a pipe gets the ANSI code page's bytes, as files the program writes do.
+    const std::string bytes = toAnsi(text);
     DWORD written = 0;
-    if (bytes.empty() || !usable(out) || ended_) return 0;
     if (!WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return 0;
     return written;
 }
 
-void Win32Console::pauseForKey(const std::string& prompt) {
-    if (!started_ || ended_) return;
+bool Win32Console::pauseForKey(const std::string& prompt) {
+    // Input from a file, a pipe or no console at all: no key will come.
+    if (!started_ || ended_ || !isConsole(input_)) return false;
     FlushConsoleInputBuffer(input_);
     // The prompt belongs on the console window: when standard output goes to a file or a pipe
     // it is written to the console's own screen buffer instead, if the process has a console.
-    const std::string text = toAnsi(prompt);
-    DWORD written = 0;
     if (isConsole(output_)) {
-        WriteConsoleA(output_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        writeToConsole(output_, prompt);
     } else {
         HANDLE screen = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
         if (usable(screen)) {
-            WriteConsoleA(screen, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            writeToConsole(screen, prompt);
             CloseHandle(screen);
         }
     }
@@ -100,6 +114,7 @@ void Win32Console::pauseForKey(const std::string& prompt) {
     DWORD read = 0;
     ReadConsoleA(input_, &key, 1, &read, nullptr);
     if (haveMode) SetConsoleMode(input_, mode);
+    return true;
 }
 
 void Win32Console::end() {

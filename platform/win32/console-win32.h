@@ -13,7 +13,7 @@ public:
     void start(ControlEvents& events) override;
     void setTitle(const std::string& title) override;
     std::size_t write(const std::string& text) override;
-    void pauseForKey(const std::string& prompt) override;
+    bool pauseForKey(const std::string& prompt) override;
     void end() override;
 
 private:

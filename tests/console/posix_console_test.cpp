@@ -153,3 +153,13 @@ TEST(PosixConsole, CtrlCDuringTheRunStopsBeforeTheNextComputer) {
     ASSERT_NE(at, std::string::npos);
     EXPECT_EQ(log.find("\r\n", at + reason.size()) + 2, log.size());  // then one date-time line, and the log ends
 }
+
+TEST(PosixConsole, WithoutAKeyToReadTheEndLineStillReachesTheOutput) {
+    // Input from /dev/null (a scheduled task, a pipe): no prompt and no wait, but the end line.
+    const std::string home = qvtest::makeTempDir();
+    const std::string cmd = "cd '" + home + "' && HOME='" + home + "' XDG_CONFIG_HOME= timeout 20 '" QV_PATH
+                            "' /? >out.txt 2>/dev/null </dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string out = qvtest::readFile(home + "/out.txt");
+    EXPECT_TRUE(out.ends_with("arguments.\r\n\r\nProgram Complete Normal End\r\n")) << out;
+}

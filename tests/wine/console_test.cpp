@@ -142,6 +142,26 @@ TEST_F(WineConsole, ExitPromptWaitsOnTheConsoleWhileOutputGoesToTheFile) {
     EXPECT_EQ(out.find("Press any key"), std::string::npos) << out;
 }
 
+// On a console the text goes as UTF-16: an accented argument shows as typed, not as the OEM
+// code page's reading of its ANSI byte; redirected output keeps the ANSI code page.
+TEST_F(WineConsole, ConsoleShowsAccentedTextAndFilesGetAnsi) {
+    const std::string dir = prefix->path() + "/..";
+    const std::string typist =
+        "i=0; while ! grep -q 'Press any key' screen.txt 2>/dev/null && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done;"
+        " printf x";
+    const std::string program = "wine " + qvExePath() + " /X\xC3\xA9";
+    const std::string cmd = "cd " + shellQuote(dir) + " && rm -f screen.txt && (" + typist + ") | env WINEPREFIX=" +
+                            shellQuote(prefix->path()) + " LC_ALL=C.UTF-8 WINEDEBUG=-all SHELL=/bin/sh timeout 20 script -qfec " +
+                            shellQuote(program) + " screen.txt >/dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string screen = readFile(dir + "/screen.txt");
+    EXPECT_NE(screen.find("QV.exe /X\xC3\xA9"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("Unrecognized Option '/X\xC3\x89'"), std::string::npos) << screen;
+
+    WineResult r = prefix->runQv({"/X\xC3\xA9"});
+    EXPECT_NE(r.out.find("Cmd Line:     QV.exe /X\xE9\r\n"), std::string::npos) << r.out;  // Windows-1252
+}
+
 TEST_F(WineConsole, CtrlCStopsTheRunBetweenComputersWithExitCodeZero) {
     // Names that no network knows: each connection fails at once, so only the break ends the
     // run early; the list is long enough that the run outlasts the signal's delivery.

@@ -28,7 +28,7 @@ public:
         text += t;
         return t.size();
     }
-    void pauseForKey(const std::string&) override {}
+    bool pauseForKey(const std::string&) override { return false; }
     void end() override {}
 };
 class RecordingLog : public qv::TextWriter {
