@@ -13,15 +13,22 @@ namespace {
 void say(RunContext& ctx, const std::string& text) { console::writeConsoleLine(ctx, text, true); }
 void log(RunContext& ctx, const std::string& text) { files::logLine(ctx, text); }
 
-// The name file as the user typed it when a file has exactly that name: of two files whose names
-// differ only in case, the one named is read. Otherwise the upper-cased path, which the file layer
-// matches without regard to case.
-std::string namedExactly(RunContext& ctx, const RunEnvironment& e) {
-    if (!e.sourceFileAsTyped.empty() && ctx.platform.files.pathKind(e.sourceFileAsTyped) == PathKind::File)
-        return e.sourceFileAsTyped;
+// Where the name file is: the path as typed before the upper-cased one (of two files whose names
+// differ only in case, the one named is read), and for a relative path the folder the program was
+// started in (where the user typed it) before the working directory. Paths from a root or a drive
+// letter are taken as they are.
+std::string nameFilePath(RunContext& ctx) {
+    const RunEnvironment& e = ctx.env;
+    auto inStartFolder = [&](const std::string& name) {
+        const bool relative = !name.empty() && name.front() != '/' && name.front() != '\\' && !(name.size() > 1 && name[1] == ':');
+        return relative && !e.sStartPath.empty() ? ctx.platform.files.join(e.sStartPath, name) : std::string();
+    };
+    for (const std::string& typed : {inStartFolder(e.sourceFileAsTyped), e.sourceFileAsTyped})
+        if (!typed.empty() && ctx.platform.files.pathKind(typed) == PathKind::File) return typed;
+    const std::string upper = inStartFolder(e.sSourceFile);
+    if (!upper.empty() && files::fileExists(ctx, upper)) return upper;
     return e.sSourceFile;
 }
-
 }  // namespace
 
 bool checkRequirements(RunContext& ctx) {
@@ -108,10 +115,10 @@ bool checkRequirements(RunContext& ctx) {
             log(ctx, "Missing Requirement: No File Name");
             say(ctx, "*** File Name is required for this option ***");
             result = false;
-        } else if (!files::fileExists(ctx, e.sSourceFile) && !files::fileExists(ctx, e.sourceFileAsTyped)) {
+        } else if (const std::string found = nameFilePath(ctx); !files::fileExists(ctx, found)) {
             say(ctx, "*** File '" + e.sSourceFile + "' cannot be found ***");
             result = false;
-        } else if (!files::openForReading(ctx, namedExactly(ctx, e), ctx.nameFileStream)) {
+        } else if (!files::openForReading(ctx, found, ctx.nameFileStream)) {
             say(ctx, "*** File '" + e.sSourceFile + "' cannot be opened ***");
             result = false;
         }

@@ -9,8 +9,10 @@
 namespace qv {
 
 // A line ends at LF; one CR before the LF belongs to the line end, and a last line without
-// its end is still a line. A back-end supplies only the chunk reads and the close, and the
-// conversion of a line's bytes into internal text.
+// its end is still a line. A file that opens with a byte-order mark (UTF-8, UTF-16 LE or BE) is
+// read in that encoding, the mark left out; any other file's lines go through the back-end's
+// conversion of its own bytes into internal text. A back-end supplies only the chunk reads and
+// the close, and that conversion.
 class ChunkedLineReader : public TextReader {
 public:
     bool atEnd() override;
@@ -24,7 +26,13 @@ protected:
     virtual std::string toText(std::string bytes) { return bytes; }
 
 private:
+    enum class Encoding { Undecided, Native, Utf8, Utf16Le, Utf16Be };
     bool fill();
+    // Moves the raw bytes into the buffer as internal text as far as they can be decoded; at the
+    // end of the file the rest too (an odd byte or a lone surrogate becomes U+FFFD).
+    void decode(bool atEnd);
+    std::string raw_;  // bytes read but not yet decoded
+    Encoding encoding_ = Encoding::Undecided;
     std::string buffer_;
     std::size_t pos_ = 0;
     std::size_t scanned_ = 0;  // buffer_ holds no line end before this place

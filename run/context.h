@@ -31,6 +31,7 @@ struct RunEnvironment {
     std::string sOption;  // "/B", "/F", "/?", "/N", "/L" or empty
     std::string sourceFileAsTyped;  // the name file's path before upper-casing
     std::string sPath;    // working directory, empty when none
+    std::string sStartPath;  // the folder the program was started in
     std::string osMajorVersion;  // major version digits, set by the version text query
 };
 

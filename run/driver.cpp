@@ -91,6 +91,7 @@ std::string joinArguments(int argc, char** argv, int first) {
 void runProgram(RunContext& ctx, const std::string& argumentText) {
     System& sys = ctx.platform.system;
     ctx.runStartTime = sys.now();
+    ctx.env.sStartPath = ctx.platform.files.currentDirectory();
     const std::string started = formatGeneralDate(sys.locale(), ctx.runStartTime);
     trace(ctx, std::string("Started Quorvex ") + files::kVersionLiteral + " " + started);
     console::start(ctx);

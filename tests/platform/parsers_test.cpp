@@ -28,6 +28,11 @@ protected:
         return n;
     }
     void closeSource() override {}
+    // Marks the lines that went through the back-end's own conversion.
+    std::string toText(std::string bytes) override { return marked_ ? "~" + bytes : bytes; }
+
+public:
+    bool marked_ = false;
 
 private:
     std::string bytes_;
@@ -61,6 +66,32 @@ TEST(LineReader, LinesEndAtLfWithOneCrBeforeItInEveryChunking) {
             EXPECT_TRUE(reader.atEnd());
         }
     }
+}
+
+TEST(LineReader, ByteOrderMarksChooseTheEncodingInEveryChunking) {
+    const std::string le = "\xFF\xFE", be = "\xFE\xFF", u8 = "\xEF\xBB\xBF";
+    struct Case {
+        std::string bytes;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"a\r\n\xE9", {"~a", "~\xE9"}},  // no mark: the back-end's own code page
+        {u8 + "PC\xC3\xA9\r\nB", {"PC\xC3\xA9", "B"}},
+        {u8, {}},
+        {le + std::string("P\0C\0\xE9\0\r\0\n\0B\0", 12), {"PC\xC3\xA9", "B"}},
+        {be + std::string("\0A\0\n\xD8\x3D\xDE\x00\0\n", 10), {"A", "\xF0\x9F\x98\x80"}},  // a surrogate pair
+        {le + std::string("A\0\x3D\xD8", 4), {"A\xEF\xBF\xBD"}},   // a lone high surrogate at the end
+        {le + std::string("\x00\xDC" "A\0B", 5), {"\xEF\xBF\xBD" "A\xEF\xBF\xBD"}},  // a lone low one, an odd last byte
+        {"\xEF\xBB", {"~\xEF\xBB"}},  // a short file that only begins like a mark
+        {"\xFF", {"~\xFF"}},
+    };
+    for (const Case& c : cases)
+        for (std::size_t step : {1u, 2u, 3u, 65536u}) {
+            StringLineReader reader(c.bytes, step);
+            reader.marked_ = true;
+            std::vector<std::string> lines;
+            while (!reader.atEnd()) lines.push_back(reader.readLine());
+            EXPECT_EQ(lines, c.lines) << "chunks of " << step << " of case " << (&c - cases);
+        }
 }
 
 TEST(Smbios, StructuresFieldsAndStringsOfWholeAndTruncatedTables) {

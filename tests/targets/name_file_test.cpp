@@ -128,3 +128,21 @@ TEST(NameFile, ControlCharactersInNamesAreShownAsQuestionMarks) {
         EXPECT_EQ(log.find(raw), std::string::npos);
     }
 }
+
+TEST(NameFile, ByteOrderMarksAndPathsRelativeToTheStartFolder) {
+    // What Windows PowerShell 5.1's ">" writes (UTF-16 LE with its mark), the same big-endian,
+    // and UTF-8 with a mark: the same names, the mark no part of the first one.
+    const std::string text = "pc2\r\np\xC3\xA9" "c\xC3\xA9\r\n";  // "pécé": é is U+00E9
+    auto utf16 = [&](bool little) {
+        std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+        for (unsigned char c : std::string("pc2\r\np\xE9" "c\xE9\r\n")) out += little ? std::string{char(c), '\0'} : std::string{'\0', char(c)};
+        return out;
+    };
+    for (const std::string& content : {utf16(true), utf16(false), "\xEF\xBB\xBF" + text})
+        EXPECT_EQ(inventoried(runWithNameFile(content).out), (std::vector<std::string>{"PC2", "PÉCÉ"}));
+
+    // A relative path names the file where the program was started, not in the documents folder.
+    const std::string dir = qvtest::makeTempDir();
+    qvtest::writeFile(dir + "/names.txt", "pc1\r\n");
+    EXPECT_EQ(inventoried(runSim(standardFixture(), {"/F:names.txt"}, dir).out), (std::vector<std::string>{"PC1"}));
+}

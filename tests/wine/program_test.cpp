@@ -1,6 +1,7 @@
 // QV.exe under Wine: the back-end's own tests, the usage screen with its bytes, a redirected console.
 #include <gtest/gtest.h>
 
+#include "tests/support/sim_run.h"
 #include "tests/wine/wine_run.h"
 
 using namespace qvtest;
@@ -26,4 +27,18 @@ TEST(WineProgram, UsageScreenGoesToRedirectedOutputWithCrLf) {
     // Every line ends CR LF: no bare LF anywhere.
     for (std::size_t i = r.out.find('\n'); i != std::string::npos; i = r.out.find('\n', i + 1))
         ASSERT_TRUE(i > 0 && r.out[i - 1] == '\r') << "bare LF at " << i;
+}
+
+// A name file as Windows PowerShell 5.1's ">" writes it: UTF-16 LE with its byte-order mark.
+TEST(WineProgram, Utf16NameFileGivesItsNames) {
+    WinePrefix prefix;
+    std::string bytes = "\xFF\xFE";
+    for (char c : std::string("qvnohost1\r\nqvnohost2\r\n")) bytes += std::string{c, '\0'};
+    qvtest::writeFile(prefix.path() + "/drive_c/names.txt", bytes);
+    WineResult r = prefix.runQv({"/F:C:\\names.txt"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find(" Contains 2 Computer Name(s)\r\n"), std::string::npos) << r.out;
+    for (const char* name : {"QVNOHOST1", "QVNOHOST2"})
+        EXPECT_NE(r.out.find(std::string("Failed to connect to ") + name + " "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\0'), std::string::npos);
 }
