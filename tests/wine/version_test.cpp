@@ -71,6 +71,13 @@ TEST_F(WineVersions, DefaultVersionShowsNoNameButItsNumbers) {
         << seven.log;
 }
 
+// The manifest declares Windows 10: the version call answers 10.0, not the 6.2 an unmanifested
+// program gets on Windows 8.1 and later.
+TEST_F(WineVersions, ManifestLetsWindows10ShowItsOwnVersion) {
+    Run ten = runAs("win10");
+    EXPECT_EQ(logLine(ten.log, "   Operating System: ").rfind("   Operating System:  [Version 10.0.", 0), 0u) << ten.log;
+}
+
 // Wine's account database does not hold its user; the token shows an administrator, so a named
 // computer is not refused for want of rights.
 TEST_F(WineVersions, AdministratorMayNameComputers) {
