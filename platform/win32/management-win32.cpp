@@ -37,6 +37,9 @@ constexpr LONG kNoMoreItems = 259;
 constexpr std::int32_t kShareUnknownFailure = 8;
 // The port of the RPC endpoint mapper, through which every DCOM connection starts.
 const char* const kManagementPort = "135";
+// The class read once after binding root\cimv2 (a binding that names a class reads that one), to
+// learn that calls go through at the chosen security level.
+const char* const kConnectionCheckClass = "Win32_OperatingSystem";
 // How long one read of a result waits before the whole query's limit is looked at again.
 constexpr DWORD kNextWaitMs = 5000;
 
@@ -166,6 +169,17 @@ public:
 private:
     T* p_ = nullptr;
 };
+
+// Every proxy to the management service authenticates through Negotiate with the caller's own
+// identity (Kerberos in a domain, so it works where NTLM is restricted) at packet privacy, which
+// hardened DCOM servers require, and may impersonate the caller.
+HRESULT secureProxy(IUnknown* proxy) {
+    HRESULT hr = CoSetProxyBlanket(proxy, RPC_C_AUTHN_DEFAULT, RPC_C_AUTHZ_DEFAULT, COLE_DEFAULT_PRINCIPAL,
+                                   RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IMPERSONATE, COLE_DEFAULT_AUTHINFO,
+                                   EOAC_DEFAULT);
+    // An object inside the process (Wine's provider) has no proxy to secure.
+    return hr == E_NOINTERFACE ? S_OK : hr;
+}
 
 PlatformError errorOf(HRESULT hr) {
     const auto number = static_cast<std::int32_t>(hr);
@@ -385,6 +399,9 @@ private:
         ComRef<IEnumWbemClassObject> items;
         HRESULT hr = isQuery ? services_->ExecQuery(Bstr("WQL").get(), Bstr(text).get(), kQueryFlags, nullptr, items.put())
                              : services_->CreateInstanceEnum(Bstr(text).get(), kQueryFlags, nullptr, items.put());
+        // The enumerator is a proxy of its own: without the blanket its reads would fall back to
+        // the process's defaults.
+        if (SUCCEEDED(hr)) hr = secureProxy(items.get());
         if (FAILED(hr)) {
             err = errorOf(hr);
             return false;
@@ -506,9 +523,11 @@ WmiManagement::WmiManagement() {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     // Already initialised in another mode: usable all the same, but not ours to release.
     comReady_ = SUCCEEDED(hr);
-    // Impersonation for every proxy of the process; fails harmlessly when someone set it before.
-    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
-                         EOAC_NONE, nullptr);
+    // The process's defaults: packet privacy (hardened DCOM servers refuse activation below
+    // packet integrity) and impersonation. When the host set them first (RPC_E_TOO_LATE) each
+    // proxy's own blanket still asks for the same.
+    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IMPERSONATE,
+                         nullptr, EOAC_NONE, nullptr);
     WSADATA data;
     socketsReady_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
 }
@@ -555,7 +574,9 @@ std::unique_ptr<TargetService> WmiManagement::connect(const std::string& compute
     auto binding = std::make_shared<Binding>();
     const std::string path = "\\\\" + computer + "\\" + space;
     auto lock = providerLock();
-    bool finished = finishesWithin(limits.connectMs, [binding, path, className] {
+    const std::string probe =
+        !className.empty() ? className : _stricmp(space.c_str(), "root\\cimv2") == 0 ? kConnectionCheckClass : "";
+    bool finished = finishesWithin(limits.connectMs, [binding, path, probe] {
         ComRef<IWbemLocator> locator;
         HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
                                       reinterpret_cast<void**>(locator.put()));
@@ -564,15 +585,13 @@ std::unique_ptr<TargetService> WmiManagement::connect(const std::string& compute
             hr = locator->ConnectServer(Bstr(path).get(), nullptr, nullptr, nullptr, WBEM_FLAG_CONNECT_USE_MAX_WAIT,
                                         nullptr, nullptr, services.put());
         if (SUCCEEDED(hr) && !services) hr = WBEM_E_FAILED;
-        if (SUCCEEDED(hr)) {
-            // Impersonation on the service's proxy. An in-process service has no proxy and
-            // refuses the call, which changes nothing for it.
-            CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-                              RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
-        }
-        if (SUCCEEDED(hr) && !className.empty()) {
+        if (SUCCEEDED(hr)) hr = secureProxy(services.get());
+        // One call at the chosen security: a computer that accepts the binding but refuses calls
+        // at that level (or through that authentication) fails here as a failed connection,
+        // rather than as a connected computer whose every section is empty.
+        if (SUCCEEDED(hr) && !probe.empty()) {
             ComRef<IWbemClassObject> named;
-            hr = services->GetObject(Bstr(className).get(), 0, nullptr, named.put(), nullptr);
+            hr = services->GetObject(Bstr(probe).get(), 0, nullptr, named.put(), nullptr);
             if (SUCCEEDED(hr) && !named) hr = WBEM_E_NOT_FOUND;
         }
         binding->hr = hr;
