@@ -98,6 +98,7 @@ void probeEnvironment(RunContext& ctx) {
     } else {
         std::int32_t level = 0;
         if (getUserPrivilegeLevel(ctx, level)) e.lUserLevel = level;
+        e.bNotElevated = ctx.platform.identity.runsNotElevated();
     }
     e.sWMIVerReg = regText(ctx, "HKCR", "WINMGMTS\\CurVer");
     e.bWMIFlag = !e.sWMIVerReg.empty();

@@ -32,6 +32,8 @@ std::string headerSecondWrite(const RunEnvironment& e) {
     s += "      Computer Name: " + e.sLocalComputer + CRLF;
     s += "          User Name: " + e.sUser + CRLF;
     s += "    User Privileges: " + std::to_string(e.lUserLevel) + CRLF;
+    if (e.bNotElevated)
+        s += std::string("          Elevation: console not elevated; local facts that need elevation may be missing") + CRLF;
     s += "   Operating System: " + e.sOSName + " [Version " + e.sOSVer + "] " + e.sOSCSD + CRLF;
     s += "  OS PLatform Level: " + std::to_string(e.sOSPLat) + CRLF;
     s += "        WMI Version: " + e.sWMIVerReg + CRLF;

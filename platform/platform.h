@@ -74,6 +74,9 @@ public:
     virtual bool dnsDomain(std::string& out) = 0;
     virtual bool documentsFolder(std::string& out) = 0;  // no trailing separator
     virtual bool privilegeLevel(const std::string& user, std::int32_t& out) = 0;
+    // True when the process runs with an administrator's filtered (not elevated) token: facts of
+    // the local computer that need elevation may be missing.
+    virtual bool runsNotElevated() { return false; }
     virtual bool primaryDCName(std::string& out) = 0;  // raw: "\\NAME" possibly followed by NULs
     virtual bool version(VersionRecord& out) = 0;
     // A platform whose systems the version table does not name gives its own name here.

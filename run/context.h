@@ -28,6 +28,7 @@ struct RunEnvironment {
     std::string sAdorVer, sAdodbConnVer, sAdodbCommVer, sAdodbRSVer, sAdsiDBProvider, sWinNtProvider;
     std::string sADOXCat, sADOXTable, sADOXKey, sMSJet, sJetType, sPDC, sSourceFile;
     bool bMDB = false, bWMIFlag = false, bFlagNetsh = false, bFlagWINS = false;
+    bool bNotElevated = false;  // an administrator's filtered token
     std::string sOption;  // "/B", "/F", "/?", "/N", "/L" or empty
     std::string sourceFileAsTyped;  // the name file's path before upper-casing
     std::string sPath;    // working directory, empty when none

@@ -68,8 +68,43 @@ bool Win32Identity::documentsFolder(std::string& out) {
     return textBeforeNul(buffer, sizeof buffer, out);
 }
 
+// The full token behind this process's filtered one when User Account Control filtered it (an
+// administrator in a console that is not elevated); null otherwise. Closed by the caller.
+HANDLE linkedFullToken() {
+    HANDLE process = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &process)) return nullptr;
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    HANDLE linked = nullptr;
+    if (GetTokenInformation(process, TokenElevationType, &type, sizeof type, &size) && type == TokenElevationTypeLimited) {
+        TOKEN_LINKED_TOKEN link{};
+        if (GetTokenInformation(process, TokenLinkedToken, &link, sizeof link, &size)) linked = link.LinkedToken;
+    }
+    CloseHandle(process);
+    return linked;
+}
+
+// True when the full token behind a filtered one holds Administrators.
+bool filteredAdministrator() {
+    HANDLE full = linkedFullToken();
+    if (!full) return false;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID admins = nullptr;
+    BOOL member = FALSE;
+    if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &admins)) {
+        if (!CheckTokenMembership(full, admins, &member)) member = FALSE;
+        FreeSid(admins);
+    }
+    CloseHandle(full);
+    return member;
+}
+
+bool Win32Identity::runsNotElevated() { return filteredAdministrator(); }
+
 bool tokenPrivilegeLevel(std::int32_t& out) {
-    if (tokenHoldsBuiltinGroup(DOMAIN_ALIAS_RID_ADMINS)) {
+    // An administrator in a console that is not elevated holds Administrators only as a deny
+    // group; the level is the user's all the same, and the log says the console is not elevated.
+    if (tokenHoldsBuiltinGroup(DOMAIN_ALIAS_RID_ADMINS) || filteredAdministrator()) {
         out = USER_PRIV_ADMIN;
         return true;
     }

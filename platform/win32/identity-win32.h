@@ -17,6 +17,7 @@ public:
     // user (a domain account on a member workstation) and `user` runs this process, the process
     // token answers: 2 for a member of Administrators, 1 for a member of Users.
     bool privilegeLevel(const std::string& user, std::int32_t& out) override;
+    bool runsNotElevated() override;
     bool primaryDCName(std::string& out) override;
     bool version(VersionRecord& out) override;
 };

@@ -362,3 +362,16 @@ TEST(RunDriver, DomainOptionChecksOnAnOlderSystem) {
               std::string::npos)
         << log;
 }
+
+TEST(RunDriver, AdministratorInAConsoleThatIsNotElevatedIsToldSo) {
+    std::string fixture = standardFixture();
+    const std::string privilege = "\"privilege\": 2,";
+    ASSERT_NE(fixture.find(privilege), std::string::npos);
+    fixture.replace(fixture.find(privilege), privilege.size(), privilege + " \"notElevated\": true,");
+    auto r = runSim(fixture, {});
+    EXPECT_NE(r.file("docs/QV.log").find("    User Privileges: 2\r\n"
+                                         "          Elevation: console not elevated; local facts that need elevation "
+                                         "may be missing\r\n   Operating System: "),
+              std::string::npos)
+        << r.file("docs/QV.log");
+}

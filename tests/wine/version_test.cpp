@@ -83,6 +83,7 @@ TEST_F(WineVersions, ManifestLetsWindows10ShowItsOwnVersion) {
 TEST_F(WineVersions, AdministratorMayNameComputers) {
     Run r = runAs("winxp");
     EXPECT_EQ(logLine(r.log, "    User Privileges: "), "    User Privileges: 2") << r.log;
+    EXPECT_EQ(logLine(r.log, "          Elevation: "), "") << "Wine's token is not filtered";
     EXPECT_EQ(logLine(r.log, "    Selected Option: "), "    Selected Option: /N");
     EXPECT_EQ(r.log.find("User Rights Error"), std::string::npos) << r.log;
     EXPECT_EQ(r.result.out.find("Insufficient User Rights"), std::string::npos) << r.result.out;
