@@ -79,17 +79,22 @@ TEST_F(Win32Files, WriteAppendAndReadBackInTheAnsiCodePageWithCrLf) {
     EXPECT_TRUE(fs.fileLength(file, length) && length == 0u) << length;
 }
 
-TEST_F(Win32Files, MissingFilesAndFoldersAreRefused) {
+TEST_F(Win32Files, MissingFilesAndFoldersAreRefusedAppendCreates) {
     const std::string missing = path("missing.txt");
     EXPECT_FALSE(fs.fileExists(missing));
     EXPECT_FALSE(fs.openForReading(missing));
-    EXPECT_FALSE(fs.openForWriting(missing, true));
-    EXPECT_FALSE(fs.fileExists(missing)) << "append must not create the file";
     EXPECT_FALSE(fs.openForWriting(fs.join(dir, "no-such-folder\\x.txt"), false));
+    EXPECT_FALSE(fs.openForWriting(fs.join(dir, "no-such-folder\\x.txt"), true));
     // A folder is not a file.
     EXPECT_FALSE(fs.fileExists(dir));
     EXPECT_FALSE(fs.openForReading(dir));
     EXPECT_FALSE(fs.openForWriting(dir, false));
+    EXPECT_FALSE(fs.openForWriting(dir, true));
+    // Appending creates a missing file and never empties an existing one.
+    ASSERT_TRUE(fs.openForWriting(missing, true)->writeLine("kept"));
+    ASSERT_TRUE(fs.openForWriting(missing, true)->writeLine("added"));
+    EXPECT_EQ(bytes(missing), "kept\r\nadded\r\n");
+    EXPECT_TRUE(fs.deleteFile(missing));
     std::uint64_t length = 0;
     EXPECT_FALSE(fs.fileLength(dir, length));
     EXPECT_FALSE(fs.deleteFile(missing));
