@@ -155,12 +155,17 @@ std::optional<Stored> storedValue(const Column& c, const Field& f, const Locale&
         return Stored();
     }
     switch (c.type) {
-        case ColumnType::VarWChar:
-            if (const auto* s = std::get_if<std::string>(&f)) return Stored(*s);
-            if (const auto* d = std::get_if<double>(&f)) return Stored(inventory::plainNumber(*d));
-            if (const auto* i = std::get_if<std::int64_t>(&f)) return Stored(std::to_string(*i));
-            if (const auto* b = std::get_if<bool>(&f)) return Stored(std::string(*b ? "True" : "False"));
-            return Stored(formatGeneralDate(locale, std::get<DateTime>(f)));
+        case ColumnType::VarWChar: {
+            std::string text;
+            if (const auto* s = std::get_if<std::string>(&f)) text = *s;
+            else if (const auto* d = std::get_if<double>(&f)) text = inventory::plainNumber(*d);
+            else if (const auto* i = std::get_if<std::int64_t>(&f)) text = std::to_string(*i);
+            else if (const auto* b = std::get_if<bool>(&f)) text = *b ? "True" : "False";
+            else text = formatGeneralDate(locale, std::get<DateTime>(f));
+            // A text longer than its column is cut to the column's width, never refused: a row
+            // is not lost for one long value. (Key columns are checked before, never cut.)
+            return Stored(inventory::firstCharacters(text, static_cast<std::size_t>(c.size)));
+        }
         case ColumnType::Integer: {
             if (isBlankText(f)) return Stored();
             if (const auto* i = std::get_if<std::int64_t>(&f)) return Stored(*i);  // range checked by the table

@@ -261,11 +261,9 @@ TEST(SoftwareCollector, OddRegistryContentIsListedByTheSameRules) {
                   application("Bare.Application", 0, ".EXE", "", "") +
                   application("Half.Application", 0, "C:\\HALF.EXE", "4.0", "") +
                   application("", 0, "C:\\BLOB.EXE", "", ""));
-    // The package whose name is longer than its column is listed, and its refused row is said.
     EXPECT_EQ(targetLogLines(r, "SRV01"),
-              (std::vector<std::string>{
-                  "SRV01 Row of RegSoftwarePackages not written to QV.mdb: CHECK constraint failed: length(\"Name\") <= 128",
-                  "  Error: Unable to create share for file: .EXE", "         File skipped for data collection"}));
+              (std::vector<std::string>{"  Error: Unable to create share for file: .EXE",
+                                        "         File skipped for data collection"}));
 }
 
 namespace {
@@ -308,7 +306,8 @@ TEST(SoftwareCollector, RowsOfAnEmptyTargetAndRefusedRows) {
     EXPECT_TRUE(rows(r, kPackageRows).empty());
     EXPECT_TRUE(rows(r, kApplicationRows).empty());
 
-    // Texts too long for their columns lose their row alone; the report keeps them.
+    // Texts too long for their columns are cut to the column's width in the rows; the report keeps
+    // them whole.
     const std::string u = kUninstall;
     const std::string longName(200, 'N'), longProgId(65, 'P');
     SimResult s = runSim(standardFixture(R"("wmi": {"WS01": {}, "SRV01": {"registry": {
@@ -322,8 +321,10 @@ TEST(SoftwareCollector, RowsOfAnEmptyTargetAndRefusedRows) {
         "HKCR\\CLSID\\{S}\\ProgID": {"": {"type": 1, "data": "Short"}},
         "HKCR\\CLSID\\{S}\\LocalServer32": {"": {"type": 1, "data": "C:\\SHORT.EXE"}}}}})"),
                          {"SRV01"});
-    EXPECT_EQ(rows(s, kPackageRows), (std::vector<std::string>{"Next||||"}));
-    EXPECT_EQ(rows(s, kApplicationRows), (std::vector<std::string>{"Short|C:\\SHORT.EXE||<null>"}));
+    EXPECT_EQ(rows(s, kPackageRows),
+              (std::vector<std::string>{"Dated||||2020-01-", "Next||||", std::string(128, 'N') + "||||"}));
+    EXPECT_EQ(rows(s, kApplicationRows),
+              (std::vector<std::string>{std::string(64, 'P') + "|C:\\LONG.EXE||<null>", "Short|C:\\SHORT.EXE||<null>"}));
     std::string section = softwareSection(s, "SRV01");
     EXPECT_NE(section.find("               Name: " + longName + "\r\n"), std::string::npos);
     EXPECT_NE(section.find("       Install Date: 2020-01-02\r\n"), std::string::npos);
