@@ -77,6 +77,7 @@ bool openRunLog(RunContext& ctx, const std::string& path) {
         return false;
     }
     ctx.runLog = std::move(stream);
+    ctx.runLogPath = path;
     logLine(ctx, headerFirstWrite(ctx));
     logLine(ctx, headerSecondWrite(ctx.env));
     logLine(ctx, headerThirdWrite(ctx.env));
@@ -84,7 +85,10 @@ bool openRunLog(RunContext& ctx, const std::string& path) {
 }
 
 void logLine(RunContext& ctx, const std::string& text) {
-    if (ctx.runLog) ctx.runLog->writeLine(text);
+    if (!ctx.runLog || ctx.runLog->writeLine(text) || ctx.runLogFailed) return;
+    // Disk full or an I/O error: the console says so once, since the log itself cannot.
+    ctx.runLogFailed = true;
+    console::writeConsoleLine(ctx, "*** File: " + ctx.runLogPath + " could not be written; the log is incomplete ***", true);
 }
 
 void logLine(TargetContext& ctx, const std::string& text) { ctx.output.put({OutputItem::Kind::Log, text, {}, {}}); }

@@ -74,7 +74,8 @@ void inventoryTarget(TargetContext& ctx) {
 
     // The computer's rows become permanent before its completion is logged.
     database::endInventory(ctx);
-    files::logLine(ctx, " " + ctx.shownTarget + " Inventory Completed");
+    // Written as the completion only when every line of the report reached the file.
+    ctx.output.put({OutputItem::Kind::Completed, " " + ctx.shownTarget + " Inventory Completed", {}, {}});
     ctx.targetServices = nullptr;
     ctx.output.put({OutputItem::Kind::CloseReport, {}, {}, {}});
 }

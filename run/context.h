@@ -57,6 +57,8 @@ struct RunContext {
 
     std::vector<std::string> targetList;  // TargetList: ComputerName of each entry
     std::unique_ptr<TextWriter> runLog;   // RunLog; null when closed
+    std::string runLogPath;
+    bool runLogFailed = false;            // a line could not be written (said once on the console)
     std::unique_ptr<TextReader> nameFileStream;
     std::unique_ptr<database::Session, database::SessionCloser> database;  // null until the first row
     // The environment's QV_PARALLEL, when set: how many computers to inventory at once.

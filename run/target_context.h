@@ -24,6 +24,7 @@ struct OutputItem {
         EmptyRow,    // text: table
         MasterRows,  // fields: the DeviceID columns
         Commit,      // the computer's rows become permanent
+        Completed,   // text: the log line that calls the computer completed
     };
     Kind kind = Kind::Console;
     std::string text;

@@ -153,6 +153,7 @@ public:
             case OutputItem::Kind::Log: files::logLine(ctx_, item.text); break;
             case OutputItem::Kind::Trace: ctx_.platform.system.debugTrace(item.text); break;
             case OutputItem::Kind::OpenReport:
+                reportName_ = item.text;
                 report_ = report::openReport(ctx_, ctx_.platform.files.join(ctx_.env.sPath, item.text));
                 if (!report_) {
                     // The report cannot be written (name or folder refused): the computer is skipped.
@@ -163,7 +164,17 @@ public:
                 }
                 break;
             case OutputItem::Kind::Report:
-                if (report_) report_->writeLine(item.text);
+                if (report_ && !report_->writeLine(item.text) && !reportFailed_) {
+                    // Disk full or an I/O error: said once, and the computer is not called completed.
+                    reportFailed_ = true;
+                    const std::string line = target_ + " Report file " + text::shownSafely(reportName_) +
+                                             " could not be written; its report is incomplete";
+                    console::writeConsoleLine(ctx_, line, true);
+                    files::logLine(ctx_, line);
+                }
+                break;
+            case OutputItem::Kind::Completed:
+                if (!reportFailed_) files::logLine(ctx_, item.text);
                 break;
             case OutputItem::Kind::CloseReport:
                 if (report_) report_->close();
@@ -181,6 +192,8 @@ private:
     std::string target_;
     database::InventoryRows rows_;
     std::unique_ptr<TextWriter> report_;
+    std::string reportName_;
+    bool reportFailed_ = false;
     bool skipping_ = false;
 };
 

@@ -148,3 +148,23 @@ TEST(DatabaseTruth, FirstRunsStartedTogetherKeepEveryRow) {
         EXPECT_FALSE(leftovers(dir + "/docs"));
     }
 }
+
+TEST(DatabaseTruth, AReportThatCannotBeWrittenWholeIsSaidAndNotCalledCompleted) {
+    // A file-size limit of 48 KB stands in for a full disk: the report of a computer with a
+    // long environment stops part-way (and the database cannot be built at all).
+    json fixture = json::parse(network());
+    json env = json::array();
+    for (int i = 0; i < 2000; ++i) env.push_back({{"UserName", "<SYSTEM>"}, {"Name", "VAR" + std::to_string(i)}, {"VariableValue", "x"}});
+    fixture["wmi"]["PC01"]["classes"]["Win32_Environment"] = env;
+    const std::string dir = makeTempDir();
+    writeFile(dir + "/fixture.json", fixture.dump());
+    std::system(("cd '" + dir + "' && (trap '' XFSZ; ulimit -f 48; '" QV_SIM_PATH "' fixture.json PC01 >.out 2>.err)").c_str());
+    const std::string out = readFile(dir + "/.out"), log = readFile(dir + "/docs/QV.log");
+    const std::string said = "PC01 Report file QVPC01.txt could not be written; its report is incomplete\r\n";
+    EXPECT_NE(out.find(said), std::string::npos) << out;
+    EXPECT_NE(log.find(said), std::string::npos) << log;
+    EXPECT_EQ(log.find("PC01 Inventory Completed"), std::string::npos) << log;
+    EXPECT_NE(out.find("QV.mdb cannot be used: "), std::string::npos) << out;
+    EXPECT_NE(out.find("Program Complete Normal End"), std::string::npos) << out;
+    EXPECT_FALSE(leftovers(dir + "/docs"));
+}
