@@ -76,8 +76,11 @@ bool openRunLog(RunContext& ctx, const std::string& path) {
         console::writeConsoleLine(ctx, "*** File: " + path + " cannot be opened for " + (existed ? "Appending" : "writing") + "! ***", true);
         return false;
     }
-    ctx.runLog = std::move(stream);
-    ctx.runLogPath = path;
+    {
+        std::lock_guard<std::mutex> lock(ctx.runLogMutex);
+        ctx.runLog = std::move(stream);
+        ctx.runLogPath = path;
+    }
     logLine(ctx, headerFirstWrite(ctx));
     logLine(ctx, headerSecondWrite(ctx.env));
     logLine(ctx, headerThirdWrite(ctx.env));
@@ -85,6 +88,7 @@ bool openRunLog(RunContext& ctx, const std::string& path) {
 }
 
 void logLine(RunContext& ctx, const std::string& text) {
+    std::lock_guard<std::mutex> lock(ctx.runLogMutex);
     if (!ctx.runLog || ctx.runLog->writeLine(text) || ctx.runLogFailed) return;
     // Disk full or an I/O error: the console says so once, since the log itself cannot.
     ctx.runLogFailed = true;
@@ -94,6 +98,7 @@ void logLine(RunContext& ctx, const std::string& text) {
 void logLine(TargetContext& ctx, const std::string& text) { ctx.output.put({OutputItem::Kind::Log, text, {}, {}}); }
 
 void closeRunLog(RunContext& ctx) {
+    std::lock_guard<std::mutex> lock(ctx.runLogMutex);
     if (ctx.runLog) {
         ctx.runLog->close();
         ctx.runLog.reset();

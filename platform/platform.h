@@ -20,6 +20,9 @@ namespace qv {
 struct ControlEvents {
     std::atomic<bool> flag{false};
     std::atomic<int> type{-1};
+    // The console is going away (closed, terminated) or the user pressed Ctrl-C again: the run
+    // must end now, even inside a call that waits, not at the next computer.
+    std::atomic<bool> urgent{false};
     void raise(int eventType) {
         flag.store(true);
         type.store(eventType);

@@ -1,6 +1,11 @@
 // The run driver.
 #include "run/driver.h"
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
 #include "console/console.h"
 #include "database/records.h"
 #include "environment/probe.h"
@@ -46,6 +51,37 @@ void stopForBreak(RunContext& ctx, int type, bool localOnly) {
     trace(ctx, row.trace);
     if (!localOnly) ctx.targetList.clear();
 }
+
+// Ends the process at once when an urgent control event arrives (the terminal closed, the
+// program terminated, Ctrl-C pressed a second time): the run may be waiting inside a call (a held
+// database, a slow computer), so the lines of the break are written from here, the console is
+// restored and the process ends. Computers already committed stay in the database.
+class UrgentStop {
+public:
+    explicit UrgentStop(RunContext& ctx) : ctx_(ctx), watcher_([this] { watch(); }) {}
+    ~UrgentStop() {
+        done_.store(true);
+        watcher_.join();
+    }
+    UrgentStop(const UrgentStop&) = delete;
+    UrgentStop& operator=(const UrgentStop&) = delete;
+
+private:
+    void watch() {
+        while (!done_.load()) {
+            if (ctx_.controlEvents.urgent.load()) {
+                int type = ctx_.controlEvents.type.load();
+                stopForBreak(ctx_, type >= 0 && type <= 2 ? type : 2, ctx_.env.sOption == "/L");
+                console::end(ctx_);
+                std::_Exit(0);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    RunContext& ctx_;
+    std::atomic<bool> done_{false};
+    std::thread watcher_;
+};
 
 void buildTargetList(RunContext& ctx) {
     const std::string& option = ctx.env.sOption;
@@ -95,6 +131,7 @@ void runProgram(RunContext& ctx, const std::string& argumentText) {
     const std::string started = formatGeneralDate(sys.locale(), ctx.runStartTime);
     trace(ctx, std::string("Started Quorvex ") + files::kVersionLiteral + " " + started);
     console::start(ctx);
+    UrgentStop urgentStop(ctx);
     trace(ctx, "Con module Started");
     console::setTitle(ctx, "Quorvex Inventory Tool");
     say(ctx, "Cmd Line:     QV.exe " + argumentText + "\r\n              " + files::kVersionLiteral +

@@ -20,6 +20,8 @@ void onSignal(int sig) {
     ControlEvents* events = gEvents.load();
     if (!events) return;
     int type = sig == SIGINT ? 0 : sig == SIGQUIT ? 1 : 2;
+    // A second Ctrl-C, or the terminal or the system ending the program, ends the run at once.
+    if (type == 2 || (sig == SIGINT && events->flag.load())) events->urgent.store(true);
     events->raise(type);
 }
 
@@ -34,8 +36,11 @@ void PosixConsole::start(ControlEvents& events) {
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
+    // No SA_RESTART: a call blocked when a signal arrives returns, so the run can see the event.
+    sa.sa_flags = 0;
     for (int sig : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) ::sigaction(sig, &sa, nullptr);
+    // A closed pipe on standard output (qv | head) fails the write instead of ending the program.
+    ::signal(SIGPIPE, SIG_IGN);
     if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &savedModes_) == 0) haveSavedModes_ = true;
 }
 
@@ -75,8 +80,9 @@ bool PosixConsole::pauseForKey(const std::string& prompt) {
         raw.c_cc[VTIME] = 0;
         ::tcsetattr(tty, TCSANOW, &raw);
         char c = 0;
-        while (::read(tty, &c, 1) < 0 && errno == EINTR) {
-        }
+        // One read: a key, or any signal the program catches (it interrupts the read), ends the wait.
+        ssize_t got = ::read(tty, &c, 1);
+        (void)got;
         ::tcsetattr(tty, TCSANOW, &saved);
     }
     ::close(tty);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <sqlite3.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -162,4 +163,63 @@ TEST(PosixConsole, WithoutAKeyToReadTheEndLineStillReachesTheOutput) {
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     const std::string out = qvtest::readFile(home + "/out.txt");
     EXPECT_TRUE(out.ends_with("arguments.\r\n\r\nProgram Complete Normal End\r\n")) << out;
+}
+
+TEST(PosixConsole, TerminationOrASecondCtrlCEndsARunThatIsWaiting) {
+    if (::geteuid() != 0) GTEST_SKIP() << "named computers need an administrator (root)";
+    const struct {
+        std::vector<int> signals;
+        std::string consoleLine, logLine;
+    } cases[] = {
+        {{SIGTERM}, "", "**Program Ended by User Closed Program\r\n"},
+        {{SIGHUP}, "", "**Program Ended by User Closed Program\r\n"},
+        {{SIGINT, SIGINT}, "**Program Ended by User ^C pressed\r\n", "**Program Ended by User ^C pressed\r\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string home = qvtest::makeTempDir(), out = home + "/console.txt";
+        auto start = [&] {
+            pid_t pid = ::fork();
+            if (pid == 0) {
+                ::setenv("HOME", home.c_str(), 1);
+                ::unsetenv("XDG_CONFIG_HOME");
+                ::freopen(out.c_str(), "w", stdout);
+                ::freopen("/dev/null", "r", stdin);
+                ::execl(QV_PATH, QV_PATH, "localhost", static_cast<char*>(nullptr));
+                ::_exit(127);
+            }
+            return pid;
+        };
+        int status = 0;
+        pid_t first = start();  // makes QV.mdb
+        ASSERT_EQ(::waitpid(first, &status, 0), first);
+        // Another program holds the database: the next run waits for it (half a minute).
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open((home + "/Documents/QV.mdb").c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        pid_t pid = start();
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (qvtest::readFile(out).find("Building list of computers") == std::string::npos &&
+               std::chrono::steady_clock::now() < deadline)
+            ::usleep(20000);
+        ::usleep(300000);
+        const auto sent = std::chrono::steady_clock::now();
+        for (int sig : c.signals) {
+            ::kill(pid, sig);
+            ::usleep(50000);
+        }
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(5));
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        const std::string console = qvtest::readFile(out), log = qvtest::readFile(home + "/Documents/QV.log");
+        EXPECT_EQ(console.find("Connected to LOCALHOST"), std::string::npos) << console;
+        if (!c.consoleLine.empty()) {
+            EXPECT_NE(console.find(c.consoleLine), std::string::npos) << console;
+        }
+        std::size_t at = log.rfind(c.logLine);
+        ASSERT_NE(at, std::string::npos) << log;
+        EXPECT_EQ(log.find("\r\n", at + c.logLine.size()) + 2, log.size());  // the date-time line ends the log
+    }
 }
