@@ -72,6 +72,20 @@ struct PtyChild {
     }
 };
 
+// Starts qv with one argument, HOME at `home`, standard output into `out`, input from /dev/null.
+pid_t startQv(const std::string& home, const std::string& out, const std::string& argument) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("HOME", home.c_str(), 1);
+        ::unsetenv("XDG_CONFIG_HOME");
+        ::freopen(out.c_str(), "w", stdout);
+        ::freopen("/dev/null", "r", stdin);
+        ::execl(QV_PATH, QV_PATH, argument.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return pid;
+}
+
 }  // namespace
 
 TEST(PosixConsole, SignalsBecomeControlEvents) {
@@ -123,16 +137,7 @@ TEST(PosixConsole, CtrlCDuringTheRunStopsBeforeTheNextComputer) {
     for (int i = 0; i < 50000; ++i) names += "host" + std::to_string(i) + "\n";
     qvtest::writeFile(home + "/names.txt", names);
     const std::string out = home + "/console.txt";
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setenv("HOME", home.c_str(), 1);
-        ::unsetenv("XDG_CONFIG_HOME");
-        ::freopen(out.c_str(), "w", stdout);
-        ::freopen("/dev/null", "r", stdin);
-        std::string option = "/F:" + home + "/names.txt";
-        ::execl(QV_PATH, QV_PATH, option.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    pid_t pid = startQv(home, out, "/F:" + home + "/names.txt");
     ASSERT_GT(pid, 0);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (qvtest::readFile(out).find("Failed to connect to ") == std::string::npos &&
@@ -177,26 +182,14 @@ TEST(PosixConsole, TerminationOrASecondCtrlCEndsARunThatIsWaiting) {
     };
     for (const auto& c : cases) {
         const std::string home = qvtest::makeTempDir(), out = home + "/console.txt";
-        auto start = [&] {
-            pid_t pid = ::fork();
-            if (pid == 0) {
-                ::setenv("HOME", home.c_str(), 1);
-                ::unsetenv("XDG_CONFIG_HOME");
-                ::freopen(out.c_str(), "w", stdout);
-                ::freopen("/dev/null", "r", stdin);
-                ::execl(QV_PATH, QV_PATH, "localhost", static_cast<char*>(nullptr));
-                ::_exit(127);
-            }
-            return pid;
-        };
         int status = 0;
-        pid_t first = start();  // makes QV.mdb
+        pid_t first = startQv(home, out, "localhost");  // makes QV.mdb
         ASSERT_EQ(::waitpid(first, &status, 0), first);
         // Another program holds the database: the next run waits for it (half a minute).
         sqlite3* other = nullptr;
         ASSERT_EQ(sqlite3_open((home + "/Documents/QV.mdb").c_str(), &other), SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-        pid_t pid = start();
+        pid_t pid = startQv(home, out, "localhost");
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (qvtest::readFile(out).find("Building list of computers") == std::string::npos &&
                std::chrono::steady_clock::now() < deadline)
