@@ -1,7 +1,6 @@
 // The bounded connection: limits reached are logged once per class and not waited for again.
 #include "inventory/bounded_target.h"
 
-#include <cctype>
 #include <sstream>
 
 #include "files/run_log.h"
@@ -13,8 +12,6 @@ namespace {
 
 const char* const kRegistryProvider = "StdRegProv";
 const char* const kShareClass = "Win32_Share";
-// Win32_Share.Create's "unknown failure".
-constexpr std::int32_t kShareUnknownFailure = 8;
 
 }  // namespace
 

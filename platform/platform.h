@@ -149,7 +149,8 @@ public:
                             std::vector<std::int32_t>& types) = 0;
     virtual bool getStringValue(std::uint32_t hive, const std::string& key, const std::string& valueName,
                                 std::string& out) = 0;
-    // Win32_Share.Create: 0 on success, another number on refusal.
+    // Win32_Share.Create: 0 on success, another number on refusal (kShareUnknownFailure when the
+    // call itself could not be made).
     virtual std::int32_t createShare(const std::string& path, const std::string& name, std::int32_t type,
                                      const std::string& description) = 0;
     // Delete of one share instance found by a query.
@@ -279,6 +280,8 @@ inline const char* const kErrInvalidComputerNameText = "The computer name is not
 // What a computer that cannot be reached gives: off, unknown, or no answer within the limits.
 inline constexpr std::int32_t kErrRpcServerUnavailable = -2147023174;
 inline const char* const kErrRpcServerUnavailableText = "The RPC server is unavailable. ";
+// Win32_Share.Create's "unknown failure": the class, its method or the call is not to be had.
+inline constexpr std::int32_t kShareUnknownFailure = 8;
 // A call that reached its time limit (WBEM_E_TIMED_OUT).
 inline constexpr std::int32_t kErrTimedOut = -2147209215;
 inline const char* const kErrTimedOutText = "Timed out ";

@@ -33,8 +33,6 @@ constexpr LONG kQueryFlags = WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ON
 // The registry provider's answer for a key without subkeys or values (some providers give it
 // instead of success with an empty list).
 constexpr LONG kNoMoreItems = 259;
-// Win32_Share.Create's "unknown failure": the class or its method is not there.
-constexpr std::int32_t kShareUnknownFailure = 8;
 // The port of the RPC endpoint mapper, through which every DCOM connection starts.
 const char* const kManagementPort = "135";
 // The class read once after binding root\cimv2 (a binding that names a class reads that one), to

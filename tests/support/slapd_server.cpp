@@ -84,7 +84,9 @@ std::string directoryLdif() {
     return ldif.str();
 }
 
-bool accepts(int port) {
+}  // namespace
+
+bool acceptsOnLoopback(int port) {
     int s = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -94,8 +96,6 @@ bool accepts(int port) {
     ::close(s);
     return ok;
 }
-
-}  // namespace
 
 int freeLoopbackPort() {
     int s = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -163,9 +163,9 @@ SlapdServer::SlapdServer() {
         return;
     }
     pid_ = pid;
-    for (int i = 0; i < 100 && !(accepts(ldapPort_) && accepts(catalogPort_)); ++i)
+    for (int i = 0; i < 100 && !(acceptsOnLoopback(ldapPort_) && acceptsOnLoopback(catalogPort_)); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (!accepts(ldapPort_) || !accepts(catalogPort_)) failure_ = "slapd did not listen: " + readFile(slapdLog);
+    if (!acceptsOnLoopback(ldapPort_) || !acceptsOnLoopback(catalogPort_)) failure_ = "slapd did not listen: " + readFile(slapdLog);
 }
 
 SlapdServer::~SlapdServer() {

@@ -33,6 +33,8 @@ inline void expectEveryDirectoryComputer(const std::vector<std::optional<std::st
 
 // A loopback port nobody listens on at the moment.
 int freeLoopbackPort();
+// True when something accepts a connection on that loopback port.
+bool acceptsOnLoopback(int port);
 
 // Starts slapd on two free loopback ports (the LDAP and the global-catalog port of a domain
 // controller), serving at most 1,000 entries per search unless paged; stops it when it goes.

@@ -31,17 +31,6 @@ namespace {
 
 const char* const kSshd = "/usr/sbin/sshd";
 
-bool accepts(int port) {
-    int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(s);
-    return ok;
-}
-
 bool keygen(const std::string& file) {
     std::string cmd = "ssh-keygen -q -t ed25519 -N '' -C qvtest -f '" + file + "' >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
@@ -120,8 +109,8 @@ SshdServer::SshdServer(bool chrooted) {
         return;
     }
     pid_ = pid;
-    for (int i = 0; i < 400 && !accepts(port_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    if (!accepts(port_)) failure_ = "sshd did not listen: " + readFile(log);
+    for (int i = 0; i < 400 && !acceptsOnLoopback(port_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!acceptsOnLoopback(port_)) failure_ = "sshd did not listen: " + readFile(log);
 }
 
 SshdServer::~SshdServer() {
