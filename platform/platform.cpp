@@ -26,6 +26,12 @@ bool TargetService::countInstances(const std::string& className, std::int64_t& c
     return true;
 }
 
+bool Identity::isLocalComputer(const std::string& name) {
+    if (name == ".") return true;
+    std::string own;
+    return computerName(own) && !own.empty() && text::equalsIgnoringCase(name, own);
+}
+
 bool isUsableComputerName(const std::string& name) {
     if (name.empty() || name == "." || name == "..") return false;
     for (unsigned char c : name) {

@@ -84,6 +84,10 @@ public:
     virtual bool version(VersionRecord& out) = 0;
     // A platform whose systems the version table does not name gives its own name here.
     virtual bool osNameOverride(std::string& /*out*/) { return false; }
+    // True when `name` means the computer this runs on: "." or its own name here (any case);
+    // platforms that can tell add "localhost", its DNS names and its own and loopback addresses.
+    // Such a name is never probed, and its files are read in place, never through a share.
+    virtual bool isLocalComputer(const std::string& name);
 };
 
 // One instance of a management class: named properties in the order the provider gives them.
@@ -234,6 +238,10 @@ public:
     // Every computer object under `base` in the global catalog, names in returned order (nullopt: null name).
     virtual bool searchComputers(const std::string& server, const std::string& base,
                                  std::vector<std::optional<std::string>>& names, std::string& why) = 0;
+    // A global-catalog server of the forest of `domain` (this computer's DNS domain), as the
+    // platform's locator finds one; false where none is found (the primary domain controller
+    // is searched then).
+    virtual bool globalCatalogServer(const std::string& /*domain*/, std::string& /*server*/) { return false; }
 };
 
 // Clock, environment variables, sleeping, debug trace, message box, process start, locale.

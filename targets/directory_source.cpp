@@ -1,4 +1,5 @@
-// The directory source: the domain's computer objects from the global catalog of the domain controller.
+// The directory source: the domain's computer objects from a global catalog (the domain controller's
+// when the locator finds none).
 #include "targets/directory_source.h"
 
 #include "console/console.h"
@@ -26,13 +27,26 @@ void addDirectoryTargets(RunContext& ctx) {
         files::logLine(ctx, text);
         return;
     }
+    // A global catalog the locator finds is searched first: the primary domain controller need
+    // not be one. The controller is the fallback, and its answer is the one reported.
+    std::vector<std::string> servers;
+    std::string catalog;
+    if (ctx.platform.directory.globalCatalogServer(ctx.env.sDomainName, catalog) && !catalog.empty() &&
+        !text::equalsIgnoringCase(catalog.substr(0, catalog.find('.')), ctx.env.sPDC))
+        servers.push_back(catalog);
+    servers.push_back(ctx.env.sPDC);
     std::string namingContext, why;
-    if (!ctx.platform.directory.defaultNamingContext(ctx.env.sPDC, namingContext, why)) {
-        directoryUnusable(ctx, why);
-        return;
-    }
     std::vector<std::optional<std::string>> names;
-    if (!ctx.platform.directory.searchComputers(ctx.env.sPDC, "GC://" + namingContext, names, why)) {
+    bool searched = false;
+    for (const std::string& server : servers) {
+        names.clear();
+        if (!ctx.platform.directory.defaultNamingContext(server, namingContext, why)) continue;
+        if (ctx.platform.directory.searchComputers(server, "GC://" + namingContext, names, why)) {
+            searched = true;
+            break;
+        }
+    }
+    if (!searched) {
         directoryUnusable(ctx, why);
         return;
     }

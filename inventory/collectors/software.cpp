@@ -197,16 +197,15 @@ int checkForFile(TargetContext& ctx, const std::string& accessPath) {
     return -1;
 }
 
-void listApplication(TargetContext& ctx, const Application& app) {
+void listApplication(TargetContext& ctx, TargetShares& shares, const Application& app) {
     int accessCount = 0;
     FileFacts facts;
-    std::optional<TemporaryShare> share;
     std::string accessPath = app.path;
     bool reachable = true;
     if (!targetIsLocal(ctx)) {
-        share.emplace(ctx, app.path);
-        if (share->created()) {
-            accessPath = share->accessPath();
+        std::optional<std::string> shared = shares.accessPath(app.path);
+        if (shared) {
+            accessPath = *shared;
         } else {
             files::logLine(ctx, "  Error: Unable to create share for file: " + app.path +
                                     "\r\n         File skipped for data collection");
@@ -236,10 +235,9 @@ void listApplication(TargetContext& ctx, const Application& app) {
     report::writeLine(ctx, report::label("Path", kApplicationLabelWidth) + app.path);
     report::writeLine(ctx, report::label("Version", kApplicationLabelWidth) + facts.version);
     report::writeLine(ctx, report::label("Created", kApplicationLabelWidth) + createdText + "\r\n");
-    // The share, when this entry made it, goes when `share` does.
 }
 
-void collectApplications(TargetContext& ctx) {
+void collectApplications(TargetContext& ctx, TargetShares& shares) {
     std::vector<std::string> texts;
     std::unordered_map<std::string, Application> pairs;
     guarded(ctx, [&] {
@@ -255,7 +253,7 @@ void collectApplications(TargetContext& ctx) {
     std::unordered_set<std::string> listed;
     for (const std::string& text : texts) {
         if (!listed.insert(text).second) continue;
-        guarded(ctx, [&] { listApplication(ctx, pairs.at(text)); });
+        guarded(ctx, [&] { listApplication(ctx, shares, pairs.at(text)); });
     }
 }
 
@@ -263,7 +261,10 @@ void collectApplications(TargetContext& ctx) {
 
 void collectSoftware(TargetContext& ctx) {
     report::writeLine(ctx, "**Software Information**");
-    guarded(ctx, [&] { collectSystemDrivers(ctx); });
+    // The drive shares of a remote target serve drivers and applications alike, and go when the
+    // collector does, however it ends.
+    TargetShares shares(ctx);
+    guarded(ctx, [&] { collectSystemDrivers(ctx, shares); });
     debugTrace(ctx, "  Drivers");
     ctx.platform.system.yieldEvents();
 
@@ -271,7 +272,7 @@ void collectSoftware(TargetContext& ctx) {
     debugTrace(ctx, "  Registered Packages");
     ctx.platform.system.yieldEvents();
 
-    collectApplications(ctx);
+    collectApplications(ctx, shares);
     debugTrace(ctx, "  Registered Applications");
 }
 

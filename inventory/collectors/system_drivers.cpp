@@ -32,19 +32,19 @@ bool listedIn(const Instance& service, const DriverGroup& group) {
 }
 
 // The driver's file is read where the driver runs: at its own path on the local computer,
-// through the temporary share on a remote one. A path the share cannot reach gives no facts.
-FileFacts driverFileFacts(TargetContext& ctx, const std::string& path) {
+// through the drive's share on a remote one. A path no share can reach gives no facts.
+FileFacts driverFileFacts(TargetContext& ctx, TargetShares& shares, const std::string& path) {
     if (targetIsLocal(ctx)) return readFileFacts(ctx, path);
-    TemporaryShare share(ctx, path);
-    if (!share.created()) return {};
-    return readFileFacts(ctx, share.accessPath());
+    std::optional<std::string> accessPath = shares.accessPath(path);
+    if (!accessPath) return {};
+    return readFileFacts(ctx, *accessPath);
 }
 
-void listDriver(TargetContext& ctx, const Instance& service) {
+void listDriver(TargetContext& ctx, TargetShares& shares, const Instance& service) {
     const std::string name = cutTo(service.get("Caption"), 64);
     const std::string path = cutTo(service.get("Pathname"), 128);
     const std::string type = cutTo(service.get("ServiceType"), 32);
-    FileFacts facts = driverFileFacts(ctx, path);
+    FileFacts facts = driverFileFacts(ctx, shares, path);
     const std::string version = firstCharacters(trimBlanks(facts.version), 32);
     const std::string createdText =
         facts.created ? formatGeneralDate(ctx.platform.system.locale(), *facts.created) : std::string();
@@ -62,7 +62,7 @@ void listDriver(TargetContext& ctx, const Instance& service) {
 
 }  // namespace
 
-void collectSystemDrivers(TargetContext& ctx) {
+void collectSystemDrivers(TargetContext& ctx, TargetShares& shares) {
     report::writeLine(ctx, "**Base System Drivers**");
     report::writeLine(ctx, "**Note: Only Running files are reported**");
     std::int64_t count = 0;
@@ -72,7 +72,7 @@ void collectSystemDrivers(TargetContext& ctx) {
             Instances services;
             runQuery(ctx, std::string("Select * from ") + kDriverClass, services);
             for (const Instance& service : services)
-                if (listedIn(service, group)) guarded(ctx, [&] { listDriver(ctx, service); });
+                if (listedIn(service, group)) guarded(ctx, [&] { listDriver(ctx, shares, service); });
         }
         return;
     }

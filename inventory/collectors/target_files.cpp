@@ -1,6 +1,5 @@
-// Temporary shares and file facts for reading a target's program files.
+// Drive shares and file facts for reading a target's program files.
 #include "inventory/collectors/target_files.h"
-
 
 #include "inventory/collector.h"
 #include "platform/text.h"
@@ -17,34 +16,77 @@ bool beginsWithDrive(const std::string& path) {
     return letter && path[1] == ':' && path[2] == '\\';
 }
 
+char upperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
 using text::equalsIgnoringCase;
 
 }  // namespace
 
-bool targetIsLocal(const TargetContext& ctx) { return ctx.currentTarget == ctx.run.env.sLocalComputer; }
-
-TemporaryShare::TemporaryShare(TargetContext& ctx, const std::string& filePath) : ctx_(ctx) {
-    if (!ctx.targetServices || !beginsWithDrive(filePath)) return;
-    name_ = filePath.substr(0, 1) + "Inv";
-    path_ = filePath.substr(0, 3);
-    accessPath_ = "\\\\" + ctx.currentTarget + "\\" + name_ + filePath.substr(2);
-    guarded(ctx, [&] { created_ = ctx.targetServices->createShare(path_, name_, 0, "Temp Public Share") == 0; });
+bool targetIsLocal(const TargetContext& ctx) {
+    return equalsIgnoringCase(ctx.currentTarget, ctx.run.env.sLocalComputer) ||
+           ctx.platform.identity.isLocalComputer(ctx.currentTarget);
 }
 
-TemporaryShare::~TemporaryShare() { release(); }
+TargetShares::~TargetShares() { releaseAll(); }
 
-void TemporaryShare::release() {
-    if (!created_) return;
-    created_ = false;
+std::optional<std::string> TargetShares::accessPath(const std::string& filePath) {
+    if (!ctx_.targetServices || !beginsWithDrive(filePath)) return std::nullopt;
+    const char letter = upperLetter(filePath[0]);
+    auto found = drives_.find(letter);
+    if (found == drives_.end()) found = drives_.emplace(letter, openDrive(letter)).first;
+    if (found->second.base.empty()) return std::nullopt;
+    return found->second.base + filePath.substr(2);
+}
+
+TargetShares::Drive TargetShares::openDrive(char letter) {
+    Drive drive;
+    const std::string server = "\\\\" + ctx_.currentTarget + "\\";
+    // The administrative share needs nothing made and nothing left behind.
+    const std::string admin = server + letter + "$";
+    bool adminAnswers = false;
+    guarded(ctx_, [&] { adminAnswers = ctx_.platform.files.pathKind(admin + "\\") == PathKind::Folder; });
+    if (adminAnswers) {
+        drive.base = admin;
+        return drive;
+    }
+    const std::string name = std::string(1, letter) + "Inv";
+    const std::string path = std::string(1, letter) + ":\\";
+    deleteShares(name, path, true);
+    bool made = false;
+    guarded(ctx_, [&] {
+        made = ctx_.targetServices->createShare(path, name, 0, kTemporaryShareDescription) == 0;
+    });
+    if (made) {
+        drive.base = server + name;
+        drive.shareName = name;
+        drive.sharePath = path;
+    }
+    return drive;
+}
+
+void TargetShares::releaseAll() {
+    for (auto& [letter, drive] : drives_) {
+        if (drive.shareName.empty()) continue;
+        deleteShares(drive.shareName, drive.sharePath, false);
+        drive.shareName.clear();
+    }
+    drives_.clear();
+}
+
+// Deletes the shares of that name and path the target lists; with leftOverOnly, only those that
+// carry this program's description (what an earlier run could not delete). A share of another
+// owner under the same name is never touched.
+void TargetShares::deleteShares(const std::string& name, const std::string& path, bool leftOverOnly) {
     guarded(ctx_, [&] {
         Instances found;
-        runQuery(ctx_, "Select * from Win32_Share Where Name = '" + name_ + "'", found);
+        runQuery(ctx_, "Select * from Win32_Share Where Name = '" + name + "'", found);
         for (const Instance& share : found) {
-            // Only the share this object made: same name and same path.
-            const Value& name = share.get("Name");
-            const Value& path = share.get("Path");
-            if (name.kind != Value::Kind::Text || !equalsIgnoringCase(name.text, name_)) continue;
-            if (path.kind == Value::Kind::Text && !equalsIgnoringCase(path.text, path_)) continue;
+            const Value& n = share.get("Name");
+            const Value& p = share.get("Path");
+            const Value& d = share.get("Description");
+            if (n.kind != Value::Kind::Text || !equalsIgnoringCase(n.text, name)) continue;
+            if (p.kind == Value::Kind::Text && !equalsIgnoringCase(p.text, path)) continue;
+            if (leftOverOnly && (d.kind != Value::Kind::Text || d.text != kTemporaryShareDescription)) continue;
             ctx_.targetServices->deleteShare(share);
         }
     });

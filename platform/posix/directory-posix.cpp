@@ -1,5 +1,6 @@
 // The directory layer on POSIX: rootDSE and paged global-catalog searches through OpenLDAP's libldap.
 #include "platform/posix/directory-posix.h"
+#include "platform/posix/service-records.h"
 
 #include <ldap.h>
 #include <sasl/sasl.h>
@@ -225,6 +226,13 @@ bool LdapDirectory::searchComputers(const std::string& server, const std::string
     }
     dropCookie();
     names = std::move(found);
+    return true;
+}
+
+bool LdapDirectory::globalCatalogServer(const std::string& domain, std::string& server) {
+    std::vector<std::string> hosts = globalCatalogHosts(domain);
+    if (hosts.empty()) return false;
+    server = hosts.front();
     return true;
 }
 

@@ -17,6 +17,8 @@ public:
     // "(objectCategory=Computer)", paged so that every computer is listed.
     bool searchComputers(const std::string& server, const std::string& base,
                          std::vector<std::optional<std::string>>& names, std::string& why) override;
+    // The best host of the forest's "_gc._tcp" service records in DNS.
+    bool globalCatalogServer(const std::string& domain, std::string& server) override;
 
 private:
     int ldapPort_;

@@ -1,12 +1,13 @@
 // Identity of the local Linux computer: host name, user, DNS domain, documents folder, privilege,
 // domain controller (DNS SRV record of the domain), kernel version and distribution name.
 #include "platform/posix/identity-posix.h"
+#include "platform/posix/service-records.h"
 #include "platform/text.h"
 
-#include <arpa/nameser.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
 #include <netdb.h>
 #include <pwd.h>
-#include <resolv.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -108,6 +109,36 @@ bool PosixIdentity::computerName(std::string& out) {
     return true;
 }
 
+bool PosixIdentity::isLocalComputer(const std::string& name) {
+    if (Identity::isLocalComputer(name)) return true;
+    std::call_once(namesLooked_, [this] {
+        const std::string host = hostName();
+        own_.names = {"localhost", host, host.substr(0, host.find('.'))};
+        // The fully qualified name, as the resolver knows it (the hosts file first).
+        addrinfo hints{};
+        hints.ai_flags = AI_CANONNAME;
+        addrinfo* found = nullptr;
+        if (!host.empty() && ::getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0 && found) {
+            if (found->ai_canonname) own_.names.push_back(found->ai_canonname);
+            ::freeaddrinfo(found);
+        }
+        ifaddrs* list = nullptr;
+        if (::getifaddrs(&list) != 0) return;
+        for (ifaddrs* a = list; a; a = a->ifa_next) {
+            if (!a->ifa_addr) continue;
+            if (a->ifa_addr->sa_family == AF_INET) {
+                const auto* in = reinterpret_cast<const sockaddr_in*>(a->ifa_addr);
+                own_.addresses.emplace_back(reinterpret_cast<const char*>(&in->sin_addr), sizeof in->sin_addr);
+            } else if (a->ifa_addr->sa_family == AF_INET6) {
+                const auto* in = reinterpret_cast<const sockaddr_in6*>(a->ifa_addr);
+                own_.addresses.emplace_back(reinterpret_cast<const char*>(&in->sin6_addr), sizeof in->sin6_addr);
+            }
+        }
+        ::freeifaddrs(list);
+    });
+    return namesThisComputer(name, own_);
+}
+
 bool PosixIdentity::userName(std::string& out) {
     passwd* pw = ::getpwuid(::geteuid());
     if (!pw || !pw->pw_name) return false;
@@ -146,31 +177,10 @@ bool PosixIdentity::privilegeLevel(const std::string&, std::int32_t& out) {
 bool PosixIdentity::primaryDCName(std::string& out) {
     std::string domain;
     if (!dnsDomain(domain) || domain.empty()) return false;
-    struct __res_state rs {};
-    if (res_ninit(&rs) != 0) return false;
-    rs.retrans = 1;
-    rs.retry = 1;
-    unsigned char answer[4096];
-    std::string name = "_ldap._tcp.dc._msdcs." + domain;
-    int len = res_nquery(&rs, name.c_str(), ns_c_in, ns_t_srv, answer, sizeof answer);
-    bool found = false;
-    if (len > 0) {
-        ns_msg msg {};
-        if (ns_initparse(answer, len, &msg) == 0) {
-            for (int i = 0; i < ns_msg_count(msg, ns_s_an) && !found; ++i) {
-                ns_rr rr {};
-                if (ns_parserr(&msg, ns_s_an, i, &rr) != 0 || ns_rr_type(rr) != ns_t_srv) continue;
-                char target[NS_MAXDNAME];
-                if (ns_name_uncompress(ns_msg_base(msg), ns_msg_end(msg), ns_rr_rdata(rr) + 6, target, sizeof target) < 0)
-                    continue;
-                std::string host = target;
-                out = "\\\\" + host.substr(0, host.find('.'));
-                found = true;
-            }
-        }
-    }
-    res_nclose(&rs);
-    return found;
+    std::vector<std::string> hosts = serviceHosts("_ldap._tcp.dc._msdcs." + domain);
+    if (hosts.empty()) return false;
+    out = "\\\\" + hosts.front().substr(0, hosts.front().find('.'));
+    return true;
 }
 
 bool PosixIdentity::version(VersionRecord& out) {

@@ -1,6 +1,9 @@
 // Identity of the local Linux computer and user.
 #pragma once
 
+#include <mutex>
+
+#include "platform/local_names.h"
 #include "platform/platform.h"
 
 namespace qv::posix {
@@ -15,6 +18,12 @@ public:
     bool primaryDCName(std::string& out) override;
     bool version(VersionRecord& out) override;
     bool osNameOverride(std::string& out) override;
+    bool isLocalComputer(const std::string& name) override;
+
+private:
+    // The host's names and addresses, looked up once (workers ask from several threads).
+    std::once_flag namesLooked_;
+    OwnNames own_;
 };
 
 // The documents folder from a user-dirs.dirs text ("XDG_DOCUMENTS_DIR=\"$HOME/Docs\""), or empty.

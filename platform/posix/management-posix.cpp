@@ -1,5 +1,5 @@
-// The POSIX management service: the local computer (its own name or "localhost", any case) through
-// the local provider, every other name over SSH.
+// The POSIX management service: the local computer (its names and addresses, any case) through the
+// local provider, every other name over SSH.
 #include "platform/posix/management-posix.h"
 #include "platform/posix/remote-ssh.h"
 #include "platform/text.h"
@@ -13,10 +13,7 @@ std::unique_ptr<TargetService> PosixManagement::connect(const std::string& compu
         err = {kErrInvalidComputerName, kErrInvalidComputerNameText};
         return nullptr;
     }
-    std::string local;
-    bool isLocal = text::equalsIgnoringCase(computer, "localhost") ||
-                   (identity_.computerName(local) && text::equalsIgnoringCase(computer, local));
-    if (!isLocal) return connectSsh(computer, limits, err);
+    if (!identity_.isLocalComputer(computer)) return connectSsh(computer, limits, err);
     return makeLocalProvider();
 }
 

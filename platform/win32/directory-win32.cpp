@@ -4,6 +4,8 @@
 
 #include <windows.h>
 #include <winldap.h>
+#include <dsgetdc.h>
+#include <lm.h>
 
 
 #include "platform/directory_address.h"
@@ -200,6 +202,22 @@ bool WldapDirectory::searchComputers(const std::string& server, const std::strin
         return false;
     }
     names = std::move(found);
+    return true;
+}
+
+bool WldapDirectory::globalCatalogServer(const std::string&, std::string& server) {
+    // The locator works from this computer's own domain and site; the domain name the run knows
+    // may be a workgroup's, so it is not passed.
+    DOMAIN_CONTROLLER_INFOW* info = nullptr;
+    if (DsGetDcNameW(nullptr, nullptr, nullptr, nullptr, DS_GC_SERVER_REQUIRED | DS_RETURN_DNS_NAME, &info) !=
+            ERROR_SUCCESS ||
+        !info)
+        return false;
+    std::wstring name = info->DomainControllerName ? info->DomainControllerName : L"";
+    NetApiBufferFree(info);
+    while (!name.empty() && name.front() == L'\\') name.erase(0, 1);
+    if (name.empty()) return false;
+    server = fromWide(name);
     return true;
 }
 

@@ -16,6 +16,8 @@ public:
     // "(objectCategory=Computer)", paged so that every computer is listed.
     bool searchComputers(const std::string& server, const std::string& base,
                          std::vector<std::optional<std::string>>& names, std::string& why) override;
+    // The domain-controller locator's answer for a global catalog of this computer's forest.
+    bool globalCatalogServer(const std::string& domain, std::string& server) override;
 
 private:
     int ldapPort_;

@@ -2,10 +2,14 @@
 // the user's privilege level, the primary domain controller and the version record.
 #include "platform/win32/identity-win32.h"
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
 #include <windows.h>
 #include <lm.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/win32/text-win32.h"
@@ -45,6 +49,41 @@ bool Win32Identity::computerName(std::string& out) {
     DWORD length = kNameBuffer;
     if (!GetComputerNameA(buffer, &length)) return false;
     return textBeforeNul(buffer, sizeof buffer, out);
+}
+
+bool Win32Identity::isLocalComputer(const std::string& name) {
+    if (Identity::isLocalComputer(name)) return true;
+    std::call_once(namesLooked_, [this] {
+        own_.names = {"localhost"};
+        for (COMPUTER_NAME_FORMAT format : {ComputerNameDnsHostname, ComputerNameDnsFullyQualified}) {
+            wchar_t buffer[256] = {};
+            DWORD length = 256;
+            if (GetComputerNameExW(format, buffer, &length)) own_.names.push_back(fromWide(buffer, length));
+        }
+        // Every unicast address of every adapter; the buffer is sized by the first call's answer.
+        ULONG size = 16 * 1024;
+        std::vector<unsigned char> buffer;
+        ULONG result = ERROR_BUFFER_OVERFLOW;
+        for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+            buffer.resize(size);
+            result = GetAdaptersAddresses(AF_UNSPEC, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST, nullptr,
+                                          reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+        }
+        if (result != NO_ERROR) return;
+        for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); a; a = a->Next)
+            for (IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u; u = u->Next) {
+                const sockaddr* sa = u->Address.lpSockaddr;
+                if (!sa) continue;
+                if (sa->sa_family == AF_INET) {
+                    const auto* in = reinterpret_cast<const sockaddr_in*>(sa);
+                    own_.addresses.emplace_back(reinterpret_cast<const char*>(&in->sin_addr), sizeof in->sin_addr);
+                } else if (sa->sa_family == AF_INET6) {
+                    const auto* in = reinterpret_cast<const sockaddr_in6*>(sa);
+                    own_.addresses.emplace_back(reinterpret_cast<const char*>(&in->sin6_addr), sizeof in->sin6_addr);
+                }
+            }
+    });
+    return namesThisComputer(name, own_);
 }
 
 bool Win32Identity::userName(std::string& out) {

@@ -1,6 +1,9 @@
 // Identity and version of the local Windows computer and user.
 #pragma once
 
+#include <mutex>
+
+#include "platform/local_names.h"
 #include "platform/platform.h"
 
 namespace qv::win32 {
@@ -20,6 +23,12 @@ public:
     bool runsNotElevated() override;
     bool primaryDCName(std::string& out) override;
     bool version(VersionRecord& out) override;
+    bool isLocalComputer(const std::string& name) override;
+
+private:
+    // The host's DNS names and adapter addresses, looked up once (workers ask from several threads).
+    std::once_flag namesLooked_;
+    OwnNames own_;
 };
 
 // The privilege the process token shows: 2 (Administrators), 1 (Users), false otherwise.

@@ -14,6 +14,7 @@
 #include <cctype>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -125,14 +126,6 @@ bool answersProbe(const std::string& computer, int limitMs) {
     }
     freeaddrinfo(found);
     return answered;
-}
-
-// The local computer by its own name, "." or "localhost": never probed.
-bool isLocalName(const std::string& computer) {
-    if (computer.empty() || computer == "." || _stricmp(computer.c_str(), "localhost") == 0) return true;
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = sizeof name;
-    return GetComputerNameA(name, &size) && _stricmp(computer.c_str(), name) == 0;
 }
 
 // An owned COM interface pointer.
@@ -334,14 +327,83 @@ public:
         vType.v.lVal = type;
         vDescription.v.vt = VT_BSTR;
         vDescription.v.bstrVal = Bstr(description).release();
-        // MaximumAllowed is not given: no limit.
+        // MaximumAllowed is not given: no limit. The share is never made open to everyone: without
+        // its security descriptor it is not made at all.
+        Variant vAccess;
+        vAccess.v.vt = VT_UNKNOWN;
+        if (!administratorsReadOnly(vAccess.v.punkVal)) return kShareUnknownFailure;
         if (!putParameter(in.get(), L"Path", vPath.v) || !putParameter(in.get(), L"Name", vName.v) ||
-            !putParameter(in.get(), L"Type", vType.v) || !putParameter(in.get(), L"Description", vDescription.v))
+            !putParameter(in.get(), L"Type", vType.v) || !putParameter(in.get(), L"Description", vDescription.v) ||
+            !putParameter(in.get(), L"Access", vAccess.v))
             return kShareUnknownFailure;
         ComRef<IWbemClassObject> result;
         if (FAILED(boundedMethod("Win32_Share", L"Create", in.get(), result)) || !result) return kShareUnknownFailure;
         const Value& rv = instanceOf(result.get()).get("ReturnValue");
         return rv.kind == Value::Kind::Int ? static_cast<std::int32_t>(rv.integer) : kShareUnknownFailure;
+    }
+
+    // A new instance of a class of the target's namespace.
+    bool spawn(const char* className, ComRef<IWbemClassObject>& out) {
+        ComRef<IWbemClassObject> cls;
+        if (FAILED(boundedMethod(className, nullptr, nullptr, cls)) || !cls) return false;
+        return SUCCEEDED(cls->SpawnInstance(0, out.put())) && out;
+    }
+
+    // A Win32_SecurityDescriptor whose one access entry lets the target's BUILTIN\Administrators
+    // read (the share permission "Read"); everyone else is refused. The caller owns `out`.
+    bool administratorsReadOnly(IUnknown*& out) {
+        out = nullptr;
+        BYTE sid[SECURITY_MAX_SID_SIZE] = {};
+        DWORD sidSize = sizeof sid;
+        if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize)) return false;
+        ComRef<IWbemClassObject> trustee, ace, descriptor;
+        if (!spawn("Win32_Trustee", trustee) || !spawn("Win32_ACE", ace) ||
+            !spawn("Win32_SecurityDescriptor", descriptor))
+            return false;
+
+        Variant vSid, vSidLength;
+        vSid.v.vt = VT_ARRAY | VT_UI1;
+        vSid.v.parray = SafeArrayCreateVector(VT_UI1, 0, sidSize);
+        if (!vSid.v.parray) return false;
+        void* bytes = nullptr;
+        if (FAILED(SafeArrayAccessData(vSid.v.parray, &bytes))) return false;
+        std::memcpy(bytes, sid, sidSize);
+        SafeArrayUnaccessData(vSid.v.parray);
+        vSidLength.v.vt = VT_I4;
+        vSidLength.v.lVal = static_cast<LONG>(sidSize);
+        if (!putParameter(trustee.get(), L"SID", vSid.v) || !putParameter(trustee.get(), L"SidLength", vSidLength.v))
+            return false;
+
+        constexpr LONG kShareRead = 0x1200A9;  // FILE_GENERIC_READ | FILE_GENERIC_EXECUTE
+        constexpr LONG kAccessAllowed = 0, kNoInheritance = 0, kDaclPresent = 0x4;
+        Variant vMask, vFlags, vType, vTrustee;
+        vMask.v.vt = VT_I4;
+        vMask.v.lVal = kShareRead;
+        vFlags.v.vt = VT_I4;
+        vFlags.v.lVal = kNoInheritance;
+        vType.v.vt = VT_I4;
+        vType.v.lVal = kAccessAllowed;
+        vTrustee.v.vt = VT_UNKNOWN;
+        vTrustee.v.punkVal = trustee.get();
+        trustee->AddRef();
+        if (!putParameter(ace.get(), L"AccessMask", vMask.v) || !putParameter(ace.get(), L"AceFlags", vFlags.v) ||
+            !putParameter(ace.get(), L"AceType", vType.v) || !putParameter(ace.get(), L"Trustee", vTrustee.v))
+            return false;
+
+        Variant vDacl, vControl;
+        vDacl.v.vt = VT_ARRAY | VT_UNKNOWN;
+        vDacl.v.parray = SafeArrayCreateVector(VT_UNKNOWN, 0, 1);
+        if (!vDacl.v.parray) return false;
+        LONG index = 0;
+        if (FAILED(SafeArrayPutElement(vDacl.v.parray, &index, ace.get()))) return false;  // adds its own reference
+        vControl.v.vt = VT_I4;
+        vControl.v.lVal = kDaclPresent;
+        if (!putParameter(descriptor.get(), L"DACL", vDacl.v) ||
+            !putParameter(descriptor.get(), L"ControlFlags", vControl.v))
+            return false;
+        out = descriptor.get();
+        out->AddRef();
+        return true;
     }
 
     bool deleteShare(const Instance& share) override {
@@ -517,7 +579,7 @@ private:
 // Whether this thread's worker start initialised COM (and so releases it at its end).
 thread_local bool workerApartment = false;
 
-WmiManagement::WmiManagement() {
+WmiManagement::WmiManagement(Identity& identity) : identity_(identity) {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     // Already initialised in another mode: usable all the same, but not ours to release.
     comReady_ = SUCCEEDED(hr);
@@ -550,7 +612,7 @@ std::unique_ptr<TargetService> WmiManagement::connect(const std::string& compute
     }
     // A computer that does not answer on the management port is reported as one that is off,
     // without the RPC layer's long wait. The local computer is never probed.
-    if (!isLocalName(computer) && !answersProbe(computer, limits.probeMs)) {
+    if (!identity_.isLocalComputer(computer) && !answersProbe(computer, limits.probeMs)) {
         err = {kErrRpcServerUnavailable, kErrRpcServerUnavailableText};
         return nullptr;
     }

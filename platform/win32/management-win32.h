@@ -8,7 +8,8 @@ namespace qv::win32 {
 
 class WmiManagement : public ManagementService {
 public:
-    WmiManagement();
+    // `identity` tells which names mean the local computer (never probed).
+    explicit WmiManagement(Identity& identity);
     ~WmiManagement() override;
     WmiManagement(const WmiManagement&) = delete;
     WmiManagement& operator=(const WmiManagement&) = delete;
@@ -20,6 +21,7 @@ public:
     void endWorker() override;
 
 private:
+    Identity& identity_;
     bool comReady_ = false;      // this object initialised COM and releases it
     bool socketsReady_ = false;  // Winsock, for the reachability probe
 };

@@ -15,7 +15,7 @@ struct Win32Platform {
     Win32Console console;
     Win32Registry registry;
     Win32Identity identity;
-    WmiManagement management;
+    WmiManagement management{identity};
     Win32FileSystem files;
     WldapDirectory directory;
     Win32System system;

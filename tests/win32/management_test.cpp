@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "platform/win32/identity-win32.h"
 #include "platform/win32/management-win32.h"
 #include "platform/win32/variant-win32.h"
 #include "platform/win32/wbem-errors-win32.h"
@@ -40,7 +41,8 @@ protected:
         EXPECT_EQ(all.size(), 1u) << cls;
         return all.empty() ? Instance{} : all[0];
     }
-    win32::WmiManagement wmi;
+    win32::Win32Identity identity;
+    win32::WmiManagement wmi{identity};
 };
 
 }  // namespace

@@ -65,11 +65,16 @@ private:
     qv::TargetService& inner_;
 };
 
-// The fixture's files, except that reading the version of a path containing "BROKEN" throws.
+// The fixture's files, except that reading the version of a path containing "BROKEN" throws, and
+// the administrative share C$ answers when `adminShare` is set.
 class BrokenVersionFiles : public qv::FileSystem {
 public:
     explicit BrokenVersionFiles(qv::FileSystem& inner) : inner_(inner) {}
-    qv::PathKind pathKind(const std::string& p) override { return inner_.pathKind(p); }
+    bool adminShare = false;
+    qv::PathKind pathKind(const std::string& p) override {
+        if (adminShare && p == "\\\\SRV01\\C$\\") return qv::PathKind::Folder;
+        return inner_.pathKind(p);
+    }
     qv::InstallResult installNew(const std::string& f, const std::string& t) override { return inner_.installNew(f, t); }
     bool fileExists(const std::string& p) override { return inner_.fileExists(p); }
     std::unique_ptr<qv::TextReader> openForReading(const std::string& p) override { return inner_.openForReading(p); }
@@ -96,7 +101,8 @@ const char* const kFixture = R"({
   "identity": {"computerName": "WS01"},
   "wmi": {"SRV01": {
     "classes": {
-      "Win32_Share": [{"Name": "DInv", "Path": "D:\\", "Type": 0, "Description": "kept by its owner"}],
+      "Win32_Share": [{"Name": "DInv", "Path": "D:\\", "Type": 0, "Description": "kept by its owner"},
+                      {"Name": "CInv", "Path": "C:\\", "Type": 0, "Description": "Temp Public Share"}],
       "Win32_BaseService": [
         {"Caption": "Beep", "Pathname": "C:\\WINDOWS\\system32\\drivers\\beep.sys", "ServiceType": "Kernel Driver", "State": "Running"},
         {"Caption": "Fastfat", "Pathname": "\\SystemRoot\\System32\\Drivers\\Fastfat.SYS", "ServiceType": "File System Driver", "State": "Running"}]},
@@ -128,7 +134,8 @@ struct CollectorRun {
 };
 
 // Runs the software collector on the fixture computer SRV01 as seen from `localComputer`.
-CollectorRun runCollector(const std::string& localComputer, const std::string& failReportOn = "") {
+CollectorRun runCollector(const std::string& localComputer, const std::string& failReportOn = "",
+                          bool adminShare = false) {
     std::string dir = qvtest::makeTempDir();
     qvtest::writeFile(dir + "/fixture.json", kFixture);
     std::string error;
@@ -138,6 +145,7 @@ CollectorRun runCollector(const std::string& localComputer, const std::string& f
     if (!fixture) return result;
     qv::Platform base = fixture->platform();
     BrokenVersionFiles files(base.files);
+    files.adminShare = adminShare;
     qv::Platform platform{base.console, base.registry, base.identity, base.management, files, base.directory, base.system};
     qv::RunContext run(platform);
     run.env.sLocalComputer = localComputer;
@@ -162,14 +170,13 @@ CollectorRun runCollector(const std::string& localComputer, const std::string& f
     return result;
 }
 
+// One share per drive for the whole collector: the leftover CInv of an earlier run goes first, the
+// new one serves the driver and both C: programs and goes at the end; DInv belongs to someone else.
 const std::vector<std::string> kRemoteEvents = {
-    "create CInv C:\\ 0 Temp Public Share -> 0",  // the driver Beep
     "delete CInv",
-    "create CInv C:\\ 0 Temp Public Share -> 0",  // App.Application
+    "create CInv C:\\ 0 Temp Public Share -> 0",
+    "create DInv D:\\ 0 Temp Public Share -> 22",
     "delete CInv",
-    "create CInv C:\\ 0 Temp Public Share -> 0",  // Broken.Application
-    "delete CInv",
-    "create DInv D:\\ 0 Temp Public Share -> 22",  // Data.Application: the name is taken
 };
 
 }  // namespace
@@ -202,8 +209,8 @@ TEST(SoftwareShares, EachCreatedShareIsDeletedAndForeignSharesStay) {
                            "  Error: Unable to create share for file: \\\\OTHER\\APPS\\U.EXE" + skipped}));
 }
 
-TEST(SoftwareShares, ShareIsDeletedWhenTheEntryFailsHalfway) {
-    // Writing the entry's report fails after the share was made: the share goes all the same and
+TEST(SoftwareShares, ShareIsDeletedWhenAnEntryFailsHalfway) {
+    // Writing an entry's report fails while the share is in use: the share goes all the same and
     // the next entries are listed.
     CollectorRun run = runCollector("WS01", "Path: C:\\BROKEN");
     EXPECT_EQ(run.events, kRemoteEvents);
@@ -214,11 +221,22 @@ TEST(SoftwareShares, ShareIsDeletedWhenTheEntryFailsHalfway) {
               run.report.end());
 }
 
+TEST(SoftwareShares, AdministrativeShareIsUsedWhenItAnswers) {
+    // C$ answers: nothing is made for drive C:, the leftover is not touched; D: still needs a share.
+    CollectorRun run = runCollector("WS01", "", true);
+    EXPECT_EQ(run.events, (std::vector<std::string>{"create DInv D:\\ 0 Temp Public Share -> 22"}));
+    EXPECT_EQ(run.sharesLeft, (std::vector<std::string>{"DInv D:\\", "CInv C:\\"}));
+}
+
 TEST(SoftwareShares, LocalTargetMakesNoShare) {
-    // Run on SRV01 itself: the local files (none here) are read, no share is made.
-    CollectorRun run = runCollector("SRV01");
-    EXPECT_TRUE(run.events.empty());
-    EXPECT_EQ(run.sharesLeft, (std::vector<std::string>{"DInv D:\\"}));
-    EXPECT_EQ(run.log.size(), 5u);  // the five programs, none found at its own path
-    for (const std::string& line : run.log) EXPECT_EQ(line.rfind(" Error: Unable to get Application File: ", 0), 0u) << line;
+    // Run on SRV01 itself (its name in any case): the local files (none here) are read, no share
+    // is made or touched.
+    for (const char* local : {"SRV01", "srv01"}) {
+        CollectorRun run = runCollector(local);
+        EXPECT_TRUE(run.events.empty()) << local;
+        EXPECT_EQ(run.sharesLeft, (std::vector<std::string>{"DInv D:\\", "CInv C:\\"}));
+        EXPECT_EQ(run.log.size(), 5u);  // the five programs, none found at its own path
+        for (const std::string& line : run.log)
+            EXPECT_EQ(line.rfind(" Error: Unable to get Application File: ", 0), 0u) << line;
+    }
 }

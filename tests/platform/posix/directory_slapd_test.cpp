@@ -129,3 +129,51 @@ TEST_F(SlapdDirectory, DirectorySourceFillsTheTargetList) {
     EXPECT_EQ(log, "AD reports Computer Name longer than 255 characters:\r\n" + std::string(256, 'B') +
                        "\r\n***Unable to process - computer will be skipped***\r\n\r\n");
 }
+
+// A global catalog the locator names is searched first; the domain controller is the fallback and
+// its failure is the one reported.
+TEST_F(SlapdDirectory, GlobalCatalogFirstThenTheDomainController) {
+    class Located : public qv::posix::LdapDirectory {
+    public:
+        using LdapDirectory::LdapDirectory;
+        std::string catalog;
+        bool globalCatalogServer(const std::string&, std::string& out) override {
+            out = catalog;
+            return !catalog.empty();
+        }
+    };
+    const struct {
+        const char *catalog, *pdc, *failure;
+    } cases[] = {
+        {"127.0.0.1", "NOSUCH;PDC", nullptr},
+        {"NOSUCH;GC", "127.0.0.1", nullptr},
+        {"", "127.0.0.1", nullptr},
+        {"NOSUCH;GC", "NOSUCH;PDC", "Active Directory not available (Unable to bind to LDAP://NOSUCH;PDC/rootDSE: not a host name)"},
+    };
+    std::string dir = qvtest::makeTempDir();
+    qvtest::writeFile(dir + "/fixture.json", "{}");
+    std::string error;
+    auto fixture = qv::fixture::FixturePlatform::load(dir + "/fixture.json", error);
+    std::filesystem::remove_all(dir);
+    ASSERT_TRUE(fixture) << error;
+    for (const auto& c : cases) {
+        Located located{server->ldapPort(), server->catalogPort()};
+        located.catalog = c.catalog;
+        qv::Platform base = fixture->platform();
+        RecordingConsole console;
+        qv::Platform platform{console, base.registry, base.identity, base.management, base.files, located, base.system};
+        qv::RunContext ctx(platform);
+        std::string log;
+        ctx.runLog = std::make_unique<RecordingLog>(log);
+        ctx.env.sAdsiDBProvider = "LDAP";
+        ctx.env.sPDC = c.pdc;
+        qv::targets::createTargetList(ctx);
+        qv::targets::addDirectoryTargets(ctx);
+        if (c.failure) {
+            EXPECT_TRUE(ctx.targetList.empty()) << c.catalog;
+            EXPECT_EQ(log.rfind(c.failure, 0), 0u) << log;
+        } else {
+            EXPECT_EQ(ctx.targetList.size(), static_cast<std::size_t>(kBulkComputers + 5)) << c.catalog << " " << c.pdc;
+        }
+    }
+}
