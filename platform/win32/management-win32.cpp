@@ -612,7 +612,10 @@ std::unique_ptr<TargetService> WmiManagement::connect(const std::string& compute
     }
     // A computer that does not answer on the management port is reported as one that is off,
     // without the RPC layer's long wait. The local computer is never probed.
-    if (!identity_.isLocalComputer(computer) && !answersProbe(computer, limits.probeMs)) {
+    // Any name of the local computer (its DNS name, an address of its own) binds as "." does: a
+    // local connection, which needs neither DCOM over the network nor the firewall's consent.
+    const bool local = identity_.isLocalComputer(computer);
+    if (!local && !answersProbe(computer, limits.probeMs)) {
         err = {kErrRpcServerUnavailable, kErrRpcServerUnavailableText};
         return nullptr;
     }
@@ -632,7 +635,7 @@ std::unique_ptr<TargetService> WmiManagement::connect(const std::string& compute
         }
     };
     auto binding = std::make_shared<Binding>();
-    const std::string path = "\\\\" + computer + "\\" + space;
+    const std::string path = "\\\\" + (local ? std::string(".") : computer) + "\\" + space;
     auto lock = providerLock();
     const std::string probe =
         !className.empty() ? className : _stricmp(space.c_str(), "root\\cimv2") == 0 ? kConnectionCheckClass : "";
