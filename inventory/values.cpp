@@ -76,7 +76,9 @@ std::string plainText(const Value& v) {
     return {};
 }
 
-std::string cutTo(const Value& v, std::size_t n) { return firstCharacters(trimBlanks(plainText(v)), n); }
+std::string trimmedText(const Value& v) { return trimBlanks(plainText(v)); }
+
+std::string cutTo(const Value& v, std::size_t n) { return firstCharacters(trimmedText(v), n); }
 
 std::optional<double> decimalNumberOf(const Value& v) {
     switch (v.kind) {

@@ -24,6 +24,9 @@ std::string plainNumber(double d);
 // The plain text of a value: Null and unreadable give "", Booleans True/False, numbers in decimal,
 // a list its first element.
 std::string plainText(const Value& v);
+// The plain text with blanks trimmed: a copied text column's value, which the writer cuts to the
+// column's width.
+std::string trimmedText(const Value& v);
 // Cut to n: the plain text with blanks trimmed, then at most n characters.
 std::string cutTo(const Value& v, std::size_t n);
 

@@ -24,7 +24,7 @@ std::string decodeDomainRole(const Value& v);  // "1 (Member Workstation)"
 void collectOperatingSystem(TargetContext& ctx);
 std::string decodeProductSuite(const Value& v);  // "2=Enterprise Server"
 std::string decodeOSType(const Value& v);        // "18=WINNT (Incl W2k & XP)"
-std::string shortOSName(const Value& v);         // Name before its first "|", trimmed, cut to 64
+std::string shortOSName(const Value& v);         // Name before its first "|", trimmed, cut to its column
 
 // Operating-system phase: environment variables and logical drives.
 void collectEnvironmentVariables(TargetContext& ctx);

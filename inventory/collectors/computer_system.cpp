@@ -1,5 +1,6 @@
 // The computer-system collector: the identity block of the report, TargetDomain and the master rows.
 #include "database/records.h"
+#include "database/schema.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/report.h"
@@ -14,7 +15,8 @@ const CodeText kDomainRoles[] = {
     {3, " (Member Server)"},          {4, " (Backup Domain Controller)"}, {5, " (Primary Domain Controller)"},
 };
 
-// The computer-system record: every field starts empty for each computer.
+// The computer-system record: every field starts empty for each computer. Texts are trimmed; the
+// writer cuts them to their columns.
 struct ComputerRecord {
     std::string role, owner, contact, currentUser, manufacturer, model, systemType, identifyingNumber, uuid;
     double totalRam = 0;
@@ -43,17 +45,17 @@ void collectComputerSystem(TargetContext& ctx) {
             r.role = decodeDomainRole(role);
             report::writeLine(ctx, report::label("Role") + trimBlanks(r.role));
         }
-        r.owner = cutTo(cs.get("PrimaryOwnerName"), 64);
+        r.owner = trimmedText(cs.get("PrimaryOwnerName"));
         report::writeValue(ctx, "Owner", cs.get("PrimaryOwnerName"));
-        r.contact = cutTo(cs.get("PrimaryOwnerContact"), 64);
+        r.contact = trimmedText(cs.get("PrimaryOwnerContact"));
         report::writeValue(ctx, "Contact", cs.get("PrimaryOwnerContact"));
-        r.currentUser = cutTo(cs.get("UserName"), 32);
+        r.currentUser = trimmedText(cs.get("UserName"));
         report::writeValue(ctx, "Current User", cs.get("UserName"), "\r\n");
         report::writeLine(ctx, "**Computer System Information**");
-        r.manufacturer = cutTo(cs.get("Manufacturer"), 64);
-        r.model = cutTo(cs.get("Model"), 64);
+        r.manufacturer = trimmedText(cs.get("Manufacturer"));
+        r.model = trimmedText(cs.get("Model"));
         r.totalRam = numberOf(cs.get("TotalPhysicalMemory"));
-        r.systemType = cutTo(cs.get("SystemType"), 24);
+        r.systemType = trimmedText(cs.get("SystemType"));
         report::writeValue(ctx, "Manufacturer", cs.get("Manufacturer"));
         report::writeValue(ctx, "Model", cs.get("Model"));
         report::writeLine(ctx, report::label("TotalPhysicalMemory") + formatGrouped(locale, r.totalRam) + " Bytes");
@@ -63,8 +65,10 @@ void collectComputerSystem(TargetContext& ctx) {
     Instances products;
     runQuery(ctx, "Select * from Win32_ComputerSystemProduct", products);
     for (const Instance& p : products) {
-        r.identifyingNumber = trimBlanks(cutTo(p.get("IdentifyingNumber"), 25));
-        r.uuid = cutTo(p.get("UUID"), 36);
+        // Cut to the column, then trimmed again: blanks the cut leaves at the end are not stored.
+        r.identifyingNumber =
+            trimBlanks(cutTo(p.get("IdentifyingNumber"), database::columnWidth("DeviceID", "IdentifyingNumber")));
+        r.uuid = trimmedText(p.get("UUID"));
         report::writeValue(ctx, "IdentifyingNumber", p.get("IdentifyingNumber"));
         report::writeValue(ctx, "UUID", p.get("UUID"));
     }

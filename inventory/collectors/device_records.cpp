@@ -12,14 +12,12 @@ std::string decodeType(const Value& v, const TypeTable& table) {
     return "Type " + plainText(v) + (code ? code->text : table.otherText);
 }
 
-database::Field textField(const Instance& inst, const char* property, std::size_t n) {
-    return cutTo(inst.get(property), n);
-}
+database::Field textField(const Instance& inst, const char* property) { return trimmedText(inst.get(property)); }
 
-database::Field nullableTextField(const Instance& inst, const char* property, std::size_t n) {
+database::Field nullableTextField(const Instance& inst, const char* property) {
     const Value& v = inst.get(property);
     if (v.isNull()) return std::monostate{};
-    return cutTo(v, n);
+    return trimmedText(v);
 }
 
 database::Field int32Field(const Instance& inst, const char* property) {

@@ -30,10 +30,11 @@ extern const TypeTable kPortTypeTable;
 // Video adapters.
 extern const TypeTable kVideoArchitectureTable;
 
-// A text column: the property cut to n (Null and unreadable give the empty text).
-database::Field textField(const Instance& inst, const char* property, std::size_t n);
+// A text column: the property's trimmed text (Null and unreadable give the empty text), which the
+// writer cuts to the column's width.
+database::Field textField(const Instance& inst, const char* property);
 // A text column that keeps Null as Null (serial and parallel ports).
-database::Field nullableTextField(const Instance& inst, const char* property, std::size_t n);
+database::Field nullableTextField(const Instance& inst, const char* property);
 // A 32-bit integer column: a number that does not fit (or is not a number) is 0.
 database::Field int32Field(const Instance& inst, const char* property);
 // The sequence number of the devices of one kind on one computer: a 16-bit counter from 1 that

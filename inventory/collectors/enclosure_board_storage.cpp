@@ -16,9 +16,9 @@ void collectSystemEnclosure(TargetContext& ctx) {
                                    {"Manufacturer", inst.get("Manufacturer")},
                                    {"SMBIOSAssetTag", inst.get("SMBIOSAssetTag")}});
             appendRecord(ctx, "Chassis",
-                         {{"SMBIOSAssetTag", textField(inst, "SMBIOSAssetTag", 32)},
-                          {"Manufacturer", textField(inst, "Manufacturer", 64)},
-                          {"Description", textField(inst, "Description", 64)}});
+                         {{"SMBIOSAssetTag", textField(inst, "SMBIOSAssetTag")},
+                          {"Manufacturer", textField(inst, "Manufacturer")},
+                          {"Description", textField(inst, "Description")}});
         },
         [&] { appendEmptyRecord(ctx, "Chassis"); });
 }
@@ -28,11 +28,11 @@ void collectBaseBoard(TargetContext& ctx) {
         ctx, {"**Motherboard**", false, "Win32_BaseBoard"},
         [&](const Instance& inst) {
             appendRecord(ctx, "BaseBoard",
-                         {{"Product", textField(inst, "Product", 32)},
-                          {"Version", textField(inst, "Version", 32)},
-                          {"Name", textField(inst, "Name", 16)},
-                          {"Manufacturer", textField(inst, "Manufacturer", 32)},
-                          {"SerialNumber", textField(inst, "SerialNumber", 32)}});
+                         {{"Product", textField(inst, "Product")},
+                          {"Version", textField(inst, "Version")},
+                          {"Name", textField(inst, "Name")},
+                          {"Manufacturer", textField(inst, "Manufacturer")},
+                          {"SerialNumber", textField(inst, "SerialNumber")}});
             writeRecordLines(ctx, {{"Name", inst.get("Name")},
                                    {"Product", inst.get("Product")},
                                    {"Manufacturer", inst.get("Manufacturer")},
@@ -50,10 +50,10 @@ void collectDiskDrives(TargetContext& ctx) {
         [&](const Instance& inst) {
             const double size = numberOf(inst.get("Size"));
             appendRecord(ctx, "HardDisk",
-                         {{"InterfaceType", textField(inst, "InterfaceType", 16)},
-                          {"Model", textField(inst, "Model", 64)},
-                          {"Manufacturer", textField(inst, "Manufacturer", 32)},
-                          {"Description", textField(inst, "Description", 16)},
+                         {{"InterfaceType", textField(inst, "InterfaceType")},
+                          {"Model", textField(inst, "Model")},
+                          {"Manufacturer", textField(inst, "Manufacturer")},
+                          {"Description", textField(inst, "Description")},
                           {"Size", size},
                           {"Partitions", int32Field(inst, "Partitions")}});
             const Locale& locale = ctx.platform.system.locale();
@@ -73,10 +73,10 @@ void collectOpticalDrives(TargetContext& ctx) {
         ctx, {"**Optical Drive Detail**", false, "Win32_CDROMDrive"},
         [&](const Instance& inst) {
             appendRecord(ctx, "CD_DVD",
-                         {{"Drive", textField(inst, "Drive", 32)},
-                          {"Name", textField(inst, "Name", 32)},
-                          {"Description", textField(inst, "Description", 32)},
-                          {"Manufacturer", textField(inst, "Manufacturer", 32)}});
+                         {{"Drive", textField(inst, "Drive")},
+                          {"Name", textField(inst, "Name")},
+                          {"Description", textField(inst, "Description")},
+                          {"Manufacturer", textField(inst, "Manufacturer")}});
             writeRecordLines(ctx, {{"Drive", inst.get("Drive")},
                                    {"Description", inst.get("Description")},
                                    {"Manufacturer", inst.get("Manufacturer")}});
@@ -94,11 +94,11 @@ void collectTapeDrives(TargetContext& ctx) {
                                    {"Manufacturer", inst.get("Manufacturer")},
                                    {"DeviceID", inst.get("DeviceID")}});
             appendRecord(ctx, "TapeDrive",
-                         {{"DeviceID", textField(inst, "DeviceID", 128)},
-                          {"Name", textField(inst, "Name", 64)},
-                          {"Model", textField(inst, "ID", 64)},
-                          {"Description", textField(inst, "Description", 32)},
-                          {"Manufacturer", textField(inst, "Manufacturer", 32)}});
+                         {{"DeviceID", textField(inst, "DeviceID")},
+                          {"Name", textField(inst, "Name")},
+                          {"Model", textField(inst, "ID")},
+                          {"Description", textField(inst, "Description")},
+                          {"Manufacturer", textField(inst, "Manufacturer")}});
         },
         [&] { appendEmptyRecord(ctx, "TapeDrive"); });
 }

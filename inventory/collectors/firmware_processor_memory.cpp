@@ -1,5 +1,6 @@
 // The firmware, processor and memory collectors, first of the hardware phase.
 #include "database/records.h"
+#include "database/schema.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/collectors/hardware_tables.h"
@@ -25,12 +26,12 @@ void collectBios(TargetContext& ctx) {
             std::string version;
             const bool versionRead = biosVersionText(inst, version);
             appendRecord(ctx, "BIOS",
-                         {{"Description", textField(inst, "Description", 32)},
-                          {"Manufacturer", textField(inst, "Manufacturer", 32)},
+                         {{"Description", textField(inst, "Description")},
+                          {"Manufacturer", textField(inst, "Manufacturer")},
                           {"SMBIOSVersion", version},
-                          {"ReleaseDate", textField(inst, "ReleaseDate", 25)},
-                          {"CurrentLanguage", textField(inst, "CurrentLanguage", 16)},
-                          {"SerialNumber", textField(inst, "SerialNumber", 32)}});
+                          {"ReleaseDate", textField(inst, "ReleaseDate")},
+                          {"CurrentLanguage", textField(inst, "CurrentLanguage")},
+                          {"SerialNumber", textField(inst, "SerialNumber")}});
             writeRecordLines(ctx, {{"Description", inst.get("Description")},
                                    {"Manufacturer", inst.get("Manufacturer")},
                                    {"SMBIOSBIOSVersion", shownIf(versionRead, version)},
@@ -49,21 +50,23 @@ void collectProcessors(TargetContext& ctx) {
             const Value& name = inst.get("Name");
             const Value& family = inst.get("Family");
             const Value& processorId = inst.get("ProcessorId");
-            const std::string cpuId = cutTo(id, 8);
+            // The id and name are shown as stored.
+            const std::string cpuId = cutTo(id, database::columnWidth("CPU", "CPUID"));
             const bool emptySocket = processorId.kind == Value::Kind::Text && processorId.text == kEmptySocketId;
             if (emptySocket) {
                 report::writeLine(ctx, "   Empty Socket  Present");
                 report::writeLine(ctx, "**CPU NOT INSTALLED**");
             }
-            const std::string cpuName = emptySocket ? "**NOT INSTALLED**" : cutTo(name, 64);
+            const std::string cpuName =
+                emptySocket ? "**NOT INSTALLED**" : cutTo(name, database::columnWidth("CPU", "CPUName"));
             const std::string familyText = family.readable() ? processorFamilyText(family) : std::string();
             appendRecord(ctx, "CPU",
                          {{"CPUID", cpuId},
                           {"CPUName", cpuName},
                           {"CPU", familyText},
-                          {"CPUManufacturer", textField(inst, "Manufacturer", 64)},
-                          {"ProcessorId", textField(inst, "ProcessorId", 16)},
-                          {"Description", textField(inst, "Description", 64)},
+                          {"CPUManufacturer", textField(inst, "Manufacturer")},
+                          {"ProcessorId", textField(inst, "ProcessorId")},
+                          {"Description", textField(inst, "Description")},
                           {"MaxClockSpeed", int32Field(inst, "MaxClockSpeed")},
                           {"CurrentClockSpeed", int32Field(inst, "CurrentClockSpeed")},
                           {"L2CacheSize", int32Field(inst, "L2CacheSize")}});
@@ -87,8 +90,8 @@ void collectPhysicalMemory(TargetContext& ctx) {
             const double capacity = numberOf(inst.get("Capacity"));
             appendRecord(ctx, "RAM",
                          {{"Capacity", capacity},
-                          {"BankLabel", textField(inst, "BankLabel", 32)},
-                          {"Description", textField(inst, "Description", 16)}});
+                          {"BankLabel", textField(inst, "BankLabel")},
+                          {"Description", textField(inst, "Description")}});
             const Locale& locale = ctx.platform.system.locale();
             report::writeValue(ctx, "Description", inst.get("Description"));
             report::writeValue(ctx, "BankLabel", inst.get("BankLabel"));

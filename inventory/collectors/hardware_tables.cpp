@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "database/schema.h"
 #include "inventory/values.h"
 
 namespace qv::inventory {
@@ -118,7 +119,8 @@ bool biosVersionText(const Instance& bios, std::string& out) {
     const Value& major = bios.get("SMBIOSMajorVersion");
     const Value& minor = bios.get("SMBIOSMinorVersion");
     if (!version.readable() || !major.readable() || !minor.readable()) return false;
-    out = firstCharacters(trimBlanks(plainText(version)) + "." + plainText(major) + "." + plainText(minor), 16);
+    out = firstCharacters(trimBlanks(plainText(version)) + "." + plainText(major) + "." + plainText(minor),
+                          database::columnWidth("BIOS", "SMBIOSVersion"));
     return true;
 }
 

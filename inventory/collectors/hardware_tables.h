@@ -35,7 +35,7 @@ std::string markedTo255(const std::string& text);
 bool valueAsText(const Value& v, std::string& out);
 
 // The firmware version text: `SMBIOSBIOSVersion` trimmed + "." + major + "." + minor, cut to its
-// first 16 characters. False when one of the three cannot be read.
+// column's width. False when one of the three cannot be read.
 bool biosVersionText(const Instance& bios, std::string& out);
 
 // A byte count kept in single precision (the column's width); a count beyond its range is 0.

@@ -78,8 +78,8 @@ void collectPointingDevices(TargetContext& ctx) {
             appendRecord(ctx, "PointDevice",
                          {{"Interface", fieldText(interfaceText)},
                           {"PointerType", fieldText(pointingText)},
-                          {"Description", textField(inst, "Description", 64)},
-                          {"Manufacturer", textField(inst, "Manufacturer", 32)}});
+                          {"Description", textField(inst, "Description")},
+                          {"Manufacturer", textField(inst, "Manufacturer")}});
             writeRecordLines(ctx, {{"Description", inst.get("Description")},
                                    {"Manufacturer", inst.get("Manufacturer")},
                                    {"DeviceInterface", interfaceText},
@@ -92,9 +92,9 @@ void collectKeyboards(TargetContext& ctx) {
     runCollector(
         ctx, {"**Keyboard**", false, "Win32_Keyboard"},
         [&](const Instance& inst) {
-            const database::Fields row = {{"Caption", textField(inst, "Caption", 32)},
-                                          {"Layout", textField(inst, "Layout", 8)},
-                                          {"Description", textField(inst, "Description", 64)}};
+            const database::Fields row = {{"Caption", textField(inst, "Caption")},
+                                          {"Layout", textField(inst, "Layout")},
+                                          {"Description", textField(inst, "Description")}};
             // The keyboard's row follows its report lines.
             writeRecordLines(ctx, {{"Caption", inst.get("Caption")},
                                    {"Description", inst.get("Description")},
@@ -113,9 +113,9 @@ void collectPortConnectors(TargetContext& ctx) {
             if (!portType.readable() || portType.isNull()) return;
             const std::string portText = decodeType(portType, kPortTypeTable);
             appendRecord(ctx, "PortCon",
-                         {{"Tag", textField(inst, "Tag", 255)},
-                          {"ExtRefDesignator", textField(inst, "ExternalReferenceDesignator", 128)},
-                          {"IntRefDesignator", textField(inst, "InternalReferenceDesignator", 128)},
+                         {{"Tag", textField(inst, "Tag")},
+                          {"ExtRefDesignator", textField(inst, "ExternalReferenceDesignator")},
+                          {"IntRefDesignator", textField(inst, "InternalReferenceDesignator")},
                           {"PortType", portText}});
             writeRecordLines(ctx, {{"Tag", inst.get("Tag")},
                                    {"ExtRefDesignator", inst.get("ExternalReferenceDesignator")},
@@ -130,9 +130,9 @@ void collectSerialPorts(TargetContext& ctx) {
         ctx, {"**Serial Ports**", false, "Win32_SerialPort"},
         [&](const Instance& inst) {
             appendRecord(ctx, "SerialPorts",
-                         {{"ProviderType", nullableTextField(inst, "ProviderType", 32)},
-                          {"Description", nullableTextField(inst, "Description", 32)},
-                          {"PortID", nullableTextField(inst, "DeviceID", 8)}});
+                         {{"ProviderType", nullableTextField(inst, "ProviderType")},
+                          {"Description", nullableTextField(inst, "Description")},
+                          {"PortID", nullableTextField(inst, "DeviceID")}});
             writeRecordLines(ctx, {{"DeviceID", inst.get("DeviceID")},
                                    {"Description", inst.get("Description")},
                                    {"ProviderType", inst.get("ProviderType")}});
@@ -144,7 +144,7 @@ void collectParallelPorts(TargetContext& ctx) {
     runCollector(
         ctx, {"**Parallel Ports**", false, "Win32_ParallelPort"},
         [&](const Instance& inst) {
-            appendRecord(ctx, "ParallelPorts", {{"PortID", nullableTextField(inst, "DeviceID", 8)}});
+            appendRecord(ctx, "ParallelPorts", {{"PortID", nullableTextField(inst, "DeviceID")}});
             writeRecordLines(ctx, {{"DeviceID", inst.get("DeviceID")}});
         },
         [&] { appendEmptyRecord(ctx, "ParallelPorts"); });
@@ -159,8 +159,8 @@ void collectUsbControllers(TargetContext& ctx) {
             counter.next();
             appendRecord(ctx, "USB",
                          {{"Reference", "USB" + number},
-                          {"ID", textField(inst, "DeviceID", 128)},
-                          {"Name", textField(inst, "Name", 128)}});
+                          {"ID", textField(inst, "DeviceID")},
+                          {"Name", textField(inst, "Name")}});
             report::writeLine(ctx, "               USB " + number);
             writeRecordLines(ctx, {{"DeviceID", inst.get("DeviceID")}, {"Name", inst.get("Name")}});
         },
@@ -175,9 +175,9 @@ void collectScsiControllers(TargetContext& ctx) {
             const std::string number = counter.text();
             counter.next();
             appendRecord(ctx, "SCSI",
-                         {{"ID", textField(inst, "DeviceID", 128)},
+                         {{"ID", textField(inst, "DeviceID")},
                           {"Reference", "SCSIDevice" + number},
-                          {"Description", textField(inst, "Description", 128)}});
+                          {"Description", textField(inst, "Description")}});
             report::writeLine(ctx, "       SCSI Device " + number);
             writeRecordLines(ctx, {{"DeviceID", inst.get("DeviceID")}, {"Description", inst.get("Description")}});
         },

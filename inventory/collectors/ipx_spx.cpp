@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "database/records.h"
+#include "database/schema.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/report.h"
@@ -15,7 +16,6 @@ namespace qv::inventory {
 namespace {
 
 const char* const kQuery = "Select * from Win32_NetworkAdapterConfiguration";
-constexpr std::size_t kDecodeWidth = 32;  // the IPXFrameType and IPXMediaType columns
 
 // The platform's documented IPXFrameType codes.
 const CodeText kFrameTypes[] = {
@@ -26,13 +26,14 @@ const CodeText kMediaTypes[] = {
     {1, "Ethernet"}, {2, "Token ring"}, {3, "FDDI"}, {8, "ARCNET"},
 };
 
-// The decoded text of a code property; a list is decoded from its first code. A value that is
-// no code at all (missing, Null, not a number) is empty, as any value that cannot be read.
-std::string decodeText(CodeTable table, const Value& v) {
+// The decoded text of a code property, cut to its column; a list is decoded from its first code.
+// A value that is no code at all (missing, Null, not a number) is empty, as any value that cannot
+// be read.
+std::string decodeText(CodeTable table, const Value& v, const char* column) {
     const std::optional<std::int64_t> code = codeOf(v);
     if (!code) return {};
     if (const CodeText* row = findCode(table, code)) return row->text;
-    return firstCharacters("Type" + std::to_string(*code) + " Not Listed", kDecodeWidth);
+    return firstCharacters("Type" + std::to_string(*code) + " Not Listed", database::columnWidth("IPX_SPX", column));
 }
 
 struct IpxRecord {
@@ -40,15 +41,17 @@ struct IpxRecord {
     bool enabled = false;
 };
 
+// The record's texts are cut to their columns here, as the report shows them as stored.
 IpxRecord recordOf(const Instance& adapter) {
+    auto cut = [&](const Value& v, const char* column) { return cutTo(v, database::columnWidth("IPX_SPX", column)); };
     IpxRecord r;
-    r.cardName = cutTo(adapter.get("Caption"), 128);
-    r.mac = cutTo(adapter.get("MACAddress"), 17);
-    r.address = cutTo(adapter.get("IPXAddress"), 32);
-    r.networkNumber = cutTo(firstElement(adapter.get("IPXNetworkNumber")), 32);
-    r.virtualNetNumber = cutTo(adapter.get("IPXVirtualNetNumber"), 32);
-    r.frameType = decodeText(kFrameTypes, adapter.get("IPXFrameType"));
-    r.mediaType = decodeText(kMediaTypes, adapter.get("IPXMediaType"));
+    r.cardName = cut(adapter.get("Caption"), "CardName");
+    r.mac = cut(adapter.get("MACAddress"), "MACAddress");
+    r.address = cut(adapter.get("IPXAddress"), "IPXAddress");
+    r.networkNumber = cut(firstElement(adapter.get("IPXNetworkNumber")), "IPXNetworkNumber");
+    r.virtualNetNumber = cut(adapter.get("IPXVirtualNetNumber"), "IPXVirtualNetNumber");
+    r.frameType = decodeText(kFrameTypes, adapter.get("IPXFrameType"), "IPXFrameType");
+    r.mediaType = decodeText(kMediaTypes, adapter.get("IPXMediaType"), "IPXMediaType");
     r.enabled = booleanOf(adapter.get("IPXEnabled"));
     return r;
 }

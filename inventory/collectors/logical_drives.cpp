@@ -36,10 +36,10 @@ void collectLogicalDrives(TargetContext& ctx) {
             const std::string driveType = typeText(inst.get("DriveType"), kDriveTypeTable);
             const std::string mediaType = typeText(inst.get("MediaType"), kMediaTypeTable);
             appendRecord(ctx, "LogicalDrives",
-                         {{"Name", textField(inst, "Name", 32)},
-                          {"Description", textField(inst, "Description", 64)},
+                         {{"Name", textField(inst, "Name")},
+                          {"Description", textField(inst, "Description")},
                           {"DriveType", driveType},
-                          {"FileSystem", textField(inst, "FileSystem", 16)},
+                          {"FileSystem", textField(inst, "FileSystem")},
                           {"FreeSpace", singlePrecision(numberOf(freeSpace))},
                           {"MaxSpace", singlePrecision(numberOf(size))},
                           {"MediaType", mediaType}});

@@ -40,12 +40,12 @@ void collectModems(TargetContext& ctx) {
             const std::string reference = "Modem" + counter.text();
             counter.next();
             appendRecord(ctx, "Modem",
-                         {{"AttachedTo", textField(inst, "AttachedTo", 8)},
-                          {"ServiceType", textField(inst, "DeviceType", 16)},
-                          {"ProviderName", textField(inst, "ProviderName", 32)},
-                          {"ID", textField(inst, "DeviceID", 128)},
+                         {{"AttachedTo", textField(inst, "AttachedTo")},
+                          {"ServiceType", textField(inst, "DeviceType")},
+                          {"ProviderName", textField(inst, "ProviderName")},
+                          {"ID", textField(inst, "DeviceID")},
                           {"Reference", reference},
-                          {"Caption", textField(inst, "Caption", 64)}});
+                          {"Caption", textField(inst, "Caption")}});
             report::writeLine(ctx, "              " + reference);
             writeRecordLines(ctx, {{"Caption", inst.get("Caption")},
                                    {"AttachedTo", inst.get("AttachedTo")},
@@ -65,9 +65,9 @@ void collectSoundDevices(TargetContext& ctx) {
             counter.next();
             appendRecord(ctx, "Audio",
                          {{"Reference", reference},
-                          {"Name", textField(inst, "Name", 64)},
-                          {"Manufacturer", textField(inst, "Manufacturer", 32)},
-                          {"ID", textField(inst, "DeviceID", 128)}});
+                          {"Name", textField(inst, "Name")},
+                          {"Manufacturer", textField(inst, "Manufacturer")},
+                          {"ID", textField(inst, "DeviceID")}});
             report::writeLine(ctx, "              " + reference);
             writeRecordLines(ctx, {{"Name", inst.get("Name")},
                                    {"Manufacturer", inst.get("Manufacturer")},
@@ -81,9 +81,9 @@ void collectDesktopMonitors(TargetContext& ctx) {
         ctx, {"**Video Devices**", false, "Win32_DesktopMonitor"},
         [&](const Instance& inst) {
             appendRecord(ctx, "Monitor",
-                         {{"ID", textField(inst, "DeviceID", 16)},
-                          {"Name", textField(inst, "Name", 64)},
-                          {"Manufacturer", textField(inst, "MonitorManufacturer", 64)},
+                         {{"ID", textField(inst, "DeviceID")},
+                          {"Name", textField(inst, "Name")},
+                          {"Manufacturer", textField(inst, "MonitorManufacturer")},
                           {"ScreenHeight", int32Field(inst, "ScreenHeight")},
                           {"ScreenWidth", int32Field(inst, "ScreenWidth")}});
             writeRecordLines(ctx, {{"MonitorID", inst.get("DeviceID")},
@@ -104,10 +104,10 @@ void collectVideoControllers(TargetContext& ctx) {
                 architecture.readable() ? Value::of(decodeType(architecture, kVideoArchitectureTable)) : Value::unreadable();
             appendRecord(ctx, "VideoAdapter",
                          {{"Architecture", architectureText.readable() ? architectureText.text : std::string()},
-                          {"VideoMode", textField(inst, "VideoModeDescription", 64)},
-                          {"Processor", textField(inst, "VideoProcessor", 32)},
-                          {"ID", textField(inst, "DeviceID", 32)},
-                          {"Name", textField(inst, "Name", 64)},
+                          {"VideoMode", textField(inst, "VideoModeDescription")},
+                          {"Processor", textField(inst, "VideoProcessor")},
+                          {"ID", textField(inst, "DeviceID")},
+                          {"Name", textField(inst, "Name")},
                           {"AdapterRAM", int32Field(inst, "AdapterRAM")},
                           {"RefreshRate", int32Field(inst, "CurrentRefreshRate")}});
             writeRecordLines(ctx,
@@ -139,12 +139,12 @@ void collectNetworkAdapters(TargetContext& ctx) {
     for (const Instance& inst : adapters) {
         guarded(ctx, [&] {
             appendRecord(ctx, "NetworkAdapters",
-                         {{"MACAddress", textField(inst, "MACAddress", 17)},
-                          {"ServiceName", textField(inst, "ServiceName", 16)},
-                          {"AdapterType", textField(inst, "AdapterType", 64)},
-                          {"Description", textField(inst, "Description", 64)},
-                          {"DeviceID", textField(inst, "DeviceID", 16)},
-                          {"Manufacturer", textField(inst, "Manufacturer", 64)},
+                         {{"MACAddress", textField(inst, "MACAddress")},
+                          {"ServiceName", textField(inst, "ServiceName")},
+                          {"AdapterType", textField(inst, "AdapterType")},
+                          {"Description", textField(inst, "Description")},
+                          {"DeviceID", textField(inst, "DeviceID")},
+                          {"Manufacturer", textField(inst, "Manufacturer")},
                           {"Speed", int32Field(inst, "Speed")},
                           {"MaxSpeed", int32Field(inst, "MaxSpeed")}});
             writeRecordLines(ctx, {{"Description", inst.get("Description")},
@@ -168,10 +168,10 @@ void collectPrinters(TargetContext& ctx) {
             counter.next();
             const bool isDefault = booleanOf(inst.get("Default"));
             appendRecord(ctx, "Printers",
-                         {{"DriverName", textField(inst, "DriverName", 64)},
-                          {"PortName", textField(inst, "PortName", 64)},
+                         {{"DriverName", textField(inst, "DriverName")},
+                          {"PortName", textField(inst, "PortName")},
                           {"Reference", "Printer" + number},
-                          {"Name", textField(inst, "DeviceID", 32)},
+                          {"Name", textField(inst, "DeviceID")},
                           {"Default", isDefault}});
             report::writeLine(ctx, "             Printer" + number);
             writeRecordLines(ctx,

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "database/records.h"
+#include "database/schema.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/report.h"
@@ -41,7 +42,7 @@ const SelectedService* selectedService(const Value& name) {
 }
 
 void appendService(TargetContext& ctx, const std::string& shownName, const char* kind) {
-    guarded(ctx, [&] { database::appendRow(ctx, "SelectServices", {{"Name", firstCharacters(trimBlanks(shownName), 128)}, {"Type", std::string(kind)}}); });
+    guarded(ctx, [&] { database::appendRow(ctx, "SelectServices", {{"Name", trimBlanks(shownName)}, {"Type", std::string(kind)}}); });
 }
 
 void writeService(TargetContext& ctx, const Instance& service, const SelectedService& s) {
@@ -65,9 +66,11 @@ void writeClient(TargetContext& ctx, const Instance& client) {
 }
 
 void writeProtocol(TargetContext& ctx, const Instance& protocol) {
-    const std::string caption = cutTo(protocol.get("Caption"), 16);
-    const std::string name = cutTo(protocol.get("Name"), 128);
-    const std::string description = cutTo(protocol.get("Description"), 128);
+    const std::string caption = trimmedText(protocol.get("Caption"));
+    const std::string name = trimmedText(protocol.get("Name"));
+    // The description is shown as stored.
+    const std::string description =
+        cutTo(protocol.get("Description"), database::columnWidth("NetworkProtocols", "Description"));
     guarded(ctx, [&] {
         database::appendRow(ctx, "NetworkProtocols", {{"Caption", caption}, {"Name", name}, {"Description", description}});
     });
@@ -91,9 +94,9 @@ void writeShare(TargetContext& ctx, const Instance& share) {
     guarded(ctx, [&] {
         database::appendRow(ctx, "SharedRes",
                             {{"Type", shareTypeColumn(share.get("Type"))},
-                             {"Path", cutTo(share.get("Path"), 128)},
-                             {"Name", cutTo(share.get("Name"), 16)},
-                             {"Description", cutTo(share.get("Description"), 64)}});
+                             {"Path", trimmedText(share.get("Path"))},
+                             {"Name", trimmedText(share.get("Name"))},
+                             {"Description", trimmedText(share.get("Description"))}});
     });
     report::writeValue(ctx, "Name", share.get("Name"));
     report::writeValue(ctx, "Description", share.get("Description"));

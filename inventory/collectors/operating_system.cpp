@@ -1,5 +1,6 @@
 // The operating-system collector: the system's identity and settings, the service counts, the OSData row.
 #include "database/records.h"
+#include "database/schema.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/report.h"
@@ -24,7 +25,8 @@ void writeShown(TargetContext& ctx, const char* name, const Value& v, const std:
     if (v.readable()) report::writeLine(ctx, report::label(name) + shown);
 }
 
-// The operating-system record: texts cut to their column widths, every field empty until read.
+// The operating-system record: texts trimmed (the writer cuts them to their columns) except the
+// shown name and service pack, which the report shows as stored; every field empty until read.
 struct OSRecord {
     std::string osName, version, csdVersion, serialNumber, installDate, organization, registeredUser, productSuite,
         osType, codeSet, countryCode, locale, localDateTime, windowsDirectory, systemDirectory, manufacturer,
@@ -48,7 +50,7 @@ std::string decodeOSType(const Value& v) {
 
 std::string shortOSName(const Value& v) {
     const std::string name = trimBlanks(plainText(v));
-    return firstCharacters(trimBlanks(name.substr(0, name.find('|'))), 64);
+    return firstCharacters(trimBlanks(name.substr(0, name.find('|'))), database::columnWidth("OSData", "OSName"));
 }
 
 void collectOperatingSystem(TargetContext& ctx) {
@@ -60,22 +62,22 @@ void collectOperatingSystem(TargetContext& ctx) {
     runQuery(ctx, "Select * from Win32_OperatingSystem", systems);
     for (const Instance& os : systems) {
         r = OSRecord{};  // nothing carries over from an earlier instance
-        // A text column that takes the property as it is (cut to its width), and the report line,
-        // labelled with the property's name, that shows the raw value.
-        auto copyText = [&](std::string& field, const char* property, std::size_t width = std::string::npos) {
-            field = width == std::string::npos ? plainText(os.get(property)) : cutTo(os.get(property), width);
+        // A column that takes the property's trimmed text, and the report line, labelled with the
+        // property's name, that shows the raw value.
+        auto copyText = [&](std::string& field, const char* property) {
+            field = trimmedText(os.get(property));
             report::writeValue(ctx, property, os.get(property));
         };
         const Value& name = os.get("Name");
         if (name.readable()) r.osName = shortOSName(name);
         writeShown(ctx, "Name", name, r.osName);
-        copyText(r.version, "Version", 16);
-        r.csdVersion = cutTo(os.get("CSDVersion"), 32);
+        copyText(r.version, "Version");
+        r.csdVersion = cutTo(os.get("CSDVersion"), database::columnWidth("OSData", "CSDVersion"));
         writeShown(ctx, "CSDVersion", os.get("CSDVersion"), r.csdVersion);
-        copyText(r.serialNumber, "SerialNumber", 32);
-        copyText(r.installDate, "InstallDate", 25);
-        copyText(r.organization, "Organization", 64);
-        copyText(r.registeredUser, "RegisteredUser", 16);
+        copyText(r.serialNumber, "SerialNumber");
+        copyText(r.installDate, "InstallDate");
+        copyText(r.organization, "Organization");
+        copyText(r.registeredUser, "RegisteredUser");
         r.licensedUsers = fieldOf(os.get("NumberOfLicensedUsers"));
         report::writeValue(ctx, "NumberOfLicUsers", os.get("NumberOfLicensedUsers"));
         const Value& suite = os.get("OSProductSuite");
@@ -88,12 +90,12 @@ void collectOperatingSystem(TargetContext& ctx) {
         report::writeValue(ctx, "OSLanguage", os.get("OSLanguage"));
         copyText(r.codeSet, "CodeSet");
         copyText(r.countryCode, "CountryCode");
-        copyText(r.locale, "Locale", 16);
-        copyText(r.localDateTime, "LocalDateTime", 25);
-        copyText(r.windowsDirectory, "WindowsDirectory", 64);
-        copyText(r.systemDirectory, "SystemDirectory", 64);
-        copyText(r.manufacturer, "Manufacturer", 64);
-        copyText(r.description, "Description", 64);
+        copyText(r.locale, "Locale");
+        copyText(r.localDateTime, "LocalDateTime");
+        copyText(r.windowsDirectory, "WindowsDirectory");
+        copyText(r.systemDirectory, "SystemDirectory");
+        copyText(r.manufacturer, "Manufacturer");
+        copyText(r.description, "Description");
     }
 
     // Services are counted, not listed; only the two counts are stored.
@@ -114,7 +116,7 @@ void collectOperatingSystem(TargetContext& ctx) {
     report::writeLine(ctx, "      " + std::to_string(running) + " Running Service(s)");
     report::writeLine(ctx, "**Only Running Services are written to database.**");
 
-    // CodeSet and CountryCode go as the texts read; their columns keep the numbers they spell.
+    // CodeSet and CountryCode go as texts; their columns keep the numbers they spell.
     database::appendRow(ctx, "OSData",
                         {{"OSName", r.osName},
                          {"Version", r.version},

@@ -1,5 +1,6 @@
 // The system-driver collector: running drivers with file version and date, in four filtered passes.
 #include "database/records.h"
+#include "database/schema.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/collectors/target_files.h"
@@ -41,11 +42,12 @@ FileFacts driverFileFacts(TargetContext& ctx, TargetShares& shares, const std::s
 }
 
 void listDriver(TargetContext& ctx, TargetShares& shares, const Instance& service) {
-    const std::string name = cutTo(service.get("Caption"), 64);
-    const std::string path = cutTo(service.get("Pathname"), 128);
-    const std::string type = cutTo(service.get("ServiceType"), 32);
+    const std::string name = trimmedText(service.get("Caption"));
+    // The file is read at the path as stored, and the report shows the version as stored.
+    const std::string path = cutTo(service.get("Pathname"), database::columnWidth("Drivers", "Path"));
+    const std::string type = trimmedText(service.get("ServiceType"));
     FileFacts facts = driverFileFacts(ctx, shares, path);
-    const std::string version = firstCharacters(trimBlanks(facts.version), 32);
+    const std::string version = firstCharacters(trimBlanks(facts.version), database::columnWidth("Drivers", "Version"));
     const std::string createdText =
         facts.created ? formatGeneralDate(ctx.platform.system.locale(), *facts.created) : std::string();
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "database/records.h"
+#include "database/schema.h"
 #include "files/run_log.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
@@ -16,40 +17,39 @@ namespace qv::inventory {
 namespace {
 
 const char* const kQuery = "Select * from Win32_NetworkAdapterConfiguration";
-constexpr std::size_t kServerWidth = 15;  // an IPv4 address in dotted form
 
 // How a TCP_IP column is made from its property.
-enum class Form { Cut, Flag, AlwaysTrue, SearchCount, NetBios };
+// Text: the property's trimmed text (a list's first element), cut by the writer to its column.
+enum class Form { Text, Flag, AlwaysTrue, SearchCount, NetBios };
 struct ColumnSpec {
     const char* column;
     const char* property;
     Form form;
-    std::size_t width;  // for Cut; a list property is cut from its first element
 };
 // The TCP_IP record, in writer order.
 const ColumnSpec kColumns[] = {
-    {"CardName", "Caption", Form::Cut, 128},
-    {"IPEnabled", "IPEnabled", Form::AlwaysTrue, 0},
-    {"IPAddress", "IPAddress", Form::Cut, 15},
-    {"IPSubnet", "IPSubnet", Form::Cut, 15},
-    {"MACAddress", "MACAddress", Form::Cut, 17},
-    {"DefaultIPGateway", "DefaultIPGateway", Form::Cut, 15},
-    {"DHCPEnabled", "DHCPEnabled", Form::Flag, 0},
-    {"DHCPLeaseExpires", "DHCPLeaseExpires", Form::Cut, 25},
-    {"DHCPLeaseObtained", "DHCPLeaseObtained", Form::Cut, 25},
-    {"DHCPServer", "DHCPServer", Form::Cut, 15},
-    {"DNSHostName", "DNSHostName", Form::Cut, 64},
-    {"DNSDomain", "DNSDomain", Form::Cut, 64},
-    {"DNSSearchCount", "DNSServerSearchOrder", Form::SearchCount, 0},
-    {"DNSEnabled4WINSRes", "DNSEnabledForWINSResolution", Form::Flag, 0},
-    {"DomDNSRegistEnabled", "DomainDNSRegistrationEnabled", Form::Flag, 0},
-    {"WINSPrimary", "WINSPrimaryServer", Form::Cut, 15},
-    {"WINSSecondary", "WINSSecondaryServer", Form::Cut, 15},
-    {"WINSScopeID", "WINSScopeID", Form::Cut, 64},
-    {"TcpipNetbiosOptions", "TcpipNetbiosOptions", Form::NetBios, 0},
-    {"WINSLMHostsLookup", "WINSEnableLMHostsLookup", Form::Flag, 0},
-    {"WINSHostLookupFile", "WINSHostLookupFile", Form::Cut, 64},
-    {"ServiceName", "ServiceName", Form::Cut, 32},
+    {"CardName", "Caption", Form::Text},
+    {"IPEnabled", "IPEnabled", Form::AlwaysTrue},
+    {"IPAddress", "IPAddress", Form::Text},
+    {"IPSubnet", "IPSubnet", Form::Text},
+    {"MACAddress", "MACAddress", Form::Text},
+    {"DefaultIPGateway", "DefaultIPGateway", Form::Text},
+    {"DHCPEnabled", "DHCPEnabled", Form::Flag},
+    {"DHCPLeaseExpires", "DHCPLeaseExpires", Form::Text},
+    {"DHCPLeaseObtained", "DHCPLeaseObtained", Form::Text},
+    {"DHCPServer", "DHCPServer", Form::Text},
+    {"DNSHostName", "DNSHostName", Form::Text},
+    {"DNSDomain", "DNSDomain", Form::Text},
+    {"DNSSearchCount", "DNSServerSearchOrder", Form::SearchCount},
+    {"DNSEnabled4WINSRes", "DNSEnabledForWINSResolution", Form::Flag},
+    {"DomDNSRegistEnabled", "DomainDNSRegistrationEnabled", Form::Flag},
+    {"WINSPrimary", "WINSPrimaryServer", Form::Text},
+    {"WINSSecondary", "WINSSecondaryServer", Form::Text},
+    {"WINSScopeID", "WINSScopeID", Form::Text},
+    {"TcpipNetbiosOptions", "TcpipNetbiosOptions", Form::NetBios},
+    {"WINSLMHostsLookup", "WINSEnableLMHostsLookup", Form::Flag},
+    {"WINSHostLookupFile", "WINSHostLookupFile", Form::Text},
+    {"ServiceName", "ServiceName", Form::Text},
 };
 
 // How a report line shows its value.
@@ -139,6 +139,8 @@ std::int64_t writeSearchServers(TargetContext& ctx, const Value& searchOrder, co
         appendSearchServer(ctx, cardName, mac, 0, "");
         return 0;
     }
+    // A server text is at most as long as its column (an IPv4 address in dotted form).
+    const std::size_t serverWidth = database::columnWidth("DNSSearchServers", "DNSServer");
     const std::int64_t count = static_cast<std::int64_t>(entries->size());
     for (std::int64_t i = 0; i < count; ++i) {
         std::optional<std::string> text = entryText((*entries)[static_cast<std::size_t>(i)]);
@@ -148,8 +150,8 @@ std::int64_t writeSearchServers(TargetContext& ctx, const Value& searchOrder, co
             appendSearchServer(ctx, cardName, mac, i + 1, "");
             break;
         }
-        if (characterCount(*text) > kServerWidth) {
-            const std::string server = firstCharacters(*text, kServerWidth);
+        if (characterCount(*text) > serverWidth) {
+            const std::string server = firstCharacters(*text, serverWidth);
             files::logLine(ctx, kLogTooLong);
             files::logLine(ctx, kLogTruncated + server);
             files::logLine(ctx, kLogNic + cardName);
@@ -163,8 +165,9 @@ std::int64_t writeSearchServers(TargetContext& ctx, const Value& searchOrder, co
 }
 
 void writeAdapter(TargetContext& ctx, const Instance& adapter) {
-    const std::string cardName = cutTo(adapter.get("Caption"), 128);
-    const std::string mac = cutTo(adapter.get("MACAddress"), 17);
+    // The card name as stored, also in the log's lines about the adapter's search servers.
+    const std::string cardName = cutTo(adapter.get("Caption"), database::columnWidth("TCP_IP", "CardName"));
+    const std::string mac = trimmedText(adapter.get("MACAddress"));
     const std::string netBios = netBiosText(adapter.get("TcpipNetbiosOptions"));
     const Value& searchOrder = adapter.get("DNSServerSearchOrder");
     std::int64_t searchCount = 0;
@@ -174,7 +177,7 @@ void writeAdapter(TargetContext& ctx, const Instance& adapter) {
     for (const ColumnSpec& c : kColumns) {
         const Value& v = adapter.get(c.property);
         switch (c.form) {
-            case Form::Cut: row.emplace_back(c.column, cutTo(v, c.width)); break;
+            case Form::Text: row.emplace_back(c.column, trimmedText(v)); break;
             case Form::Flag: row.emplace_back(c.column, booleanOf(v)); break;
             case Form::AlwaysTrue: row.emplace_back(c.column, true); break;
             case Form::SearchCount: row.emplace_back(c.column, searchCount); break;
