@@ -1,6 +1,7 @@
 // Drive shares and file facts for reading a target's program files.
 #include "inventory/collectors/target_files.h"
 
+#include "files/run_log.h"
 #include "inventory/collector.h"
 #include "platform/text.h"
 
@@ -67,7 +68,11 @@ TargetShares::Drive TargetShares::openDrive(char letter) {
 void TargetShares::releaseAll() {
     for (auto& [letter, drive] : drives_) {
         if (drive.shareName.empty()) continue;
-        deleteShares(drive.shareName, drive.sharePath, false);
+        // A share that stays (the connection dropped, the delete refused) is said, never left
+        // without a word; the next run's clean-up removes it.
+        if (!deleteShares(drive.shareName, drive.sharePath, false))
+            files::logLine(ctx_, "  Error: Unable to delete share " + drive.shareName + " (" + drive.sharePath +
+                                     ") on " + ctx_.currentTarget + "; the next inventory removes it");
         drive.shareName.clear();
     }
     drives_.clear();
@@ -75,11 +80,14 @@ void TargetShares::releaseAll() {
 
 // Deletes the shares of that name and path the target lists; with leftOverOnly, only those that
 // carry this program's description (what an earlier run could not delete). A share of another
-// owner under the same name is never touched.
-void TargetShares::deleteShares(const std::string& name, const std::string& path, bool leftOverOnly) {
+// owner under the same name is never touched. False when the target could not be asked or a
+// delete was refused.
+bool TargetShares::deleteShares(const std::string& name, const std::string& path, bool leftOverOnly) {
+    bool deleted = false;
     guarded(ctx_, [&] {
         Instances found;
-        runQuery(ctx_, "Select * from Win32_Share Where Name = '" + name + "'", found);
+        if (!runQuery(ctx_, "Select * from Win32_Share Where Name = '" + name + "'", found)) return;
+        deleted = true;
         for (const Instance& share : found) {
             const Value& n = share.get("Name");
             const Value& p = share.get("Path");
@@ -87,9 +95,10 @@ void TargetShares::deleteShares(const std::string& name, const std::string& path
             if (n.kind != Value::Kind::Text || !equalsIgnoringCase(n.text, name)) continue;
             if (p.kind == Value::Kind::Text && !equalsIgnoringCase(p.text, path)) continue;
             if (leftOverOnly && (d.kind != Value::Kind::Text || d.text != kTemporaryShareDescription)) continue;
-            ctx_.targetServices->deleteShare(share);
+            if (!ctx_.targetServices->deleteShare(share)) deleted = false;
         }
     });
+    return deleted;
 }
 
 FileFacts readFileFacts(TargetContext& ctx, const std::string& accessPath) {

@@ -40,7 +40,7 @@ private:
         std::string sharePath;
     };
     Drive openDrive(char letter);
-    void deleteShares(const std::string& name, const std::string& path, bool leftOverOnly);
+    bool deleteShares(const std::string& name, const std::string& path, bool leftOverOnly);
 
     TargetContext& ctx_;
     std::map<char, Drive> drives_;

@@ -52,17 +52,21 @@ public:
     std::int32_t createShare(const std::string& path, const std::string& name, std::int32_t type,
                              const std::string& description) override {
         std::int32_t result = inner_.createShare(path, name, type, description);
+        made_ = made_ || result == 0;
         events.push_back("create " + name + " " + path + " " + std::to_string(type) + " " + description + " -> " +
                          std::to_string(result));
         return result;
     }
+    bool refuseDeletesAfterCreate = false;  // the target refuses to delete what was made
     bool deleteShare(const qv::Instance& share) override {
         events.push_back("delete " + share.get("Name").text);
+        if (refuseDeletesAfterCreate && made_) return false;
         return inner_.deleteShare(share);
     }
 
 private:
     qv::TargetService& inner_;
+    bool made_ = false;
 };
 
 // The fixture's files, except that reading the version of a path containing "BROKEN" throws, and
@@ -135,7 +139,7 @@ struct CollectorRun {
 
 // Runs the software collector on the fixture computer SRV01 as seen from `localComputer`.
 CollectorRun runCollector(const std::string& localComputer, const std::string& failReportOn = "",
-                          bool adminShare = false) {
+                          bool adminShare = false, bool refuseDeletes = false) {
     std::string dir = qvtest::makeTempDir();
     qvtest::writeFile(dir + "/fixture.json", kFixture);
     std::string error;
@@ -157,6 +161,7 @@ CollectorRun runCollector(const std::string& localComputer, const std::string& f
     EXPECT_TRUE(services);
     if (!services) return result;
     RecordingTarget recorder(*services);
+    recorder.refuseDeletesAfterCreate = refuseDeletes;
     ctx.targetServices = &recorder;
 
     qv::inventory::collectSoftware(ctx);
@@ -219,6 +224,14 @@ TEST(SoftwareShares, ShareIsDeletedWhenAnEntryFailsHalfway) {
     EXPECT_EQ(run.report.back(), "           Created: \r\n");
     EXPECT_NE(std::find(run.report.begin(), run.report.end(), "          Data.Application Access Time mSec: 0"),
               run.report.end());
+}
+
+TEST(SoftwareShares, AShareThatCannotBeDeletedIsSaid) {
+    CollectorRun run = runCollector("WS01", "", false, true);
+    EXPECT_EQ(run.events, kRemoteEvents);
+    EXPECT_EQ(run.sharesLeft, (std::vector<std::string>{"CInv C:\\", "DInv D:\\"}));  // the new one
+    ASSERT_FALSE(run.log.empty());
+    EXPECT_EQ(run.log.back(), "  Error: Unable to delete share CInv (C:\\) on SRV01; the next inventory removes it");
 }
 
 TEST(SoftwareShares, AdministrativeShareIsUsedWhenItAnswers) {
