@@ -10,6 +10,7 @@
 
 #include "console/console.h"
 #include "database/creation.h"
+#include "database/file_layer.h"
 #include "database/records.h"
 #include "database/schema.h"
 #include "files/run_log.h"
@@ -24,6 +25,9 @@ namespace qv::database {
 // is one INSERT, which the engine applies whole or not at all, so a refused row leaves the rows
 // before it in place.
 struct Session {
+    explicit Session(FileSystem& files) : layer(files) {}
+    // Every connection of the run reaches the files through the platform's file layer.
+    FileLayer layer;
     sqlite3* db = nullptr;
     std::map<const TableDef*, sqlite3_stmt*> inserts;
     // The database could not be had for the current inventory (locked, read-only, not a
@@ -56,10 +60,16 @@ void closeConnection(Session& s) {
     s.db = nullptr;
 }
 
+// The run's session, made on first use: it holds the file layer every connection uses.
+Session& sessionOf(RunContext& ctx) {
+    if (!ctx.database) ctx.database.reset(new Session(ctx.platform.files));
+    return *ctx.database;
+}
+
 // A connection to the existing file for writing, not following a link; null with the reason.
-sqlite3* openForRows(const std::string& path, int waitMs, std::string& why) {
+sqlite3* openForRows(const FileLayer& layer, const std::string& path, int waitMs, std::string& why) {
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, layer.name());
     if (rc != SQLITE_OK) {
         why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close_v2(db);
@@ -76,11 +86,10 @@ sqlite3* openForRows(const std::string& path, int waitMs, std::string& why) {
 
 // The run's connection, opened on first use; null when the file cannot be opened for writing.
 Session* session(RunContext& ctx) {
-    if (!ctx.database) ctx.database.reset(new Session);
-    Session* s = ctx.database.get();
+    Session* s = &sessionOf(ctx);
     if (s->inventoryRefused) return nullptr;
     if (s->db) return s;
-    sqlite3* db = openForRows(databasePath(ctx), ctx.platform.management.limits.databaseMs, s->refusedWhy);
+    sqlite3* db = openForRows(s->layer, databasePath(ctx), ctx.platform.management.limits.databaseMs, s->refusedWhy);
     if (!db) {
         s->inventoryRefused = true;
         return nullptr;
@@ -104,6 +113,25 @@ bool inTransaction(Session& s) {
     s.refusedWhy = sqlite3_errmsg(s.db);
     s.inventoryRefused = true;
     return false;
+}
+
+// The current inventory cannot be trusted any more (a disk that failed or filled up, a damaged
+// file, a transaction the engine rolled back itself): its remaining rows are refused and the
+// rows it has are given up when it ends.
+void giveUpInventory(Session& s, const std::string& why) {
+    s.inventoryRefused = true;
+    s.refusedWhy = why;
+}
+
+// The failures with which a table refuses one row: the rows around it stand.
+bool refusedByTable(int code) {
+    switch (code & 0xff) {
+        case SQLITE_CONSTRAINT:
+        case SQLITE_MISMATCH:
+        case SQLITE_TOOBIG:
+        case SQLITE_RANGE: return true;
+        default: return false;
+    }
 }
 
 sqlite3_stmt* insertStatement(Session& s, const TableDef& table) {
@@ -220,6 +248,7 @@ bool insertRow(RunContext& ctx, const InventoryKey& key, Session& s, const Table
     sqlite3_stmt* stmt = insertStatement(s, table);
     if (!stmt) {
         why = sqlite3_errmsg(s.db);
+        giveUpInventory(s, why);
         return false;
     }
     const Locale& locale = ctx.platform.system.locale();
@@ -244,6 +273,9 @@ bool insertRow(RunContext& ctx, const InventoryKey& key, Session& s, const Table
     if (ok && sqlite3_step(stmt) != SQLITE_DONE) {
         why = sqlite3_errmsg(s.db);
         ok = false;
+        // Any other failure may have cost the rows before this one as well: on some the engine
+        // rolls the whole transaction back.
+        if (!refusedByTable(sqlite3_extended_errcode(s.db)) || sqlite3_get_autocommit(s.db)) giveUpInventory(s, why);
     }
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
@@ -279,7 +311,7 @@ void warnNoDatabase(RunContext& ctx) {
 // The file holds every table with its columns, and rows can be written to it (waiting for
 // another program's hold at most the database limit); else false with the reason.
 bool usable(RunContext& ctx, const std::string& path, std::string& why) {
-    sqlite3* db = openForRows(path, ctx.platform.management.limits.databaseMs, why);
+    sqlite3* db = openForRows(sessionOf(ctx).layer, path, ctx.platform.management.limits.databaseMs, why);
     if (!db) return false;
     bool ok = true;
     for (const TableDef& table : tableList()) {
@@ -395,7 +427,8 @@ void createOrOpenDatabase(RunContext& ctx) {
     std::vector<std::string> lines;
     bool tablesFailed = false;
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(work.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
+    int rc = sqlite3_open_v2(work.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW,
+                             sessionOf(ctx).layer.name());
     bool ok = rc == SQLITE_OK && exec(db, "PRAGMA journal_mode=DELETE");
     if (ok) {
         lines.push_back("  " + name + " Created");
@@ -470,7 +503,8 @@ bool endInventory(RunContext& ctx, std::string* why) {
     if (!s) return true;
     bool ok = true;
     if (s->db && !sqlite3_get_autocommit(s->db) && !exec(s->db, "COMMIT")) {
-        // Held by another program past the wait: the computer's rows are given up, and said so.
+        // Held by another program past the wait, or the disk failed: the computer's rows are
+        // given up, and said so.
         if (why) *why = sqlite3_errmsg(s->db);
         exec(s->db, "ROLLBACK");
         ok = false;
@@ -478,6 +512,16 @@ bool endInventory(RunContext& ctx, std::string* why) {
     s->inventoryRefused = false;
     return ok;
 }
+
+namespace {
+// Ends a computer that was given up: what stands in its transaction is rolled back.
+void abandonInventory(RunContext& ctx) {
+    Session* s = ctx.database.get();
+    if (!s) return;
+    if (s->db && !sqlite3_get_autocommit(s->db)) exec(s->db, "ROLLBACK");
+    s->inventoryRefused = false;
+}
+}  // namespace
 
 bool keyFits(const InventoryKey& key, std::string& why) {
     for (const Column& c : inventoryKeyColumns()) {
@@ -503,12 +547,12 @@ void InventoryRows::write(const OutputItem& item) {
             // long, or the same as an inventory already stored) would otherwise hang the rows
             // from another inventory or lose them one by one.
             if (!keyFits(key_, why)) {
-                skip(why);
+                skip(why, false);
             } else if (!appendMasterRows(ctx_, key_, item.fields, &why)) {
                 // Two runs in the same second, or one name twice in other case.
                 if (why.rfind("UNIQUE constraint failed: DeviceID", 0) == 0)
                     why = "an inventory of " + key_.currentTarget + " with this run's start time is already stored";
-                skip(why);
+                skip(why, ctx_.database && ctx_.database->inventoryRefused);
             }
             break;
         case OutputItem::Kind::Row:
@@ -517,7 +561,7 @@ void InventoryRows::write(const OutputItem& item) {
                                                          : appendEmptyRow(ctx_, key_, item.text, &why);
             if (ok || !ctx_.env.bMDB) break;
             if (ctx_.database && ctx_.database->inventoryRefused) {
-                skip(why);
+                skip(why, true);
             } else if (loggedTables_.insert(item.text).second) {
                 files::logLine(ctx_, text::shownSafely(key_.currentTarget) + " Row of " + item.text + " not written to QV.mdb: " + why);
             }
@@ -529,19 +573,21 @@ void InventoryRows::write(const OutputItem& item) {
 
 bool InventoryRows::commit() {
     std::string why;
-    if (!skipped_ && !endInventory(ctx_, &why)) skip(why);
+    if (!skipped_ && !endInventory(ctx_, &why)) skip(why, true);
     if (skipped_ && ctx_.env.bMDB) {
         const std::string line = text::shownSafely(key_.currentTarget) + " Rows not written to QV.mdb: " + skippedWhy_;
         console::writeConsoleLine(ctx_, line, true);
         files::logLine(ctx_, line);
     }
-    if (skipped_) endInventory(ctx_, nullptr);
-    return !skipped_;
+    // A computer given up part-way keeps none of its rows.
+    if (skipped_) abandonInventory(ctx_);
+    return !lost_;
 }
 
-void InventoryRows::skip(const std::string& why) {
+void InventoryRows::skip(const std::string& why, bool lost) {
     if (skipped_) return;
     skipped_ = true;
+    lost_ = lost;
     skippedWhy_ = why;
 }
 

@@ -43,21 +43,25 @@ bool endInventory(RunContext& ctx, std::string* why = nullptr);
 // cutting it could merge two computers.
 bool keyFits(const InventoryKey& key, std::string& why);
 
-// The rows of one computer, as the ordered writer hands them over. A refused row is logged once
-// per table; when the key or the master row is refused, or the database cannot be had for the
-// computer, none of its rows are written and its commit says so on the console and in the log.
+// The rows of one computer, as the ordered writer hands them over. A row its table refuses is
+// logged once per table; when the key or the master row is refused, or the database fails or
+// cannot be had for the computer, none of its rows are kept and its commit says so on the console
+// and in the log.
 class InventoryRows {
 public:
     InventoryRows(RunContext& ctx, const std::string& target) : ctx_(ctx), key_{{}, target} {}
     void write(const OutputItem& item);  // MasterRows, Row or EmptyRow
-    bool commit();                       // false when the computer's rows were not written
+    // False when the computer's rows were lost to the database (it failed, or could not be had);
+    // true when they were committed, when there is no database, and when the key was refused.
+    bool commit();
 
 private:
-    void skip(const std::string& why);
+    void skip(const std::string& why, bool lost);
     RunContext& ctx_;
     InventoryKey key_;
     std::set<std::string> loggedTables_;
     bool skipped_ = false;
+    bool lost_ = false;
     std::string skippedWhy_;
 };
 

@@ -200,6 +200,11 @@ public:
     virtual void close() = 0;
 };
 
+// The operations of the file layer that can fail on a real disk, and how one fails: an I/O error,
+// or no space left (ENOSPC, SQLITE_FULL).
+enum class FileOperation { Open, Write, Sync, Rename, Delete, Truncate };
+enum class FileFault { None, Failed, Full };
+
 // What stands at a path, the path's last component not followed when it is a link.
 enum class PathKind { Missing, File, Folder, Link, Other };
 // How moving a finished file into its place went.
@@ -227,6 +232,10 @@ public:
     virtual bool setCurrentDirectory(const std::string& path) = 0;
     // sPath + "\" + name, with the platform's separator.
     virtual std::string join(const std::string& dir, const std::string& name) = 0;
+    // Asked before each operation on the database's files (`path` may be null for a file without
+    // a name): a simulated platform can make it fail as a disk that fails or fills up would.
+    // The real platforms let every operation go ahead.
+    virtual FileFault fault(FileOperation /*op*/, const char* /*path*/) { return FileFault::None; }
 };
 
 // The directory (LDAP) of a domain controller.

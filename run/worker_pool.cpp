@@ -174,7 +174,8 @@ public:
                 }
                 break;
             case OutputItem::Kind::Completed:
-                if (!reportFailed_) files::logLine(ctx_, item.text);
+                // Only a computer whose report and rows are all where they belong is completed.
+                if (!reportFailed_ && rowsKept_) files::logLine(ctx_, item.text);
                 break;
             case OutputItem::Kind::CloseReport:
                 if (report_) report_->close();
@@ -183,7 +184,7 @@ public:
             case OutputItem::Kind::Row:
             case OutputItem::Kind::EmptyRow:
             case OutputItem::Kind::MasterRows: rows_.write(item); break;
-            case OutputItem::Kind::Commit: rows_.commit(); break;
+            case OutputItem::Kind::Commit: rowsKept_ = rows_.commit(); break;
         }
     }
 
@@ -194,6 +195,7 @@ private:
     std::unique_ptr<TextWriter> report_;
     std::string reportName_;
     bool reportFailed_ = false;
+    bool rowsKept_ = true;
     bool skipping_ = false;
 };
 
