@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -21,6 +22,7 @@
 #include <thread>
 
 #include "platform/posix/management-posix.h"
+#include "platform/posix/sftp-pipeline.h"
 
 namespace qv::posix {
 
@@ -88,15 +90,23 @@ private:
     std::thread thread_;  // last: starts once the members above exist
 };
 
-// One SSH session with its SFTP channel.
+// One SSH session with its SFTP channel, and a second one that reads many files at once.
 struct Session {
     ssh_session ssh = nullptr;
     sftp_session sftp = nullptr;
+    std::unique_ptr<SftpPipeline> pipeline;  // null when the server allows one SFTP channel only
+    std::size_t requests = 0;                // requests sent one at a time on the libssh channel
     Watchdog watchdog;
     ~Session() {
         // The socket's number may be reused once closed: the watchdog lets go of it first.
         watchdog.disarm();
         watchdog.watch(-1);
+        // QV_SFTP_TRACE: how often the connection waited for the server (tuning aid).
+        if (std::getenv("QV_SFTP_TRACE")) {
+            std::size_t piped = pipeline ? pipeline->roundTrips() : 0;
+            std::fprintf(stderr, "SFTP round trips: %zu (%zu one at a time, %zu pipelined)\n", requests + piped, requests, piped);
+        }
+        pipeline.reset();
         if (sftp) sftp_free(sftp);
         if (ssh) {
             ssh_disconnect(ssh);
@@ -140,24 +150,36 @@ public:
     ~SftpFiles() override { closeOpen(); }
 
     std::optional<std::string> read(const std::string& path, std::size_t limit) override {
-        // procfs and sysfs hold no FIFOs: their files are opened without asking their type first,
-        // which saves a round trip on most reads (a directory then fails to read).
-        bool pseudo = path.rfind("/proc/", 0) == 0 || path.rfind("/sys/", 0) == 0;
-        if (!s_->alive() || (!pseudo && !regular(path))) return std::nullopt;
-        sftp_file f = sftp_open(s_->sftp, path.c_str(), O_RDONLY, 0);
-        if (!f) return failed<std::string>();
-        std::string data;
-        char buf[65536];
-        bool ok = true;
-        while (data.size() < limit) {
-            ssize_t n = sftp_read(f, buf, std::min(sizeof buf, limit - data.size()));
-            if (n < 0) ok = false;
-            if (n <= 0) break;
-            data.append(buf, static_cast<std::size_t>(n));
+        return readMany({path}, limit).front();
+    }
+
+    // procfs and sysfs hold no FIFOs: their files are opened without asking their type first,
+    // which saves a round trip on most reads (a directory then fails to read). Other files are
+    // opened only once their status says they are regular.
+    std::vector<std::optional<std::string>> readMany(const std::vector<std::string>& paths, std::size_t limit) override {
+        std::vector<std::optional<std::string>> out(paths.size());
+        if (!s_->alive()) return out;
+        if (!s_->pipeline) {
+            for (std::size_t k = 0; k < paths.size(); ++k) out[k] = readOne(paths[k], limit);
+            return out;
         }
-        sftp_close(f);
-        if (!ok) return failed<std::string>();
-        return data;
+        std::vector<SftpPipeline::Read> reads;
+        std::vector<std::size_t> index;  // position in paths of each read
+        for (std::size_t k = 0; k < paths.size(); ++k) {
+            const auto& path = paths[k];
+            bool pseudo = path.rfind("/proc/", 0) == 0 || path.rfind("/sys/", 0) == 0;
+            auto known = status_.find(path);
+            if (known != status_.end() && !(known->second && S_ISREG(known->second->st_mode))) continue;
+            reads.push_back({path, limit, !pseudo && known == status_.end()});
+            index.push_back(k);
+        }
+        std::vector<std::optional<std::string>> contents;
+        if (!s_->pipeline->read(reads, contents)) {
+            lost_ = true;
+            return std::vector<std::optional<std::string>>(paths.size());
+        }
+        for (std::size_t k = 0; k < index.size(); ++k) out[index[k]] = std::move(contents[k]);
+        return out;
     }
 
     std::optional<std::string> readAt(const std::string& path, std::uint64_t offset, std::size_t size) override {
@@ -165,6 +187,7 @@ public:
         if (openPath_ != path) {
             closeOpen();
             if (!regular(path)) return std::nullopt;
+            ++s_->requests;
             open_ = sftp_open(s_->sftp, path.c_str(), O_RDONLY, 0);
             if (!open_) return failed<std::string>();
             openPath_ = path;
@@ -173,6 +196,7 @@ public:
         std::string data(size, '\0');
         std::size_t done = 0;
         while (done < size) {
+            ++s_->requests;
             ssize_t n = sftp_read(open_, data.data() + done, size - done);
             if (n <= 0) break;
             done += static_cast<std::size_t>(n);
@@ -203,10 +227,22 @@ public:
     }
 
     std::optional<std::string> readLink(const std::string& path) override {
+        ++s_->requests;
         return ownedText(s_->alive() ? sftp_readlink(s_->sftp, path.c_str()) : nullptr);
     }
 
+    std::vector<std::optional<std::string>> readLinks(const std::vector<std::string>& paths) override {
+        std::vector<std::optional<std::string>> out(paths.size());
+        if (!s_->pipeline) return FileAccess::readLinks(paths);
+        if (s_->alive() && !s_->pipeline->readLinks(paths, out)) {
+            lost_ = true;
+            out.assign(paths.size(), std::nullopt);
+        }
+        return out;
+    }
+
     std::optional<std::string> resolve(const std::string& path) override {
+        ++s_->requests;
         auto real = ownedText(s_->alive() ? sftp_canonicalize_path(s_->sftp, path.c_str()) : nullptr);
         // OpenSSH resolves a path whose last part is missing; realpath does not.
         if (real && !exists(*real)) return std::nullopt;
@@ -217,6 +253,7 @@ public:
     std::optional<struct stat> status(const std::string& path) override {
         if (!s_->alive()) return std::nullopt;
         if (auto it = status_.find(path); it != status_.end()) return it->second;
+        ++s_->requests;
         Attributes a(sftp_stat(s_->sftp, path.c_str()));
         std::optional<struct stat> st;
         if (a.a) st = toStat(a.a);
@@ -227,6 +264,7 @@ public:
 
     bool exists(const std::string& path) override {
         if (!s_->alive()) return false;
+        ++s_->requests;
         Attributes a(sftp_lstat(s_->sftp, path.c_str()));
         if (!a.a) failed<int>();
         return a.a != nullptr;
@@ -234,6 +272,7 @@ public:
 
     std::optional<FsSpace> space(const std::string& path) override {
         if (!statvfs_ || !s_->alive()) return std::nullopt;
+        ++s_->requests;
         sftp_statvfs_t v = sftp_statvfs(s_->sftp, path.c_str());
         if (!v) return failed<FsSpace>();
         FsSpace out{v->f_blocks * v->f_frsize, v->f_bavail * v->f_frsize};
@@ -260,6 +299,7 @@ private:
     template <class F>
     void forEntry(const std::string& dir, F each) {
         if (!s_->alive()) return;
+        s_->requests += 2;  // open and close
         sftp_dir d = sftp_opendir(s_->sftp, dir.c_str());
         if (!d) {
             failed<int>();
@@ -267,13 +307,35 @@ private:
         }
         // A server may list without end: a folder's first million names are plenty for any real one.
         std::size_t count = 0;
-        while (sftp_attributes a = count < kMaxEntries ? sftp_readdir(s_->sftp, d) : nullptr) {
+        while (sftp_attributes a = count < kMaxEntries ? (s_->requests += d->count == 0, sftp_readdir(s_->sftp, d)) : nullptr) {
             if (a->name && std::strcmp(a->name, ".") != 0 && std::strcmp(a->name, "..") != 0) each(a);
             sftp_attributes_free(a);
             ++count;
         }
         if (count < kMaxEntries && !sftp_dir_eof(d)) failed<int>();
         sftp_closedir(d);
+    }
+
+    // One file read with libssh's calls, one request at a time.
+    std::optional<std::string> readOne(const std::string& path, std::size_t limit) {
+        bool pseudo = path.rfind("/proc/", 0) == 0 || path.rfind("/sys/", 0) == 0;
+        if (!pseudo && !regular(path)) return std::nullopt;
+        s_->requests += 2;  // open and close
+        sftp_file f = sftp_open(s_->sftp, path.c_str(), O_RDONLY, 0);
+        if (!f) return failed<std::string>();
+        std::string data;
+        char buf[65536];
+        bool ok = true;
+        while (data.size() < limit) {
+            ++s_->requests;
+            ssize_t n = sftp_read(f, buf, std::min(sizeof buf, limit - data.size()));
+            if (n < 0) ok = false;
+            if (n <= 0) break;
+            data.append(buf, static_cast<std::size_t>(n));
+        }
+        sftp_close(f);
+        if (!ok) return failed<std::string>();
+        return data;
     }
 
     std::optional<std::string> ownedText(char* text) {
@@ -544,6 +606,8 @@ std::unique_ptr<TargetService> connectSsh(const std::string& computer, const Lim
         if (session->watchdog.fired()) return unavailable();
         return fail(kErrSshNoSftp, "SFTP not available on " + computer + " ");
     }
+    session->pipeline = SftpPipeline::open(ssh);
+    if (session->watchdog.fired()) return unavailable();
     session->watchdog.disarm();
     long querySeconds = (limits.queryMs + 999) / 1000;
     ssh_options_set(ssh, SSH_OPTIONS_TIMEOUT, &querySeconds);

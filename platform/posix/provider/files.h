@@ -26,6 +26,13 @@ public:
     // A regular file's contents up to `limit` bytes; absent when missing, unreadable, not a
     // regular file (FIFOs and devices are never opened), or the read failed.
     virtual std::optional<std::string> read(const std::string& path, std::size_t limit) = 0;
+    // Several files read as `read` reads each, in the order given; a remote back-end asks for
+    // them all before awaiting the answers.
+    virtual std::vector<std::optional<std::string>> readMany(const std::vector<std::string>& paths, std::size_t limit) {
+        std::vector<std::optional<std::string>> out;
+        for (const auto& path : paths) out.push_back(read(path, limit));
+        return out;
+    }
     // Exactly `size` bytes at `offset` of a regular file; absent when fewer are there.
     virtual std::optional<std::string> readAt(const std::string& path, std::uint64_t offset, std::size_t size) = 0;
     // Names in a folder without "." and "..", in no particular order; empty when unreadable.
@@ -34,6 +41,11 @@ public:
     // start with a dot.
     virtual std::map<std::string, std::time_t> modificationTimes(const std::string& dir, const std::string& suffix) = 0;
     virtual std::optional<std::string> readLink(const std::string& path) = 0;
+    virtual std::vector<std::optional<std::string>> readLinks(const std::vector<std::string>& paths) {
+        std::vector<std::optional<std::string>> out;
+        for (const auto& path : paths) out.push_back(readLink(path));
+        return out;
+    }
     // The path with every link resolved, as seen on the system; absent when unresolvable.
     virtual std::optional<std::string> resolve(const std::string& path) = 0;
     virtual std::optional<struct stat> status(const std::string& path) = 0;  // follows links

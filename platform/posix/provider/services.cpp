@@ -181,9 +181,14 @@ std::optional<std::vector<std::string>> expectedArguments(Source& s, const Servi
 const std::map<std::string, std::vector<std::string>>& processCommands(Source& s) {
     return s.memo<std::map<std::string, std::vector<std::string>>>("commands", [&s] {
         std::map<std::string, std::vector<std::string>> out;
-        for (const auto& pid : s.list("/proc")) {
-            if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; }))
-                continue;
+        std::vector<std::string> pids;
+        for (const auto& pid : s.list("/proc"))
+            if (!pid.empty() && std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                pids.push_back(pid);
+        std::vector<std::string> paths;
+        for (const auto& pid : pids) paths.push_back("/proc/" + pid + "/cmdline");
+        s.prefetch(paths);
+        for (const auto& pid : pids) {
             const auto& cmd = s.file("/proc/" + pid + "/cmdline");
             if (!cmd || cmd->empty()) continue;  // kernel threads have none
             std::vector<std::string> argv;
@@ -275,6 +280,15 @@ Instances systemdServices(Source& s) {
                     if (f.find('@') != std::string::npos && !endsWith(f, "@.service")) names.insert(f);
                 }
     bool managerRuns = s.isDir("/run/systemd/system");
+    // The candidate unit files and their links, all asked for at once.
+    std::vector<std::string> candidates;
+    for (const auto& name : names)
+        for (const std::string& file : {name, templateOf(name)})
+            for (const char* dir : kUnitDirs)
+                if (!file.empty() && std::binary_search(s.list(dir).begin(), s.list(dir).end(), file))
+                    candidates.push_back(std::string(dir) + "/" + file);
+    s.prefetchLinks(candidates);
+    s.prefetch(candidates);
     Instances out;
     for (const auto& name : names) {
         std::string fileName = name;

@@ -119,6 +119,37 @@ const std::optional<std::string>& Source::file(const std::string& path, bool lar
     return files_.emplace(path, std::move(content)).first->second;
 }
 
+namespace {
+
+// The paths not yet in `cache`, each once.
+template <class Cache>
+std::vector<std::string> uncached(const Cache& cache, const std::vector<std::string>& paths) {
+    std::vector<std::string> missing;
+    for (const auto& path : paths)
+        if (!cache.count(path)) missing.push_back(path);
+    std::sort(missing.begin(), missing.end());
+    missing.erase(std::unique(missing.begin(), missing.end()), missing.end());
+    return missing;
+}
+
+}  // namespace
+
+void Source::prefetch(const std::vector<std::string>& paths, bool large) {
+    auto missing = uncached(files_, paths);
+    if (missing.empty()) return;
+    auto contents = files().readMany(missing, large ? options_.maxDatabaseBytes : options_.maxFileBytes);
+    for (std::size_t k = 0; k < missing.size() && k < contents.size(); ++k)
+        files_.emplace(missing[k], std::move(contents[k]));
+}
+
+void Source::prefetchLinks(const std::vector<std::string>& paths) {
+    auto missing = uncached(links_, paths);
+    if (missing.empty()) return;
+    auto targets = files().readLinks(missing);
+    for (std::size_t k = 0; k < missing.size() && k < targets.size(); ++k)
+        links_.emplace(missing[k], std::move(targets[k]));
+}
+
 std::optional<std::string> Source::attr(const std::string& path) {
     const auto& f = file(path);
     if (!f) return std::nullopt;
@@ -145,7 +176,11 @@ const std::map<std::string, std::time_t>& Source::modificationTimes(const std::s
     return times_.emplace(dir + '\0' + suffix, files().modificationTimes(dir, suffix)).first->second;
 }
 
-std::optional<std::string> Source::link(const std::string& path) { return files().readLink(path); }
+std::optional<std::string> Source::link(const std::string& path) {
+    auto it = links_.find(path);
+    if (it == links_.end()) it = links_.emplace(path, files().readLink(path)).first;
+    return it->second;
+}
 std::optional<std::string> Source::resolve(const std::string& path) { return files().resolve(path); }
 std::optional<struct stat> Source::status(const std::string& path) { return files().status(path); }
 bool Source::exists(const std::string& path) { return files().exists(path); }

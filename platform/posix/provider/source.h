@@ -64,11 +64,15 @@ public:
 
     // Whole file (up to the size limit), cached for the connection.
     const std::optional<std::string>& file(const std::string& path, bool large = false);
+    // Reads the files not yet cached all at once (a remote computer answers them in a few round
+    // trips); file() then finds them in the cache.
+    void prefetch(const std::vector<std::string>& paths, bool large = false);
     // First line of a file with blanks trimmed; absent when the file is absent or blank.
     std::optional<std::string> attr(const std::string& path);
     // Names in a directory, sorted, without "." and ".."; empty when unreadable. Cached.
     const std::vector<std::string>& list(const std::string& dir);
-    std::optional<std::string> link(const std::string& path);  // readlink target
+    std::optional<std::string> link(const std::string& path);  // readlink target, cached
+    void prefetchLinks(const std::vector<std::string>& paths);  // as prefetch, for link()
     // The fully resolved path as seen on the system (root prefix removed); absent when unresolvable.
     std::optional<std::string> resolve(const std::string& path);
     std::optional<struct stat> status(const std::string& path);  // stat (follows links)
@@ -103,6 +107,7 @@ private:
     Options options_;
     std::map<std::string, std::optional<std::string>> files_;
     std::map<std::string, std::vector<std::string>> lists_;
+    std::map<std::string, std::optional<std::string>> links_;
     std::map<std::string, std::map<std::string, std::time_t>> times_;
     std::map<std::string, std::shared_ptr<HolderBase>> memos_;
 };

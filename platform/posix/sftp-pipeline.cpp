@@ -1,0 +1,336 @@
+// Pipelined SFTP reads: requests for many files sent before their answers are awaited.
+#include "platform/posix/sftp-pipeline.h"
+
+#include <algorithm>
+#include <ctime>
+#include <map>
+
+namespace qv::posix {
+
+namespace {
+
+// Packet types and codes of SFTP version 3.
+enum : std::uint8_t {
+    kInit = 1,
+    kVersion = 2,
+    kOpen = 3,
+    kClose = 4,
+    kRead = 5,
+    kLstat = 7,
+    kStat = 17,
+    kReadlink = 19,
+    kStatus = 101,
+    kHandle = 102,
+    kData = 103,
+    kName = 104,
+    kAttrs = 105,
+};
+constexpr std::uint32_t kOpenRead = 1;
+constexpr std::uint32_t kStatusEof = 1;
+constexpr std::uint32_t kAttrSize = 1, kAttrUidGid = 2, kAttrPermissions = 4, kAttrTimes = 8,
+                        kAttrExtended = 0x80000000u;
+
+constexpr std::uint32_t kChunk = 65536;         // bytes asked for by one read (OpenSSH answers up to 256 KB)
+constexpr std::size_t kMaxPacket = 1u << 20;    // a longer answer breaks the protocol: nothing asks for one
+constexpr std::size_t kFilesAtOnce = 16;        // files open at once (bounds handles and memory)
+constexpr std::size_t kReadsAhead = 4;          // reads in flight for one file once it proved long
+constexpr std::size_t kPathsAtOnce = 64;       // stat and readlink requests in flight
+
+void putU32(std::string& out, std::uint32_t v) {
+    for (int shift : {24, 16, 8, 0}) out += static_cast<char>((v >> shift) & 0xff);
+}
+void putU64(std::string& out, std::uint64_t v) {
+    putU32(out, static_cast<std::uint32_t>(v >> 32));
+    putU32(out, static_cast<std::uint32_t>(v));
+}
+void putText(std::string& out, const std::string& s) {
+    putU32(out, static_cast<std::uint32_t>(s.size()));
+    out += s;
+}
+
+// Reads big-endian fields from an answer; any read past its end marks it malformed.
+struct Reader {
+    const std::string& s;
+    std::size_t at = 0;
+    bool bad = false;
+    std::uint64_t uint(int bytes) {
+        if (s.size() - at < static_cast<std::size_t>(bytes)) {
+            bad = true;
+            return 0;
+        }
+        std::uint64_t v = 0;
+        for (int k = 0; k < bytes; ++k) v = (v << 8) | static_cast<unsigned char>(s[at++]);
+        return v;
+    }
+    std::uint32_t u32() { return static_cast<std::uint32_t>(uint(4)); }
+    std::uint64_t u64() { return uint(8); }
+    std::string text() {
+        std::uint32_t n = u32();
+        if (bad || s.size() - at < n) {
+            bad = true;
+            return {};
+        }
+        std::string out = s.substr(at, n);
+        at += n;
+        return out;
+    }
+};
+
+std::optional<struct stat> attributes(Reader& r) {
+    struct stat st {};
+    std::uint32_t flags = r.u32();
+    if (flags & kAttrSize) st.st_size = static_cast<off_t>(r.u64());
+    if (flags & kAttrUidGid) {
+        st.st_uid = r.u32();
+        st.st_gid = r.u32();
+    }
+    if (flags & kAttrPermissions) st.st_mode = static_cast<mode_t>(r.u32());
+    if (flags & kAttrTimes) {
+        st.st_atime = static_cast<std::time_t>(r.u32());
+        st.st_mtime = static_cast<std::time_t>(r.u32());
+    }
+    if (flags & kAttrExtended)
+        for (std::uint32_t n = r.u32(); n > 0 && !r.bad; --n) r.text(), r.text();
+    st.st_nlink = 1;
+    if (r.bad) return std::nullopt;
+    return st;
+}
+
+}  // namespace
+
+std::unique_ptr<SftpPipeline> SftpPipeline::open(ssh_session ssh) {
+    ssh_channel channel = ssh_channel_new(ssh);
+    if (!channel) return nullptr;
+    if (ssh_channel_open_session(channel) != SSH_OK || ssh_channel_request_subsystem(channel, "sftp") != SSH_OK) {
+        ssh_channel_free(channel);
+        return nullptr;
+    }
+    std::unique_ptr<SftpPipeline> p(new SftpPipeline(channel));
+    // INIT carries the version where other requests carry their id.
+    std::string init;
+    putU32(init, 5);
+    init += static_cast<char>(kInit);
+    putU32(init, 3);
+    Packet version;
+    if (ssh_channel_write(channel, init.data(), static_cast<std::uint32_t>(init.size())) != static_cast<int>(init.size()) ||
+        !p->receive(version) || version.type != kVersion || version.id < 3)
+        return nullptr;
+    return p;
+}
+
+SftpPipeline::~SftpPipeline() {
+    ssh_channel_close(channel_);
+    ssh_channel_free(channel_);
+}
+
+std::uint32_t SftpPipeline::send(std::uint8_t type, const std::string& payload) {
+    std::uint32_t id = nextId_++;
+    std::string packet;
+    putU32(packet, static_cast<std::uint32_t>(payload.size() + 5));
+    packet += static_cast<char>(type);
+    putU32(packet, id);
+    packet += payload;
+    if (!broken_ && ssh_channel_write(channel_, packet.data(), static_cast<std::uint32_t>(packet.size())) !=
+                        static_cast<int>(packet.size()))
+        broken_ = true;
+    return id;
+}
+
+bool SftpPipeline::receiveBytes(char* dest, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count && !broken_) {
+        // Waits at most the session's time limit; a cut socket ends the wait at once.
+        int n = ssh_channel_read(channel_, dest + done, static_cast<std::uint32_t>(count - done), 0);
+        if (n < 0 || (n == 0 && (ssh_channel_is_eof(channel_) || !ssh_channel_is_open(channel_) ||
+                                 !ssh_is_connected(ssh_channel_get_session(channel_)))))
+            broken_ = true;
+        else done += static_cast<std::size_t>(n);
+    }
+    return !broken_;
+}
+
+bool SftpPipeline::receive(Packet& packet) {
+    // A wait for the server: nothing of its answers has arrived yet.
+    if (ssh_channel_poll(channel_, 0) == 0) ++roundTrips_;
+    char head[5];
+    if (!receiveBytes(head, sizeof head)) return false;
+    std::string lengthBytes(head, 4);
+    Reader r{lengthBytes};
+    std::uint32_t length = r.u32();
+    if (length < 5 || length > kMaxPacket) {
+        broken_ = true;
+        return false;
+    }
+    packet.type = static_cast<std::uint8_t>(head[4]);
+    std::string rest(length - 1, '\0');
+    if (!receiveBytes(rest.data(), rest.size())) return false;
+    Reader body{rest};
+    packet.id = body.u32();
+    packet.body = rest.substr(4);
+    return true;
+}
+
+template <class T, class Answer>
+bool SftpPipeline::perPath(std::uint8_t type, const std::vector<std::string>& paths, std::vector<std::optional<T>>& out,
+                           Answer answer) {
+    out.assign(paths.size(), std::nullopt);
+    std::map<std::uint32_t, std::size_t> pending;  // request id -> path index
+    std::size_t next = 0;
+    while (!broken_ && (next < paths.size() || !pending.empty())) {
+        for (; next < paths.size() && pending.size() < kPathsAtOnce; ++next) {
+            std::string payload;
+            putText(payload, paths[next]);
+            pending.emplace(send(type, payload), next);
+        }
+        Packet p;
+        if (!receive(p)) break;
+        auto it = pending.find(p.id);
+        if (it == pending.end()) continue;  // a late answer of an earlier batch
+        Reader r{p.body};
+        out[it->second] = answer(p.type, r);
+        pending.erase(it);
+    }
+    return !broken_;
+}
+
+bool SftpPipeline::status(const std::vector<std::string>& paths, bool followLinks,
+                          std::vector<std::optional<struct stat>>& out) {
+    return perPath(followLinks ? kStat : kLstat, paths, out, [](std::uint8_t type, Reader& r) {
+        return type == kAttrs ? attributes(r) : std::nullopt;
+    });
+}
+
+bool SftpPipeline::readLinks(const std::vector<std::string>& paths, std::vector<std::optional<std::string>>& out) {
+    return perPath(kReadlink, paths, out, [](std::uint8_t type, Reader& r) -> std::optional<std::string> {
+        if (type != kName || r.u32() != 1) return std::nullopt;  // one name: the target
+        std::string target = r.text();
+        if (r.bad) return std::nullopt;
+        return target;
+    });
+}
+
+bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optional<std::string>>& out) {
+    out.assign(files.size(), std::nullopt);
+    struct File {
+        std::string handle, data;
+        std::uint64_t asked = 0;   // end of the reads asked for so far
+        unsigned generation = 0;   // reads of an older generation follow a short answer: dropped
+        std::size_t readsOut = 0;  // reads of this generation in flight
+        bool done = false;
+    };
+    enum class Kind { Stat, Open, Read };
+    struct Request {
+        Kind kind;
+        std::size_t file;
+        std::uint64_t offset = 0;
+        unsigned generation = 0;
+    };
+    std::vector<File> state(files.size());
+    std::map<std::uint32_t, Request> pending;
+    std::size_t next = 0, active = 0;
+
+    auto openFile = [&](std::size_t k) {
+        std::string payload;
+        putText(payload, files[k].path);
+        putU32(payload, kOpenRead);
+        putU32(payload, 0);  // no attributes
+        pending.emplace(send(kOpen, payload), Request{Kind::Open, k});
+    };
+    auto askReads = [&](std::size_t k, std::size_t upTo) {
+        File& f = state[k];
+        while (f.readsOut < upTo && f.asked < files[k].limit) {
+            auto len = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, files[k].limit - f.asked));
+            std::string payload;
+            putText(payload, f.handle);
+            putU64(payload, f.asked);
+            putU32(payload, len);
+            pending.emplace(send(kRead, payload), Request{Kind::Read, k, f.asked, f.generation});
+            f.asked += len;
+            ++f.readsOut;
+        }
+    };
+    // The file's answer is settled: its handle is closed without waiting for the close's answer.
+    auto finish = [&](std::size_t k, bool ok) {
+        File& f = state[k];
+        if (ok) out[k] = std::move(f.data);
+        if (!f.handle.empty()) {
+            std::string payload;
+            putText(payload, f.handle);
+            send(kClose, payload);
+        }
+        f.done = true;
+        --active;
+    };
+
+    while (!broken_ && (next < files.size() || active > 0)) {
+        for (; next < files.size() && active < kFilesAtOnce; ++next, ++active) {
+            if (files[next].statFirst) {
+                std::string payload;
+                putText(payload, files[next].path);
+                pending.emplace(send(kStat, payload), Request{Kind::Stat, next});
+            } else {
+                openFile(next);
+            }
+        }
+        Packet p;
+        if (!receive(p)) break;
+        auto it = pending.find(p.id);
+        if (it == pending.end()) continue;  // a close's answer, or a late answer of an earlier batch
+        Request req = it->second;
+        pending.erase(it);
+        File& f = state[req.file];
+        if (f.done) continue;  // a read asked for before the file's end was known
+        Reader r{p.body};
+        switch (req.kind) {
+            case Kind::Stat: {
+                auto st = p.type == kAttrs ? attributes(r) : std::nullopt;
+                if (st && S_ISREG(st->st_mode)) openFile(req.file);
+                else finish(req.file, false);
+                break;
+            }
+            case Kind::Open:
+                if (p.type != kHandle || (f.handle = r.text(), r.bad)) {
+                    f.handle.clear();
+                    finish(req.file, false);
+                } else if (files[req.file].limit == 0) {
+                    finish(req.file, true);
+                } else {
+                    askReads(req.file, 1);
+                }
+                break;
+            case Kind::Read: {
+                if (req.generation != f.generation) break;
+                --f.readsOut;
+                // Answers come in the order asked: the first of this generation is where the data ends.
+                if (req.offset != f.data.size() || (p.type != kStatus && p.type != kData)) {
+                    finish(req.file, false);
+                } else if (p.type == kStatus) {
+                    // End of file where the data ends; any other failure fails the read.
+                    finish(req.file, r.u32() == kStatusEof && !r.bad);
+                } else {
+                    std::string chunk = r.text();
+                    auto asked = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, files[req.file].limit - req.offset));
+                    f.data += chunk.substr(0, asked);
+                    if (r.bad) {
+                        finish(req.file, false);
+                    } else if (chunk.empty() || f.data.size() >= files[req.file].limit) {
+                        finish(req.file, true);  // an empty answer ends the file as a read of 0 bytes does
+                    } else if (chunk.size() < asked) {
+                        // A short answer (procfs gives a page or a record at a time): what was asked
+                        // after it starts at the wrong place, so reading goes on from where it ends.
+                        ++f.generation;
+                        f.readsOut = 0;
+                        f.asked = f.data.size();
+                        askReads(req.file, 1);
+                    } else {
+                        askReads(req.file, kReadsAhead);
+                    }
+                }
+                break;
+            }
+        }
+    }
+    return !broken_;
+}
+
+}  // namespace qv::posix

@@ -1,0 +1,69 @@
+// Many SFTP requests in flight at once on a channel of their own: files read and statuses asked
+// for in batches, so that a batch costs a few round trips instead of a few per file.
+#pragma once
+
+#include <libssh/libssh.h>
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv::posix {
+
+// SFTP version 3 as OpenSSH speaks it, on a second channel of an SSH session: only the requests
+// that read (stat, open, read, close). The session's other channel keeps serving libssh's SFTP
+// calls; both are used by the one thread that owns the session. Once a batch fails (connection
+// lost or cut, or the server broke the protocol) the pipeline is broken and every later batch
+// fails at once.
+class SftpPipeline {
+public:
+    // Null when the server refuses a second SFTP channel.
+    static std::unique_ptr<SftpPipeline> open(ssh_session ssh);
+    ~SftpPipeline();
+    SftpPipeline(const SftpPipeline&) = delete;
+    SftpPipeline& operator=(const SftpPipeline&) = delete;
+
+    struct Read {
+        std::string path;
+        std::size_t limit = 0;     // bytes kept at most
+        bool statFirst = true;     // asks the type first: only regular files are opened (never a FIFO)
+    };
+    // Each file's contents up to its limit, read to end of file (never to the size it reports);
+    // absent when missing, unreadable, not a regular file, or its read failed. False when the
+    // batch failed as a whole.
+    bool read(const std::vector<Read>& files, std::vector<std::optional<std::string>>& out);
+    // Each path's status, links followed (stat) or not (lstat); absent when it cannot be had.
+    bool status(const std::vector<std::string>& paths, bool followLinks, std::vector<std::optional<struct stat>>& out);
+    // Each link's target; absent when the path is no link or cannot be read.
+    bool readLinks(const std::vector<std::string>& paths, std::vector<std::optional<std::string>>& out);
+
+    bool broken() const { return broken_; }
+    // Times this side waited for the server with none of its answers at hand.
+    std::size_t roundTrips() const { return roundTrips_; }
+
+private:
+    explicit SftpPipeline(ssh_channel channel) : channel_(channel) {}
+    struct Packet {
+        std::uint8_t type = 0;
+        std::uint32_t id = 0;
+        std::string body;  // after the id
+    };
+    std::uint32_t send(std::uint8_t type, const std::string& payload);
+    bool receive(Packet& packet);
+    bool receiveBytes(char* dest, std::size_t count);
+    // One request per path, at most `atOnce` in flight; `answer` reads each one's reply.
+    template <class T, class Answer>
+    bool perPath(std::uint8_t type, const std::vector<std::string>& paths, std::vector<std::optional<T>>& out,
+                 Answer answer);
+
+    ssh_channel channel_;
+    std::uint32_t nextId_ = 1;
+    bool broken_ = false;
+    std::size_t roundTrips_ = 0;
+};
+
+}  // namespace qv::posix
