@@ -332,9 +332,20 @@ std::vector<Connector> connectedMonitors(Source& s) {
     return out;
 }
 
+const char* const kPciAttrs[] = {"class", "vendor", "device", "subsystem_vendor", "subsystem_device", "revision"};
+
+// Every attribute pciDevice reads, of every folder, asked for at once.
+void prefetchPci(Source& s, const std::vector<std::string>& dirs) {
+    std::vector<std::string> paths;
+    for (const auto& dir : dirs)
+        for (const char* attr : kPciAttrs) paths.push_back(dir + "/" + attr);
+    s.prefetch(paths);
+}
+
 }  // namespace
 
 std::optional<PciDevice> pciDevice(Source& s, const std::string& dir) {
+    prefetchPci(s, {dir});
     auto cls = s.attr(dir + "/class");
     auto vendor = s.attr(dir + "/vendor");
     if (!cls || !vendor) return std::nullopt;
@@ -353,6 +364,9 @@ std::optional<PciDevice> pciDevice(Source& s, const std::string& dir) {
 
 std::vector<PciDevice> pciDevices(Source& s) {
     std::vector<PciDevice> out;
+    std::vector<std::string> dirs;
+    for (const auto& name : s.list("/sys/bus/pci/devices")) dirs.push_back("/sys/bus/pci/devices/" + name);
+    prefetchPci(s, dirs);
     for (const auto& name : s.list("/sys/bus/pci/devices"))
         if (auto d = pciDevice(s, "/sys/bus/pci/devices/" + name)) out.push_back(*d);
     return out;
