@@ -216,6 +216,8 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
         std::uint64_t asked = 0;   // end of the reads asked for so far
         unsigned generation = 0;   // reads of an older generation follow a short answer: dropped
         std::size_t readsOut = 0;  // reads of this generation in flight
+        std::optional<std::uint64_t> size;  // as its status gave it, when asked for
+        bool confirming = false;   // the first answer ended at that size: the read after it must find the end
         bool done = false;
     };
     enum class Kind { Stat, Open, Read };
@@ -284,6 +286,7 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
         switch (req.kind) {
             case Kind::Stat: {
                 auto st = p.type == kAttrs ? attributes(r) : std::nullopt;
+                if (st && S_ISREG(st->st_mode)) f.size = static_cast<std::uint64_t>(st->st_size);
                 if (st && S_ISREG(st->st_mode)) openFile(req.file);
                 else finish(req.file, false);
                 break;
@@ -295,12 +298,28 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
                 } else if (files[req.file].limit == 0) {
                     finish(req.file, true);
                 } else {
-                    askReads(req.file, 1);
+                    // A file with a status (not procfs or sysfs) gets its second read with the
+                    // first: when the first ends where the status says, the second finds the end
+                    // in the same round trip.
+                    askReads(req.file, f.size ? 2 : 1);
                 }
                 break;
             case Kind::Read: {
                 if (req.generation != f.generation) break;
                 --f.readsOut;
+                if (f.confirming) {
+                    f.confirming = false;
+                    if (p.type == kStatus && r.u32() == kStatusEof && !r.bad) {
+                        finish(req.file, true);
+                    } else {
+                        // Not where the status said: reading goes on from where the data ends.
+                        ++f.generation;
+                        f.readsOut = 0;
+                        f.asked = f.data.size();
+                        askReads(req.file, 1);
+                    }
+                    break;
+                }
                 // Answers come in the order asked: the first of this generation is where the data ends.
                 if (req.offset != f.data.size() || (p.type != kStatus && p.type != kData)) {
                     finish(req.file, false);
@@ -315,6 +334,8 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
                         finish(req.file, false);
                     } else if (chunk.empty() || f.data.size() >= files[req.file].limit) {
                         finish(req.file, true);  // an empty answer ends the file as a read of 0 bytes does
+                    } else if (chunk.size() < asked && f.size == f.data.size() && f.readsOut == 1) {
+                        f.confirming = true;
                     } else if (chunk.size() < asked) {
                         // A short answer (procfs gives a page or a record at a time): what was asked
                         // after it starts at the wrong place, so reading goes on from where it ends.

@@ -113,6 +113,15 @@ const Smbios& systemSmbios(Source& source) {
 }
 
 std::optional<std::string> dmiId(Source& source, const std::string& name) {
+    // The classes ask for most of them: all are read at once on the first.
+    static const char* const kIds[] = {"bios_date",      "bios_vendor",     "bios_version",    "board_name",
+                                       "board_serial",   "board_vendor",    "board_version",   "chassis_asset_tag",
+                                       "chassis_serial", "chassis_type",    "chassis_vendor",  "chassis_version",
+                                       "product_name",   "product_serial",  "product_uuid",    "product_version",
+                                       "sys_vendor"};
+    std::vector<std::string> paths;
+    for (const char* id : kIds) paths.push_back(std::string("/sys/class/dmi/id/") + id);
+    source.prefetch(paths);
     return source.attr("/sys/class/dmi/id/" + name);
 }
 

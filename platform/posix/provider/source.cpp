@@ -181,9 +181,17 @@ std::optional<std::string> Source::link(const std::string& path) {
     if (it == links_.end()) it = links_.emplace(path, files().readLink(path)).first;
     return it->second;
 }
-std::optional<std::string> Source::resolve(const std::string& path) { return files().resolve(path); }
+std::optional<std::string> Source::resolve(const std::string& path) {
+    auto it = resolved_.find(path);
+    if (it == resolved_.end()) it = resolved_.emplace(path, files().resolve(path)).first;
+    return it->second;
+}
 std::optional<struct stat> Source::status(const std::string& path) { return files().status(path); }
-bool Source::exists(const std::string& path) { return files().exists(path); }
+bool Source::exists(const std::string& path) {
+    auto it = exists_.find(path);
+    if (it == exists_.end()) it = exists_.emplace(path, files().exists(path)).first;
+    return it->second;
+}
 
 bool Source::isDir(const std::string& path) {
     auto st = status(path);

@@ -74,6 +74,7 @@ public:
     std::optional<std::string> link(const std::string& path);  // readlink target, cached
     void prefetchLinks(const std::vector<std::string>& paths);  // as prefetch, for link()
     // The fully resolved path as seen on the system (root prefix removed); absent when unresolvable.
+    // Cached, as is exists.
     std::optional<std::string> resolve(const std::string& path);
     std::optional<struct stat> status(const std::string& path);  // stat (follows links)
     bool exists(const std::string& path);
@@ -107,7 +108,8 @@ private:
     Options options_;
     std::map<std::string, std::optional<std::string>> files_;
     std::map<std::string, std::vector<std::string>> lists_;
-    std::map<std::string, std::optional<std::string>> links_;
+    std::map<std::string, std::optional<std::string>> links_, resolved_;
+    std::map<std::string, bool> exists_;
     std::map<std::string, std::map<std::string, std::time_t>> times_;
     std::map<std::string, std::shared_ptr<HolderBase>> memos_;
 };
