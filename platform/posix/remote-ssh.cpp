@@ -606,7 +606,7 @@ std::unique_ptr<TargetService> connectSsh(const std::string& computer, const Lim
         if (session->watchdog.fired()) return unavailable();
         return fail(kErrSshNoSftp, "SFTP not available on " + computer + " ");
     }
-    session->pipeline = SftpPipeline::open(ssh);
+    session->pipeline = SftpPipeline::open(ssh, std::getenv("QV_SFTP_TRACE") != nullptr);
     if (session->watchdog.fired()) return unavailable();
     session->watchdog.disarm();
     long querySeconds = (limits.queryMs + 999) / 1000;

@@ -98,14 +98,14 @@ std::optional<struct stat> attributes(Reader& r) {
 
 }  // namespace
 
-std::unique_ptr<SftpPipeline> SftpPipeline::open(ssh_session ssh) {
+std::unique_ptr<SftpPipeline> SftpPipeline::open(ssh_session ssh, bool countWaits) {
     ssh_channel channel = ssh_channel_new(ssh);
     if (!channel) return nullptr;
     if (ssh_channel_open_session(channel) != SSH_OK || ssh_channel_request_subsystem(channel, "sftp") != SSH_OK) {
         ssh_channel_free(channel);
         return nullptr;
     }
-    std::unique_ptr<SftpPipeline> p(new SftpPipeline(channel));
+    std::unique_ptr<SftpPipeline> p(new SftpPipeline(channel, countWaits));
     // INIT carries the version where other requests carry their id.
     std::string init;
     putU32(init, 5);
@@ -151,7 +151,7 @@ bool SftpPipeline::receiveBytes(char* dest, std::size_t count) {
 
 bool SftpPipeline::receive(Packet& packet) {
     // A wait for the server: nothing of its answers has arrived yet.
-    if (ssh_channel_poll(channel_, 0) == 0) ++roundTrips_;
+    if (countWaits_ && ssh_channel_poll(channel_, 0) == 0) ++roundTrips_;
     char head[5];
     if (!receiveBytes(head, sizeof head)) return false;
     std::string lengthBytes(head, 4);

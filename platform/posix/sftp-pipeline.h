@@ -21,8 +21,9 @@ namespace qv::posix {
 // fails at once.
 class SftpPipeline {
 public:
-    // Null when the server refuses a second SFTP channel.
-    static std::unique_ptr<SftpPipeline> open(ssh_session ssh);
+    // Null when the server refuses a second SFTP channel. countWaits: roundTrips() counts (at the
+    // cost of a look at the socket before each wait).
+    static std::unique_ptr<SftpPipeline> open(ssh_session ssh, bool countWaits = false);
     ~SftpPipeline();
     SftpPipeline(const SftpPipeline&) = delete;
     SftpPipeline& operator=(const SftpPipeline&) = delete;
@@ -46,7 +47,7 @@ public:
     std::size_t roundTrips() const { return roundTrips_; }
 
 private:
-    explicit SftpPipeline(ssh_channel channel) : channel_(channel) {}
+    SftpPipeline(ssh_channel channel, bool countWaits) : channel_(channel), countWaits_(countWaits) {}
     struct Packet {
         std::uint8_t type = 0;
         std::uint32_t id = 0;
@@ -62,7 +63,7 @@ private:
 
     ssh_channel channel_;
     std::uint32_t nextId_ = 1;
-    bool broken_ = false;
+    bool broken_ = false, countWaits_ = false;
     std::size_t roundTrips_ = 0;
 };
 

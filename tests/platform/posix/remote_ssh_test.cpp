@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -15,6 +16,7 @@
 #include "platform/posix/management-posix.h"
 #include "platform/posix/provider/classes.h"
 #include "platform/posix/remote-ssh.h"
+#include "platform/posix/sftp-pipeline.h"
 #include "tests/platform/posix/tree.h"
 #include "tests/support/sim_run.h"
 #include "tests/support/slapd_server.h"
@@ -106,6 +108,81 @@ TEST_F(RemoteSshTest, ThisMachineOverSftpGivesTheLocalFacts) {
                       local->getStringValue(qv::kHiveLocalMachine, key + "\\" + name, value, a));
             EXPECT_EQ(b, a) << name << " " << value;
         }
+}
+
+// Many files in one batch, more than are opened at once: each comes whole up to its limit, across
+// read sizes and short answers (sysfs), or absent (missing, a folder, a FIFO that is never opened).
+TEST_F(RemoteSshTest, PipelinedReadsGiveEachFileWholeOrAbsent) {
+    ssh_session ssh = ssh_new();
+    ASSERT_TRUE(ssh);
+    ssh_options_set(ssh, SSH_OPTIONS_SSH_DIR, server_.sshDir().c_str());
+    ssh_options_set(ssh, SSH_OPTIONS_HOST, "qvself");
+    ssh_options_parse_config(ssh, nullptr);
+    ASSERT_EQ(ssh_connect(ssh), SSH_OK) << ssh_get_error(ssh);
+    ASSERT_EQ(ssh_userauth_publickey_auto(ssh, nullptr, nullptr), SSH_AUTH_SUCCESS);
+    auto pipeline = qv::posix::SftpPipeline::open(ssh);
+    ASSERT_TRUE(pipeline);
+
+    const std::string dir = server_.folder() + "/files";
+    std::filesystem::create_directories(dir + "/folder");
+    ASSERT_EQ(::mkfifo((dir + "/fifo").c_str(), 0644), 0);
+    auto bytes = [](std::size_t n) {
+        std::string s(n, '\0');
+        for (std::size_t k = 0; k < n; ++k) s[k] = static_cast<char>('a' + k * 7 % 26);
+        return s;
+    };
+    struct Case {
+        std::string name;
+        std::size_t size, limit;
+        bool statFirst = true;
+        std::optional<std::string> expected = std::nullopt;  // computed below for files made here
+    };
+    std::vector<Case> cases = {
+        {"empty", 0, 1000}, {"small", 100, 1000}, {"chunk-1", 65535, 8u << 20}, {"chunk", 65536, 8u << 20},
+        {"chunk+1", 65537, 8u << 20}, {"several", 300001, 8u << 20}, {"cut", 5000, 1000}, {"cut-at-chunk", 200000, 65536},
+        {"unstatted", 70000, 8u << 20, false},
+    };
+    for (int k = 0; k < 20; ++k) cases.push_back({"many" + std::to_string(k), 10u + k, 1000});
+    for (auto& c : cases) {
+        std::ofstream(dir + "/" + c.name, std::ios::binary) << bytes(c.size);
+        c.expected = bytes(std::min(c.size, c.limit));
+    }
+    cases.push_back({"missing", 0, 1000});
+    cases.push_back({"folder", 0, 1000});
+    cases.push_back({"fifo", 0, 1000});
+    std::vector<qv::posix::SftpPipeline::Read> reads;
+    for (const auto& c : cases) reads.push_back({dir + "/" + c.name, c.limit, c.statFirst});
+    std::ifstream local("/sys/class/net/lo/address");
+    std::string lo((std::istreambuf_iterator<char>(local)), std::istreambuf_iterator<char>());
+    reads.push_back({"/sys/class/net/lo/address", 1000, false});
+    std::vector<std::optional<std::string>> out;
+    ASSERT_TRUE(pipeline->read(reads, out));
+    ASSERT_EQ(out.size(), reads.size());
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        EXPECT_EQ(out[k].has_value(), cases[k].expected.has_value()) << cases[k].name;
+        if (out[k] && cases[k].expected) {
+            EXPECT_TRUE(*out[k] == *cases[k].expected) << cases[k].name << " " << out[k]->size();
+        }
+    }
+    if (!lo.empty()) {
+        EXPECT_EQ(out.back().value_or("<absent>"), lo);
+    }
+
+    // Statuses and links in a batch; a later batch still works after the reads' late answers.
+    std::filesystem::create_symlink("small", dir + "/link");
+    std::vector<std::optional<struct stat>> st;
+    ASSERT_TRUE(pipeline->status({dir + "/several", dir + "/missing", dir + "/link"}, false, st));
+    ASSERT_EQ(st.size(), 3u);
+    EXPECT_TRUE(st[0] && S_ISREG(st[0]->st_mode) && st[0]->st_size == 300001);
+    EXPECT_FALSE(st[1]);
+    EXPECT_TRUE(st[2] && S_ISLNK(st[2]->st_mode));
+    std::vector<std::optional<std::string>> links;
+    ASSERT_TRUE(pipeline->readLinks({dir + "/link", dir + "/small"}, links));
+    EXPECT_EQ(links[0].value_or("<absent>"), "small");
+    EXPECT_FALSE(links[1]);
+    pipeline.reset();
+    ssh_disconnect(ssh);
+    ssh_free(ssh);
 }
 
 TEST_F(RemoteSshTest, RefusesUnknownOrChangedHostKeysForeignClientKeysAndClosedPorts) {
