@@ -35,7 +35,8 @@ std::vector<Nic> nics(Source& s) {
         std::vector<Nic> out;
         std::vector<std::string> attrs;
         for (const auto& name : s.list("/sys/class/net"))
-            for (const char* attr : {"type", "ifindex", "address", "addr_len"}) attrs.push_back("/sys/class/net/" + name + "/" + attr);
+            for (const char* attr : {"type", "ifindex", "address", "addr_len", "uevent", "speed", "operstate", "flags"})
+                attrs.push_back("/sys/class/net/" + name + "/" + attr);
         s.prefetch(attrs);
         for (const auto& name : s.list("/sys/class/net")) {
             std::string dir = "/sys/class/net/" + name;
@@ -72,6 +73,16 @@ std::vector<Nic> nics(Source& s) {
             out.push_back(std::move(n));
         }
         std::sort(out.begin(), out.end(), [](const Nic& a, const Nic& b) { return a.index < b.index; });
+        // The configuration and lease files the adapters' classes look for.
+        std::vector<std::string> config;
+        for (const auto& n : out) {
+            std::string index = std::to_string(n.index);
+            for (const std::string& path : {"/var/lib/dhcp/dhclient." + n.name + ".leases", "/run/systemd/netif/leases/" + index,
+                                            "/etc/sysconfig/network-scripts/ifcfg-" + n.name,
+                                            "/run/systemd/resolve/netif/" + index, "/run/systemd/netif/links/" + index})
+                config.push_back(path);
+        }
+        s.prefetch(config);
         return out;
     });
 }
