@@ -207,20 +207,18 @@ public:
 
     std::vector<std::string> list(const std::string& dir) override {
         std::vector<std::string> names;
-        forEntry(dir, [&](sftp_attributes a) { names.emplace_back(a->name); });
+        for (auto& [name, st] : entries(dir)) names.push_back(std::move(name));
         return names;
     }
 
     std::map<std::string, std::time_t> modificationTimes(const std::string& dir, const std::string& suffix) override {
         std::map<std::string, std::time_t> times;
         std::vector<std::string> links;
-        forEntry(dir, [&](sftp_attributes a) {
-            std::string_view name(a->name);
-            if (name[0] == '.' || name.size() < suffix.size() || name.substr(name.size() - suffix.size()) != suffix)
-                return;
-            if (S_ISLNK(a->permissions)) links.emplace_back(name);  // listings describe the link itself
-            else times.emplace(name, static_cast<std::time_t>(a->mtime));
-        });
+        for (const auto& [name, st] : entries(dir)) {
+            if (name.empty() || name[0] == '.' || !name.ends_with(suffix)) continue;
+            if (S_ISLNK(st.st_mode)) links.push_back(name);  // listings describe the link itself
+            else times.emplace(name, st.st_mtime);
+        }
         for (const auto& name : links)
             if (auto st = status(dir + "/" + name)) times.emplace(name, st->st_mtime);
         return times;
@@ -296,24 +294,25 @@ private:
         return st && S_ISREG(st->st_mode);
     }
 
-    template <class F>
-    void forEntry(const std::string& dir, F each) {
-        if (!s_->alive()) return;
-        s_->requests += 2;  // open and close
-        sftp_dir d = sftp_opendir(s_->sftp, dir.c_str());
-        if (!d) {
+    // A folder's entries without "." and "..", each with its own status (links not followed).
+    std::vector<SftpPipeline::Entry> entries(const std::string& dir) {
+        std::vector<SftpPipeline::Entry> out;
+        if (!s_->alive()) return out;
+        if (s_->pipeline) {
+            if (!s_->pipeline->list(dir, kMaxEntries, out)) lost_ = true;
+        } else if (sftp_dir d = (s_->requests += 2, sftp_opendir(s_->sftp, dir.c_str()))) {
+            // A server may list without end: a folder's first million names are plenty for any real one.
+            while (sftp_attributes a = out.size() < kMaxEntries ? (s_->requests += d->count == 0, sftp_readdir(s_->sftp, d)) : nullptr) {
+                if (a->name) out.emplace_back(a->name, toStat(a));
+                sftp_attributes_free(a);
+            }
+            if (out.size() < kMaxEntries && !sftp_dir_eof(d)) failed<int>();
+            sftp_closedir(d);
+        } else {
             failed<int>();
-            return;
         }
-        // A server may list without end: a folder's first million names are plenty for any real one.
-        std::size_t count = 0;
-        while (sftp_attributes a = count < kMaxEntries ? (s_->requests += d->count == 0, sftp_readdir(s_->sftp, d)) : nullptr) {
-            if (a->name && std::strcmp(a->name, ".") != 0 && std::strcmp(a->name, "..") != 0) each(a);
-            sftp_attributes_free(a);
-            ++count;
-        }
-        if (count < kMaxEntries && !sftp_dir_eof(d)) failed<int>();
-        sftp_closedir(d);
+        std::erase_if(out, [](const auto& e) { return e.first == "." || e.first == ".."; });
+        return out;
     }
 
     // One file read with libssh's calls, one request at a time.

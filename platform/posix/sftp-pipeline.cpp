@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <deque>
 #include <map>
 
 namespace qv::posix {
@@ -17,6 +18,8 @@ enum : std::uint8_t {
     kClose = 4,
     kRead = 5,
     kLstat = 7,
+    kOpendir = 11,
+    kReaddir = 12,
     kStat = 17,
     kReadlink = 19,
     kStatus = 101,
@@ -207,6 +210,41 @@ bool SftpPipeline::readLinks(const std::vector<std::string>& paths, std::vector<
         if (r.bad) return std::nullopt;
         return target;
     });
+}
+
+bool SftpPipeline::list(const std::string& dir, std::size_t maxEntries, std::vector<Entry>& out) {
+    out.clear();
+    std::string payload;
+    putText(payload, dir);
+    std::uint32_t opened = send(kOpendir, payload);
+    Packet p;
+    while (receive(p) && p.id != opened) {
+    }  // skips late answers of earlier batches
+    if (broken_) return false;
+    Reader answer{p.body};
+    std::string handle = p.type == kHandle ? answer.text() : std::string();
+    if (handle.empty() || answer.bad) return true;
+    std::string request;
+    putText(request, handle);
+    // Two reads of the folder in flight: the second usually finds its end with the first's names.
+    std::deque<std::uint32_t> asked = {send(kReaddir, request), send(kReaddir, request)};
+    while (!broken_ && !asked.empty() && receive(p)) {
+        if (p.id != asked.front()) continue;
+        asked.pop_front();
+        if (p.type != kName) break;  // its end, or a failure
+        Reader r{p.body};
+        for (std::uint32_t n = r.u32(); n > 0 && !r.bad && out.size() < maxEntries; --n) {
+            std::string name = r.text();
+            r.text();  // the long form, as ls -l writes it
+            auto st = attributes(r);
+            if (st && !r.bad) out.emplace_back(std::move(name), *st);
+        }
+        // A server may list without end: the first maxEntries names are all that is kept.
+        if (r.bad || out.size() >= maxEntries) break;
+        asked.push_back(send(kReaddir, request));
+    }
+    send(kClose, request);  // its answer, and those of reads still in flight, are skipped later
+    return !broken_;
 }
 
 bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optional<std::string>>& out) {

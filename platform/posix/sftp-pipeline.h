@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv::posix {
@@ -41,6 +42,11 @@ public:
     bool status(const std::vector<std::string>& paths, bool followLinks, std::vector<std::optional<struct stat>>& out);
     // Each link's target; absent when the path is no link or cannot be read.
     bool readLinks(const std::vector<std::string>& paths, std::vector<std::optional<std::string>>& out);
+
+    // A folder's entries, "." and ".." included, each with its own status (links not followed),
+    // up to maxEntries; empty when the folder cannot be listed.
+    using Entry = std::pair<std::string, struct stat>;
+    bool list(const std::string& dir, std::size_t maxEntries, std::vector<Entry>& out);
 
     bool broken() const { return broken_; }
     // Times this side waited for the server with none of its answers at hand.

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -180,6 +181,16 @@ TEST_F(RemoteSshTest, PipelinedReadsGiveEachFileWholeOrAbsent) {
     ASSERT_TRUE(pipeline->readLinks({dir + "/link", dir + "/small"}, links));
     EXPECT_EQ(links[0].value_or("<absent>"), "small");
     EXPECT_FALSE(links[1]);
+    std::vector<qv::posix::SftpPipeline::Entry> entries;
+    ASSERT_TRUE(pipeline->list(dir, 1u << 20, entries));
+    std::map<std::string, mode_t> listed;
+    for (const auto& [name, st] : entries) listed[name] = st.st_mode;
+    EXPECT_EQ(listed.size(), cases.size() + 3 - 1);  // the cases but "missing", the link, "." and ".."
+    EXPECT_TRUE(S_ISDIR(listed["folder"]) && S_ISFIFO(listed["fifo"]) && S_ISLNK(listed["link"]));
+    ASSERT_TRUE(pipeline->list(dir, 5, entries));
+    EXPECT_EQ(entries.size(), 5u);
+    ASSERT_TRUE(pipeline->list(dir + "/missing", 5, entries));
+    EXPECT_TRUE(entries.empty());
     pipeline.reset();
     ssh_disconnect(ssh);
     ssh_free(ssh);
