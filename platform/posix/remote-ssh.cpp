@@ -219,8 +219,16 @@ public:
             if (S_ISLNK(st.st_mode)) links.push_back(name);  // listings describe the link itself
             else times.emplace(name, st.st_mtime);
         }
-        for (const auto& name : links)
-            if (auto st = status(dir + "/" + name)) times.emplace(name, st->st_mtime);
+        std::vector<std::string> paths;
+        for (const auto& name : links) paths.push_back(dir + "/" + name);
+        std::vector<std::optional<struct stat>> targets;
+        if (s_->pipeline && s_->alive()) {
+            if (!s_->pipeline->status(paths, true, targets)) lost_ = true;
+        } else {
+            for (const auto& path : paths) targets.push_back(status(path));
+        }
+        for (std::size_t k = 0; k < links.size() && k < targets.size(); ++k)
+            if (targets[k]) times.emplace(links[k], targets[k]->st_mtime);
         return times;
     }
 
