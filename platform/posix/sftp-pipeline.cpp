@@ -155,21 +155,19 @@ bool SftpPipeline::receiveBytes(char* dest, std::size_t count) {
 bool SftpPipeline::receive(Packet& packet) {
     // A wait for the server: nothing of its answers has arrived yet.
     if (countWaits_ && ssh_channel_poll(channel_, 0) == 0) ++roundTrips_;
-    char head[5];
-    if (!receiveBytes(head, sizeof head)) return false;
-    std::string lengthBytes(head, 4);
-    Reader r{lengthBytes};
+    // Length, type and request id, then the rest straight into the packet's body.
+    std::string head(9, '\0');
+    if (!receiveBytes(head.data(), head.size())) return false;
+    Reader r{head};
     std::uint32_t length = r.u32();
+    packet.type = static_cast<std::uint8_t>(r.uint(1));
+    packet.id = r.u32();
     if (length < 5 || length > kMaxPacket) {
         broken_ = true;
         return false;
     }
-    packet.type = static_cast<std::uint8_t>(head[4]);
-    std::string rest(length - 1, '\0');
-    if (!receiveBytes(rest.data(), rest.size())) return false;
-    Reader body{rest};
-    packet.id = body.u32();
-    packet.body = rest.substr(4);
+    packet.body.resize(length - 5);
+    if (!receiveBytes(packet.body.data(), packet.body.size())) return false;
     return true;
 }
 
@@ -179,13 +177,13 @@ bool SftpPipeline::perPath(std::uint8_t type, const std::vector<std::string>& pa
     out.assign(paths.size(), std::nullopt);
     std::map<std::uint32_t, std::size_t> pending;  // request id -> path index
     std::size_t next = 0;
+    Packet p;  // one body for every answer: its room is reused
     while (!broken_ && (next < paths.size() || !pending.empty())) {
         for (; next < paths.size() && pending.size() < kPathsAtOnce; ++next) {
             std::string payload;
             putText(payload, paths[next]);
             pending.emplace(send(type, payload), next);
         }
-        Packet p;
         if (!receive(p)) break;
         auto it = pending.find(p.id);
         if (it == pending.end()) continue;  // a late answer of an earlier batch
@@ -302,6 +300,7 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
         --active;
     };
 
+    Packet p;  // one body for every answer: its room is reused
     while (!broken_ && (next < files.size() || active > 0)) {
         for (; next < files.size() && active < kFilesAtOnce; ++next, ++active) {
             if (files[next].statFirst) {
@@ -312,7 +311,6 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
                 openFile(next);
             }
         }
-        Packet p;
         if (!receive(p)) break;
         auto it = pending.find(p.id);
         if (it == pending.end()) continue;  // a close's answer, or a late answer of an earlier batch
@@ -365,16 +363,19 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
                     // End of file where the data ends; any other failure fails the read.
                     finish(req.file, r.u32() == kStatusEof && !r.bad);
                 } else {
-                    std::string chunk = r.text();
+                    // The data is appended from the answer in place: no copy of it on the way.
+                    std::size_t length = r.u32();
                     auto asked = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, files[req.file].limit - req.offset));
-                    f.data += chunk.substr(0, asked);
-                    if (r.bad) {
+                    if (r.bad || p.body.size() - r.at < length) {
                         finish(req.file, false);
-                    } else if (chunk.empty() || f.data.size() >= files[req.file].limit) {
+                        break;
+                    }
+                    f.data.append(p.body, r.at, std::min(length, asked));
+                    if (length == 0 || f.data.size() >= files[req.file].limit) {
                         finish(req.file, true);  // an empty answer ends the file as a read of 0 bytes does
-                    } else if (chunk.size() < asked && f.size == f.data.size() && f.readsOut == 1) {
+                    } else if (length < asked && f.size == f.data.size() && f.readsOut == 1) {
                         f.confirming = true;
-                    } else if (chunk.size() < asked) {
+                    } else if (length < asked) {
                         // A short answer (procfs gives a page or a record at a time): what was asked
                         // after it starts at the wrong place, so reading goes on from where it ends.
                         ++f.generation;
