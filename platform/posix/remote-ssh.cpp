@@ -101,7 +101,7 @@ struct Session {
         // The socket's number may be reused once closed: the watchdog lets go of it first.
         watchdog.disarm();
         watchdog.watch(-1);
-        // QV_SFTP_TRACE: how often the connection waited for the server (tuning aid).
+        // QV_SFTP_TRACE: the round trips this connection waited for (tuning aid).
         if (std::getenv("QV_SFTP_TRACE")) {
             std::size_t piped = pipeline ? pipeline->roundTrips() : 0;
             std::fprintf(stderr, "SFTP round trips: %zu (%zu one at a time, %zu pipelined)\n", requests + piped, requests, piped);
@@ -613,7 +613,7 @@ std::unique_ptr<TargetService> connectSsh(const std::string& computer, const Lim
         if (session->watchdog.fired()) return unavailable();
         return fail(kErrSshNoSftp, "SFTP not available on " + computer + " ");
     }
-    session->pipeline = SftpPipeline::open(ssh, std::getenv("QV_SFTP_TRACE") != nullptr);
+    session->pipeline = SftpPipeline::open(ssh);
     if (session->watchdog.fired()) return unavailable();
     session->watchdog.disarm();
     long querySeconds = (limits.queryMs + 999) / 1000;

@@ -101,14 +101,14 @@ std::optional<struct stat> attributes(Reader& r) {
 
 }  // namespace
 
-std::unique_ptr<SftpPipeline> SftpPipeline::open(ssh_session ssh, bool countWaits) {
+std::unique_ptr<SftpPipeline> SftpPipeline::open(ssh_session ssh) {
     ssh_channel channel = ssh_channel_new(ssh);
     if (!channel) return nullptr;
     if (ssh_channel_open_session(channel) != SSH_OK || ssh_channel_request_subsystem(channel, "sftp") != SSH_OK) {
         ssh_channel_free(channel);
         return nullptr;
     }
-    std::unique_ptr<SftpPipeline> p(new SftpPipeline(channel, countWaits));
+    std::unique_ptr<SftpPipeline> p(new SftpPipeline(channel));
     // INIT carries the version where other requests carry their id.
     std::string init;
     putU32(init, 5);
@@ -153,8 +153,6 @@ bool SftpPipeline::receiveBytes(char* dest, std::size_t count) {
 }
 
 bool SftpPipeline::receive(Packet& packet) {
-    // A wait for the server: nothing of its answers has arrived yet.
-    if (countWaits_ && ssh_channel_poll(channel_, 0) == 0) ++roundTrips_;
     // Length, type and request id, then the rest straight into the packet's body.
     std::string head(9, '\0');
     if (!receiveBytes(head.data(), head.size())) return false;
@@ -165,6 +163,12 @@ bool SftpPipeline::receive(Packet& packet) {
     if (length < 5 || length > kMaxPacket) {
         broken_ = true;
         return false;
+    }
+    // An answer to a request sent after the current round trip began starts the next one: the
+    // answers of requests in flight together share one.
+    if (packet.id >= roundEnd_) {
+        ++roundTrips_;
+        roundEnd_ = nextId_;
     }
     packet.body.resize(length - 5);
     if (!receiveBytes(packet.body.data(), packet.body.size())) return false;

@@ -22,9 +22,8 @@ namespace qv::posix {
 // fails at once.
 class SftpPipeline {
 public:
-    // Null when the server refuses a second SFTP channel. countWaits: roundTrips() counts (at the
-    // cost of a look at the socket before each wait).
-    static std::unique_ptr<SftpPipeline> open(ssh_session ssh, bool countWaits = false);
+    // Null when the server refuses a second SFTP channel.
+    static std::unique_ptr<SftpPipeline> open(ssh_session ssh);
     ~SftpPipeline();
     SftpPipeline(const SftpPipeline&) = delete;
     SftpPipeline& operator=(const SftpPipeline&) = delete;
@@ -49,11 +48,11 @@ public:
     bool list(const std::string& dir, std::size_t maxEntries, std::vector<Entry>& out);
 
     bool broken() const { return broken_; }
-    // Times this side waited for the server with none of its answers at hand.
+    // Round trips waited for: requests in flight together count once.
     std::size_t roundTrips() const { return roundTrips_; }
 
 private:
-    SftpPipeline(ssh_channel channel, bool countWaits) : channel_(channel), countWaits_(countWaits) {}
+    explicit SftpPipeline(ssh_channel channel) : channel_(channel) {}
     struct Packet {
         std::uint8_t type = 0;
         std::uint32_t id = 0;
@@ -69,7 +68,8 @@ private:
 
     ssh_channel channel_;
     std::uint32_t nextId_ = 1;
-    bool broken_ = false, countWaits_ = false;
+    bool broken_ = false;
+    std::uint32_t roundEnd_ = 0;  // requests from this id on were sent during the current round trip
     std::size_t roundTrips_ = 0;
 };
 
