@@ -97,8 +97,13 @@ bool ChunkedLineReader::fill() {
             decode(true);
             return buffer_.size() > before;
         }
-        raw_.append(chunk, got);
-        decode(false);
+        // Bytes that need no decoding go straight into the buffer: a long line is copied once.
+        if (raw_.empty() && (encoding_ == Encoding::Native || encoding_ == Encoding::Utf8))
+            buffer_.append(chunk, got);
+        else {
+            raw_.append(chunk, got);
+            decode(false);
+        }
         if (buffer_.size() > before) return true;
     }
 }
@@ -128,8 +133,10 @@ std::string ChunkedLineReader::readLine() {
         }
         scanned_ = buffer_.size();
         if (!fill()) {
-            std::string line = buffer_.substr(pos_);
-            pos_ = buffer_.size();
+            std::string line = pos_ == 0 ? std::move(buffer_) : buffer_.substr(pos_);
+            buffer_.clear();
+            pos_ = 0;
+            scanned_ = 0;
             if (!line.empty() && line.back() == '\r') line.pop_back();
             return encoding_ == Encoding::Native ? toText(std::move(line)) : line;
         }
