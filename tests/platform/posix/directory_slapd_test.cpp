@@ -44,6 +44,36 @@ private:
     std::string& into_;
 };
 
+// The directory source run in-process over `directory` with `pdc` as the domain controller: the
+// target list (sorted when asked), the console and the log.
+struct SourceRun {
+    std::vector<std::string> targets;
+    std::string console, log;
+};
+SourceRun runDirectorySource(qv::Directory& directory, const std::string& pdc, bool sort) {
+    SourceRun result;
+    std::string dir = qvtest::makeTempDir();
+    qvtest::writeFile(dir + "/fixture.json", "{}");
+    std::string error;
+    auto fixture = qv::fixture::FixturePlatform::load(dir + "/fixture.json", error);
+    std::filesystem::remove_all(dir);
+    EXPECT_TRUE(fixture) << error;
+    if (!fixture) return result;
+    qv::Platform base = fixture->platform();
+    RecordingConsole console;
+    qv::Platform platform{console, base.registry, base.identity, base.management, base.files, directory, base.system};
+    qv::RunContext ctx(platform);
+    ctx.runLog = std::make_unique<RecordingLog>(result.log);
+    ctx.env.sAdsiDBProvider = "LDAP";
+    ctx.env.sPDC = pdc;
+    qv::targets::createTargetList(ctx);
+    qv::targets::addDirectoryTargets(ctx);
+    if (sort) qv::targets::sortTargetList(ctx);
+    result.targets = ctx.targetList;
+    result.console = console.text;
+    return result;
+}
+
 }  // namespace
 
 class SlapdDirectory : public ::testing::Test {
@@ -96,37 +126,20 @@ TEST_F(SlapdDirectory, FailuresGiveTheirReason) {
 // The whole directory source over the real server: names trimmed, upper-cased, the long one
 // reported, duplicates gone after sorting.
 TEST_F(SlapdDirectory, DirectorySourceFillsTheTargetList) {
-    std::string dir = qvtest::makeTempDir();
-    qvtest::writeFile(dir + "/fixture.json", "{}");
-    std::string error;
-    auto fixture = qv::fixture::FixturePlatform::load(dir + "/fixture.json", error);
-    std::filesystem::remove_all(dir);
-    ASSERT_TRUE(fixture) << error;
-    qv::Platform base = fixture->platform();
-    RecordingConsole console;
-    qv::Platform platform{console, base.registry, base.identity, base.management, base.files, directory, base.system};
-    qv::RunContext ctx(platform);
-    std::string log;
-    ctx.runLog = std::make_unique<RecordingLog>(log);
-    ctx.env.sAdsiDBProvider = "LDAP";
-    ctx.env.sPDC = "127.0.0.1";
-
-    qv::targets::createTargetList(ctx);
-    qv::targets::addDirectoryTargets(ctx);
-    EXPECT_EQ(ctx.targetList.size(), static_cast<std::size_t>(kBulkComputers + 5));
-    qv::targets::sortTargetList(ctx);
-
-    ASSERT_EQ(ctx.targetList.size(), static_cast<std::size_t>(kBulkComputers + 4));
-    EXPECT_EQ(ctx.targetList[0], std::string(255, 'A'));
-    EXPECT_EQ(ctx.targetList[1], "PC0000");
-    EXPECT_EQ(ctx.targetList[kBulkComputers], "PC1099");
-    EXPECT_EQ(ctx.targetList[kBulkComputers + 1], "SPACED");
-    EXPECT_EQ(ctx.targetList[kBulkComputers + 2], "WS01");
-    EXPECT_EQ(ctx.targetList[kBulkComputers + 3], "WS02");
-    EXPECT_EQ(console.text,
+    EXPECT_EQ(runDirectorySource(directory, "127.0.0.1", false).targets.size(),
+              static_cast<std::size_t>(kBulkComputers + 5));
+    SourceRun run = runDirectorySource(directory, "127.0.0.1", true);
+    ASSERT_EQ(run.targets.size(), static_cast<std::size_t>(kBulkComputers + 4));
+    EXPECT_EQ(run.targets[0], std::string(255, 'A'));
+    EXPECT_EQ(run.targets[1], "PC0000");
+    EXPECT_EQ(run.targets[kBulkComputers], "PC1099");
+    EXPECT_EQ(run.targets[kBulkComputers + 1], "SPACED");
+    EXPECT_EQ(run.targets[kBulkComputers + 2], "WS01");
+    EXPECT_EQ(run.targets[kBulkComputers + 3], "WS02");
+    EXPECT_EQ(run.console,
               "Active Directory reports a Computer Name longer than 255 characters\r\n"
               "See Logfile for Name.  Name skipped, Continuing to run.\r\n\r\n");
-    EXPECT_EQ(log, "AD reports Computer Name longer than 255 characters:\r\n" + std::string(256, 'B') +
+    EXPECT_EQ(run.log, "AD reports Computer Name longer than 255 characters:\r\n" + std::string(256, 'B') +
                        "\r\n***Unable to process - computer will be skipped***\r\n\r\n");
 }
 
@@ -150,30 +163,15 @@ TEST_F(SlapdDirectory, GlobalCatalogFirstThenTheDomainController) {
         {"", "127.0.0.1", nullptr},
         {"NOSUCH;GC", "NOSUCH;PDC", "Active Directory not available (Unable to bind to LDAP://NOSUCH;PDC/rootDSE: not a host name)"},
     };
-    std::string dir = qvtest::makeTempDir();
-    qvtest::writeFile(dir + "/fixture.json", "{}");
-    std::string error;
-    auto fixture = qv::fixture::FixturePlatform::load(dir + "/fixture.json", error);
-    std::filesystem::remove_all(dir);
-    ASSERT_TRUE(fixture) << error;
     for (const auto& c : cases) {
         Located located{server->ldapPort(), server->catalogPort()};
         located.catalog = c.catalog;
-        qv::Platform base = fixture->platform();
-        RecordingConsole console;
-        qv::Platform platform{console, base.registry, base.identity, base.management, base.files, located, base.system};
-        qv::RunContext ctx(platform);
-        std::string log;
-        ctx.runLog = std::make_unique<RecordingLog>(log);
-        ctx.env.sAdsiDBProvider = "LDAP";
-        ctx.env.sPDC = c.pdc;
-        qv::targets::createTargetList(ctx);
-        qv::targets::addDirectoryTargets(ctx);
+        SourceRun run = runDirectorySource(located, c.pdc, false);
         if (c.failure) {
-            EXPECT_TRUE(ctx.targetList.empty()) << c.catalog;
-            EXPECT_EQ(log.rfind(c.failure, 0), 0u) << log;
+            EXPECT_TRUE(run.targets.empty()) << c.catalog;
+            EXPECT_EQ(run.log.rfind(c.failure, 0), 0u) << run.log;
         } else {
-            EXPECT_EQ(ctx.targetList.size(), static_cast<std::size_t>(kBulkComputers + 5)) << c.catalog << " " << c.pdc;
+            EXPECT_EQ(run.targets.size(), static_cast<std::size_t>(kBulkComputers + 5)) << c.catalog << " " << c.pdc;
         }
     }
 }
