@@ -64,7 +64,11 @@ series() {
 
 LOCAL=$(series local)
 ONE=$(series one qvself)
+# The server's side: processor time of sshd's finished children (ticks, fields 16 and 17).
+served() { awk '{print $16 + $17}' "/proc/$SSHD_PID/stat"; }
+S0=$(served)
 TEN=$(series ten qvself0 qvself1 qvself2 qvself3 qvself4 qvself5 qvself6 qvself7 qvself8 qvself9)
+S1=$(served)
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors; medians of $RUNS runs"
 echo "local run:                      $LOCAL s"
 echo "this computer over SSH:         $ONE s ($(awk -v a="$ONE" -v b="$LOCAL" 'BEGIN{printf "%.1f", a/b}') times the local run; goal under 1 s and at most 5 times)"
@@ -76,6 +80,7 @@ if [ -x /usr/bin/time ]; then
     mkdir -p "$WORK/cpuqvself" "$WORK/cpuqvself0"
     echo "qv processor time: one computer $(cpu qvself) s, ten $(cpu qvself0 qvself1 qvself2 qvself3 qvself4 qvself5 qvself6 qvself7 qvself8 qvself9) s"
 fi
+echo "sshd processor time per ten-computer run: $(awk -v t=$((S1 - S0)) -v r="$RUNS" -v hz="$(getconf CLK_TCK)" 'BEGIN{printf "%.2f", t / hz / r}') s"
 echo "connection failures in the log of the last ten-computer run (none expected):"
 grep -h "Err#\|Timed Out\|lost" "$WORK"/hometen$((RUNS - 1))/Documents/QV.log 2>/dev/null | head -5 || true
 echo "its reports: $(ls "$WORK"/hometen$((RUNS - 1))/Documents/ | tr '\n' ' ')"

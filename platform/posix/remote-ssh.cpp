@@ -104,7 +104,9 @@ struct Session {
         // QV_SFTP_TRACE: the round trips this connection waited for (tuning aid).
         if (std::getenv("QV_SFTP_TRACE")) {
             std::size_t piped = pipeline ? pipeline->roundTrips() : 0;
-            std::fprintf(stderr, "SFTP round trips: %zu (%zu one at a time, %zu pipelined)\n", requests + piped, requests, piped);
+            std::size_t pipedRequests = pipeline ? pipeline->requests() : 0;
+            std::fprintf(stderr, "SFTP round trips: %zu (%zu one at a time, %zu pipelined for %zu requests)\n",
+                         requests + piped, requests, piped, pipedRequests);
         }
         pipeline.reset();
         if (sftp) sftp_free(sftp);

@@ -122,24 +122,35 @@ std::unique_ptr<SftpPipeline> SftpPipeline::open(ssh_session ssh) {
 }
 
 SftpPipeline::~SftpPipeline() {
+    flush();  // the last closes
     ssh_channel_close(channel_);
     ssh_channel_free(channel_);
 }
 
+// Requests are gathered and go out together when an answer is waited for (or the gathering grows
+// large): one SSH packet carries many of them, which spares both ends a packet, its encryption
+// and a system call per request.
 std::uint32_t SftpPipeline::send(std::uint8_t type, const std::string& payload) {
     std::uint32_t id = nextId_++;
-    std::string packet;
-    putU32(packet, static_cast<std::uint32_t>(payload.size() + 5));
-    packet += static_cast<char>(type);
-    putU32(packet, id);
-    packet += payload;
-    if (!broken_ && ssh_channel_write(channel_, packet.data(), static_cast<std::uint32_t>(packet.size())) !=
-                        static_cast<int>(packet.size()))
-        broken_ = true;
+    ++requests_;
+    putU32(outgoing_, static_cast<std::uint32_t>(payload.size() + 5));
+    outgoing_ += static_cast<char>(type);
+    putU32(outgoing_, id);
+    outgoing_ += payload;
+    if (outgoing_.size() >= kGatherLimit) flush();
     return id;
 }
 
+void SftpPipeline::flush() {
+    if (!broken_ && !outgoing_.empty() &&
+        ssh_channel_write(channel_, outgoing_.data(), static_cast<std::uint32_t>(outgoing_.size())) !=
+            static_cast<int>(outgoing_.size()))
+        broken_ = true;
+    outgoing_.clear();
+}
+
 bool SftpPipeline::receiveBytes(char* dest, std::size_t count) {
+    flush();
     std::size_t done = 0;
     while (done < count && !broken_) {
         // Waits at most the session's time limit; a cut socket ends the wait at once.

@@ -50,6 +50,7 @@ public:
     bool broken() const { return broken_; }
     // Round trips waited for: requests in flight together count once.
     std::size_t roundTrips() const { return roundTrips_; }
+    std::size_t requests() const { return requests_; }
 
 private:
     explicit SftpPipeline(ssh_channel channel) : channel_(channel) {}
@@ -59,6 +60,8 @@ private:
         std::string body;  // after the id
     };
     std::uint32_t send(std::uint8_t type, const std::string& payload);
+    void flush();  // sends the gathered requests
+    static constexpr std::size_t kGatherLimit = 32 * 1024;
     bool receive(Packet& packet);
     bool receiveBytes(char* dest, std::size_t count);
     // One request per path, at most `atOnce` in flight; `answer` reads each one's reply.
@@ -71,6 +74,8 @@ private:
     bool broken_ = false;
     std::uint32_t roundEnd_ = 0;  // requests from this id on were sent during the current round trip
     std::size_t roundTrips_ = 0;
+    std::size_t requests_ = 0;
+    std::string outgoing_;  // requests gathered, not yet sent
 };
 
 }  // namespace qv::posix
