@@ -16,6 +16,17 @@
 
 namespace qv {
 
+void OwnNames::addAddress(const sockaddr* address) {
+    if (!address) return;
+    if (address->sa_family == AF_INET) {
+        const auto* in = reinterpret_cast<const sockaddr_in*>(address);
+        addresses.emplace_back(reinterpret_cast<const char*>(&in->sin_addr), sizeof in->sin_addr);
+    } else if (address->sa_family == AF_INET6) {
+        const auto* in = reinterpret_cast<const sockaddr_in6*>(address);
+        addresses.emplace_back(reinterpret_cast<const char*>(&in->sin6_addr), sizeof in->sin6_addr);
+    }
+}
+
 bool namesThisComputer(const std::string& name, const OwnNames& own) {
     for (const std::string& n : own.names)
         if (!n.empty() && text::equalsIgnoringCase(name, n)) return true;

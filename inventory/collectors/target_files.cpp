@@ -17,8 +17,6 @@ bool beginsWithDrive(const std::string& path) {
     return letter && path[1] == ':' && path[2] == '\\';
 }
 
-char upperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 using text::equalsIgnoringCase;
 
 }  // namespace
@@ -32,7 +30,7 @@ TargetShares::~TargetShares() { releaseAll(); }
 
 std::optional<std::string> TargetShares::accessPath(const std::string& filePath) {
     if (!ctx_.targetServices || !beginsWithDrive(filePath)) return std::nullopt;
-    const char letter = upperLetter(filePath[0]);
+    const char letter = text::asciiUpper(filePath.substr(0, 1))[0];
     auto found = drives_.find(letter);
     if (found == drives_.end()) found = drives_.emplace(letter, openDrive(letter)).first;
     if (found->second.base.empty()) return std::nullopt;

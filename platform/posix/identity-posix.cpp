@@ -5,7 +5,6 @@
 #include "platform/text.h"
 
 #include <ifaddrs.h>
-#include <netinet/in.h>
 #include <netdb.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -124,16 +123,7 @@ bool PosixIdentity::isLocalComputer(const std::string& name) {
         }
         ifaddrs* list = nullptr;
         if (::getifaddrs(&list) != 0) return;
-        for (ifaddrs* a = list; a; a = a->ifa_next) {
-            if (!a->ifa_addr) continue;
-            if (a->ifa_addr->sa_family == AF_INET) {
-                const auto* in = reinterpret_cast<const sockaddr_in*>(a->ifa_addr);
-                own_.addresses.emplace_back(reinterpret_cast<const char*>(&in->sin_addr), sizeof in->sin_addr);
-            } else if (a->ifa_addr->sa_family == AF_INET6) {
-                const auto* in = reinterpret_cast<const sockaddr_in6*>(a->ifa_addr);
-                own_.addresses.emplace_back(reinterpret_cast<const char*>(&in->sin6_addr), sizeof in->sin6_addr);
-            }
-        }
+        for (ifaddrs* a = list; a; a = a->ifa_next) own_.addAddress(a->ifa_addr);
         ::freeifaddrs(list);
     });
     return namesThisComputer(name, own_);

@@ -9,7 +9,6 @@
 #include <lm.h>
 #include <shlobj.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "platform/win32/text-win32.h"
@@ -71,17 +70,8 @@ bool Win32Identity::isLocalComputer(const std::string& name) {
         }
         if (result != NO_ERROR) return;
         for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); a; a = a->Next)
-            for (IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u; u = u->Next) {
-                const sockaddr* sa = u->Address.lpSockaddr;
-                if (!sa) continue;
-                if (sa->sa_family == AF_INET) {
-                    const auto* in = reinterpret_cast<const sockaddr_in*>(sa);
-                    own_.addresses.emplace_back(reinterpret_cast<const char*>(&in->sin_addr), sizeof in->sin_addr);
-                } else if (sa->sa_family == AF_INET6) {
-                    const auto* in = reinterpret_cast<const sockaddr_in6*>(sa);
-                    own_.addresses.emplace_back(reinterpret_cast<const char*>(&in->sin6_addr), sizeof in->sin6_addr);
-                }
-            }
+            for (IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u; u = u->Next)
+                own_.addAddress(u->Address.lpSockaddr);
     });
     return namesThisComputer(name, own_);
 }
