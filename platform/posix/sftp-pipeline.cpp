@@ -150,7 +150,13 @@ void SftpPipeline::flush() {
 }
 
 bool SftpPipeline::receiveBytes(char* dest, std::size_t count) {
-    flush();
+    // Gathered requests wait while the answers already here are read: they go out together only
+    // when the next answer must be waited for, so a stream of answers is not met by a stream of
+    // one-request packets.
+    if (!outgoing_.empty()) {
+        int here = ssh_channel_poll(channel_, 0);
+        if (here < 0 || static_cast<std::size_t>(here) < count) flush();
+    }
     std::size_t done = 0;
     while (done < count && !broken_) {
         // Waits at most the session's time limit; a cut socket ends the wait at once.
