@@ -19,6 +19,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "platform/posix/management-posix.h"
@@ -169,10 +170,19 @@ public:
         std::vector<std::size_t> index;  // position in paths of each read
         for (std::size_t k = 0; k < paths.size(); ++k) {
             const auto& path = paths[k];
-            bool pseudo = path.rfind("/proc/", 0) == 0 || path.rfind("/sys/", 0) == 0;
-            auto known = status_.find(path);
-            if (known != status_.end() && !(known->second && S_ISREG(known->second->st_mode))) continue;
-            reads.push_back({path, limit, !pseudo && known == status_.end()});
+            SftpPipeline::Read read;
+            read.path = path;
+            read.limit = limit;
+            read.wholeBelow = wholeAnswerBelow(path);
+            if (pseudo(path)) {
+                // Their listings give sizes (4096) that are not the contents': only the type counts.
+                read.statFirst = false;
+            } else if (auto st = known(path)) {
+                if (!*st || !S_ISREG((*st)->st_mode)) continue;  // missing, a folder, a FIFO...
+                read.statFirst = false;
+                read.size = static_cast<std::uint64_t>((*st)->st_size);
+            }
+            reads.push_back(std::move(read));
             index.push_back(k);
         }
         std::vector<std::optional<std::string>> contents;
@@ -235,17 +245,23 @@ public:
     }
 
     std::optional<std::string> readLink(const std::string& path) override {
+        if (!maybeLink(path)) return std::nullopt;
         ++s_->requests;
         return ownedText(s_->alive() ? sftp_readlink(s_->sftp, path.c_str()) : nullptr);
     }
 
+    // Only paths a listing does not already show to be something other than a link are asked.
     std::vector<std::optional<std::string>> readLinks(const std::vector<std::string>& paths) override {
         std::vector<std::optional<std::string>> out(paths.size());
-        if (!s_->pipeline) return FileAccess::readLinks(paths);
-        if (s_->alive() && !s_->pipeline->readLinks(paths, out)) {
-            lost_ = true;
-            out.assign(paths.size(), std::nullopt);
-        }
+        std::vector<std::string> asked;
+        std::vector<std::size_t> index;
+        for (std::size_t k = 0; k < paths.size(); ++k)
+            if (maybeLink(paths[k])) asked.push_back(paths[k]), index.push_back(k);
+        std::vector<std::optional<std::string>> targets;
+        if (!s_->pipeline) targets = FileAccess::readLinks(asked);
+        else if (s_->alive() && !s_->pipeline->readLinks(asked, targets)) lost_ = true;
+        if (lost_) return std::vector<std::optional<std::string>>(paths.size());
+        for (std::size_t k = 0; k < index.size() && k < targets.size(); ++k) out[index[k]] = std::move(targets[k]);
         return out;
     }
 
@@ -260,7 +276,7 @@ public:
     // Cached: reads, folder checks and time lookups ask for the same paths.
     std::optional<struct stat> status(const std::string& path) override {
         if (!s_->alive()) return std::nullopt;
-        if (auto it = status_.find(path); it != status_.end()) return it->second;
+        if (auto st = known(path)) return *st;
         ++s_->requests;
         Attributes a(sftp_stat(s_->sftp, path.c_str()));
         std::optional<struct stat> st;
@@ -272,6 +288,8 @@ public:
 
     bool exists(const std::string& path) override {
         if (!s_->alive()) return false;
+        if (auto it = listed_.find(path); it != listed_.end()) return true;
+        if (inWholeListing(path)) return false;
         ++s_->requests;
         Attributes a(sftp_lstat(s_->sftp, path.c_str()));
         if (!a.a) failed<int>();
@@ -304,6 +322,45 @@ private:
         return st && S_ISREG(st->st_mode);
     }
 
+    static bool pseudo(const std::string& path) { return path.starts_with("/proc/") || path.starts_with("/sys/"); }
+
+    // How short a first answer must be to hold the whole file. sysfs attributes are answered
+    // whole, a page at most (binary ones a page at a time); /proc/sys settings and a process's
+    // own files are answered whole. Other procfs files are answered a page of records at a time.
+    static std::size_t wholeAnswerBelow(const std::string& path) {
+        constexpr std::size_t kPage = 4096, kAny = SIZE_MAX;
+        if (path.starts_with("/sys/"))
+            return path.starts_with("/sys/fs/") || path.starts_with("/sys/kernel/") ? 0 : kPage;
+        if (path.starts_with("/proc/sys/")) return kAny;
+        if (!path.starts_with("/proc/")) return 0;
+        std::size_t slash = path.find('/', 6);
+        if (slash == 6 || slash == std::string::npos ||
+            path.find_first_not_of("0123456789", 6) != slash)
+            return 0;
+        std::string_view file = std::string_view(path).substr(slash + 1);
+        return file == "cmdline" || file == "comm" || file == "stat" || file == "statm" || file == "status" ? kAny : 0;
+    }
+
+    // What is known of a path without asking: its status (links followed), from an earlier
+    // status request or from a listing of its folder that showed it as no link. Absent: unknown;
+    // holding nothing: the path is missing.
+    std::optional<std::optional<struct stat>> known(const std::string& path) {
+        if (auto it = status_.find(path); it != status_.end()) return it->second;
+        if (auto it = listed_.find(path); it != listed_.end() && !S_ISLNK(it->second.st_mode)) return it->second;
+        if (inWholeListing(path) && !listed_.count(path)) return std::optional<struct stat>();
+        return std::nullopt;
+    }
+    // False when a listing shows the path missing or not a link.
+    bool maybeLink(const std::string& path) {
+        if (auto it = listed_.find(path); it != listed_.end()) return S_ISLNK(it->second.st_mode);
+        return !inWholeListing(path);
+    }
+    // True when the path's folder was listed whole (so a name missing from it is missing).
+    bool inWholeListing(const std::string& path) const {
+        auto slash = path.rfind('/');
+        return slash != std::string::npos && slash > 0 && listedDirs_.count(path.substr(0, slash));
+    }
+
     // A folder's entries without "." and "..", each with its own status (links not followed).
     std::vector<SftpPipeline::Entry> entries(const std::string& dir) {
         std::vector<SftpPipeline::Entry> out;
@@ -322,6 +379,13 @@ private:
             failed<int>();
         }
         std::erase_if(out, [](const auto& e) { return e.first == "." || e.first == ".."; });
+        // What a whole listing shows is remembered for the connection: later reads, links and
+        // checks of these entries ask nothing of the server. Listings of procfs and sysfs change
+        // as processes and devices come and go, and their sizes are not their contents'.
+        if (!lost() && out.size() < kMaxEntries && !pseudo(dir + "/") && !dir.empty() && dir.back() != '/') {
+            listedDirs_.insert(dir);
+            for (const auto& [name, st] : out) listed_.emplace(dir + "/" + name, st);
+        }
         return out;
     }
 
@@ -365,6 +429,8 @@ private:
     sftp_file open_ = nullptr;
     std::string openPath_;
     std::map<std::string, std::optional<struct stat>> status_;
+    std::map<std::string, struct stat> listed_;  // entries of whole listings, links not followed
+    std::set<std::string> listedDirs_;
 };
 
 // The addresses of host within ms milliseconds (name lookups may wait on a silent DNS server far

@@ -273,8 +273,7 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
         std::uint64_t asked = 0;   // end of the reads asked for so far
         unsigned generation = 0;   // reads of an older generation follow a short answer: dropped
         std::size_t readsOut = 0;  // reads of this generation in flight
-        std::optional<std::uint64_t> size;  // as its status gave it, when asked for
-        bool confirming = false;   // the first answer ended at that size: the read after it must find the end
+        std::optional<std::uint64_t> size;  // as its status or a listing gave it
         bool done = false;
     };
     enum class Kind { Stat, Open, Read };
@@ -285,6 +284,7 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
         unsigned generation = 0;
     };
     std::vector<File> state(files.size());
+    for (std::size_t k = 0; k < files.size(); ++k) state[k].size = files[k].size;
     std::map<std::uint32_t, Request> pending;
     std::size_t next = 0, active = 0;
 
@@ -355,28 +355,12 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
                 } else if (files[req.file].limit == 0) {
                     finish(req.file, true);
                 } else {
-                    // A file with a status (not procfs or sysfs) gets its second read with the
-                    // first: when the first ends where the status says, the second finds the end
-                    // in the same round trip.
-                    askReads(req.file, f.size ? 2 : 1);
+                    askReads(req.file, 1);
                 }
                 break;
             case Kind::Read: {
                 if (req.generation != f.generation) break;
                 --f.readsOut;
-                if (f.confirming) {
-                    f.confirming = false;
-                    if (p.type == kStatus && r.u32() == kStatusEof && !r.bad) {
-                        finish(req.file, true);
-                    } else {
-                        // Not where the status said: reading goes on from where the data ends.
-                        ++f.generation;
-                        f.readsOut = 0;
-                        f.asked = f.data.size();
-                        askReads(req.file, 1);
-                    }
-                    break;
-                }
                 // Answers come in the order asked: the first of this generation is where the data ends.
                 if (req.offset != f.data.size() || (p.type != kStatus && p.type != kData)) {
                     finish(req.file, false);
@@ -392,10 +376,13 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
                         break;
                     }
                     f.data.append(p.body, r.at, std::min(length, asked));
-                    if (length == 0 || f.data.size() >= files[req.file].limit) {
-                        finish(req.file, true);  // an empty answer ends the file as a read of 0 bytes does
-                    } else if (length < asked && f.size == f.data.size() && f.readsOut == 1) {
-                        f.confirming = true;
+                    // An empty answer ends the file as a read of 0 bytes does. A short one ends a
+                    // regular file where its size says (a file that grew or shrank since is read
+                    // on), and a file the kernel answers in one piece.
+                    bool whole = length < asked && ((f.size && f.data.size() == *f.size) ||
+                                                    (req.offset == 0 && length < files[req.file].wholeBelow));
+                    if (length == 0 || whole || f.data.size() >= files[req.file].limit) {
+                        finish(req.file, true);
                     } else if (length < asked) {
                         // A short answer (procfs gives a page or a record at a time): what was asked
                         // after it starts at the wrong place, so reading goes on from where it ends.

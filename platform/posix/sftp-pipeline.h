@@ -32,6 +32,12 @@ public:
         std::string path;
         std::size_t limit = 0;     // bytes kept at most
         bool statFirst = true;     // asks the type first: only regular files are opened (never a FIFO)
+        // The size of a regular file already known (from a listing): an answer shorter than asked
+        // that ends there ends the file.
+        std::optional<std::uint64_t> size;
+        // A first answer shorter than this (and than asked) holds the whole file: files the kernel
+        // answers in one piece (sysfs attributes, /proc/sys settings). 0: read on to the end.
+        std::size_t wholeBelow = 0;
     };
     // Each file's contents up to its limit, read to end of file (never to the size it reports);
     // absent when missing, unreadable, not a regular file, or its read failed. False when the

@@ -136,12 +136,16 @@ TEST_F(RemoteSshTest, PipelinedReadsGiveEachFileWholeOrAbsent) {
         std::string name;
         std::size_t size, limit;
         bool statFirst = true;
+        std::optional<std::uint64_t> known = std::nullopt;  // a size given beforehand, as a listing gives it
         std::optional<std::string> expected = std::nullopt;  // computed below for files made here
     };
     std::vector<Case> cases = {
         {"empty", 0, 1000}, {"small", 100, 1000}, {"chunk-1", 65535, 8u << 20}, {"chunk", 65536, 8u << 20},
         {"chunk+1", 65537, 8u << 20}, {"several", 300001, 8u << 20}, {"cut", 5000, 1000}, {"cut-at-chunk", 200000, 65536},
         {"unstatted", 70000, 8u << 20, false},
+        // Sizes known beforehand: right, stale (the file grew or shrank since), and past a chunk.
+        {"known", 100, 1000, false, 100}, {"grew", 5000, 8u << 20, false, 100}, {"shrank", 100, 8u << 20, false, 5000},
+        {"known-several", 300001, 8u << 20, false, 300001},
     };
     for (int k = 0; k < 20; ++k) cases.push_back({"many" + std::to_string(k), 10u + k, 1000});
     for (auto& c : cases) {
@@ -152,10 +156,10 @@ TEST_F(RemoteSshTest, PipelinedReadsGiveEachFileWholeOrAbsent) {
     cases.push_back({"folder", 0, 1000});
     cases.push_back({"fifo", 0, 1000});
     std::vector<qv::posix::SftpPipeline::Read> reads;
-    for (const auto& c : cases) reads.push_back({dir + "/" + c.name, c.limit, c.statFirst});
+    for (const auto& c : cases) reads.push_back({dir + "/" + c.name, c.limit, c.statFirst, c.known, 0});
     std::ifstream local("/sys/class/net/lo/address");
     std::string lo((std::istreambuf_iterator<char>(local)), std::istreambuf_iterator<char>());
-    reads.push_back({"/sys/class/net/lo/address", 1000, false});
+    reads.push_back({"/sys/class/net/lo/address", 1000, false, std::nullopt, 4096});
     std::vector<std::optional<std::string>> out;
     ASSERT_TRUE(pipeline->read(reads, out));
     ASSERT_EQ(out.size(), reads.size());
