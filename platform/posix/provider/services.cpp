@@ -280,15 +280,22 @@ Instances systemdServices(Source& s) {
                     if (f.find('@') != std::string::npos && !endsWith(f, "@.service")) names.insert(f);
                 }
     bool managerRuns = s.isDir("/run/systemd/system");
-    // The candidate unit files and their links, all asked for at once.
-    std::vector<std::string> candidates;
+    // The candidate unit files and their links, all asked for at once; of the files, only those
+    // findUnit can reach: a directory's file hides the same name in later ones unless it masks it.
+    std::vector<std::string> candidates, reached;
+    std::set<std::string> settled;  // file names whose winning file is among those reached
     for (const auto& name : names)
         for (const std::string& file : {name, templateOf(name)})
             for (const char* dir : kUnitDirs)
                 if (!file.empty() && std::binary_search(s.list(dir).begin(), s.list(dir).end(), file))
                     candidates.push_back(std::string(dir) + "/" + file);
     s.prefetchLinks(candidates);
-    s.prefetch(candidates);
+    for (const auto& path : candidates) {
+        if (settled.count(baseName(path))) continue;
+        reached.push_back(path);
+        if (s.link(path) != "/dev/null") settled.insert(baseName(path));
+    }
+    s.prefetch(reached);
     Instances out;
     for (const auto& name : names) {
         std::string fileName = name;
