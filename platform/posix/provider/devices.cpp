@@ -13,7 +13,7 @@ namespace {
 
 const std::string* pciIds(Source& s) {
     for (const char* path : {"/usr/share/misc/pci.ids", "/usr/share/hwdata/pci.ids", "/usr/share/pci.ids"})
-        if (const auto& f = s.file(path, true)) return &*f;
+        if (const auto& f = s.packagedFile(path)) return &*f;
     return nullptr;
 }
 
@@ -250,7 +250,7 @@ Instance pciInstance(Source& s, const PciDevice& d) {
 
 std::string pnpVendorName(Source& s, const std::string& code) {
     for (const char* path : {"/usr/share/hwdata/pnp.ids", "/usr/share/misc/pnp.ids"})
-        if (const auto& f = s.file(path, true)) {
+        if (const auto& f = s.packagedFile(path)) {
             auto p = f->find("\n" + code + "\t");
             if (f->compare(0, code.size() + 1, code + "\t") == 0) p = 0;
             else if (p != std::string::npos) p += 1;

@@ -33,6 +33,10 @@ public:
         for (const auto& path : paths) out.push_back(read(path, limit));
         return out;
     }
+    // A file a package installs alike on every computer that has it (an id database): read as
+    // `read` reads it, but a remote back-end may take this computer's own copy when its size and
+    // modification time are those of the remote one (the check rsync makes), sparing the transfer.
+    virtual std::optional<std::string> readPackaged(const std::string& path, std::size_t limit) { return read(path, limit); }
     // Exactly `size` bytes at `offset` of a regular file; absent when fewer are there.
     virtual std::optional<std::string> readAt(const std::string& path, std::uint64_t offset, std::size_t size) = 0;
     // Names in a folder without "." and "..", in no particular order; empty when unreadable.

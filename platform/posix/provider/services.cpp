@@ -447,7 +447,7 @@ Instances baseService(Source& s) {
             }
         }
         // Built-in modules keep their descriptions in one file.
-        if (const auto& bm = s.file(*dir + "/modules.builtin.modinfo", true)) {
+        if (const auto& bm = s.packagedFile(*dir + "/modules.builtin.modinfo")) {
             std::string_view all(*bm);
             std::size_t p = 0;
             while (p < all.size()) {

@@ -119,6 +119,12 @@ const std::optional<std::string>& Source::file(const std::string& path, bool lar
     return files_.emplace(path, std::move(content)).first->second;
 }
 
+const std::optional<std::string>& Source::packagedFile(const std::string& path) {
+    auto it = files_.find(path);
+    if (it != files_.end()) return it->second;
+    return files_.emplace(path, files().readPackaged(path, options_.maxDatabaseBytes)).first->second;
+}
+
 namespace {
 
 // The paths not yet in `cache`, each once.

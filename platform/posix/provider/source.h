@@ -64,6 +64,8 @@ public:
 
     // Whole file (up to the size limit), cached for the connection.
     const std::optional<std::string>& file(const std::string& path, bool large = false);
+    // A packaged database (an id list), cached as file() caches; see FileAccess::readPackaged.
+    const std::optional<std::string>& packagedFile(const std::string& path);
     // Reads the files not yet cached all at once (a remote computer answers them in a few round
     // trips); file() then finds them in the cache.
     void prefetch(const std::vector<std::string>& paths, bool large = false);

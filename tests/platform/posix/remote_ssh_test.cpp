@@ -359,3 +359,55 @@ TEST(RemoteSshChroot, ModuleDescriptionsAreReadInPieces) {
 }
 
 }  // namespace
+
+// An id list is taken from this computer only when the remote copy has its size and time.
+TEST(RemoteSshChroot, PackagedIdListsAreTheRemoteOnesUnlessSizeAndTimeMatchThisComputersCopy) {
+    const std::string ids = "/usr/share/misc/pci.ids";
+    struct stat own {};
+    if (::stat(ids.c_str(), &own) != 0) GTEST_SKIP() << "no " << ids << " on this computer";
+    std::ifstream in(ids, std::ios::binary);
+    std::string copy((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string vendor = "\n1af4  ";
+    auto at = copy.find(vendor);
+    ASSERT_NE(at, std::string::npos);
+    at += vendor.size();
+    const std::string ownName = copy.substr(at, copy.find('\n', at) - at);
+    std::string altered = copy;
+    altered[at] = ownName[0] == 'X' ? 'Y' : 'X';  // same size, another name
+    const std::string alteredName = altered.substr(at, ownName.size());
+
+    qvtest::SshdServer server(true);
+    if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
+    ASSERT_EQ(server.failure(), "");
+    ::setenv("QV_SSH_DIR", server.sshDir().c_str(), 1);
+    ::unsetenv("SSH_AUTH_SOCK");
+    const std::string dev = server.chrootDir() + "/sys/bus/pci/devices/0000:00:04.0";
+    std::filesystem::create_directories(dev);
+    std::filesystem::create_directories(server.chrootDir() + "/usr/share/misc");
+    qvtest::writeFile(dev + "/class", "0x010000\n");
+    qvtest::writeFile(dev + "/vendor", "0x1af4\n");
+    qvtest::writeFile(dev + "/device", "0x1004\n");
+    struct Case {
+        const char* what;
+        std::string content;
+        long timeShift;
+        std::string expected;
+    } cases[] = {
+        {"size and time match", altered, 0, ownName},
+        {"time differs", altered, 1, alteredName},
+        {"size differs", altered + "\n", 0, alteredName},
+    };
+    for (const auto& c : cases) {
+        const std::string remoteIds = server.chrootDir() + ids;
+        qvtest::writeFile(remoteIds, c.content);
+        timespec times[2] = {{own.st_mtime + c.timeShift, 0}, {own.st_mtime + c.timeShift, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, remoteIds.c_str(), times, 0), 0);
+        qv::PlatformError err;
+        auto remote = qv::posix::connectSsh("qvself", qv::Limits{}, err);
+        ASSERT_TRUE(remote) << err.description;
+        qv::Instances controllers;
+        ASSERT_TRUE(remote->instancesOf("Win32_SCSIController", controllers, err)) << c.what;
+        ASSERT_EQ(controllers.size(), 1u) << c.what;
+        EXPECT_EQ(qvtest::text(controllers[0], "Manufacturer"), c.expected) << c.what;
+    }
+}
