@@ -109,6 +109,7 @@ public:
     }
 
     bool enumKey(std::uint32_t hive, const std::string& key, std::vector<std::string>& names) override {
+        ready();
         names.clear();
         if (hive == kHiveClassesRoot && key.empty()) return true;  // no registered applications on Linux
         if (hive != kHiveLocalMachine || !equalsIgnoringCase(trimSlashes(key), kUninstallKey)) return false;
@@ -118,6 +119,7 @@ public:
 
     bool enumValues(std::uint32_t hive, const std::string& key, std::vector<std::string>& names,
                     std::vector<std::int32_t>& types) override {
+        ready();
         names.clear();
         types.clear();
         const provider::Package* p = package(hive, key);
@@ -132,6 +134,7 @@ public:
 
     bool getStringValue(std::uint32_t hive, const std::string& key, const std::string& valueName,
                         std::string& out) override {
+        ready();
         const provider::Package* p = package(hive, key);
         if (!p) return false;
         for (const auto& [name, value] : fields(*p))
@@ -149,7 +152,14 @@ public:
     bool deleteShare(const Instance&) override { return false; }
 
 private:
+    void ready() {
+        if (!source_.options().warmUp || warmedUp_) return;
+        warmedUp_ = true;
+        provider::warmUp(source_);
+    }
+
     const Instances* load(const std::string& className, PlatformError& err) {
+        ready();
         const provider::ClassDef* def = provider::findClass(className);
         if (!def) {
             err = {kErrInvalidClass, kErrInvalidClassText};
@@ -184,6 +194,7 @@ private:
     }
 
     Source source_;
+    bool warmedUp_ = false;
     std::map<std::string, Instances> cache_;
     std::map<std::string, const provider::Package*> packageIndex_;  // subkey name → entry
 };

@@ -300,7 +300,7 @@ public:
 
     bool exists(const std::string& path) override {
         if (!s_->alive()) return false;
-        if (auto it = listed_.find(path); it != listed_.end()) return true;
+        if (auto it = lstat_.find(path); it != lstat_.end()) return it->second.has_value();
         if (inWholeListing(path)) return false;
         ++s_->requests;
         Attributes a(sftp_lstat(s_->sftp, path.c_str()));
@@ -358,13 +358,14 @@ private:
     // holding nothing: the path is missing.
     std::optional<std::optional<struct stat>> known(const std::string& path) {
         if (auto it = status_.find(path); it != status_.end()) return it->second;
-        if (auto it = listed_.find(path); it != listed_.end() && !S_ISLNK(it->second.st_mode)) return it->second;
-        if (inWholeListing(path) && !listed_.count(path)) return std::optional<struct stat>();
+        if (auto it = lstat_.find(path); it != lstat_.end() && !(it->second && S_ISLNK(it->second->st_mode)))
+            return it->second;
+        if (inWholeListing(path) && !lstat_.count(path)) return std::optional<struct stat>();
         return std::nullopt;
     }
-    // False when a listing shows the path missing or not a link.
+    // False when a listing or an earlier lstat shows the path missing or not a link.
     bool maybeLink(const std::string& path) {
-        if (auto it = listed_.find(path); it != listed_.end()) return S_ISLNK(it->second.st_mode);
+        if (auto it = lstat_.find(path); it != lstat_.end()) return it->second && S_ISLNK(it->second->st_mode);
         return !inWholeListing(path);
     }
     // True when the path's folder was listed whole (so a name missing from it is missing).
@@ -374,7 +375,9 @@ private:
     }
 
     // A folder's entries without "." and "..", each with its own status (links not followed).
+    // Cached for the connection, as the provider caches what it lists.
     std::vector<SftpPipeline::Entry> entries(const std::string& dir) {
+        if (auto it = listings_.find(dir); it != listings_.end()) return it->second;
         std::vector<SftpPipeline::Entry> out;
         if (!s_->alive()) return out;
         if (s_->pipeline) {
@@ -390,16 +393,58 @@ private:
         } else {
             failed<int>();
         }
-        std::erase_if(out, [](const auto& e) { return e.first == "." || e.first == ".."; });
-        // What a whole listing shows is remembered for the connection: later reads, links and
-        // checks of these entries ask nothing of the server. Listings of procfs and sysfs change
-        // as processes and devices come and go, and their sizes are not their contents'.
-        if (!lost() && out.size() < kMaxEntries && !pseudo(dir + "/") && !dir.empty() && dir.back() != '/') {
-            listedDirs_.insert(dir);
-            for (const auto& [name, st] : out) listed_.emplace(dir + "/" + name, st);
-        }
+        keepListing(dir, out);
         return out;
     }
+
+    // What a whole listing shows is remembered for the connection: later reads, links and checks
+    // of these entries ask nothing of the server. Listings of procfs and sysfs change as processes
+    // and devices come and go, and their sizes are not their contents': only the listing is kept.
+    void keepListing(const std::string& dir, std::vector<SftpPipeline::Entry>& out) {
+        std::erase_if(out, [](const auto& e) { return e.first == "." || e.first == ".."; });
+        if (lost()) return;
+        listings_.emplace(dir, out);
+        if (out.size() < kMaxEntries && !pseudo(dir + "/") && !dir.empty() && dir.back() != '/') {
+            listedDirs_.insert(dir);
+            for (const auto& [name, st] : out) lstat_.emplace(dir + "/" + name, st);
+        }
+    }
+
+public:
+    // Folders listed together ahead of the provider's asking.
+    void prefetchListings(const std::vector<std::string>& dirs) override {
+        std::vector<std::string> missing;
+        for (const auto& dir : dirs)
+            if (!listings_.count(dir)) missing.push_back(dir);
+        if (missing.empty() || !s_->pipeline || !s_->alive()) return;
+        std::vector<std::vector<SftpPipeline::Entry>> outs;
+        if (!s_->pipeline->listMany(missing, kMaxEntries, outs)) {
+            lost_ = true;
+            return;
+        }
+        for (std::size_t k = 0; k < missing.size(); ++k) keepListing(missing[k], outs[k]);
+    }
+    // Statuses asked together ahead of the provider's asking: each path's own (lstat), then the
+    // targets' of those that are links.
+    void prefetchStatuses(const std::vector<std::string>& paths) override {
+        std::vector<std::string> missing, links;
+        for (const auto& path : paths)
+            if (!lstat_.count(path) && !inWholeListing(path)) missing.push_back(path);
+        if (missing.empty() || !s_->pipeline || !s_->alive()) return;
+        std::vector<std::optional<struct stat>> own, targets;
+        if (!s_->pipeline->status(missing, false, own)) {
+            lost_ = true;
+            return;
+        }
+        for (std::size_t k = 0; k < missing.size(); ++k) {
+            lstat_.emplace(missing[k], own[k]);
+            if (own[k] && S_ISLNK(own[k]->st_mode)) links.push_back(missing[k]);
+        }
+        if (!links.empty() && !s_->pipeline->status(links, true, targets)) lost_ = true;
+        for (std::size_t k = 0; k < links.size() && k < targets.size(); ++k) status_.emplace(links[k], targets[k]);
+    }
+
+private:
 
     // One file read with libssh's calls, one request at a time.
     std::optional<std::string> readOne(const std::string& path, std::size_t limit) {
@@ -441,8 +486,10 @@ private:
     sftp_file open_ = nullptr;
     std::string openPath_;
     std::map<std::string, std::optional<struct stat>> status_;
-    std::map<std::string, struct stat> listed_;  // entries of whole listings, links not followed
-    std::set<std::string> listedDirs_;
+    // Paths' own statuses (links not followed; empty: missing), from listings and lstat requests.
+    std::map<std::string, std::optional<struct stat>> lstat_;
+    std::set<std::string> listedDirs_;  // folders listed whole
+    std::map<std::string, std::vector<SftpPipeline::Entry>> listings_;
 };
 
 // The addresses of host within ms milliseconds (name lookups may wait on a silent DNS server far
@@ -547,6 +594,7 @@ std::shared_ptr<Remote> makeRemote(const std::string& computer, std::shared_ptr<
     options.probes = {};  // no system call reaches the other computer: facts come from its files
     options.probes.now = [] { return std::time(nullptr); };
     options.files = remote->files;
+    options.warmUp = true;
     remote->provider = makeLocalProvider(std::move(options));
     std::lock_guard<std::mutex> lock(remotesMutex);
     remotes[remoteKey(computer)] = remote;

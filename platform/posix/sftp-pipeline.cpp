@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <deque>
 #include <map>
 
 namespace qv::posix {
@@ -232,37 +231,85 @@ bool SftpPipeline::readLinks(const std::vector<std::string>& paths, std::vector<
 }
 
 bool SftpPipeline::list(const std::string& dir, std::size_t maxEntries, std::vector<Entry>& out) {
-    out.clear();
-    std::string payload;
-    putText(payload, dir);
-    std::uint32_t opened = send(kOpendir, payload);
-    Packet p;
-    while (receive(p) && p.id != opened) {
-    }  // skips late answers of earlier batches
-    if (broken_) return false;
-    Reader answer{p.body};
-    std::string handle = p.type == kHandle ? answer.text() : std::string();
-    if (handle.empty() || answer.bad) return true;
-    std::string request;
-    putText(request, handle);
-    // Two reads of the folder in flight: the second usually finds its end with the first's names.
-    std::deque<std::uint32_t> asked = {send(kReaddir, request), send(kReaddir, request)};
-    while (!broken_ && !asked.empty() && receive(p)) {
-        if (p.id != asked.front()) continue;
-        asked.pop_front();
-        if (p.type != kName) break;  // its end, or a failure
+    std::vector<std::vector<Entry>> outs;
+    bool ok = listMany({dir}, maxEntries, outs);
+    out = std::move(outs.front());
+    return ok;
+}
+
+bool SftpPipeline::listMany(const std::vector<std::string>& dirs, std::size_t maxEntries,
+                            std::vector<std::vector<Entry>>& outs) {
+    outs.assign(dirs.size(), {});
+    struct Folder {
+        std::string handle;
+        std::size_t readsOut = 0, window = 2;  // reads of the folder in flight, and how many to keep
+        bool done = false;
+    };
+    std::vector<Folder> state(dirs.size());
+    std::map<std::uint32_t, std::size_t> opening, reading;  // request id -> folder
+    std::size_t next = 0, active = 0;
+    auto handleRequest = [&](std::size_t k) {
+        std::string request;
+        putText(request, state[k].handle);
+        return request;
+    };
+    auto askReads = [&](std::size_t k) {
+        for (Folder& f = state[k]; f.readsOut < f.window; ++f.readsOut) reading.emplace(send(kReaddir, handleRequest(k)), k);
+    };
+    // Its answers still in flight are skipped later, as is the close's.
+    auto finish = [&](std::size_t k) {
+        if (!state[k].handle.empty()) send(kClose, handleRequest(k));
+        state[k].done = true;
+        --active;
+    };
+    Packet p;  // one body for every answer: its room is reused
+    while (!broken_ && (next < dirs.size() || active > 0)) {
+        for (; next < dirs.size() && active < kFilesAtOnce; ++next, ++active) {
+            std::string payload;
+            putText(payload, dirs[next]);
+            opening.emplace(send(kOpendir, payload), next);
+        }
+        if (!receive(p)) break;
         Reader r{p.body};
-        for (std::uint32_t n = r.u32(); n > 0 && !r.bad && out.size() < maxEntries; --n) {
+        if (auto it = opening.find(p.id); it != opening.end()) {
+            std::size_t k = it->second;
+            opening.erase(it);
+            state[k].handle = p.type == kHandle ? r.text() : std::string();
+            if (state[k].handle.empty() || r.bad) {
+                state[k].handle.clear();
+                finish(k);
+            } else {
+                askReads(k);
+            }
+            continue;
+        }
+        auto it = reading.find(p.id);
+        if (it == reading.end()) continue;  // a close's answer, or a late answer of an earlier batch
+        std::size_t k = it->second;
+        reading.erase(it);
+        Folder& f = state[k];
+        if (f.done) continue;
+        --f.readsOut;
+        if (p.type != kName) {  // its end, or a failure
+            finish(k);
+            continue;
+        }
+        std::uint32_t n = r.u32();
+        for (std::uint32_t left = n; left > 0 && !r.bad && outs[k].size() < maxEntries; --left) {
             std::string name = r.text();
             r.text();  // the long form, as ls -l writes it
             auto st = attributes(r);
-            if (st && !r.bad) out.emplace_back(std::move(name), *st);
+            if (st && !r.bad) outs[k].emplace_back(std::move(name), *st);
         }
         // A server may list without end: the first maxEntries names are all that is kept.
-        if (r.bad || out.size() >= maxEntries) break;
-        asked.push_back(send(kReaddir, request));
+        if (r.bad || outs[k].size() >= maxEntries) {
+            finish(k);
+            continue;
+        }
+        // A full answer means a long folder: more of its reads go out at once.
+        if (n >= 64) f.window = kReadsAhead * 2;
+        askReads(k);
     }
-    send(kClose, request);  // its answer, and those of reads still in flight, are skipped later
     return !broken_;
 }
 

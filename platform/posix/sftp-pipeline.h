@@ -52,6 +52,8 @@ public:
     // up to maxEntries; empty when the folder cannot be listed.
     using Entry = std::pair<std::string, struct stat>;
     bool list(const std::string& dir, std::size_t maxEntries, std::vector<Entry>& out);
+    // Several folders listed as `list` lists each, all read at once.
+    bool listMany(const std::vector<std::string>& dirs, std::size_t maxEntries, std::vector<std::vector<Entry>>& outs);
 
     bool broken() const { return broken_; }
     // Round trips waited for: requests in flight together count once.

@@ -55,6 +55,10 @@ public:
     virtual std::optional<struct stat> status(const std::string& path) = 0;  // follows links
     virtual bool exists(const std::string& path) = 0;                        // the path itself, links not followed
     virtual std::optional<FsSpace> space(const std::string& path) = 0;       // the file system holding path
+    // Hints that these folders will be listed, and these paths' statuses asked, soon: a remote
+    // back-end asks for them all at once. Answers are the same with or without the hint.
+    virtual void prefetchListings(const std::vector<std::string>&) {}
+    virtual void prefetchStatuses(const std::vector<std::string>&) {}
     // The path libraries that open files themselves (SQLite) can use; absent for remote files.
     virtual std::optional<std::string> localPath(const std::string& path) = 0;
     // True once the files can no longer be reached (the connection was lost or cut at its time

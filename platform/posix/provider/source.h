@@ -48,6 +48,9 @@ struct Options {
     std::shared_ptr<FileAccess> files;  // null: this computer's files under root
     std::size_t maxFileBytes = 8u << 20;      // a larger file is read only this far
     std::size_t maxDatabaseBytes = 128u << 20;  // package databases and id lists may be larger
+    // Another computer's files: the first call asks for what every inventory reads at once
+    // (warmUp), so that it costs a few round trips rather than a few per file.
+    bool warmUp = false;
 };
 
 // Files, directories and links of the inventoried system. Every path given is absolute as seen on
@@ -115,6 +118,9 @@ private:
     std::map<std::string, std::map<std::string, std::time_t>> times_;
     std::map<std::string, std::shared_ptr<HolderBase>> memos_;
 };
+
+// Asks for the fixed files, folders and statuses every inventory reads, all at once.
+void warmUp(Source& s);
 
 // Text helpers.
 std::string trim(std::string_view s);

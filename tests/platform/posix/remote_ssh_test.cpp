@@ -195,6 +195,14 @@ TEST_F(RemoteSshTest, PipelinedReadsGiveEachFileWholeOrAbsent) {
     EXPECT_EQ(entries.size(), 5u);
     ASSERT_TRUE(pipeline->list(dir + "/missing", 5, entries));
     EXPECT_TRUE(entries.empty());
+    // Folders listed together: a long one (more than one answer's worth), an empty one, a missing one.
+    for (int k = 0; k < 250; ++k) std::ofstream(dir + "/folder/" + std::to_string(k));
+    std::vector<std::vector<qv::posix::SftpPipeline::Entry>> many;
+    ASSERT_TRUE(pipeline->listMany({dir + "/folder", dir, dir + "/missing", dir + "/folder/0"}, 1u << 20, many));
+    ASSERT_EQ(many.size(), 4u);
+    EXPECT_EQ(many[0].size(), 252u);
+    EXPECT_EQ(many[1].size(), cases.size() + 3 - 1);
+    EXPECT_TRUE(many[2].empty() && many[3].empty());
     pipeline.reset();
     ssh_disconnect(ssh);
     ssh_free(ssh);

@@ -1,0 +1,49 @@
+// The fixed files and folders every inventory of a Linux computer reads, asked for together: on a
+// remote computer they then cost a few round trips in all instead of a few each.
+#include "platform/posix/provider/source.h"
+
+namespace qv::posix::provider {
+
+namespace {
+
+// Read whole up to the ordinary limit.
+const char* const kFiles[] = {
+    "/etc/os-release", "/etc/debian_version", "/etc/hostname", "/etc/machine-id", "/etc/machine-info",
+    "/etc/passwd", "/etc/group", "/etc/resolv.conf", "/etc/fstab", "/etc/environment", "/etc/locale.conf",
+    "/etc/vconsole.conf", "/etc/default/locale", "/etc/default/keyboard", "/etc/krb5.conf", "/etc/samba/smb.conf",
+    "/etc/sssd/sssd.conf", "/etc/cups/printers.conf", "/etc/exports", "/etc/network/interfaces",
+    "/etc/security/pam_env.conf", "/etc/X11/xorg.conf.d/00-keyboard.conf", "/run/utmp", "/run/systemd/seats/seat0",
+    "/var/lib/dhcp/dhclient.leases", "/proc/cpuinfo", "/proc/meminfo", "/proc/modules", "/proc/filesystems",
+    "/proc/self/mountinfo", "/proc/net/route", "/proc/net/ipv6_route", "/proc/net/if_inet6", "/proc/net/fib_trie",
+    "/proc/net/protocols", "/proc/bus/input/devices", "/proc/asound/cards", "/proc/device-tree/model",
+    "/proc/sys/kernel/hostname", "/proc/sys/kernel/osrelease", "/proc/sys/kernel/arch",
+    "/sys/firmware/dmi/tables/smbios_entry_point",
+};
+// Package databases and firmware tables, read up to the larger limit.
+const char* const kLargeFiles[] = {"/var/lib/dpkg/status", "/sys/firmware/dmi/tables/DMI"};
+const char* const kFolders[] = {
+    "/etc/systemd/system", "/run/systemd/system", "/usr/local/lib/systemd/system", "/usr/lib/systemd/system",
+    "/lib/systemd/system", "/etc/init.d", "/etc/systemd/network", "/etc/netplan", "/etc/environment.d",
+    "/etc/exports.d", "/var/lib/dpkg/info", "/var/lib/NetworkManager", "/var/lib/dhclient",
+    "/var/lib/samba/usershares", "/proc", "/proc/sys/dev/parport", "/sys/block", "/sys/class/net", "/sys/class/tty",
+    "/sys/class/drm", "/sys/class/sound", "/sys/class/ppdev", "/sys/class/scsi_tape", "/sys/bus/pci/devices",
+    "/sys/bus/hdaudio/devices", "/sys/bus/parport/devices", "/sys/devices/system/edac/mc",
+};
+// Looked at for their existence or type only.
+const char* const kStatuses[] = {
+    "/etc/krb5.keytab", "/etc/samba/lmhosts", "/var/log/installer", "/var/log/anaconda", "/root/anaconda-ks.cfg",
+    "/var/lib/rpm/rpmdb.sqlite", "/usr/lib/sysimage/rpm/rpmdb.sqlite", "/proc/net/ipx", "/bin",
+};
+
+std::vector<std::string> paths(const auto& list) { return std::vector<std::string>(std::begin(list), std::end(list)); }
+
+}  // namespace
+
+void warmUp(Source& s) {
+    s.files().prefetchListings(paths(kFolders));
+    s.files().prefetchStatuses(paths(kStatuses));
+    s.prefetch(paths(kFiles));
+    s.prefetch(paths(kLargeFiles), true);
+}
+
+}  // namespace qv::posix::provider
