@@ -279,7 +279,16 @@ public:
         return out;
     }
 
+    std::vector<std::optional<std::string>> resolveMany(const std::vector<std::string>& paths) override {
+        if (!s_->pipeline) return FileAccess::resolveMany(paths);
+        std::vector<std::optional<std::string>> out;
+        if (s_->alive() && !s_->pipeline->realPaths(paths, out)) lost_ = true;
+        if (lost_) out.assign(paths.size(), std::nullopt);
+        return out;
+    }
+
     std::optional<std::string> resolve(const std::string& path) override {
+        if (s_->pipeline) return resolveMany({path}).front();
         ++s_->requests;
         auto real = ownedText(s_->alive() ? sftp_canonicalize_path(s_->sftp, path.c_str()) : nullptr);
         // OpenSSH resolves a path whose last part is missing; realpath does not.

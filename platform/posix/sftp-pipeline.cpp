@@ -19,6 +19,7 @@ enum : std::uint8_t {
     kLstat = 7,
     kOpendir = 11,
     kReaddir = 12,
+    kRealpath = 16,
     kStat = 17,
     kReadlink = 19,
     kStatus = 101,
@@ -34,7 +35,7 @@ constexpr std::uint32_t kAttrSize = 1, kAttrUidGid = 2, kAttrPermissions = 4, kA
 
 constexpr std::uint32_t kChunk = 65536;         // bytes asked for by one read (OpenSSH answers up to 256 KB)
 constexpr std::size_t kMaxPacket = 1u << 20;    // a longer answer breaks the protocol: nothing asks for one
-constexpr std::size_t kFilesAtOnce = 16;        // files open at once (bounds handles and memory)
+constexpr std::size_t kFilesAtOnce = 64;        // files open at once (bounds handles and memory)
 constexpr std::size_t kReadsAhead = 4;          // reads in flight for one file once it proved long
 constexpr std::size_t kPathsAtOnce = 64;       // stat and readlink requests in flight
 
@@ -77,6 +78,14 @@ struct Reader {
         return out;
     }
 };
+
+// The one name of a readlink or realpath answer.
+std::optional<std::string> oneName(std::uint8_t type, Reader& r) {
+    if (type != kName || r.u32() != 1) return std::nullopt;
+    std::string name = r.text();
+    if (r.bad) return std::nullopt;
+    return name;
+}
 
 std::optional<struct stat> attributes(Reader& r) {
     struct stat st {};
@@ -191,8 +200,8 @@ bool SftpPipeline::receive(Packet& packet) {
     return true;
 }
 
-template <class T, class Answer>
-bool SftpPipeline::perPath(std::uint8_t type, const std::vector<std::string>& paths, std::vector<std::optional<T>>& out,
+template <class T, class TypeOf, class Answer>
+bool SftpPipeline::perPath(TypeOf typeOf, const std::vector<std::string>& paths, std::vector<std::optional<T>>& out,
                            Answer answer) {
     out.assign(paths.size(), std::nullopt);
     std::map<std::uint32_t, std::size_t> pending;  // request id -> path index
@@ -202,7 +211,7 @@ bool SftpPipeline::perPath(std::uint8_t type, const std::vector<std::string>& pa
         for (; next < paths.size() && pending.size() < kPathsAtOnce; ++next) {
             std::string payload;
             putText(payload, paths[next]);
-            pending.emplace(send(type, payload), next);
+            pending.emplace(send(typeOf(next), payload), next);
         }
         if (!receive(p)) break;
         auto it = pending.find(p.id);
@@ -216,18 +225,31 @@ bool SftpPipeline::perPath(std::uint8_t type, const std::vector<std::string>& pa
 
 bool SftpPipeline::status(const std::vector<std::string>& paths, bool followLinks,
                           std::vector<std::optional<struct stat>>& out) {
-    return perPath(followLinks ? kStat : kLstat, paths, out, [](std::uint8_t type, Reader& r) {
+    std::uint8_t asked = followLinks ? kStat : kLstat;
+    return perPath([asked](std::size_t) { return asked; }, paths, out, [](std::uint8_t type, Reader& r) {
         return type == kAttrs ? attributes(r) : std::nullopt;
     });
 }
 
 bool SftpPipeline::readLinks(const std::vector<std::string>& paths, std::vector<std::optional<std::string>>& out) {
-    return perPath(kReadlink, paths, out, [](std::uint8_t type, Reader& r) -> std::optional<std::string> {
-        if (type != kName || r.u32() != 1) return std::nullopt;  // one name: the target
-        std::string target = r.text();
-        if (r.bad) return std::nullopt;
-        return target;
-    });
+    return perPath([](std::size_t) { return kReadlink; }, paths, out, oneName);
+}
+
+// Each path's realpath and its status go out together: OpenSSH resolves a path whose last part
+// is missing, which realpath(3) does not, so a path that cannot be stat'ed resolves to nothing.
+bool SftpPipeline::realPaths(const std::vector<std::string>& paths, std::vector<std::optional<std::string>>& out) {
+    std::vector<std::string> twice;
+    for (const auto& path : paths) twice.insert(twice.end(), {path, path});
+    std::vector<std::optional<std::string>> answers;
+    bool ok = perPath([](std::size_t k) { return k % 2 ? kStat : kRealpath; }, twice, answers,
+                      [](std::uint8_t type, Reader& r) -> std::optional<std::string> {
+                          if (type == kAttrs) return std::string();  // it exists
+                          return oneName(type, r);
+                      });
+    out.assign(paths.size(), std::nullopt);
+    for (std::size_t k = 0; k < paths.size(); ++k)
+        if (answers[2 * k] && !answers[2 * k]->empty() && answers[2 * k + 1]) out[k] = std::move(answers[2 * k]);
+    return ok;
 }
 
 bool SftpPipeline::list(const std::string& dir, std::size_t maxEntries, std::vector<Entry>& out) {

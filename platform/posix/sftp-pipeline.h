@@ -47,6 +47,8 @@ public:
     bool status(const std::vector<std::string>& paths, bool followLinks, std::vector<std::optional<struct stat>>& out);
     // Each link's target; absent when the path is no link or cannot be read.
     bool readLinks(const std::vector<std::string>& paths, std::vector<std::optional<std::string>>& out);
+    // Each path with every link resolved; absent when it does not resolve to something that exists.
+    bool realPaths(const std::vector<std::string>& paths, std::vector<std::optional<std::string>>& out);
 
     // A folder's entries, "." and ".." included, each with its own status (links not followed),
     // up to maxEntries; empty when the folder cannot be listed.
@@ -72,9 +74,10 @@ private:
     static constexpr std::size_t kGatherLimit = 32 * 1024;
     bool receive(Packet& packet);
     bool receiveBytes(char* dest, std::size_t count);
-    // One request per path, at most `atOnce` in flight; `answer` reads each one's reply.
-    template <class T, class Answer>
-    bool perPath(std::uint8_t type, const std::vector<std::string>& paths, std::vector<std::optional<T>>& out,
+    // One request per path (of the type typeOf(index) gives), a window of them in flight; `answer`
+    // reads each one's reply.
+    template <class T, class TypeOf, class Answer>
+    bool perPath(TypeOf typeOf, const std::vector<std::string>& paths, std::vector<std::optional<T>>& out,
                  Answer answer);
 
     ssh_channel channel_;

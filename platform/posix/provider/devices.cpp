@@ -367,6 +367,7 @@ std::vector<PciDevice> pciDevices(Source& s) {
     std::vector<std::string> dirs;
     for (const auto& name : s.list("/sys/bus/pci/devices")) dirs.push_back("/sys/bus/pci/devices/" + name);
     prefetchPci(s, dirs);
+    s.prefetchResolved(dirs);
     for (const auto& name : s.list("/sys/bus/pci/devices"))
         if (auto d = pciDevice(s, "/sys/bus/pci/devices/" + name)) out.push_back(*d);
     return out;

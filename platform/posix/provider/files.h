@@ -52,6 +52,11 @@ public:
     }
     // The path with every link resolved, as seen on the system; absent when unresolvable.
     virtual std::optional<std::string> resolve(const std::string& path) = 0;
+    virtual std::vector<std::optional<std::string>> resolveMany(const std::vector<std::string>& paths) {
+        std::vector<std::optional<std::string>> out;
+        for (const auto& path : paths) out.push_back(resolve(path));
+        return out;
+    }
     virtual std::optional<struct stat> status(const std::string& path) = 0;  // follows links
     virtual bool exists(const std::string& path) = 0;                        // the path itself, links not followed
     virtual std::optional<FsSpace> space(const std::string& path) = 0;       // the file system holding path

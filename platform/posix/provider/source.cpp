@@ -156,6 +156,13 @@ void Source::prefetchLinks(const std::vector<std::string>& paths) {
         links_.emplace(missing[k], std::move(targets[k]));
 }
 
+void Source::prefetchResolved(const std::vector<std::string>& paths) {
+    auto missing = uncached(resolved_, paths);
+    if (missing.empty()) return;
+    auto real = files().resolveMany(missing);
+    for (std::size_t k = 0; k < missing.size() && k < real.size(); ++k) resolved_.emplace(missing[k], std::move(real[k]));
+}
+
 std::optional<std::string> Source::attr(const std::string& path) {
     const auto& f = file(path);
     if (!f) return std::nullopt;

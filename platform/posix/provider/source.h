@@ -81,6 +81,7 @@ public:
     // The fully resolved path as seen on the system (root prefix removed); absent when unresolvable.
     // Cached, as is exists.
     std::optional<std::string> resolve(const std::string& path);
+    void prefetchResolved(const std::vector<std::string>& paths);  // as prefetch, for resolve()
     std::optional<struct stat> status(const std::string& path);  // stat (follows links)
     bool exists(const std::string& path);
     bool isDir(const std::string& path);
