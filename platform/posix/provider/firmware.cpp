@@ -76,6 +76,23 @@ struct CpuPackage {
 };
 
 std::vector<CpuPackage> packages(Source& s) {
+    // What is read of every processor, asked for at once: its package, clock and cache folders.
+    std::vector<std::string> attrs, caches;
+    for (const auto& c : cpuInfo(s)) {
+        if (c.processor < 0) continue;
+        std::string dir = "/sys/devices/system/cpu/cpu" + std::to_string(c.processor);
+        for (const char* attr : {"/topology/physical_package_id", "/cpufreq/base_frequency", "/cpufreq/cpuinfo_max_freq",
+                                 "/cpufreq/scaling_cur_freq"})
+            attrs.push_back(dir + attr);
+        caches.push_back(dir + "/cache");
+    }
+    s.prefetch(attrs);
+    s.prefetchListings(caches);
+    attrs.clear();
+    for (const auto& dir : caches)
+        for (const auto& idx : s.list(dir))
+            for (const char* attr : {"/level", "/type", "/shared_cpu_list", "/size"}) attrs.push_back(dir + "/" + idx + attr);
+    s.prefetch(attrs);
     std::map<long, CpuPackage> byId;
     for (auto& c : cpuInfo(s)) {
         long id = -1;

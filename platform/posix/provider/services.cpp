@@ -272,6 +272,10 @@ Instances systemdServices(Source& s) {
             if (endsWith(f, ".service") && !endsWith(f, "@.service")) names.insert(f);
     // Instances of templates exist only where something wants them; so does enablement.
     std::set<std::string> wanted;
+    std::vector<std::string> wants;
+    for (const auto& d : s.list("/etc/systemd/system"))
+        if (endsWith(d, ".wants") || endsWith(d, ".requires")) wants.push_back("/etc/systemd/system/" + d);
+    s.prefetchListings(wants);
     for (const auto& d : s.list("/etc/systemd/system"))
         if (endsWith(d, ".wants") || endsWith(d, ".requires"))
             for (const auto& f : s.list("/etc/systemd/system/" + d))
@@ -295,6 +299,17 @@ Instances systemdServices(Source& s) {
         reached.push_back(path);
         if (s.link(path) != "/dev/null") settled.insert(baseName(path));
     }
+    // Drop-in folders of these units, and their files.
+    std::vector<std::string> dropinDirs, dropins;
+    for (const auto& name : names)
+        for (const std::string& file : {name, templateOf(name)})
+            for (const char* dir : kUnitDirs)
+                if (!file.empty() && std::binary_search(s.list(dir).begin(), s.list(dir).end(), file + ".d"))
+                    dropinDirs.push_back(std::string(dir) + "/" + file + ".d");
+    s.prefetchListings(dropinDirs);
+    for (const auto& d : dropinDirs)
+        for (const auto& f : s.list(d))
+            if (endsWith(f, ".conf")) reached.push_back(d + "/" + f);
     s.prefetch(reached);
     Instances out;
     for (const auto& name : names) {

@@ -156,6 +156,11 @@ void Source::prefetchLinks(const std::vector<std::string>& paths) {
         links_.emplace(missing[k], std::move(targets[k]));
 }
 
+void Source::prefetchListings(const std::vector<std::string>& dirs) {
+    auto missing = uncached(lists_, dirs);
+    if (!missing.empty()) files().prefetchListings(missing);
+}
+
 void Source::prefetchResolved(const std::vector<std::string>& paths) {
     auto missing = uncached(resolved_, paths);
     if (missing.empty()) return;

@@ -76,6 +76,7 @@ public:
     std::optional<std::string> attr(const std::string& path);
     // Names in a directory, sorted, without "." and ".."; empty when unreadable. Cached.
     const std::vector<std::string>& list(const std::string& dir);
+    void prefetchListings(const std::vector<std::string>& dirs);  // as prefetch, for list()
     std::optional<std::string> link(const std::string& path);  // readlink target, cached
     void prefetchLinks(const std::vector<std::string>& paths);  // as prefetch, for link()
     // The fully resolved path as seen on the system (root prefix removed); absent when unresolvable.

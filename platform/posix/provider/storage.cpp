@@ -127,6 +127,20 @@ Instances logicalDisk(Source& s) {
 }
 
 Instances diskDrive(Source& s) {
+    // What the loop below reads of every disk, asked for at once.
+    std::vector<std::string> attrs, folders;
+    for (const auto& name : s.list("/sys/block")) {
+        if (excludedDisk(name)) continue;
+        std::string base = "/sys/block/" + name;
+        for (const char* attr : {"device/model", "device/name", "device/vendor", "device/serial", "size", "removable",
+                                 "serial", "vendor", "model"})
+            attrs.push_back(base + "/" + attr);
+        folders.push_back(base);
+    }
+    s.prefetch(attrs);
+    s.prefetchListings(folders);
+    for (auto& base : folders) base += "/device";
+    s.prefetchResolved(folders);
     Instances out;
     int index = 0;
     for (const auto& name : s.list("/sys/block")) {

@@ -22,7 +22,7 @@ const char* const kFiles[] = {
 // Package databases and firmware tables, read up to the larger limit.
 const char* const kLargeFiles[] = {"/var/lib/dpkg/status", "/sys/firmware/dmi/tables/DMI"};
 const char* const kFolders[] = {
-    "/etc/systemd/system", "/run/systemd/system", "/usr/local/lib/systemd/system", "/usr/lib/systemd/system",
+    "/etc", "/etc/default", "/etc/systemd/system", "/run/systemd/system", "/usr/local/lib/systemd/system", "/usr/lib/systemd/system",
     "/lib/systemd/system", "/etc/init.d", "/etc/systemd/network", "/etc/netplan", "/etc/environment.d",
     "/etc/exports.d", "/var/lib/dpkg/info", "/var/lib/NetworkManager", "/var/lib/dhclient",
     "/var/lib/samba/usershares", "/proc", "/proc/sys/dev/parport", "/sys/block", "/sys/class/net", "/sys/class/tty",
@@ -32,7 +32,7 @@ const char* const kFolders[] = {
 // Looked at for their existence or type only.
 const char* const kStatuses[] = {
     "/etc/krb5.keytab", "/etc/samba/lmhosts", "/var/log/installer", "/var/log/anaconda", "/root/anaconda-ks.cfg",
-    "/var/lib/rpm/rpmdb.sqlite", "/usr/lib/sysimage/rpm/rpmdb.sqlite", "/proc/net/ipx", "/bin",
+    "/var/lib/rpm/rpmdb.sqlite", "/usr/lib/sysimage/rpm/rpmdb.sqlite", "/proc/net/ipx", "/bin", "/run/systemd/system",
 };
 
 std::vector<std::string> paths(const auto& list) { return std::vector<std::string>(std::begin(list), std::end(list)); }
