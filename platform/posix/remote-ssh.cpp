@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <libssh/libssh.h>
-#include <libssh/sftp.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -23,6 +22,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <type_traits>
 
 #include "platform/posix/management-posix.h"
 #include "platform/posix/sftp-pipeline.h"
@@ -93,65 +93,32 @@ private:
     std::thread thread_;  // last: starts once the members above exist
 };
 
-// One SSH session with its SFTP channel, and a second one that reads many files at once.
+// One SSH session with its SFTP channel.
 struct Session {
     ssh_session ssh = nullptr;
-    sftp_session sftp = nullptr;
-    std::unique_ptr<SftpPipeline> pipeline;  // null when the server allows one SFTP channel only
-    std::size_t requests = 0;                // requests sent one at a time on the libssh channel
+    std::unique_ptr<SftpPipeline> sftp;
     Watchdog watchdog;
     ~Session() {
         // The socket's number may be reused once closed: the watchdog lets go of it first.
         watchdog.disarm();
         watchdog.watch(-1);
         // QV_SFTP_TRACE: the round trips this connection waited for (tuning aid).
-        if (std::getenv("QV_SFTP_TRACE")) {
-            std::size_t piped = pipeline ? pipeline->roundTrips() : 0;
-            std::size_t pipedRequests = pipeline ? pipeline->requests() : 0;
-            std::fprintf(stderr, "SFTP round trips: %zu (%zu one at a time, %zu pipelined for %zu requests)\n",
-                         requests + piped, requests, piped, pipedRequests);
-        }
-        pipeline.reset();
-        if (sftp) sftp_free(sftp);
+        if (sftp && std::getenv("QV_SFTP_TRACE"))
+            std::fprintf(stderr, "SFTP round trips: %zu for %zu requests\n", sftp->roundTrips(), sftp->requests());
+        sftp.reset();
         if (ssh) {
             ssh_disconnect(ssh);
             ssh_free(ssh);
         }
     }
-    bool alive() {
-        return !watchdog.fired() && ssh_is_connected(ssh) && (!sftp || (ssh_channel_is_open(sftp->channel) &&
-                                                                        !ssh_channel_is_eof(sftp->channel)));
-    }
+    bool alive() { return !watchdog.fired() && ssh_is_connected(ssh) && sftp && !sftp->broken() && sftp->channelOpen(); }
 };
 
-struct Attributes {
-    sftp_attributes a = nullptr;
-    explicit Attributes(sftp_attributes attrs) : a(attrs) {}
-    ~Attributes() {
-        if (a) sftp_attributes_free(a);
-    }
-    Attributes(const Attributes&) = delete;
-    Attributes& operator=(const Attributes&) = delete;
-};
-
-struct stat toStat(const sftp_attributes a) {
-    struct stat st {};
-    st.st_mode = static_cast<mode_t>(a->permissions);
-    st.st_size = static_cast<off_t>(a->size);
-    st.st_uid = a->uid;
-    st.st_gid = a->gid;
-    st.st_mtime = static_cast<std::time_t>(a->mtime);
-    st.st_atime = static_cast<std::time_t>(a->atime);
-    st.st_nlink = 1;
-    return st;
-}
-
-// Another computer's files over SFTP. Once the connection is gone every call fails at once.
+// Another computer's files over SFTP, many requests in flight at once. Once the connection is
+// gone every call fails at once.
 class SftpFiles : public provider::FileAccess {
 public:
-    explicit SftpFiles(std::shared_ptr<Session> session) : s_(std::move(session)) {
-        statvfs_ = sftp_extension_supported(s_->sftp, "statvfs@openssh.com", "2") != 0;
-    }
+    explicit SftpFiles(std::shared_ptr<Session> session) : s_(std::move(session)), sftp_(*s_->sftp) {}
     ~SftpFiles() override { closeOpen(); }
 
     std::optional<std::string> read(const std::string& path, std::size_t limit) override {
@@ -160,14 +127,10 @@ public:
 
     // procfs and sysfs hold no FIFOs: their files are opened without asking their type first,
     // which saves a round trip on most reads (a directory then fails to read). Other files are
-    // opened only once their status says they are regular.
+    // opened only once their status (asked for, or known from a listing) says they are regular.
     std::vector<std::optional<std::string>> readMany(const std::vector<std::string>& paths, std::size_t limit) override {
         std::vector<std::optional<std::string>> out(paths.size());
         if (!s_->alive()) return out;
-        if (!s_->pipeline) {
-            for (std::size_t k = 0; k < paths.size(); ++k) out[k] = readOne(paths[k], limit);
-            return out;
-        }
         std::vector<SftpPipeline::Read> reads;
         std::vector<std::size_t> index;  // position in paths of each read
         for (std::size_t k = 0; k < paths.size(); ++k) {
@@ -188,10 +151,7 @@ public:
             index.push_back(k);
         }
         std::vector<std::optional<std::string>> contents;
-        if (!s_->pipeline->read(reads, contents)) {
-            lost_ = true;
-            return std::vector<std::optional<std::string>>(paths.size());
-        }
+        if (!sftp_.read(reads, contents)) return lose<std::vector<std::optional<std::string>>>(paths.size());
         for (std::size_t k = 0; k < index.size(); ++k) out[index[k]] = std::move(contents[k]);
         return out;
     }
@@ -212,22 +172,13 @@ public:
         // Module files are read in a few pieces: the handle stays open between them.
         if (openPath_ != path) {
             closeOpen();
-            if (!regular(path)) return std::nullopt;
-            ++s_->requests;
-            open_ = sftp_open(s_->sftp, path.c_str(), O_RDONLY, 0);
-            if (!open_) return failed<std::string>();
+            if (!regular(path) || !s_->alive()) return std::nullopt;
+            if (!sftp_.openFile(path, open_)) return lose<std::optional<std::string>>();
+            if (open_.empty()) return std::nullopt;
             openPath_ = path;
         }
-        if (sftp_seek64(open_, offset) != 0) return failed<std::string>();
-        std::string data(size, '\0');
-        std::size_t done = 0;
-        while (done < size) {
-            ++s_->requests;
-            ssize_t n = sftp_read(open_, data.data() + done, size - done);
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        if (done < size) return failed<std::string>();
+        std::optional<std::string> data;
+        if (!sftp_.readAt(open_, offset, size, data)) return lose<std::optional<std::string>>();
         return data;
     }
 
@@ -242,27 +193,17 @@ public:
         std::vector<std::string> links;
         for (const auto& [name, st] : entries(dir)) {
             if (name.empty() || name[0] == '.' || !name.ends_with(suffix)) continue;
-            if (S_ISLNK(st.st_mode)) links.push_back(name);  // listings describe the link itself
+            if (S_ISLNK(st.st_mode)) links.push_back(dir + "/" + name);  // listings describe the link itself
             else times.emplace(name, st.st_mtime);
         }
-        std::vector<std::string> paths;
-        for (const auto& name : links) paths.push_back(dir + "/" + name);
         std::vector<std::optional<struct stat>> targets;
-        if (s_->pipeline && s_->alive()) {
-            if (!s_->pipeline->status(paths, true, targets)) lost_ = true;
-        } else {
-            for (const auto& path : paths) targets.push_back(status(path));
-        }
+        if (!links.empty() && s_->alive() && !sftp_.status(links, true, targets)) return lose<std::map<std::string, std::time_t>>();
         for (std::size_t k = 0; k < links.size() && k < targets.size(); ++k)
-            if (targets[k]) times.emplace(links[k], targets[k]->st_mtime);
+            if (targets[k]) times.emplace(baseName(links[k]), targets[k]->st_mtime);
         return times;
     }
 
-    std::optional<std::string> readLink(const std::string& path) override {
-        if (!maybeLink(path)) return std::nullopt;
-        ++s_->requests;
-        return ownedText(s_->alive() ? sftp_readlink(s_->sftp, path.c_str()) : nullptr);
-    }
+    std::optional<std::string> readLink(const std::string& path) override { return readLinks({path}).front(); }
 
     // Only paths a listing does not already show to be something other than a link are asked.
     std::vector<std::optional<std::string>> readLinks(const std::vector<std::string>& paths) override {
@@ -271,73 +212,85 @@ public:
         std::vector<std::size_t> index;
         for (std::size_t k = 0; k < paths.size(); ++k)
             if (maybeLink(paths[k])) asked.push_back(paths[k]), index.push_back(k);
+        if (asked.empty() || !s_->alive()) return out;
         std::vector<std::optional<std::string>> targets;
-        if (!s_->pipeline) targets = FileAccess::readLinks(asked);
-        else if (s_->alive() && !s_->pipeline->readLinks(asked, targets)) lost_ = true;
-        if (lost_) return std::vector<std::optional<std::string>>(paths.size());
+        if (!sftp_.readLinks(asked, targets)) return lose<std::vector<std::optional<std::string>>>(paths.size());
         for (std::size_t k = 0; k < index.size() && k < targets.size(); ++k) out[index[k]] = std::move(targets[k]);
         return out;
     }
 
     std::vector<std::optional<std::string>> resolveMany(const std::vector<std::string>& paths) override {
-        if (!s_->pipeline) return FileAccess::resolveMany(paths);
-        std::vector<std::optional<std::string>> out;
-        if (s_->alive() && !s_->pipeline->realPaths(paths, out)) lost_ = true;
-        if (lost_) out.assign(paths.size(), std::nullopt);
+        std::vector<std::optional<std::string>> out(paths.size());
+        if (s_->alive() && !sftp_.realPaths(paths, out)) return lose<std::vector<std::optional<std::string>>>(paths.size());
         return out;
     }
-
-    std::optional<std::string> resolve(const std::string& path) override {
-        if (s_->pipeline) return resolveMany({path}).front();
-        ++s_->requests;
-        auto real = ownedText(s_->alive() ? sftp_canonicalize_path(s_->sftp, path.c_str()) : nullptr);
-        // OpenSSH resolves a path whose last part is missing; realpath does not.
-        if (real && !exists(*real)) return std::nullopt;
-        return real;
-    }
+    std::optional<std::string> resolve(const std::string& path) override { return resolveMany({path}).front(); }
 
     // Cached: reads, folder checks and time lookups ask for the same paths.
     std::optional<struct stat> status(const std::string& path) override {
         if (!s_->alive()) return std::nullopt;
         if (auto st = known(path)) return *st;
-        ++s_->requests;
-        Attributes a(sftp_stat(s_->sftp, path.c_str()));
-        std::optional<struct stat> st;
-        if (a.a) st = toStat(a.a);
-        else failed<int>();
-        if (s_->alive()) status_.emplace(path, st);
-        return st;
+        std::vector<std::optional<struct stat>> st;
+        if (!sftp_.status({path}, true, st)) return lose<std::optional<struct stat>>();
+        status_.emplace(path, st.front());
+        return st.front();
     }
 
     bool exists(const std::string& path) override {
         if (!s_->alive()) return false;
         if (auto it = lstat_.find(path); it != lstat_.end()) return it->second.has_value();
         if (inWholeListing(path)) return false;
-        ++s_->requests;
-        Attributes a(sftp_lstat(s_->sftp, path.c_str()));
-        if (!a.a) failed<int>();
-        return a.a != nullptr;
+        std::vector<std::optional<struct stat>> st;
+        if (!sftp_.status({path}, false, st)) return lose<bool>();
+        lstat_.emplace(path, st.front());
+        return st.front().has_value();
     }
 
     std::optional<FsSpace> space(const std::string& path) override {
-        if (!statvfs_ || !s_->alive()) return std::nullopt;
-        ++s_->requests;
-        sftp_statvfs_t v = sftp_statvfs(s_->sftp, path.c_str());
-        if (!v) return failed<FsSpace>();
-        FsSpace out{v->f_blocks * v->f_frsize, v->f_bavail * v->f_frsize};
-        sftp_statvfs_free(v);
-        return out;
+        std::optional<SftpPipeline::Space> v;
+        if (!s_->alive()) return std::nullopt;
+        if (!sftp_.space(path, v)) return lose<std::optional<FsSpace>>();
+        if (!v) return std::nullopt;
+        return FsSpace{v->size, v->available};
     }
 
     std::optional<std::string> localPath(const std::string&) override { return std::nullopt; }
     bool lost() const override { return lost_ || !s_->alive(); }
 
+    // Folders listed together ahead of the provider's asking.
+    void prefetchListings(const std::vector<std::string>& dirs) override {
+        std::vector<std::string> missing;
+        for (const auto& dir : dirs)
+            if (!listings_.count(dir)) missing.push_back(dir);
+        if (missing.empty() || !s_->alive()) return;
+        std::vector<std::vector<SftpPipeline::Entry>> outs;
+        if (!sftp_.listMany(missing, kMaxEntries, outs)) return lose<void>();
+        for (std::size_t k = 0; k < missing.size(); ++k) keepListing(missing[k], outs[k]);
+    }
+    // Statuses asked together ahead of the provider's asking: each path's own (lstat), then the
+    // targets' of those that are links.
+    void prefetchStatuses(const std::vector<std::string>& paths) override {
+        std::vector<std::string> missing, links;
+        for (const auto& path : paths)
+            if (!lstat_.count(path) && !inWholeListing(path)) missing.push_back(path);
+        if (missing.empty() || !s_->alive()) return;
+        std::vector<std::optional<struct stat>> own, targets;
+        if (!sftp_.status(missing, false, own)) return lose<void>();
+        for (std::size_t k = 0; k < missing.size(); ++k) {
+            lstat_.emplace(missing[k], own[k]);
+            if (own[k] && S_ISLNK(own[k]->st_mode)) links.push_back(missing[k]);
+        }
+        if (!links.empty() && !sftp_.status(links, true, targets)) return lose<void>();
+        for (std::size_t k = 0; k < links.size() && k < targets.size(); ++k) status_.emplace(links[k], targets[k]);
+    }
+
 private:
-    // After a failed request: was it the file, or the connection?
-    template <class T>
-    std::optional<T> failed() {
-        if (!s_->alive()) lost_ = true;
-        return std::nullopt;
+    // The connection failed (lost, cut at its limit, or the server broke the protocol): this and
+    // every later call answer with nothing.
+    template <class T, class... Args>
+    T lose(Args... args) {
+        lost_ = true;
+        if constexpr (!std::is_void_v<T>) return T(args...);
     }
 
     bool regular(const std::string& path) {
@@ -346,6 +299,8 @@ private:
     }
 
     static bool pseudo(const std::string& path) { return path.starts_with("/proc/") || path.starts_with("/sys/"); }
+
+    static std::string baseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
     // How short a first answer must be to hold the whole file. sysfs attributes are answered
     // whole, a page at most (binary ones a page at a time); /proc/sys settings and a process's
@@ -391,19 +346,7 @@ private:
         if (auto it = listings_.find(dir); it != listings_.end()) return it->second;
         std::vector<SftpPipeline::Entry> out;
         if (!s_->alive()) return out;
-        if (s_->pipeline) {
-            if (!s_->pipeline->list(dir, kMaxEntries, out)) lost_ = true;
-        } else if (sftp_dir d = (s_->requests += 2, sftp_opendir(s_->sftp, dir.c_str()))) {
-            // A server may list without end: a folder's first million names are plenty for any real one.
-            while (sftp_attributes a = out.size() < kMaxEntries ? (s_->requests += d->count == 0, sftp_readdir(s_->sftp, d)) : nullptr) {
-                if (a->name) out.emplace_back(a->name, toStat(a));
-                sftp_attributes_free(a);
-            }
-            if (out.size() < kMaxEntries && !sftp_dir_eof(d)) failed<int>();
-            sftp_closedir(d);
-        } else {
-            failed<int>();
-        }
+        if (!sftp_.list(dir, kMaxEntries, out)) return lose<std::vector<SftpPipeline::Entry>>();
         keepListing(dir, out);
         return out;
     }
@@ -421,81 +364,16 @@ private:
         }
     }
 
-public:
-    // Folders listed together ahead of the provider's asking.
-    void prefetchListings(const std::vector<std::string>& dirs) override {
-        std::vector<std::string> missing;
-        for (const auto& dir : dirs)
-            if (!listings_.count(dir)) missing.push_back(dir);
-        if (missing.empty() || !s_->pipeline || !s_->alive()) return;
-        std::vector<std::vector<SftpPipeline::Entry>> outs;
-        if (!s_->pipeline->listMany(missing, kMaxEntries, outs)) {
-            lost_ = true;
-            return;
-        }
-        for (std::size_t k = 0; k < missing.size(); ++k) keepListing(missing[k], outs[k]);
-    }
-    // Statuses asked together ahead of the provider's asking: each path's own (lstat), then the
-    // targets' of those that are links.
-    void prefetchStatuses(const std::vector<std::string>& paths) override {
-        std::vector<std::string> missing, links;
-        for (const auto& path : paths)
-            if (!lstat_.count(path) && !inWholeListing(path)) missing.push_back(path);
-        if (missing.empty() || !s_->pipeline || !s_->alive()) return;
-        std::vector<std::optional<struct stat>> own, targets;
-        if (!s_->pipeline->status(missing, false, own)) {
-            lost_ = true;
-            return;
-        }
-        for (std::size_t k = 0; k < missing.size(); ++k) {
-            lstat_.emplace(missing[k], own[k]);
-            if (own[k] && S_ISLNK(own[k]->st_mode)) links.push_back(missing[k]);
-        }
-        if (!links.empty() && !s_->pipeline->status(links, true, targets)) lost_ = true;
-        for (std::size_t k = 0; k < links.size() && k < targets.size(); ++k) status_.emplace(links[k], targets[k]);
-    }
-
-private:
-
-    // One file read with libssh's calls, one request at a time.
-    std::optional<std::string> readOne(const std::string& path, std::size_t limit) {
-        bool pseudo = path.rfind("/proc/", 0) == 0 || path.rfind("/sys/", 0) == 0;
-        if (!pseudo && !regular(path)) return std::nullopt;
-        s_->requests += 2;  // open and close
-        sftp_file f = sftp_open(s_->sftp, path.c_str(), O_RDONLY, 0);
-        if (!f) return failed<std::string>();
-        std::string data;
-        char buf[65536];
-        bool ok = true;
-        while (data.size() < limit) {
-            ++s_->requests;
-            ssize_t n = sftp_read(f, buf, std::min(sizeof buf, limit - data.size()));
-            if (n < 0) ok = false;
-            if (n <= 0) break;
-            data.append(buf, static_cast<std::size_t>(n));
-        }
-        sftp_close(f);
-        if (!ok) return failed<std::string>();
-        return data;
-    }
-
-    std::optional<std::string> ownedText(char* text) {
-        if (!text) return failed<std::string>();
-        std::string out = text;
-        ssh_string_free_char(text);
-        return out;
-    }
-
     void closeOpen() {
-        if (open_) sftp_close(open_);
-        open_ = nullptr;
+        if (!open_.empty() && s_->alive()) sftp_.closeFile(open_);
+        open_.clear();
         openPath_.clear();
     }
 
     std::shared_ptr<Session> s_;
-    bool statvfs_ = false, lost_ = false;
-    sftp_file open_ = nullptr;
-    std::string openPath_;
+    SftpPipeline& sftp_;
+    bool lost_ = false;
+    std::string open_, openPath_;  // the file kept open for reads in pieces, and its path
     std::map<std::string, std::optional<struct stat>> status_;
     // Paths' own statuses (links not followed; empty: missing), from listings and lstat requests.
     std::map<std::string, std::optional<struct stat>> lstat_;
@@ -754,12 +632,11 @@ std::unique_ptr<TargetService> connectSsh(const std::string& computer, const Lim
         if (session->watchdog.fired()) return unavailable();
         return fail(kErrSshAuthentication, "No SSH key or Kerberos ticket accepted by " + computer + " ");
     }
-    session->sftp = sftp_new(ssh);
-    if (!session->sftp || sftp_init(session->sftp) != SSH_OK) {
+    session->sftp = SftpPipeline::open(ssh);
+    if (!session->sftp) {
         if (session->watchdog.fired()) return unavailable();
         return fail(kErrSshNoSftp, "SFTP not available on " + computer + " ");
     }
-    session->pipeline = SftpPipeline::open(ssh);
     if (session->watchdog.fired()) return unavailable();
     session->watchdog.disarm();
     long querySeconds = (limits.queryMs + 999) / 1000;

@@ -27,6 +27,8 @@ enum : std::uint8_t {
     kData = 103,
     kName = 104,
     kAttrs = 105,
+    kExtended = 200,
+    kExtendedReply = 201,
 };
 constexpr std::uint32_t kOpenRead = 1;
 constexpr std::uint32_t kStatusEof = 1;
@@ -126,7 +128,80 @@ std::unique_ptr<SftpPipeline> SftpPipeline::open(ssh_session ssh) {
     if (ssh_channel_write(channel, init.data(), static_cast<std::uint32_t>(init.size())) != static_cast<int>(init.size()) ||
         !p->receive(version) || version.type != kVersion || version.id < 3)
         return nullptr;
+    // The extensions the server offers: name and version pairs.
+    for (Reader r{version.body}; r.at < version.body.size() && !r.bad;) {
+        std::string name = r.text(), data = r.text();
+        if (!r.bad && name == "statvfs@openssh.com" && data == "2") p->statvfs_ = true;
+    }
     return p;
+}
+
+bool SftpPipeline::channelOpen() const { return ssh_channel_is_open(channel_) && !ssh_channel_is_eof(channel_); }
+
+bool SftpPipeline::call(std::uint8_t type, const std::string& payload, Packet& answer) {
+    std::uint32_t id = send(type, payload);
+    while (receive(answer))
+        if (answer.id == id) return true;
+    return false;
+}
+
+bool SftpPipeline::space(const std::string& path, std::optional<Space>& out) {
+    out.reset();
+    if (!statvfs_) return !broken_;
+    std::string payload;
+    putText(payload, "statvfs@openssh.com");
+    putText(payload, path);
+    Packet p;
+    if (!call(kExtended, payload, p)) return false;
+    if (p.type != kExtendedReply) return true;
+    Reader r{p.body};
+    r.u64();  // block size
+    std::uint64_t fragment = r.u64(), blocks = r.u64();
+    r.u64();  // free blocks
+    std::uint64_t available = r.u64();
+    if (!r.bad) out = Space{blocks * fragment, available * fragment};
+    return true;
+}
+
+bool SftpPipeline::openFile(const std::string& path, std::string& handle) {
+    handle.clear();
+    std::string payload;
+    putText(payload, path);
+    putU32(payload, kOpenRead);
+    putU32(payload, 0);  // no attributes
+    Packet p;
+    if (!call(kOpen, payload, p)) return false;
+    Reader r{p.body};
+    if (p.type == kHandle) handle = r.text();
+    if (r.bad) handle.clear();
+    return true;
+}
+
+bool SftpPipeline::readAt(const std::string& handle, std::uint64_t offset, std::size_t size,
+                          std::optional<std::string>& out) {
+    out.reset();
+    std::string data;
+    Packet p;
+    while (data.size() < size) {
+        std::string payload;
+        putText(payload, handle);
+        putU64(payload, offset + data.size());
+        putU32(payload, static_cast<std::uint32_t>(std::min<std::size_t>(kChunk, size - data.size())));
+        if (!call(kRead, payload, p)) return false;
+        Reader r{p.body};
+        if (p.type != kData) return true;  // end of file or a failure: fewer bytes than asked
+        std::uint32_t length = r.u32();
+        if (r.bad || p.body.size() - r.at < length || length == 0) return true;
+        data.append(p.body, r.at, std::min<std::size_t>(length, size - data.size()));
+    }
+    out = std::move(data);
+    return true;
+}
+
+void SftpPipeline::closeFile(const std::string& handle) {
+    std::string payload;
+    putText(payload, handle);
+    send(kClose, payload);
 }
 
 SftpPipeline::~SftpPipeline() {

@@ -15,14 +15,13 @@
 
 namespace qv::posix {
 
-// SFTP version 3 as OpenSSH speaks it, on a second channel of an SSH session: only the requests
-// that read (stat, open, read, close). The session's other channel keeps serving libssh's SFTP
-// calls; both are used by the one thread that owns the session. Once a batch fails (connection
-// lost or cut, or the server broke the protocol) the pipeline is broken and every later batch
-// fails at once.
+// SFTP version 3 as OpenSSH speaks it, on a channel of an SSH session: only the requests that
+// read (stat, open, read, readdir, readlink, realpath, close, and the statvfs extension). Used by
+// the one thread that owns the session. Once a batch fails (connection lost or cut, or the server
+// broke the protocol) the pipeline is broken and every later batch fails at once.
 class SftpPipeline {
 public:
-    // Null when the server refuses a second SFTP channel.
+    // Null when the server offers no SFTP channel.
     static std::unique_ptr<SftpPipeline> open(ssh_session ssh);
     ~SftpPipeline();
     SftpPipeline(const SftpPipeline&) = delete;
@@ -57,7 +56,20 @@ public:
     // Several folders listed as `list` lists each, all read at once.
     bool listMany(const std::vector<std::string>& dirs, std::size_t maxEntries, std::vector<std::vector<Entry>>& outs);
 
+    // The file system holding path (statvfs@openssh.com): its size and the room left to ordinary
+    // users; absent when the server lacks the extension or the call fails.
+    struct Space {
+        std::uint64_t size = 0, available = 0;
+    };
+    bool space(const std::string& path, std::optional<Space>& out);
+    // A file kept open for reads at any offset; an empty handle when it cannot be opened.
+    bool openFile(const std::string& path, std::string& handle);
+    // Exactly `size` bytes at `offset`; absent when fewer are there.
+    bool readAt(const std::string& handle, std::uint64_t offset, std::size_t size, std::optional<std::string>& out);
+    void closeFile(const std::string& handle);  // its answer is not waited for
+
     bool broken() const { return broken_; }
+    bool channelOpen() const;
     // Round trips waited for: requests in flight together count once.
     std::size_t roundTrips() const { return roundTrips_; }
     std::size_t requests() const { return requests_; }
@@ -73,6 +85,8 @@ private:
     void flush();  // sends the gathered requests
     static constexpr std::size_t kGatherLimit = 32 * 1024;
     bool receive(Packet& packet);
+    // Sends one request and waits for its answer (answers of earlier batches are skipped).
+    bool call(std::uint8_t type, const std::string& payload, Packet& answer);
     bool receiveBytes(char* dest, std::size_t count);
     // One request per path (of the type typeOf(index) gives), a window of them in flight; `answer`
     // reads each one's reply.
@@ -87,6 +101,7 @@ private:
     std::size_t roundTrips_ = 0;
     std::size_t requests_ = 0;
     std::string outgoing_;  // requests gathered, not yet sent
+    bool statvfs_ = false;  // the server offers statvfs@openssh.com
 };
 
 }  // namespace qv::posix
