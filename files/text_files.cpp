@@ -36,4 +36,43 @@ bool openForAppending(RunContext& ctx, const std::string& path, std::unique_ptr<
     return true;
 }
 
+namespace {
+
+class BlockWriter : public TextWriter {
+public:
+    explicit BlockWriter(std::unique_ptr<TextWriter> file) : file_(std::move(file)) {}
+    ~BlockWriter() override { close(); }
+    bool writeLine(const std::string& text) override {
+        if (!block_.empty()) block_ += "\r\n";
+        block_ += text;
+        ++lines_;
+        return block_.size() < kBlock || flush();
+    }
+    // The block goes out as one line: the file adds the last line end, the others are in it.
+    bool flush() override {
+        if (lines_ == 0) return true;
+        bool ok = file_->writeLine(block_);
+        block_.clear();
+        lines_ = 0;
+        return ok;
+    }
+    void close() override {
+        flush();
+        file_->close();
+    }
+
+private:
+    static constexpr std::size_t kBlock = 64 * 1024;
+    std::unique_ptr<TextWriter> file_;
+    std::string block_;
+    std::size_t lines_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<TextWriter> inBlocks(std::unique_ptr<TextWriter> file) {
+    if (!file) return nullptr;
+    return std::make_unique<BlockWriter>(std::move(file));
+}
+
 }  // namespace qv::files

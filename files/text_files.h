@@ -18,4 +18,9 @@ bool openForWriting(RunContext& ctx, const std::string& path, std::unique_ptr<Te
 // The file must exist; prints "*** File: " + path + " cannot be opened for Appending! ***" on failure.
 bool openForAppending(RunContext& ctx, const std::string& path, std::unique_ptr<TextWriter>& stream);
 
+// Lines gathered and written in blocks: for a file one writer fills alone (a computer's report),
+// where a system call per line is the larger part of the cost. A failed block fails the line
+// that sent it or the flush. The run log is not wrapped: each of its lines is on disk at once.
+std::unique_ptr<TextWriter> inBlocks(std::unique_ptr<TextWriter> file);
+
 }  // namespace qv::files

@@ -17,7 +17,7 @@ std::string displayText(const Value& v) { return inventory::plainText(v); }
 
 std::unique_ptr<TextWriter> openReport(RunContext& ctx, const std::string& path) {
     // One open by the report's exact name: no look through the folder for another spelling.
-    return ctx.platform.files.openForWriting(path, true);
+    return files::inBlocks(ctx.platform.files.openForWriting(path, true));
 }
 
 void writeLine(TargetContext& ctx, const std::string& text) { ctx.output.put({OutputItem::Kind::Report, text, {}, {}}); }

@@ -197,6 +197,9 @@ class TextWriter {
 public:
     virtual ~TextWriter() = default;
     virtual bool writeLine(const std::string& text) = 0;  // text + CR LF
+    // Lines a writer holds back reach the file; false when they could not. Writers that write
+    // each line at once have nothing to do.
+    virtual bool flush() { return true; }
     virtual void close() = 0;
 };
 

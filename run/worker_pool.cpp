@@ -164,20 +164,15 @@ public:
                 }
                 break;
             case OutputItem::Kind::Report:
-                if (report_ && !report_->writeLine(item.text) && !reportFailed_) {
-                    // Disk full or an I/O error: said once, and the computer is not called completed.
-                    reportFailed_ = true;
-                    const std::string line = target_ + " Report file " + text::shownSafely(reportName_) +
-                                             " could not be written; its report is incomplete";
-                    console::writeConsoleLine(ctx_, line, true);
-                    files::logLine(ctx_, line);
-                }
+                if (report_ && !report_->writeLine(item.text)) reportNotWritten();
                 break;
             case OutputItem::Kind::Completed:
                 // Only a computer whose report and rows are all where they belong is completed.
+                if (report_ && !report_->flush()) reportNotWritten();
                 if (!reportFailed_ && rowsKept_) files::logLine(ctx_, item.text);
                 break;
             case OutputItem::Kind::CloseReport:
+                if (report_ && !report_->flush()) reportNotWritten();
                 if (report_) report_->close();
                 report_.reset();
                 break;
@@ -189,6 +184,16 @@ public:
     }
 
 private:
+    // Disk full or an I/O error: said once, and the computer is not called completed.
+    void reportNotWritten() {
+        if (reportFailed_) return;
+        reportFailed_ = true;
+        const std::string line = target_ + " Report file " + text::shownSafely(reportName_) +
+                                 " could not be written; its report is incomplete";
+        console::writeConsoleLine(ctx_, line, true);
+        files::logLine(ctx_, line);
+    }
+
     RunContext& ctx_;
     std::string target_;
     database::InventoryRows rows_;

@@ -184,7 +184,7 @@ public:
 
     std::vector<std::string> list(const std::string& dir) override {
         std::vector<std::string> names;
-        for (auto& [name, st] : entries(dir)) names.push_back(std::move(name));
+        for (const auto& [name, st] : entries(dir)) names.push_back(name);
         return names;
     }
 
@@ -265,7 +265,7 @@ public:
         if (missing.empty() || !s_->alive()) return;
         std::vector<std::vector<SftpPipeline::Entry>> outs;
         if (!sftp_.listMany(missing, kMaxEntries, outs)) return lose<void>();
-        for (std::size_t k = 0; k < missing.size(); ++k) keepListing(missing[k], outs[k]);
+        for (std::size_t k = 0; k < missing.size(); ++k) keepListing(missing[k], std::move(outs[k]));
     }
     // Statuses asked together ahead of the provider's asking: each path's own (lstat), then the
     // targets' of those that are links.
@@ -342,26 +342,25 @@ private:
 
     // A folder's entries without "." and "..", each with its own status (links not followed).
     // Cached for the connection, as the provider caches what it lists.
-    std::vector<SftpPipeline::Entry> entries(const std::string& dir) {
+    const std::vector<SftpPipeline::Entry>& entries(const std::string& dir) {
+        static const std::vector<SftpPipeline::Entry> none;
         if (auto it = listings_.find(dir); it != listings_.end()) return it->second;
         std::vector<SftpPipeline::Entry> out;
-        if (!s_->alive()) return out;
-        if (!sftp_.list(dir, kMaxEntries, out)) return lose<std::vector<SftpPipeline::Entry>>();
-        keepListing(dir, out);
-        return out;
+        if (!s_->alive()) return none;
+        if (!sftp_.list(dir, kMaxEntries, out)) return lose<void>(), none;
+        return keepListing(dir, std::move(out));
     }
 
     // What a whole listing shows is remembered for the connection: later reads, links and checks
     // of these entries ask nothing of the server. Listings of procfs and sysfs change as processes
     // and devices come and go, and their sizes are not their contents': only the listing is kept.
-    void keepListing(const std::string& dir, std::vector<SftpPipeline::Entry>& out) {
+    const std::vector<SftpPipeline::Entry>& keepListing(const std::string& dir, std::vector<SftpPipeline::Entry> out) {
         std::erase_if(out, [](const auto& e) { return e.first == "." || e.first == ".."; });
-        if (lost()) return;
-        listings_.emplace(dir, out);
-        if (out.size() < kMaxEntries && !pseudo(dir + "/") && !dir.empty() && dir.back() != '/') {
+        if (!lost() && out.size() < kMaxEntries && !pseudo(dir + "/") && !dir.empty() && dir.back() != '/') {
             listedDirs_.insert(dir);
             for (const auto& [name, st] : out) lstat_.emplace(dir + "/" + name, st);
         }
+        return listings_.insert_or_assign(dir, std::move(out)).first->second;
     }
 
     void closeOpen() {

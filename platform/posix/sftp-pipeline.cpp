@@ -499,6 +499,8 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
                 } else if (files[req.file].limit == 0) {
                     finish(req.file, true);
                 } else {
+                    // Room for the whole file when its size is known: its pieces are copied once.
+                    if (f.size) f.data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(*f.size, files[req.file].limit)));
                     askReads(req.file, 1);
                 }
                 break;

@@ -26,21 +26,28 @@ public:
     std::optional<std::string> read(const std::string& path, std::size_t limit) override {
         int fd = openRegular(path);
         if (fd < 0) return std::nullopt;
+        // Read straight into the text, room made for the size the file reports (procfs and sysfs
+        // report 0 or a page) plus one read more, so a file read whole is copied once.
+        struct stat st {};
+        std::size_t room = ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 0;
         std::string data;
-        char buf[65536];
+        std::size_t used = 0;
         bool failed = false;
-        while (data.size() < limit) {
-            ssize_t n = ::read(fd, buf, std::min(sizeof buf, limit - data.size()));
+        while (used < limit) {
+            if (data.size() == used) data.resize(std::min(limit, std::max<std::size_t>({room, used * 2, 65536})));
+            room = 0;
+            ssize_t n = ::read(fd, data.data() + used, data.size() - used);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 failed = true;
                 break;
             }
             if (n == 0) break;
-            data.append(buf, static_cast<std::size_t>(n));
+            used += static_cast<std::size_t>(n);
         }
         ::close(fd);
         if (failed) return std::nullopt;
+        data.resize(used);
         return data;
     }
 
