@@ -1,6 +1,7 @@
 // This computer's files under a root folder: bounded reads that never open FIFOs or devices.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -26,28 +27,25 @@ public:
     std::optional<std::string> read(const std::string& path, std::size_t limit) override {
         int fd = openRegular(path);
         if (fd < 0) return std::nullopt;
-        // Read straight into the text, room made for the size the file reports (procfs and sysfs
-        // report 0 or a page) plus one read more, so a file read whole is copied once.
-        struct stat st {};
-        std::size_t room = ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 0;
         std::string data;
-        std::size_t used = 0;
+        // Room for the size the file reports (procfs and sysfs report 0 or a page): a large file
+        // is not copied again each time its text grows.
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && st.st_size > 65536) data.reserve(std::min(limit, static_cast<std::size_t>(st.st_size) + 1));
+        char buf[65536];
         bool failed = false;
-        while (used < limit) {
-            if (data.size() == used) data.resize(std::min(limit, std::max<std::size_t>({room, used * 2, 65536})));
-            room = 0;
-            ssize_t n = ::read(fd, data.data() + used, data.size() - used);
+        while (data.size() < limit) {
+            ssize_t n = ::read(fd, buf, std::min(sizeof buf, limit - data.size()));
             if (n < 0) {
                 if (errno == EINTR) continue;
                 failed = true;
                 break;
             }
             if (n == 0) break;
-            used += static_cast<std::size_t>(n);
+            data.append(buf, static_cast<std::size_t>(n));
         }
         ::close(fd);
         if (failed) return std::nullopt;
-        data.resize(used);
         return data;
     }
 
