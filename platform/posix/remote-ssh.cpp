@@ -20,6 +20,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <algorithm>
 #include <set>
 #include <thread>
 #include <type_traits>
@@ -193,8 +194,8 @@ public:
         std::vector<std::string> links;
         for (const auto& [name, st] : entries(dir)) {
             if (name.empty() || name[0] == '.' || !name.ends_with(suffix)) continue;
-            if (S_ISLNK(st.st_mode)) links.push_back(dir + "/" + name);  // listings describe the link itself
-            else times.emplace(name, st.st_mtime);
+            if (S_ISLNK(st.mode)) links.push_back(dir + "/" + name);  // listings describe the link itself
+            else times.emplace(name, st.mtime);
         }
         std::vector<std::optional<struct stat>> targets;
         if (!links.empty() && s_->alive() && !sftp_.status(links, true, targets)) return lose<std::map<std::string, std::time_t>>();
@@ -238,8 +239,7 @@ public:
 
     bool exists(const std::string& path) override {
         if (!s_->alive()) return false;
-        if (auto it = lstat_.find(path); it != lstat_.end()) return it->second.has_value();
-        if (inWholeListing(path)) return false;
+        if (auto own = ownStatus(path)) return own->has_value();
         std::vector<std::optional<struct stat>> st;
         if (!sftp_.status({path}, false, st)) return lose<bool>();
         lstat_.emplace(path, st.front());
@@ -272,7 +272,7 @@ public:
     void prefetchStatuses(const std::vector<std::string>& paths) override {
         std::vector<std::string> missing, links;
         for (const auto& path : paths)
-            if (!lstat_.count(path) && !inWholeListing(path)) missing.push_back(path);
+            if (!ownStatus(path)) missing.push_back(path);
         if (missing.empty() || !s_->alive()) return;
         std::vector<std::optional<struct stat>> own, targets;
         if (!sftp_.status(missing, false, own)) return lose<void>();
@@ -324,27 +324,40 @@ private:
     // holding nothing: the path is missing.
     std::optional<std::optional<struct stat>> known(const std::string& path) {
         if (auto it = status_.find(path); it != status_.end()) return it->second;
-        if (auto it = lstat_.find(path); it != lstat_.end() && !(it->second && S_ISLNK(it->second->st_mode)))
-            return it->second;
-        if (inWholeListing(path) && !lstat_.count(path)) return std::optional<struct stat>();
+        if (auto own = ownStatus(path); own && !(*own && S_ISLNK((*own)->st_mode))) return *own;
         return std::nullopt;
     }
     // False when a listing or an earlier lstat shows the path missing or not a link.
     bool maybeLink(const std::string& path) {
-        if (auto it = lstat_.find(path); it != lstat_.end()) return it->second && S_ISLNK(it->second->st_mode);
-        return !inWholeListing(path);
+        auto own = ownStatus(path);
+        return !own || (*own && S_ISLNK((*own)->st_mode));
     }
-    // True when the path's folder was listed whole (so a name missing from it is missing).
-    bool inWholeListing(const std::string& path) const {
+    // The path's own status (links not followed) when known without asking: from an lstat asked
+    // earlier, or from a whole listing of its folder (holding nothing: the path is missing).
+    std::optional<std::optional<struct stat>> ownStatus(const std::string& path) const {
+        if (auto it = lstat_.find(path); it != lstat_.end()) return it->second;
         auto slash = path.rfind('/');
-        return slash != std::string::npos && slash > 0 && listedDirs_.count(path.substr(0, slash));
+        if (slash == std::string::npos || slash == 0) return std::nullopt;
+        auto listing = listings_.find(path.substr(0, slash));
+        if (listing == listings_.end() || !listing->second.whole) return std::nullopt;
+        const auto& entries = listing->second.byName;
+        std::string_view name = std::string_view(path).substr(slash + 1);
+        auto it = std::lower_bound(entries.begin(), entries.end(), name,
+                                   [](const SftpPipeline::Entry& e, std::string_view n) { return e.first < n; });
+        if (it == entries.end() || it->first != name) return std::optional<struct stat>();
+        struct stat st {};
+        st.st_mode = it->second.mode;
+        st.st_size = it->second.size;
+        st.st_mtime = it->second.mtime;
+        st.st_nlink = 1;
+        return st;
     }
 
     // A folder's entries without "." and "..", each with its own status (links not followed).
     // Cached for the connection, as the provider caches what it lists.
     const std::vector<SftpPipeline::Entry>& entries(const std::string& dir) {
         static const std::vector<SftpPipeline::Entry> none;
-        if (auto it = listings_.find(dir); it != listings_.end()) return it->second;
+        if (auto it = listings_.find(dir); it != listings_.end()) return it->second.byName;
         std::vector<SftpPipeline::Entry> out;
         if (!s_->alive()) return none;
         if (!sftp_.list(dir, kMaxEntries, out)) return lose<void>(), none;
@@ -353,14 +366,14 @@ private:
 
     // What a whole listing shows is remembered for the connection: later reads, links and checks
     // of these entries ask nothing of the server. Listings of procfs and sysfs change as processes
-    // and devices come and go, and their sizes are not their contents': only the listing is kept.
+    // and devices come and go, and their sizes are not their contents': they answer no such
+    // question.
     const std::vector<SftpPipeline::Entry>& keepListing(const std::string& dir, std::vector<SftpPipeline::Entry> out) {
         std::erase_if(out, [](const auto& e) { return e.first == "." || e.first == ".."; });
-        if (!lost() && out.size() < kMaxEntries && !pseudo(dir + "/") && !dir.empty() && dir.back() != '/') {
-            listedDirs_.insert(dir);
-            for (const auto& [name, st] : out) lstat_.emplace(dir + "/" + name, st);
-        }
-        return listings_.insert_or_assign(dir, std::move(out)).first->second;
+        std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        Listing& kept = listings_.insert_or_assign(dir, Listing{std::move(out), false}).first->second;
+        kept.whole = !lost() && kept.byName.size() < kMaxEntries && !pseudo(dir + "/") && !dir.empty() && dir.back() != '/';
+        return kept.byName;
     }
 
     void closeOpen() {
@@ -374,10 +387,13 @@ private:
     bool lost_ = false;
     std::string open_, openPath_;  // the file kept open for reads in pieces, and its path
     std::map<std::string, std::optional<struct stat>> status_;
-    // Paths' own statuses (links not followed; empty: missing), from listings and lstat requests.
+    // Paths' own statuses (links not followed; empty: missing) asked for one by one.
     std::map<std::string, std::optional<struct stat>> lstat_;
-    std::set<std::string> listedDirs_;  // folders listed whole
-    std::map<std::string, std::vector<SftpPipeline::Entry>> listings_;
+    struct Listing {
+        std::vector<SftpPipeline::Entry> byName;  // sorted by name
+        bool whole = false;                        // every entry is there, and tells of it
+    };
+    std::map<std::string, Listing> listings_;
 };
 
 // The addresses of host within ms milliseconds (name lookups may wait on a silent DNS server far

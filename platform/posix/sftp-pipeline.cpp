@@ -396,7 +396,7 @@ bool SftpPipeline::listMany(const std::vector<std::string>& dirs, std::size_t ma
             std::string name = r.text();
             r.text();  // the long form, as ls -l writes it
             auto st = attributes(r);
-            if (st && !r.bad) outs[k].emplace_back(std::move(name), *st);
+            if (st && !r.bad) outs[k].push_back({std::move(name), {st->st_mode, st->st_size, st->st_mtime}});
         }
         // A server may list without end: the first maxEntries names are all that is kept.
         if (r.bad || outs[k].size() >= maxEntries) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,8 +51,14 @@ public:
     bool realPaths(const std::vector<std::string>& paths, std::vector<std::optional<std::string>>& out);
 
     // A folder's entries, "." and ".." included, each with its own status (links not followed),
-    // up to maxEntries; empty when the folder cannot be listed.
-    using Entry = std::pair<std::string, struct stat>;
+    // up to maxEntries; empty when the folder cannot be listed. Only the fields a listing is asked
+    // for are kept: folders of thousands of entries are common (/var/lib/dpkg/info).
+    struct EntryStatus {
+        mode_t mode = 0;
+        off_t size = 0;
+        std::time_t mtime = 0;
+    };
+    using Entry = std::pair<std::string, EntryStatus>;
     bool list(const std::string& dir, std::size_t maxEntries, std::vector<Entry>& out);
     // Several folders listed as `list` lists each, all read at once.
     bool listMany(const std::vector<std::string>& dirs, std::size_t maxEntries, std::vector<std::vector<Entry>>& outs);

@@ -197,7 +197,7 @@ TEST_F(RemoteSshTest, PipelinedReadsGiveEachFileWholeOrAbsent) {
     std::vector<qv::posix::SftpPipeline::Entry> entries;
     ASSERT_TRUE(pipeline->list(dir, 1u << 20, entries));
     std::map<std::string, mode_t> listed;
-    for (const auto& [name, st] : entries) listed[name] = st.st_mode;
+    for (const auto& [name, st] : entries) listed[name] = st.mode;
     EXPECT_EQ(listed.size(), cases.size() + 4 - 1);  // the cases but "missing", two links, "." and ".."
     EXPECT_TRUE(S_ISDIR(listed["folder"]) && S_ISFIFO(listed["fifo"]) && S_ISLNK(listed["link"]));
     ASSERT_TRUE(pipeline->list(dir, 5, entries));
