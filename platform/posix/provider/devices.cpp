@@ -31,6 +31,15 @@ std::size_t vendorLine(const std::string& ids, unsigned vendor) {
     return p == std::string::npos ? p : p + 1 + key.size();
 }
 
+// The same, remembered for the connection: a computer has few vendors, each looked up many
+// times, and each search may cross the whole list (over a megabyte).
+std::size_t vendorLine(Source& s, const std::string& ids, unsigned vendor) {
+    auto& lines = s.memo<std::map<unsigned, std::size_t>>("pci.ids vendor lines", [] { return std::map<unsigned, std::size_t>(); });
+    auto it = lines.find(vendor);
+    if (it == lines.end()) it = lines.emplace(vendor, vendorLine(ids, vendor)).first;
+    return it->second;
+}
+
 std::string restOfLine(const std::string& ids, std::size_t p) {
     auto nl = ids.find('\n', p);
     return trim(std::string_view(ids).substr(p, nl == std::string::npos ? std::string::npos : nl - p));
@@ -387,7 +396,7 @@ PciNames pciNames(Source& s, const PciDevice& d) {
 std::optional<std::string> pciVendorName(Source& s, unsigned vendor) {
     const std::string* ids = pciIds(s);
     if (!ids) return std::nullopt;
-    auto p = vendorLine(*ids, vendor);
+    auto p = vendorLine(s, *ids, vendor);
     if (p == std::string::npos) return std::nullopt;
     return restOfLine(*ids, p);
 }
@@ -395,7 +404,7 @@ std::optional<std::string> pciVendorName(Source& s, unsigned vendor) {
 std::optional<std::string> pciDeviceName(Source& s, unsigned vendor, unsigned device) {
     const std::string* ids = pciIds(s);
     if (!ids) return std::nullopt;
-    auto p = vendorLine(*ids, vendor);
+    auto p = vendorLine(s, *ids, vendor);
     if (p == std::string::npos) return std::nullopt;
     std::string key = "\t" + hex4(device) + "  ";
     for (p = ids->find('\n', p); p != std::string::npos && p + 1 < ids->size(); p = ids->find('\n', p + 1)) {
