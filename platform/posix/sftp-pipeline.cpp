@@ -37,7 +37,8 @@ constexpr std::uint32_t kAttrSize = 1, kAttrUidGid = 2, kAttrPermissions = 4, kA
 
 constexpr std::uint32_t kChunk = 65536;         // bytes asked for by one read (OpenSSH answers up to 256 KB)
 constexpr std::size_t kMaxPacket = 1u << 20;    // a longer answer breaks the protocol: nothing asks for one
-constexpr std::size_t kFilesAtOnce = 64;        // files open at once (bounds handles and memory)
+constexpr std::size_t kFilesAtOnce = 128;       // files open at once (bounds handles and memory)
+constexpr std::size_t kReadsAtOnce = 16;        // reads in flight for one file of known size
 constexpr std::size_t kReadsAhead = 4;          // reads in flight for one file once it proved long
 constexpr std::size_t kPathsAtOnce = 64;       // stat and readlink requests in flight
 
@@ -499,9 +500,15 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
                 } else if (files[req.file].limit == 0) {
                     finish(req.file, true);
                 } else {
-                    // Room for the whole file when its size is known: its pieces are copied once.
-                    if (f.size) f.data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(*f.size, files[req.file].limit)));
-                    askReads(req.file, 1);
+                    // A file of known size gets room for all of it (its pieces are copied once)
+                    // and reads for all of it at once, up to a window.
+                    std::size_t reads = 1;
+                    if (f.size) {
+                        auto whole = std::min<std::uint64_t>(*f.size, files[req.file].limit);
+                        f.data.reserve(static_cast<std::size_t>(whole));
+                        reads = static_cast<std::size_t>(std::min<std::uint64_t>(whole / kChunk + 1, kReadsAtOnce));
+                    }
+                    askReads(req.file, reads);
                 }
                 break;
             case Kind::Read: {
