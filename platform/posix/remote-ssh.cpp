@@ -20,6 +20,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <algorithm>
 #include <set>
 #include <thread>
@@ -38,7 +39,9 @@ using provider::FsSpace;
 constexpr std::size_t kMaxEntries = 1u << 20;  // names read from one folder
 
 // Cuts the connection's socket when a call outlives its deadline, so that whatever libssh waits
-// for ends at once; the call then fails and every later one fails without waiting.
+// for ends at once; the call then fails and every later one fails without waiting. Arming is
+// cheap: the watching thread is woken only when it must wait less than it already does, not at
+// each of the thousands of calls an inventory makes (each would cost two thread switches).
 class Watchdog {
 public:
     Watchdog() : thread_([this] { run(); }) {}
@@ -55,12 +58,14 @@ public:
         fd_ = fd;
     }
     void arm(int ms) {
+        bool wake;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             deadline_ = Clock::now() + std::chrono::milliseconds(ms);
             armed_ = true;
+            wake = !waitingUntil_ || deadline_ < *waitingUntil_;
         }
-        wake_.notify_one();
+        if (wake) wake_.notify_one();
     }
     void disarm() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -72,23 +77,29 @@ public:
     }
 
 private:
+    // Once disarmed, the thread still sleeps until the last deadline it knew of; a call armed
+    // again meanwhile sets a later one, which it finds when it wakes.
     void run() {
         std::unique_lock<std::mutex> lock(mutex_);
         while (!stop_) {
-            if (!armed_) {
-                wake_.wait(lock);
-            } else if (Clock::now() >= deadline_) {
+            if (armed_ && Clock::now() >= deadline_) {
                 if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
                 fired_ = true;
                 armed_ = false;
+            }
+            if (!armed_ && (!waitingUntil_ || Clock::now() >= *waitingUntil_)) {
+                waitingUntil_.reset();
+                wake_.wait(lock);
             } else {
-                wake_.wait_until(lock, deadline_);
+                if (armed_) waitingUntil_ = deadline_;
+                wake_.wait_until(lock, *waitingUntil_);
             }
         }
     }
     std::mutex mutex_;
     std::condition_variable wake_;
     Clock::time_point deadline_;
+    std::optional<Clock::time_point> waitingUntil_;  // when the thread wakes next; none: when told
     bool armed_ = false, stop_ = false, fired_ = false;
     int fd_ = -1;
     std::thread thread_;  // last: starts once the members above exist
