@@ -80,6 +80,8 @@ if [ -x /usr/bin/time ]; then
     mkdir -p "$WORK/cpuqvself" "$WORK/cpuqvself0"
     echo "qv processor time: one computer $(cpu qvself) s, ten $(cpu qvself0 qvself1 qvself2 qvself3 qvself4 qvself5 qvself6 qvself7 qvself8 qvself9) s"
 fi
+mkdir -p "$WORK/trace"
+echo "one computer's $(cd "$WORK/trace" && HOME="$WORK/trace" QV_SFTP_TRACE=1 QV_SSH_DIR="$WORK/client" SSH_AUTH_SOCK= "$QV" qvself 2>&1 >/dev/null </dev/null | grep "SFTP round trips")"
 echo "sshd processor time per ten-computer run: $(awk -v t=$((S1 - S0)) -v r="$RUNS" -v hz="$(getconf CLK_TCK)" 'BEGIN{printf "%.2f", t / hz / r}') s"
 echo "connection failures in the log of the last ten-computer run (none expected):"
 grep -h "Err#\|Timed Out\|lost" "$WORK"/hometen$((RUNS - 1))/Documents/QV.log 2>/dev/null | head -5 || true
