@@ -290,15 +290,23 @@ TEST_F(RemoteSshTest, ALostOrSilentServerEndsTheCallAndEveryLaterOneAtOnce) {
 
 namespace {
 
+// A chrooted sshd: SFTP sees only chrootDir(), where each test lays out the system it serves.
+class RemoteSshChroot : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!server_.skipReason().empty()) GTEST_SKIP() << server_.skipReason();
+        ASSERT_EQ(server_.failure(), "");
+        ::setenv("QV_SSH_DIR", server_.sshDir().c_str(), 1);
+        ::unsetenv("SSH_AUTH_SOCK");
+    }
+    qvtest::SshdServer server_{true};
+};
+using RemoteSshHostile = RemoteSshChroot;
+
 // A hostile system behind a chrooted sshd: a 64 GB /proc/cpuinfo, links that loop, a FIFO where
 // /proc/meminfo belongs. Every class answers or fails within its limits, with bounded memory.
-TEST(RemoteSshHostile, HugeFilesLinkLoopsAndFifosNeitherHangNorExhaustMemory) {
-    qvtest::SshdServer server(true);
-    if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
-    ASSERT_EQ(server.failure(), "");
-    ::setenv("QV_SSH_DIR", server.sshDir().c_str(), 1);
-    ::unsetenv("SSH_AUTH_SOCK");
-    const std::string root = server.chrootDir();
+TEST_F(RemoteSshHostile, HugeFilesLinkLoopsAndFifosNeitherHangNorExhaustMemory) {
+    const std::string root = server_.chrootDir();
     ASSERT_EQ(std::system(("cd '" + root + "' && mkdir -p proc/net sys/class/net sys/block etc && "
                            "truncate -s 64G proc/cpuinfo && cp proc/cpuinfo proc/modules && "
                            "ln -s /sys/class/net/eth0 sys/class/net/eth0 && ln -s loop2 sys/block/loop1 && "
@@ -352,17 +360,12 @@ namespace {
 
 // Kernel modules are read in pieces over SFTP (header, section table, .modinfo) from a chrooted
 // system laid out as the local provider's tests lay out theirs.
-TEST(RemoteSshChroot, ModuleDescriptionsAreReadInPieces) {
-    qvtest::SshdServer server(true);
-    if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
-    ASSERT_EQ(server.failure(), "");
-    ::setenv("QV_SSH_DIR", server.sshDir().c_str(), 1);
-    ::unsetenv("SSH_AUTH_SOCK");
-    const std::string lib = server.chrootDir() + "/lib/modules/6.1.0-18-amd64";
+TEST_F(RemoteSshChroot, ModuleDescriptionsAreReadInPieces) {
+    const std::string lib = server_.chrootDir() + "/lib/modules/6.1.0-18-amd64";
     std::filesystem::create_directories(lib + "/kernel");
-    std::filesystem::create_directories(server.chrootDir() + "/proc/sys/kernel");
-    qvtest::writeFile(server.chrootDir() + "/proc/sys/kernel/osrelease", "6.1.0-18-amd64\n");
-    qvtest::writeFile(server.chrootDir() + "/proc/modules", "btrfs 1 0 - Live 0x0\nvirtio_blk 1 0 - Live 0x0\n");
+    std::filesystem::create_directories(server_.chrootDir() + "/proc/sys/kernel");
+    qvtest::writeFile(server_.chrootDir() + "/proc/sys/kernel/osrelease", "6.1.0-18-amd64\n");
+    qvtest::writeFile(server_.chrootDir() + "/proc/modules", "btrfs 1 0 - Live 0x0\nvirtio_blk 1 0 - Live 0x0\n");
     qvtest::writeFile(lib + "/modules.dep", "kernel/btrfs.ko:\nkernel/virtio_blk.ko:\n");
     qvtest::writeFile(lib + "/kernel/btrfs.ko", qvtest::kernelModule({"license=GPL", "description=B-tree file system"}));
     qvtest::writeFile(lib + "/kernel/virtio_blk.ko", qvtest::kernelModule({"description=Virtio block driver"}));
@@ -380,7 +383,7 @@ TEST(RemoteSshChroot, ModuleDescriptionsAreReadInPieces) {
 }  // namespace
 
 // An id list is taken from this computer only when the remote copy has its size and time.
-TEST(RemoteSshChroot, PackagedIdListsAreTheRemoteOnesUnlessSizeAndTimeMatchThisComputersCopy) {
+TEST_F(RemoteSshChroot, PackagedIdListsAreTheRemoteOnesUnlessSizeAndTimeMatchThisComputersCopy) {
     const std::string ids = "/usr/share/misc/pci.ids";
     struct stat own {};
     if (::stat(ids.c_str(), &own) != 0) GTEST_SKIP() << "no " << ids << " on this computer";
@@ -395,14 +398,9 @@ TEST(RemoteSshChroot, PackagedIdListsAreTheRemoteOnesUnlessSizeAndTimeMatchThisC
     altered[at] = ownName[0] == 'X' ? 'Y' : 'X';  // same size, another name
     const std::string alteredName = altered.substr(at, ownName.size());
 
-    qvtest::SshdServer server(true);
-    if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
-    ASSERT_EQ(server.failure(), "");
-    ::setenv("QV_SSH_DIR", server.sshDir().c_str(), 1);
-    ::unsetenv("SSH_AUTH_SOCK");
-    const std::string dev = server.chrootDir() + "/sys/bus/pci/devices/0000:00:04.0";
+    const std::string dev = server_.chrootDir() + "/sys/bus/pci/devices/0000:00:04.0";
     std::filesystem::create_directories(dev);
-    std::filesystem::create_directories(server.chrootDir() + "/usr/share/misc");
+    std::filesystem::create_directories(server_.chrootDir() + "/usr/share/misc");
     qvtest::writeFile(dev + "/class", "0x010000\n");
     qvtest::writeFile(dev + "/vendor", "0x1af4\n");
     qvtest::writeFile(dev + "/device", "0x1004\n");
@@ -417,7 +415,7 @@ TEST(RemoteSshChroot, PackagedIdListsAreTheRemoteOnesUnlessSizeAndTimeMatchThisC
         {"size differs", altered + "\n", 0, alteredName},
     };
     for (const auto& c : cases) {
-        const std::string remoteIds = server.chrootDir() + ids;
+        const std::string remoteIds = server_.chrootDir() + ids;
         qvtest::writeFile(remoteIds, c.content);
         timespec times[2] = {{own.st_mtime + c.timeShift, 0}, {own.st_mtime + c.timeShift, 0}};
         ASSERT_EQ(::utimensat(AT_FDCWD, remoteIds.c_str(), times, 0), 0);
