@@ -31,7 +31,10 @@ long long msSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-class RemoteSshTest : public ::testing::Test {
+// A test's own sshd (chrooted: SFTP sees only chrootDir(), where the test lays out the system it
+// serves), named by the client configuration the program reads.
+template <bool Chrooted>
+class SshdTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!server_.skipReason().empty()) GTEST_SKIP() << server_.skipReason();
@@ -39,12 +42,18 @@ protected:
         ::setenv("QV_SSH_DIR", server_.sshDir().c_str(), 1);
         ::unsetenv("SSH_AUTH_SOCK");  // never the developer's own agent
     }
+    qvtest::SshdServer server_{Chrooted};
+};
+
+class RemoteSshTest : public SshdTest<false> {
+protected:
     std::unique_ptr<qv::TargetService> connect(const std::string& name, qv::PlatformError& err) {
         return qv::posix::connectSsh(name, limits_, err);
     }
-    qvtest::SshdServer server_;
     qv::Limits limits_;
 };
+using RemoteSshChroot = SshdTest<true>;
+using RemoteSshHostile = SshdTest<true>;
 
 // Properties whose values move between two reads of the same machine (clocks, free memory and
 // space), and those that differ by nature: the birth time of / and the program's own LANG are
@@ -290,18 +299,6 @@ TEST_F(RemoteSshTest, ALostOrSilentServerEndsTheCallAndEveryLaterOneAtOnce) {
 
 namespace {
 
-// A chrooted sshd: SFTP sees only chrootDir(), where each test lays out the system it serves.
-class RemoteSshChroot : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!server_.skipReason().empty()) GTEST_SKIP() << server_.skipReason();
-        ASSERT_EQ(server_.failure(), "");
-        ::setenv("QV_SSH_DIR", server_.sshDir().c_str(), 1);
-        ::unsetenv("SSH_AUTH_SOCK");
-    }
-    qvtest::SshdServer server_{true};
-};
-using RemoteSshHostile = RemoteSshChroot;
 
 // A hostile system behind a chrooted sshd: a 64 GB /proc/cpuinfo, links that loop, a FIFO where
 // /proc/meminfo belongs. Every class answers or fails within its limits, with bounded memory.
