@@ -56,6 +56,14 @@ Instances networkProtocol(Source&);
 Instances share(Source&);
 Instances printer(Source&);
 
+// What the classes read of every item of a kind, added to `ahead` (the folders they come from
+// already listed): PCI functions, network interfaces, disks, processors, processes.
+void pciAhead(Source&, Ahead&);
+void interfacesAhead(Source&, Ahead&);
+void disksAhead(Source&, Ahead&);
+void processorsAhead(Source&, Ahead&);
+void processesAhead(Source&, Ahead&);
+
 // Facts shared between class groups.
 std::string hostName(Source&);  // short host name, upper case as NetBIOS names are
 std::optional<std::string> kernelRelease(Source&);

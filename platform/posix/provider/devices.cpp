@@ -343,18 +343,17 @@ std::vector<Connector> connectedMonitors(Source& s) {
 
 const char* const kPciAttrs[] = {"class", "vendor", "device", "subsystem_vendor", "subsystem_device", "revision"};
 
-// Every attribute pciDevice reads, of every folder, asked for at once.
-void prefetchPci(Source& s, const std::vector<std::string>& dirs) {
+// Every attribute pciDevice reads of a folder, asked for at once.
+void prefetchPci(Source& s, const std::string& dir) {
     std::vector<std::string> paths;
-    for (const auto& dir : dirs)
-        for (const char* attr : kPciAttrs) paths.push_back(dir + "/" + attr);
+    for (const char* attr : kPciAttrs) paths.push_back(dir + "/" + attr);
     s.prefetch(paths);
 }
 
 }  // namespace
 
 std::optional<PciDevice> pciDevice(Source& s, const std::string& dir) {
-    prefetchPci(s, {dir});
+    prefetchPci(s, dir);
     auto cls = s.attr(dir + "/class");
     auto vendor = s.attr(dir + "/vendor");
     if (!cls || !vendor) return std::nullopt;
@@ -371,12 +370,19 @@ std::optional<PciDevice> pciDevice(Source& s, const std::string& dir) {
     return d;
 }
 
+void pciAhead(Source& s, Ahead& ahead) {
+    for (const auto& name : s.list("/sys/bus/pci/devices")) {
+        std::string dir = "/sys/bus/pci/devices/" + name;
+        for (const char* attr : kPciAttrs) ahead.files.push_back(dir + "/" + attr);
+        ahead.resolved.push_back(dir);
+    }
+}
+
 std::vector<PciDevice> pciDevices(Source& s) {
     std::vector<PciDevice> out;
-    std::vector<std::string> dirs;
-    for (const auto& name : s.list("/sys/bus/pci/devices")) dirs.push_back("/sys/bus/pci/devices/" + name);
-    prefetchPci(s, dirs);
-    s.prefetchResolved(dirs);
+    Ahead ahead;
+    pciAhead(s, ahead);
+    s.prefetch(ahead);
     for (const auto& name : s.list("/sys/bus/pci/devices"))
         if (auto d = pciDevice(s, "/sys/bus/pci/devices/" + name)) out.push_back(*d);
     return out;

@@ -71,25 +71,33 @@ std::vector<CpuInfo> cpuInfo(Source& s) {
     return out;
 }
 
-struct CpuPackage {
-    std::vector<CpuInfo> cpus;
-};
+}  // namespace
 
-std::vector<CpuPackage> packages(Source& s) {
-    // What is read of every processor, asked for at once: its package, clock and cache folders.
-    std::vector<std::string> attrs, caches;
+// Every processor's package, clocks and cache folder.
+void processorsAhead(Source& s, Ahead& ahead) {
     for (const auto& c : cpuInfo(s)) {
         if (c.processor < 0) continue;
         std::string dir = "/sys/devices/system/cpu/cpu" + std::to_string(c.processor);
         for (const char* attr : {"/topology/physical_package_id", "/cpufreq/base_frequency", "/cpufreq/cpuinfo_max_freq",
                                  "/cpufreq/scaling_cur_freq"})
-            attrs.push_back(dir + attr);
-        caches.push_back(dir + "/cache");
+            ahead.files.push_back(dir + attr);
+        ahead.folders.push_back(dir + "/cache");
     }
-    s.prefetch(attrs);
-    s.prefetchListings(caches);
-    attrs.clear();
-    for (const auto& dir : caches)
+}
+
+namespace {
+
+struct CpuPackage {
+    std::vector<CpuInfo> cpus;
+};
+
+std::vector<CpuPackage> packages(Source& s) {
+    Ahead ahead;
+    processorsAhead(s, ahead);
+    s.prefetch(ahead);
+    // Then the caches the folders hold.
+    std::vector<std::string> attrs;
+    for (const auto& dir : ahead.folders)
         for (const auto& idx : s.list(dir))
             for (const char* attr : {"/level", "/type", "/shared_cpu_list", "/size"}) attrs.push_back(dir + "/" + idx + attr);
     s.prefetch(attrs);

@@ -30,17 +30,24 @@ std::optional<std::string> attrUp(Source& s, std::string dir, const std::string&
     return std::nullopt;
 }
 
+}  // namespace
+
+void interfacesAhead(Source& s, Ahead& ahead) {
+    for (const auto& name : s.list("/sys/class/net")) {
+        for (const char* attr : {"type", "ifindex", "address", "addr_len", "uevent", "speed", "operstate", "flags"})
+            ahead.files.push_back("/sys/class/net/" + name + "/" + attr);
+        ahead.resolved.push_back("/sys/class/net/" + name + "/device");
+    }
+}
+
+namespace {
+
 std::vector<Nic> nics(Source& s) {
     return s.memo<std::vector<Nic>>("nics", [&s] {
         std::vector<Nic> out;
-        std::vector<std::string> attrs, devices;
-        for (const auto& name : s.list("/sys/class/net")) {
-            for (const char* attr : {"type", "ifindex", "address", "addr_len", "uevent", "speed", "operstate", "flags"})
-                attrs.push_back("/sys/class/net/" + name + "/" + attr);
-            devices.push_back("/sys/class/net/" + name + "/device");
-        }
-        s.prefetch(attrs);
-        s.prefetchResolved(devices);
+        Ahead ahead;
+        interfacesAhead(s, ahead);
+        s.prefetch(ahead);
         for (const auto& name : s.list("/sys/class/net")) {
             std::string dir = "/sys/class/net/" + name;
             int type = static_cast<int>(parseUnsigned(s.attr(dir + "/type").value_or("")).value_or(0));

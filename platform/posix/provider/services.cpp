@@ -177,19 +177,27 @@ std::optional<std::vector<std::string>> expectedArguments(Source& s, const Servi
     return out;
 }
 
+}  // namespace
+
+// Every process's command line.
+void processesAhead(Source& s, Ahead& ahead) {
+    for (const auto& pid : s.list("/proc"))
+        if (!pid.empty() && std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            ahead.files.push_back("/proc/" + pid + "/cmdline");
+}
+
+namespace {
+
 // Command lines of the running processes, by process id.
 const std::map<std::string, std::vector<std::string>>& processCommands(Source& s) {
     return s.memo<std::map<std::string, std::vector<std::string>>>("commands", [&s] {
         std::map<std::string, std::vector<std::string>> out;
-        std::vector<std::string> pids;
-        for (const auto& pid : s.list("/proc"))
-            if (!pid.empty() && std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; }))
-                pids.push_back(pid);
-        std::vector<std::string> paths;
-        for (const auto& pid : pids) paths.push_back("/proc/" + pid + "/cmdline");
-        s.prefetch(paths);
-        for (const auto& pid : pids) {
-            const auto& cmd = s.file("/proc/" + pid + "/cmdline");
+        Ahead ahead;
+        processesAhead(s, ahead);
+        s.prefetch(ahead);
+        for (const auto& path : ahead.files) {
+            std::string pid = path.substr(6, path.size() - 6 - 8);  // "/proc/" PID "/cmdline"
+            const auto& cmd = s.file(path);
             if (!cmd || cmd->empty()) continue;  // kernel threads have none
             std::vector<std::string> argv;
             std::size_t p = 0;

@@ -148,6 +148,12 @@ void Source::prefetch(const std::vector<std::string>& paths, bool large) {
         files_.emplace(missing[k], std::move(contents[k]));
 }
 
+void Source::prefetch(const Ahead& ahead) {
+    prefetchListings(ahead.folders);
+    prefetchResolved(ahead.resolved);
+    prefetch(ahead.files);
+}
+
 void Source::prefetchLinks(const std::vector<std::string>& paths) {
     auto missing = uncached(links_, paths);
     if (missing.empty()) return;

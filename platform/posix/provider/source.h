@@ -53,6 +53,12 @@ struct Options {
     bool warmUp = false;
 };
 
+// What a class reads of every item of a kind (device, disk, processor, process), gathered to be
+// asked for at once: by the class itself, or ahead of it for another computer (warmUp).
+struct Ahead {
+    std::vector<std::string> files, folders, resolved;  // read, listed, their links resolved
+};
+
 // Files, directories and links of the inventoried system. Every path given is absolute as seen on
 // it ("/proc/meminfo"); locally it is read from root + path. A file that cannot be read
 // (missing, no permission, not a regular file, vanished, read error) is absent.
@@ -72,6 +78,7 @@ public:
     // Reads the files not yet cached all at once (a remote computer answers them in a few round
     // trips); file() then finds them in the cache.
     void prefetch(const std::vector<std::string>& paths, bool large = false);
+    void prefetch(const Ahead& ahead);  // its folders, then its links, then its files
     // First line of a file with blanks trimmed; absent when the file is absent or blank.
     std::optional<std::string> attr(const std::string& path);
     // Names in a directory, sorted, without "." and ".."; empty when unreadable. Cached.

@@ -126,21 +126,22 @@ Instances logicalDisk(Source& s) {
     return out;
 }
 
-Instances diskDrive(Source& s) {
-    // What the loop below reads of every disk, asked for at once.
-    std::vector<std::string> attrs, folders;
+void disksAhead(Source& s, Ahead& ahead) {
     for (const auto& name : s.list("/sys/block")) {
         if (excludedDisk(name)) continue;
         std::string base = "/sys/block/" + name;
         for (const char* attr : {"device/model", "device/name", "device/vendor", "device/serial", "size", "removable",
                                  "serial", "vendor", "model"})
-            attrs.push_back(base + "/" + attr);
-        folders.push_back(base);
+            ahead.files.push_back(base + "/" + attr);
+        ahead.folders.push_back(base);
+        ahead.resolved.push_back(base + "/device");
     }
-    s.prefetch(attrs);
-    s.prefetchListings(folders);
-    for (auto& base : folders) base += "/device";
-    s.prefetchResolved(folders);
+}
+
+Instances diskDrive(Source& s) {
+    Ahead ahead;
+    disksAhead(s, ahead);
+    s.prefetch(ahead);
     Instances out;
     int index = 0;
     for (const auto& name : s.list("/sys/block")) {

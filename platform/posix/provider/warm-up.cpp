@@ -1,6 +1,7 @@
-// The fixed files and folders every inventory of a Linux computer reads, asked for together: on a
-// remote computer they then cost a few round trips in all instead of a few each.
-#include "platform/posix/provider/source.h"
+// What every inventory of a Linux computer reads, asked for together at its first call: the fixed
+// files and folders, then each device's, processor's and process's files. On a remote computer they
+// then cost a few round trips in all instead of a few each.
+#include "platform/posix/provider/classes.h"
 
 namespace qv::posix::provider {
 
@@ -44,6 +45,10 @@ void warmUp(Source& s) {
     s.files().prefetchStatuses(paths(kStatuses));
     s.prefetch(paths(kFiles));
     s.prefetch(paths(kLargeFiles), true);
+    // Then what the classes read of every device, disk, processor and process those show.
+    Ahead ahead;
+    for (auto add : {pciAhead, interfacesAhead, disksAhead, processorsAhead, processesAhead}) add(s, ahead);
+    s.prefetch(ahead);
 }
 
 }  // namespace qv::posix::provider
