@@ -40,7 +40,7 @@ struct CpuInfo {
     }
 };
 
-std::vector<CpuInfo> cpuInfo(Source& s) {
+std::vector<CpuInfo> parseCpuInfo(Source& s) {
     std::vector<CpuInfo> out;
     const auto& f = s.file("/proc/cpuinfo");
     if (!f) return out;
@@ -69,6 +69,11 @@ std::vector<CpuInfo> cpuInfo(Source& s) {
     if (any) out.push_back(cur);
     // Lines before the first "processor" (ARM's shared header) belong to every processor.
     return out;
+}
+
+// Parsed once per connection: several classes and the warm-up ask.
+const std::vector<CpuInfo>& cpuInfo(Source& s) {
+    return s.memo<std::vector<CpuInfo>>("cpuinfo", [&s] { return parseCpuInfo(s); });
 }
 
 }  // namespace
@@ -102,14 +107,14 @@ std::vector<CpuPackage> packages(Source& s) {
             for (const char* attr : {"/level", "/type", "/shared_cpu_list", "/size"}) attrs.push_back(dir + "/" + idx + attr);
     s.prefetch(attrs);
     std::map<long, CpuPackage> byId;
-    for (auto& c : cpuInfo(s)) {
+    for (const auto& c : cpuInfo(s)) {
         long id = -1;
         if (c.processor >= 0)
             if (auto v = s.attr("/sys/devices/system/cpu/cpu" + std::to_string(c.processor) +
                                 "/topology/physical_package_id"))
                 if (auto n = parseUnsigned(*v)) id = static_cast<long>(*n);
         if (id < 0) id = static_cast<long>(parseUnsigned(c.get("physical id")).value_or(0));
-        byId[id].cpus.push_back(std::move(c));
+        byId[id].cpus.push_back(c);
     }
     std::vector<CpuPackage> out;
     for (auto& [id, p] : byId) out.push_back(std::move(p));
