@@ -13,6 +13,9 @@ WORK=$(mktemp -d)
 SSHD_PID=""
 RELAY_PID=""
 trap '[ -n "$SSHD_PID" ] && kill "$SSHD_PID"; [ -n "$RELAY_PID" ] && kill "$RELAY_PID"; [ -z "$KEEP" ] && rm -rf "$WORK"' EXIT
+# A signal (a reader of its output that went away, Ctrl-C) ends the script through its exit, so the
+# server and the relay are stopped then too.
+trap 'exit 1' HUP INT PIPE TERM
 
 now() { date +%s%N; }
 median() { sort -n | awk '{v[NR]=$1} END {m = (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2; printf "%.4f\n", m / 1e9}'; }
