@@ -211,7 +211,7 @@ public:
         std::vector<std::optional<struct stat>> targets;
         if (!links.empty() && s_->alive() && !sftp_.status(links, true, targets)) return lose<std::map<std::string, std::time_t>>();
         for (std::size_t k = 0; k < links.size() && k < targets.size(); ++k)
-            if (targets[k]) times.emplace(baseName(links[k]), targets[k]->st_mtime);
+            if (targets[k]) times.emplace(provider::baseName(links[k]), targets[k]->st_mtime);
         return times;
     }
 
@@ -311,8 +311,6 @@ private:
 
     static bool pseudo(const std::string& path) { return path.starts_with("/proc/") || path.starts_with("/sys/"); }
 
-    static std::string baseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
     // How short a first answer must be to hold the whole file. sysfs attributes are answered
     // whole, a page at most (binary ones a page at a time); /proc/sys settings and a process's
     // own files are answered whole. Other procfs files are answered a page of records at a time.
@@ -368,23 +366,20 @@ private:
     // Cached for the connection, as the provider caches what it lists.
     const std::vector<SftpPipeline::Entry>& entries(const std::string& dir) {
         static const std::vector<SftpPipeline::Entry> none;
-        if (auto it = listings_.find(dir); it != listings_.end()) return it->second.byName;
-        std::vector<SftpPipeline::Entry> out;
-        if (!s_->alive()) return none;
-        if (!sftp_.list(dir, kMaxEntries, out)) return lose<void>(), none;
-        return keepListing(dir, std::move(out));
+        prefetchListings({dir});
+        auto it = listings_.find(dir);
+        return it == listings_.end() ? none : it->second.byName;
     }
 
     // What a whole listing shows is remembered for the connection: later reads, links and checks
     // of these entries ask nothing of the server. Listings of procfs and sysfs change as processes
     // and devices come and go, and their sizes are not their contents': they answer no such
     // question.
-    const std::vector<SftpPipeline::Entry>& keepListing(const std::string& dir, std::vector<SftpPipeline::Entry> out) {
+    void keepListing(const std::string& dir, std::vector<SftpPipeline::Entry> out) {
         std::erase_if(out, [](const auto& e) { return e.first == "." || e.first == ".."; });
         std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         Listing& kept = listings_.insert_or_assign(dir, Listing{std::move(out), false}).first->second;
         kept.whole = !lost() && kept.byName.size() < kMaxEntries && !pseudo(dir + "/") && !dir.empty() && dir.back() != '/';
-        return kept.byName;
     }
 
     void closeOpen() {

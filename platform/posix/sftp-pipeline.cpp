@@ -82,6 +82,15 @@ struct Reader {
     }
 };
 
+// An open request for reading.
+std::string openPayload(const std::string& path) {
+    std::string payload;
+    putText(payload, path);
+    putU32(payload, kOpenRead);
+    putU32(payload, 0);  // no attributes
+    return payload;
+}
+
 // The one name of a readlink or realpath answer.
 std::optional<std::string> oneName(std::uint8_t type, Reader& r) {
     if (type != kName || r.u32() != 1) return std::nullopt;
@@ -166,12 +175,8 @@ bool SftpPipeline::space(const std::string& path, std::optional<Space>& out) {
 
 bool SftpPipeline::openFile(const std::string& path, std::string& handle) {
     handle.clear();
-    std::string payload;
-    putText(payload, path);
-    putU32(payload, kOpenRead);
-    putU32(payload, 0);  // no attributes
     Packet p;
-    if (!call(kOpen, payload, p)) return false;
+    if (!call(kOpen, openPayload(path), p)) return false;
     Reader r{p.body};
     if (p.type == kHandle) handle = r.text();
     if (r.bad) handle.clear();
@@ -433,13 +438,7 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
     std::map<std::uint32_t, Request> pending;
     std::size_t next = 0, active = 0;
 
-    auto openFile = [&](std::size_t k) {
-        std::string payload;
-        putText(payload, files[k].path);
-        putU32(payload, kOpenRead);
-        putU32(payload, 0);  // no attributes
-        pending.emplace(send(kOpen, payload), Request{Kind::Open, k});
-    };
+    auto openFile = [&](std::size_t k) { pending.emplace(send(kOpen, openPayload(files[k].path)), Request{Kind::Open, k}); };
     auto askReads = [&](std::size_t k, std::size_t upTo) {
         File& f = state[k];
         while (f.readsOut < upTo && f.asked < files[k].limit) {

@@ -308,7 +308,7 @@ Instances systemdServices(Source& s) {
         if (s.link(path) != "/dev/null") settled.insert(baseName(path));
     }
     // Drop-in folders of these units, and their files.
-    std::vector<std::string> dropinDirs, dropins;
+    std::vector<std::string> dropinDirs;
     for (const auto& name : names)
         for (const std::string& file : {name, templateOf(name)})
             for (const char* dir : kUnitDirs)

@@ -41,7 +41,7 @@ std::vector<std::string> paths(const auto& list) { return std::vector<std::strin
 }  // namespace
 
 void warmUp(Source& s) {
-    s.files().prefetchListings(paths(kFolders));
+    s.prefetchListings(paths(kFolders));
     s.files().prefetchStatuses(paths(kStatuses));
     s.prefetch(paths(kFiles));
     s.prefetch(paths(kLargeFiles), true);
