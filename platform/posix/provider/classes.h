@@ -57,12 +57,14 @@ Instances share(Source&);
 Instances printer(Source&);
 
 // What the classes read of every item of a kind, added to `ahead` (the folders they come from
-// already listed): PCI functions, network interfaces, disks, processors, processes.
+// already listed): PCI functions, network interfaces, disks, processors, processes, the dpkg
+// packages' file lists.
 void pciAhead(Source&, Ahead&);
 void interfacesAhead(Source&, Ahead&);
 void disksAhead(Source&, Ahead&);
 void processorsAhead(Source&, Ahead&);
 void processesAhead(Source&, Ahead&);
+void packageListsAhead(Source&, Ahead&);
 
 // Facts shared between class groups.
 std::string hostName(Source&);  // short host name, upper case as NetBIOS names are

@@ -29,39 +29,89 @@ struct DpkgStanza {
     std::string package, status, version, maintainer, arch, multiArch;
 };
 
+// The status file's stanzas, parsed once per connection.
+const std::vector<DpkgStanza>& dpkgStanzas(Source& s) {
+    return s.memo<std::vector<DpkgStanza>>("dpkg stanzas", [&s] {
+        std::vector<DpkgStanza> stanzas;
+        const auto& status = s.file("/var/lib/dpkg/status", true);
+        if (!status) return stanzas;
+        DpkgStanza cur;
+        auto flush = [&] {
+            if (!cur.package.empty()) stanzas.push_back(cur);
+            cur = {};
+        };
+        std::string_view text(*status);
+        std::size_t p = 0;
+        while (p <= text.size()) {
+            auto nl = text.find('\n', p);
+            std::string_view line = text.substr(p, nl == std::string_view::npos ? std::string_view::npos : nl - p);
+            if (line.empty()) flush();
+            else if (line[0] != ' ' && line[0] != '\t') {
+                auto colon = line.find(':');
+                if (colon != std::string_view::npos) {
+                    std::string_view key = line.substr(0, colon);
+                    std::string value = trim(line.substr(colon + 1));
+                    if (key == "Package") cur.package = value;
+                    else if (key == "Status") cur.status = value;
+                    else if (key == "Version") cur.version = value;
+                    else if (key == "Maintainer") cur.maintainer = value;
+                    else if (key == "Architecture") cur.arch = value;
+                    else if (key == "Multi-Arch") cur.multiArch = value;
+                }
+            }
+            if (nl == std::string_view::npos) break;
+            p = nl + 1;
+        }
+        flush();
+        return stanzas;
+    });
+}
+
+const char kListFolder[] = "/var/lib/dpkg/info/";
+
+// The file list (<name>.list in the dpkg database's info folder) of each package that has one:
+// the name dpkg gives it ("package:arch" for Multi-Arch: same packages, "package" otherwise)
+// first, the other name second. Packages removed but for their configuration files have none.
+std::vector<std::pair<std::string, std::string>> listNames(Source& s) {
+    std::vector<std::pair<std::string, std::string>> names;
+    for (const auto& st : dpkgStanzas(s)) {
+        auto w = splitWords(st.status);
+        if (w.size() != 3 || w[2] == "not-installed" || w[2] == "config-files") continue;
+        std::string plain = st.package + ".list", qualified = st.package + ":" + st.arch + ".list";
+        if (st.arch.empty()) names.emplace_back(plain, "");
+        else if (st.multiArch == "same") names.emplace_back(qualified, plain);
+        else names.emplace_back(plain, qualified);
+    }
+    return names;
+}
+
+// The modification times of the packages' file lists, by list name. Each list's status is asked
+// for rather than the folder listed: the folder holds several files per package, thousands in
+// all, and a server describes every entry of a listing (a status and a formatted line each).
+const std::map<std::string, std::time_t>& listTimes(Source& s) {
+    return s.memo<std::map<std::string, std::time_t>>("dpkg list times", [&s] {
+        std::map<std::string, std::time_t> times;
+        auto ask = [&](const std::vector<std::string>& names) {
+            std::vector<std::string> paths;
+            for (const auto& name : names) paths.push_back(kListFolder + name);
+            s.files().prefetchStatuses(paths);
+            for (std::size_t k = 0; k < paths.size(); ++k)
+                if (auto st = s.status(paths[k]); st && S_ISREG(st->st_mode)) times.emplace(names[k], st->st_mtime);
+        };
+        auto names = listNames(s);
+        std::vector<std::string> first, second;
+        for (const auto& [expected, other] : names) first.push_back(expected);
+        ask(first);
+        for (const auto& [expected, other] : names)
+            if (!other.empty() && !times.count(expected)) second.push_back(other);
+        ask(second);
+        return times;
+    });
+}
+
 std::vector<Package> dpkgPackages(Source& s) {
     std::vector<Package> out;
-    const auto& status = s.file("/var/lib/dpkg/status", true);
-    if (!status) return out;
-    std::vector<DpkgStanza> stanzas;
-    DpkgStanza cur;
-    auto flush = [&] {
-        if (!cur.package.empty()) stanzas.push_back(cur);
-        cur = {};
-    };
-    std::string_view text(*status);
-    std::size_t p = 0;
-    while (p <= text.size()) {
-        auto nl = text.find('\n', p);
-        std::string_view line = text.substr(p, nl == std::string_view::npos ? std::string_view::npos : nl - p);
-        if (line.empty()) flush();
-        else if (line[0] != ' ' && line[0] != '\t') {
-            auto colon = line.find(':');
-            if (colon != std::string_view::npos) {
-                std::string_view key = line.substr(0, colon);
-                std::string value = trim(line.substr(colon + 1));
-                if (key == "Package") cur.package = value;
-                else if (key == "Status") cur.status = value;
-                else if (key == "Version") cur.version = value;
-                else if (key == "Maintainer") cur.maintainer = value;
-                else if (key == "Architecture") cur.arch = value;
-                else if (key == "Multi-Arch") cur.multiArch = value;
-            }
-        }
-        if (nl == std::string_view::npos) break;
-        p = nl + 1;
-    }
-    flush();
+    const auto& stanzas = dpkgStanzas(s);
     std::map<std::string, int> names;
     for (const auto& st : stanzas) {
         auto w = splitWords(st.status);
@@ -77,7 +127,7 @@ std::vector<Package> dpkgPackages(Source& s) {
         pkg.version = st.version;
         pkg.publisher = personName(st.maintainer);
         // The package's file list is rewritten at each install or upgrade.
-        const auto& times = s.modificationTimes("/var/lib/dpkg/info", ".list");
+        const auto& times = listTimes(s);
         for (const std::string& list : {st.package + ":" + st.arch + ".list", st.package + ".list"}) {
             if (auto t = times.find(list); t != times.end()) {
                 pkg.installDate = localDate(t->second);
@@ -207,10 +257,14 @@ const std::vector<Package>& installedPackages(Source& s) {
     });
 }
 
+void packageListsAhead(Source& s, Ahead& ahead) {
+    for (const auto& [expected, other] : listNames(s)) ahead.statuses.push_back(kListFolder + expected);
+}
+
 std::optional<std::time_t> oldestPackageTime(Source& s) {
     std::optional<std::time_t> oldest;
-    for (const auto& [name, mtime] : s.modificationTimes("/var/lib/dpkg/info", ".list"))
-        if (endsWith(name, ".list") && mtime > 0 && (!oldest || mtime < *oldest)) oldest = mtime;
+    for (const auto& [name, mtime] : listTimes(s))
+        if (mtime > 0 && (!oldest || mtime < *oldest)) oldest = mtime;
     return oldest;
 }
 

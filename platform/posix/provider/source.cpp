@@ -151,6 +151,7 @@ void Source::prefetch(const std::vector<std::string>& paths, bool large) {
 void Source::prefetch(const Ahead& ahead) {
     prefetchListings(ahead.folders);
     prefetchResolved(ahead.resolved);
+    files().prefetchStatuses(ahead.statuses);
     prefetch(ahead.files);
 }
 

@@ -25,7 +25,7 @@ const char* const kLargeFiles[] = {"/var/lib/dpkg/status", "/sys/firmware/dmi/ta
 const char* const kFolders[] = {
     "/etc", "/etc/default", "/etc/systemd/system", "/run/systemd/system", "/usr/local/lib/systemd/system", "/usr/lib/systemd/system",
     "/lib/systemd/system", "/etc/init.d", "/etc/systemd/network", "/etc/netplan", "/etc/environment.d",
-    "/etc/exports.d", "/var/lib/dpkg/info", "/var/lib/NetworkManager", "/var/lib/dhclient",
+    "/etc/exports.d", "/var/lib/NetworkManager", "/var/lib/dhclient",
     "/var/lib/samba/usershares", "/proc", "/proc/sys/dev/parport", "/sys/block", "/sys/class/net", "/sys/class/tty",
     "/sys/class/drm", "/sys/class/sound", "/sys/class/ppdev", "/sys/class/scsi_tape", "/sys/bus/pci/devices",
     "/sys/bus/hdaudio/devices", "/sys/bus/parport/devices", "/sys/devices/system/edac/mc",
@@ -47,7 +47,7 @@ void warmUp(Source& s) {
     s.prefetch(paths(kLargeFiles), true);
     // Then what the classes read of every device, disk, processor and process those show.
     Ahead ahead;
-    for (auto add : {pciAhead, interfacesAhead, disksAhead, processorsAhead, processesAhead}) add(s, ahead);
+    for (auto add : {pciAhead, interfacesAhead, disksAhead, processorsAhead, processesAhead, packageListsAhead}) add(s, ahead);
     s.prefetch(ahead);
 }
 

@@ -327,9 +327,10 @@ void buildServer(Tree& t) {
            "Package: removed-tool\nStatus: deinstall ok config-files\nVersion: 2.0\n\n"
            "Package: samba\nStatus: install ok installed\nMaintainer: Debian Samba Maintainers <pkg-samba-maint@lists.alioth.debian.org>\n"
            "Architecture: amd64\nVersion: 2:4.17.12+dfsg-0+deb12u1\nDescription: SMB server\n continuation: line\n")
-        .file("/var/lib/dpkg/info/samba.list", "/.\n")
+        // samba's list has the name dpkg gives only Multi-Arch: same packages: found second.
+        .file("/var/lib/dpkg/info/samba:amd64.list", "/.\n")
         .file("/var/lib/dpkg/info/zlib1g:amd64.list", "/.\n");
-    t.setTime("/var/lib/dpkg/info/samba.list", 1700000000);  // 2023-11-14 UTC
+    t.setTime("/var/lib/dpkg/info/samba:amd64.list", 1700000000);  // 2023-11-14 UTC
 }
 
 TEST_F(LocalProviderTest, ServerDisksMountsAndControllers) {
@@ -545,6 +546,8 @@ TEST_F(LocalProviderTest, PackagesAnswerAsUninstallEntries) {
         EXPECT_EQ(v, "5.1.8-6.el9");
         ASSERT_TRUE(p->getStringValue(qv::kHiveLocalMachine, key + "\\bash", "InstallDate", v));
         EXPECT_EQ(v, "20231114");
+        ASSERT_TRUE(p->enumValues(qv::kHiveLocalMachine, key + "\\zlib1g:amd64", values, types));
+        EXPECT_EQ(values.size(), 4u);  // its list found under the name it was looked for first
         // A package without a file list has no install date value at all.
         ASSERT_TRUE(p->enumValues(qv::kHiveLocalMachine, key + "\\zlib1g:i386", values, types));
         EXPECT_EQ(values, (std::vector<std::string>{"DisplayName", "DisplayVersion", "Publisher"}));
