@@ -35,12 +35,12 @@ constexpr std::uint32_t kStatusEof = 1;
 constexpr std::uint32_t kAttrSize = 1, kAttrUidGid = 2, kAttrPermissions = 4, kAttrTimes = 8,
                         kAttrExtended = 0x80000000u;
 
-constexpr std::uint32_t kChunk = 65536;         // bytes asked for by one read (OpenSSH answers up to 256 KB)
-constexpr std::size_t kMaxPacket = 1u << 20;    // a longer answer breaks the protocol: nothing asks for one
-constexpr std::size_t kFilesAtOnce = 128;       // files open at once (bounds handles and memory)
-constexpr std::size_t kReadsAtOnce = 16;        // reads in flight for one file of known size
-constexpr std::size_t kReadsAhead = 4;          // reads in flight for one file once it proved long
-constexpr std::size_t kPathsAtOnce = 64;       // stat and readlink requests in flight
+constexpr std::uint32_t kChunk = 65536;       // bytes asked for by one read (OpenSSH answers up to 256 KB)
+constexpr std::size_t kMaxPacket = 1u << 20;  // a longer answer breaks the protocol: nothing asks for one
+constexpr std::size_t kFilesAtOnce = 128;     // files open at once (bounds handles and memory)
+constexpr std::size_t kReadsAtOnce = 16;      // reads in flight for one file of known size
+constexpr std::size_t kReadsAhead = 4;        // reads in flight for one file once it proved long
+constexpr std::size_t kPathsAtOnce = 1024;    // stat and readlink requests in flight (a few hundred bytes each)
 
 void putU32(std::string& out, std::uint32_t v) {
     for (int shift : {24, 16, 8, 0}) out += static_cast<char>((v >> shift) & 0xff);
