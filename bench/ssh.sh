@@ -89,13 +89,20 @@ echo "ten Host aliases over SSH:      $TEN s ($(awk -v a="$TEN" -v b="$ONE" 'BEG
 # Processor time of qv itself (user + system) for one and ten computers: load on the machine does
 # not inflate it.
 cpu() { (cd "$WORK" && QV_SSH_DIR="$WORK/client" SSH_AUTH_SOCK= HOME="$WORK/cpu$1" /usr/bin/time -f "%U %S" -o "$WORK/cpu" "$QV" "$@" </dev/null >/dev/null 2>&1); awk '{printf "%.2f", $1 + $2}' "$WORK/cpu"; }
+QV_TEN=""
 if [ -x /usr/bin/time ]; then
     mkdir -p "$WORK/cpuqvself" "$WORK/cpuqvself0"
-    echo "qv processor time: one computer $(cpu qvself) s, ten $(cpu qvself0 qvself1 qvself2 qvself3 qvself4 qvself5 qvself6 qvself7 qvself8 qvself9) s"
+    QV_ONE=$(cpu qvself)
+    QV_TEN=$(cpu qvself0 qvself1 qvself2 qvself3 qvself4 qvself5 qvself6 qvself7 qvself8 qvself9)
+    echo "qv processor time: one computer $QV_ONE s, ten $QV_TEN s"
 fi
 mkdir -p "$WORK/trace"
 echo "one computer's $(cd "$WORK/trace" && HOME="$WORK/trace" QV_SFTP_TRACE=1 QV_SSH_DIR="$WORK/client" SSH_AUTH_SOCK= "$QV" qvself 2>&1 >/dev/null </dev/null | grep "SFTP round trips")"
-echo "sshd processor time per ten-computer run: $(awk -v t=$((S1 - S0)) -v r="$RUNS" -v hz="$(getconf CLK_TCK)" 'BEGIN{printf "%.2f", t / hz / r}') s"
+SSHD_TEN=$(awk -v t=$((S1 - S0)) -v r="$RUNS" -v hz="$(getconf CLK_TCK)" 'BEGIN{printf "%.2f", t / hz / r}')
+echo "sshd processor time per ten-computer run: $SSHD_TEN s"
+# When the server shares this computer's processors, ten computers cannot take less than the
+# processor time of both sides spread over all processors.
+[ -n "$QV_TEN" ] && echo "least time ten computers can take here, (qv + sshd) / $(nproc) processors: $(awk -v a="$QV_TEN" -v b="$SSHD_TEN" -v n="$(nproc)" 'BEGIN{printf "%.2f", (a + b) / n}') s; 3 times one: $(awk -v a="$ONE" 'BEGIN{printf "%.2f", 3 * a}') s"
 echo "connection failures in the log of the last ten-computer run (none expected):"
 grep -h "Err#\|Timed Out\|lost" "$WORK"/hometen$((RUNS - 1))/Documents/QV.log 2>/dev/null | head -5 || true
 echo "its reports: $(ls "$WORK"/hometen$((RUNS - 1))/Documents/ | tr '\n' ' ')"
