@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <functional>
 #include <map>
 
 namespace qv::posix {
@@ -281,55 +282,119 @@ bool SftpPipeline::receive(Packet& packet) {
     return true;
 }
 
-template <class T, class TypeOf, class Answer>
-bool SftpPipeline::perPath(TypeOf typeOf, const std::vector<std::string>& paths, std::vector<std::optional<T>>& out,
-                           Answer answer) {
-    out.assign(paths.size(), std::nullopt);
-    std::map<std::uint32_t, std::size_t> pending;  // request id -> path index
-    std::size_t next = 0;
+// One set of requests and what their answers make. Several are driven at once over the channel
+// (drive), so that independent sets share their round trips.
+struct SftpPipeline::Job {
+    explicit Job(SftpPipeline& pipe) : pipe(pipe) {}
+    virtual ~Job() = default;
+    virtual void feed() = 0;             // sends what its window allows now
+    virtual bool take(Packet& p) = 0;    // handles the answer when it is to one of its requests
+    virtual bool done() const = 0;
+    SftpPipeline& pipe;
+};
+
+bool SftpPipeline::drive(std::initializer_list<Job*> jobs) {
     Packet p;  // one body for every answer: its room is reused
-    while (!broken_ && (next < paths.size() || !pending.empty())) {
-        for (; next < paths.size() && pending.size() < kPathsAtOnce; ++next) {
-            std::string payload;
-            putText(payload, paths[next]);
-            pending.emplace(send(typeOf(next), payload), next);
+    while (!broken_) {
+        bool busy = false;
+        for (Job* job : jobs) {
+            job->feed();
+            busy = busy || !job->done();
         }
-        if (!receive(p)) break;
-        auto it = pending.find(p.id);
-        if (it == pending.end()) continue;  // a late answer of an earlier batch
-        Reader r{p.body};
-        out[it->second] = answer(p.type, r);
-        pending.erase(it);
+        if (!busy || !receive(p)) break;
+        // An answer no set owns is a close's, or a late one of an earlier set: skipped.
+        for (Job* job : jobs)
+            if (job->take(p)) break;
     }
     return !broken_;
 }
 
+// One request per path (of the type typeOf(index) gives), a window of them in flight; `answer`
+// reads each one's reply.
+struct SftpPipeline::PathJob : Job {
+    using Answer = std::function<void(std::size_t, std::uint8_t, Reader&)>;
+    PathJob(SftpPipeline& pipe, const std::vector<std::string>& paths, std::function<std::uint8_t(std::size_t)> typeOf,
+            Answer answer)
+        : Job(pipe), paths(paths), typeOf(std::move(typeOf)), answer(std::move(answer)) {}
+    void feed() override {
+        for (; next < paths.size() && pending.size() < kPathsAtOnce; ++next) {
+            std::string payload;
+            putText(payload, paths[next]);
+            pending.emplace(pipe.send(typeOf(next), payload), next);
+        }
+    }
+    bool take(Packet& p) override {
+        auto it = pending.find(p.id);
+        if (it == pending.end()) return false;
+        Reader r{p.body};
+        answer(it->second, p.type, r);
+        pending.erase(it);
+        return true;
+    }
+    bool done() const override { return next == paths.size() && pending.empty(); }
+
+    const std::vector<std::string>& paths;
+    std::function<std::uint8_t(std::size_t)> typeOf;
+    Answer answer;
+    std::map<std::uint32_t, std::size_t> pending;  // request id -> path index
+    std::size_t next = 0;
+};
+
+namespace {
+
+// Each path's status answer as the status out of it.
+auto statusesInto(std::vector<std::optional<struct stat>>& out) {
+    return [&out](std::size_t k, std::uint8_t type, Reader& r) {
+        if (type == kAttrs) out[k] = attributes(r);
+    };
+}
+auto namesInto(std::vector<std::optional<std::string>>& out) {
+    return [&out](std::size_t k, std::uint8_t type, Reader& r) { out[k] = oneName(type, r); };
+}
+
+// realPaths asks two requests per path, a realpath and a stat (the doubled paths).
+std::vector<std::string> doubled(const std::vector<std::string>& paths) {
+    std::vector<std::string> twice;
+    for (const auto& path : paths) twice.insert(twice.end(), {path, path});
+    return twice;
+}
+auto resolvedInto(std::vector<std::optional<std::string>>& answers) {
+    return [&answers](std::size_t k, std::uint8_t type, Reader& r) {
+        if (k % 2) answers[k] = type == kAttrs ? std::optional<std::string>(std::string()) : std::nullopt;  // it exists
+        else answers[k] = oneName(type, r);
+    };
+}
+// A path resolves when its realpath names something and its stat finds it.
+void resolvedPaths(const std::vector<std::optional<std::string>>& answers, std::vector<std::optional<std::string>>& out) {
+    out.assign(answers.size() / 2, std::nullopt);
+    for (std::size_t k = 0; k < out.size(); ++k)
+        if (answers[2 * k] && !answers[2 * k]->empty() && answers[2 * k + 1]) out[k] = answers[2 * k];
+}
+
+}  // namespace
+
 bool SftpPipeline::status(const std::vector<std::string>& paths, bool followLinks,
                           std::vector<std::optional<struct stat>>& out) {
+    out.assign(paths.size(), std::nullopt);
     std::uint8_t asked = followLinks ? kStat : kLstat;
-    return perPath([asked](std::size_t) { return asked; }, paths, out, [](std::uint8_t type, Reader& r) {
-        return type == kAttrs ? attributes(r) : std::nullopt;
-    });
+    PathJob job(*this, paths, [asked](std::size_t) { return asked; }, statusesInto(out));
+    return drive({&job});
 }
 
 bool SftpPipeline::readLinks(const std::vector<std::string>& paths, std::vector<std::optional<std::string>>& out) {
-    return perPath([](std::size_t) { return kReadlink; }, paths, out, oneName);
+    out.assign(paths.size(), std::nullopt);
+    PathJob job(*this, paths, [](std::size_t) { return kReadlink; }, namesInto(out));
+    return drive({&job});
 }
 
 // Each path's realpath and its status go out together: OpenSSH resolves a path whose last part
 // is missing, which realpath(3) does not, so a path that cannot be stat'ed resolves to nothing.
 bool SftpPipeline::realPaths(const std::vector<std::string>& paths, std::vector<std::optional<std::string>>& out) {
-    std::vector<std::string> twice;
-    for (const auto& path : paths) twice.insert(twice.end(), {path, path});
-    std::vector<std::optional<std::string>> answers;
-    bool ok = perPath([](std::size_t k) { return k % 2 ? kStat : kRealpath; }, twice, answers,
-                      [](std::uint8_t type, Reader& r) -> std::optional<std::string> {
-                          if (type == kAttrs) return std::string();  // it exists
-                          return oneName(type, r);
-                      });
-    out.assign(paths.size(), std::nullopt);
-    for (std::size_t k = 0; k < paths.size(); ++k)
-        if (answers[2 * k] && !answers[2 * k]->empty() && answers[2 * k + 1]) out[k] = std::move(answers[2 * k]);
+    auto twice = doubled(paths);
+    std::vector<std::optional<std::string>> answers(twice.size());
+    PathJob job(*this, twice, [](std::size_t k) { return k % 2 ? kStat : kRealpath; }, resolvedInto(answers));
+    bool ok = drive({&job});
+    resolvedPaths(answers, out);
     return ok;
 }
 
@@ -340,39 +405,41 @@ bool SftpPipeline::list(const std::string& dir, std::size_t maxEntries, std::vec
     return ok;
 }
 
-bool SftpPipeline::listMany(const std::vector<std::string>& dirs, std::size_t maxEntries,
-                            std::vector<std::vector<Entry>>& outs) {
-    outs.assign(dirs.size(), {});
+// Folders opened and read, several reads of each in flight.
+struct SftpPipeline::ListJob : Job {
+    ListJob(SftpPipeline& pipe, const std::vector<std::string>& dirs, std::size_t maxEntries,
+            std::vector<std::vector<Entry>>& outs)
+        : Job(pipe), dirs(dirs), maxEntries(maxEntries), outs(outs), state(dirs.size()) {
+        outs.assign(dirs.size(), {});
+    }
     struct Folder {
         std::string handle;
         std::size_t readsOut = 0, window = 2;  // reads of the folder in flight, and how many to keep
         bool done = false;
     };
-    std::vector<Folder> state(dirs.size());
-    std::map<std::uint32_t, std::size_t> opening, reading;  // request id -> folder
-    std::size_t next = 0, active = 0;
-    auto handleRequest = [&](std::size_t k) {
+    std::string handleRequest(std::size_t k) const {
         std::string request;
         putText(request, state[k].handle);
         return request;
-    };
-    auto askReads = [&](std::size_t k) {
-        for (Folder& f = state[k]; f.readsOut < f.window; ++f.readsOut) reading.emplace(send(kReaddir, handleRequest(k)), k);
-    };
+    }
+    void askReads(std::size_t k) {
+        for (Folder& f = state[k]; f.readsOut < f.window; ++f.readsOut) reading.emplace(pipe.send(kReaddir, handleRequest(k)), k);
+    }
     // Its answers still in flight are skipped later, as is the close's.
-    auto finish = [&](std::size_t k) {
-        if (!state[k].handle.empty()) send(kClose, handleRequest(k));
+    void finish(std::size_t k) {
+        if (!state[k].handle.empty()) pipe.send(kClose, handleRequest(k));
         state[k].done = true;
         --active;
-    };
-    Packet p;  // one body for every answer: its room is reused
-    while (!broken_ && (next < dirs.size() || active > 0)) {
+    }
+    void feed() override {
         for (; next < dirs.size() && active < kFilesAtOnce; ++next, ++active) {
             std::string payload;
             putText(payload, dirs[next]);
-            opening.emplace(send(kOpendir, payload), next);
+            opening.emplace(pipe.send(kOpendir, payload), next);
         }
-        if (!receive(p)) break;
+    }
+    bool done() const override { return next == dirs.size() && active == 0; }
+    bool take(Packet& p) override {
         Reader r{p.body};
         if (auto it = opening.find(p.id); it != opening.end()) {
             std::size_t k = it->second;
@@ -384,18 +451,18 @@ bool SftpPipeline::listMany(const std::vector<std::string>& dirs, std::size_t ma
             } else {
                 askReads(k);
             }
-            continue;
+            return true;
         }
         auto it = reading.find(p.id);
-        if (it == reading.end()) continue;  // a close's answer, or a late answer of an earlier batch
+        if (it == reading.end()) return false;
         std::size_t k = it->second;
         reading.erase(it);
         Folder& f = state[k];
-        if (f.done) continue;
+        if (f.done) return true;
         --f.readsOut;
         if (p.type != kName) {  // its end, or a failure
             finish(k);
-            continue;
+            return true;
         }
         std::uint32_t n = r.u32();
         for (std::uint32_t left = n; left > 0 && !r.bad && outs[k].size() < maxEntries; --left) {
@@ -407,17 +474,35 @@ bool SftpPipeline::listMany(const std::vector<std::string>& dirs, std::size_t ma
         // A server may list without end: the first maxEntries names are all that is kept.
         if (r.bad || outs[k].size() >= maxEntries) {
             finish(k);
-            continue;
+            return true;
         }
         // A full answer means a long folder: more of its reads go out at once.
         if (n >= 64) f.window = kReadsAhead * 2;
         askReads(k);
+        return true;
     }
-    return !broken_;
+
+    const std::vector<std::string>& dirs;
+    std::size_t maxEntries;
+    std::vector<std::vector<Entry>>& outs;
+    std::vector<Folder> state;
+    std::map<std::uint32_t, std::size_t> opening, reading;  // request id -> folder
+    std::size_t next = 0, active = 0;
+};
+
+bool SftpPipeline::listMany(const std::vector<std::string>& dirs, std::size_t maxEntries,
+                            std::vector<std::vector<Entry>>& outs) {
+    ListJob job(*this, dirs, maxEntries, outs);
+    return drive({&job});
 }
 
-bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optional<std::string>>& out) {
-    out.assign(files.size(), std::nullopt);
+// Files opened (after a stat where asked), read to their end and closed.
+struct SftpPipeline::ReadJob : Job {
+    ReadJob(SftpPipeline& pipe, const std::vector<Read>& files, std::vector<std::optional<std::string>>& out)
+        : Job(pipe), files(files), out(out), state(files.size()) {
+        out.assign(files.size(), std::nullopt);
+        for (std::size_t k = 0; k < files.size(); ++k) state[k].size = files[k].size;
+    }
     struct File {
         std::string handle, data;
         std::uint64_t asked = 0;   // end of the reads asked for so far
@@ -433,13 +518,9 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
         std::uint64_t offset = 0;
         unsigned generation = 0;
     };
-    std::vector<File> state(files.size());
-    for (std::size_t k = 0; k < files.size(); ++k) state[k].size = files[k].size;
-    std::map<std::uint32_t, Request> pending;
-    std::size_t next = 0, active = 0;
 
-    auto openFile = [&](std::size_t k) { pending.emplace(send(kOpen, openPayload(files[k].path)), Request{Kind::Open, k}); };
-    auto askReads = [&](std::size_t k, std::size_t upTo) {
+    void openFile(std::size_t k) { pending.emplace(pipe.send(kOpen, openPayload(files[k].path)), Request{Kind::Open, k}); }
+    void askReads(std::size_t k, std::size_t upTo) {
         File& f = state[k];
         while (f.readsOut < upTo && f.asked < files[k].limit) {
             auto len = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, files[k].limit - f.asked));
@@ -447,42 +528,42 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
             putText(payload, f.handle);
             putU64(payload, f.asked);
             putU32(payload, len);
-            pending.emplace(send(kRead, payload), Request{Kind::Read, k, f.asked, f.generation});
+            pending.emplace(pipe.send(kRead, payload), Request{Kind::Read, k, f.asked, f.generation});
             f.asked += len;
             ++f.readsOut;
         }
-    };
+    }
     // The file's answer is settled: its handle is closed without waiting for the close's answer.
-    auto finish = [&](std::size_t k, bool ok) {
+    void finish(std::size_t k, bool ok) {
         File& f = state[k];
         if (ok) out[k] = std::move(f.data);
         if (!f.handle.empty()) {
             std::string payload;
             putText(payload, f.handle);
-            send(kClose, payload);
+            pipe.send(kClose, payload);
         }
         f.done = true;
         --active;
-    };
-
-    Packet p;  // one body for every answer: its room is reused
-    while (!broken_ && (next < files.size() || active > 0)) {
+    }
+    void feed() override {
         for (; next < files.size() && active < kFilesAtOnce; ++next, ++active) {
             if (files[next].statFirst) {
                 std::string payload;
                 putText(payload, files[next].path);
-                pending.emplace(send(kStat, payload), Request{Kind::Stat, next});
+                pending.emplace(pipe.send(kStat, payload), Request{Kind::Stat, next});
             } else {
                 openFile(next);
             }
         }
-        if (!receive(p)) break;
+    }
+    bool done() const override { return next == files.size() && active == 0; }
+    bool take(Packet& p) override {
         auto it = pending.find(p.id);
-        if (it == pending.end()) continue;  // a close's answer, or a late answer of an earlier batch
+        if (it == pending.end()) return false;
         Request req = it->second;
         pending.erase(it);
         File& f = state[req.file];
-        if (f.done) continue;  // a read asked for before the file's end was known
+        if (f.done) return true;  // a read asked for before the file's end was known
         Reader r{p.body};
         switch (req.kind) {
             case Kind::Stat: {
@@ -510,47 +591,74 @@ bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optiona
                     askReads(req.file, reads);
                 }
                 break;
-            case Kind::Read: {
-                if (req.generation != f.generation) break;
-                --f.readsOut;
-                // Answers come in the order asked: the first of this generation is where the data ends.
-                if (req.offset != f.data.size() || (p.type != kStatus && p.type != kData)) {
-                    finish(req.file, false);
-                } else if (p.type == kStatus) {
-                    // End of file where the data ends; any other failure fails the read.
-                    finish(req.file, r.u32() == kStatusEof && !r.bad);
-                } else {
-                    // The data is appended from the answer in place: no copy of it on the way.
-                    std::size_t length = r.u32();
-                    auto asked = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, files[req.file].limit - req.offset));
-                    if (r.bad || p.body.size() - r.at < length) {
-                        finish(req.file, false);
-                        break;
-                    }
-                    f.data.append(p.body, r.at, std::min(length, asked));
-                    // An empty answer ends the file as a read of 0 bytes does. A short one ends a
-                    // regular file where its size says (a file that grew or shrank since is read
-                    // on), and a file the kernel answers in one piece.
-                    bool whole = length < asked && ((f.size && f.data.size() == *f.size) ||
-                                                    (req.offset == 0 && length < files[req.file].wholeBelow));
-                    if (length == 0 || whole || f.data.size() >= files[req.file].limit) {
-                        finish(req.file, true);
-                    } else if (length < asked) {
-                        // A short answer (procfs gives a page or a record at a time): what was asked
-                        // after it starts at the wrong place, so reading goes on from where it ends.
-                        ++f.generation;
-                        f.readsOut = 0;
-                        f.asked = f.data.size();
-                        askReads(req.file, 1);
-                    } else {
-                        askReads(req.file, kReadsAhead);
-                    }
-                }
+            case Kind::Read:
+                readAnswer(req, p, r);
                 break;
+        }
+        return true;
+    }
+    void readAnswer(const Request& req, Packet& p, Reader& r) {
+        File& f = state[req.file];
+        if (req.generation != f.generation) return;
+        --f.readsOut;
+        // Answers come in the order asked: the first of this generation is where the data ends.
+        if (req.offset != f.data.size() || (p.type != kStatus && p.type != kData)) {
+            finish(req.file, false);
+        } else if (p.type == kStatus) {
+            // End of file where the data ends; any other failure fails the read.
+            finish(req.file, r.u32() == kStatusEof && !r.bad);
+        } else {
+            // The data is appended from the answer in place: no copy of it on the way.
+            std::size_t length = r.u32();
+            auto asked = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, files[req.file].limit - req.offset));
+            if (r.bad || p.body.size() - r.at < length) {
+                finish(req.file, false);
+                return;
+            }
+            f.data.append(p.body, r.at, std::min(length, asked));
+            // An empty answer ends the file as a read of 0 bytes does. A short one ends a
+            // regular file where its size says (a file that grew or shrank since is read
+            // on), and a file the kernel answers in one piece.
+            bool whole = length < asked && ((f.size && f.data.size() == *f.size) ||
+                                            (req.offset == 0 && length < files[req.file].wholeBelow));
+            if (length == 0 || whole || f.data.size() >= files[req.file].limit) {
+                finish(req.file, true);
+            } else if (length < asked) {
+                // A short answer (procfs gives a page or a record at a time): what was asked
+                // after it starts at the wrong place, so reading goes on from where it ends.
+                ++f.generation;
+                f.readsOut = 0;
+                f.asked = f.data.size();
+                askReads(req.file, 1);
+            } else {
+                askReads(req.file, kReadsAhead);
             }
         }
     }
-    return !broken_;
+
+    const std::vector<Read>& files;
+    std::vector<std::optional<std::string>>& out;
+    std::vector<File> state;
+    std::map<std::uint32_t, Request> pending;
+    std::size_t next = 0, active = 0;
+};
+
+bool SftpPipeline::read(const std::vector<Read>& files, std::vector<std::optional<std::string>>& out) {
+    ReadJob job(*this, files, out);
+    return drive({&job});
+}
+
+bool SftpPipeline::together(Together& t) {
+    ListJob list(*this, t.folders, t.maxEntries, t.listings);
+    t.owned.assign(t.ownStatuses.size(), std::nullopt);
+    PathJob owned(*this, t.ownStatuses, [](std::size_t) { return kLstat; }, statusesInto(t.owned));
+    auto twice = doubled(t.resolve);
+    std::vector<std::optional<std::string>> answers(twice.size());
+    PathJob resolve(*this, twice, [](std::size_t k) { return k % 2 ? kStat : kRealpath; }, resolvedInto(answers));
+    ReadJob read(*this, t.reads, t.contents);
+    bool ok = drive({&list, &owned, &resolve, &read});
+    resolvedPaths(answers, t.resolved);
+    return ok;
 }
 
 }  // namespace qv::posix

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,6 +64,21 @@ public:
     // Several folders listed as `list` lists each, all read at once.
     bool listMany(const std::vector<std::string>& dirs, std::size_t maxEntries, std::vector<std::vector<Entry>>& outs);
 
+    // Sets asked for at once: their requests go out together and share round trips. Each answer
+    // is as the call for that set alone gives it.
+    struct Together {
+        std::vector<std::string> folders;  // listed as listMany lists them
+        std::size_t maxEntries = 0;
+        std::vector<std::vector<Entry>> listings;
+        std::vector<std::string> ownStatuses;  // their statuses, links not followed
+        std::vector<std::optional<struct stat>> owned;
+        std::vector<std::string> resolve;  // as realPaths
+        std::vector<std::optional<std::string>> resolved;
+        std::vector<Read> reads;  // as read
+        std::vector<std::optional<std::string>> contents;
+    };
+    bool together(Together& t);
+
     // The file system holding path (statvfs@openssh.com): its size and the room left to ordinary
     // users; absent when the server lacks the extension or the call fails.
     struct Space {
@@ -95,11 +111,12 @@ private:
     // Sends one request and waits for its answer (answers of earlier batches are skipped).
     bool call(std::uint8_t type, const std::string& payload, Packet& answer);
     bool receiveBytes(char* dest, std::size_t count);
-    // One request per path (of the type typeOf(index) gives), a window of them in flight; `answer`
-    // reads each one's reply.
-    template <class T, class TypeOf, class Answer>
-    bool perPath(TypeOf typeOf, const std::vector<std::string>& paths, std::vector<std::optional<T>>& out,
-                 Answer answer);
+    // The sets of requests a call drives at once (defined where the pipeline is).
+    struct Job;
+    struct PathJob;
+    struct ListJob;
+    struct ReadJob;
+    bool drive(std::initializer_list<Job*> jobs);
 
     ssh_channel channel_;
     std::uint32_t nextId_ = 1;
