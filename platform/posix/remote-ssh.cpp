@@ -146,22 +146,18 @@ public:
         std::vector<SftpPipeline::Read> reads;
         std::vector<std::size_t> index;  // position in paths of each read
         for (std::size_t k = 0; k < paths.size(); ++k) {
-            const auto& path = paths[k];
-            SftpPipeline::Read read;
-            read.path = path;
-            read.limit = limit;
-            read.wholeBelow = wholeAnswerBelow(path);
-            if (pseudo(path)) {
-                // Their listings give sizes (4096) that are not the contents': only the type counts.
-                read.statFirst = false;
-            } else if (auto st = known(path)) {
-                if (!*st || !S_ISREG((*st)->st_mode)) continue;  // missing, a folder, a FIFO...
-                read.statFirst = false;
-                read.size = static_cast<std::uint64_t>((*st)->st_size);
+            // Read already, with the same limit, in a set asked for at once.
+            if (auto it = fetched_.find(paths[k]); it != fetched_.end() && it->second.first == limit) {
+                out[k] = std::move(it->second.second);
+                fetched_.erase(it);
+                continue;
             }
+            SftpPipeline::Read read;
+            if (!readFor(paths[k], limit, read)) continue;
             reads.push_back(std::move(read));
             index.push_back(k);
         }
+        if (reads.empty()) return out;
         std::vector<std::optional<std::string>> contents;
         if (!sftp_.read(reads, contents)) return lose<std::vector<std::optional<std::string>>>(paths.size());
         for (std::size_t k = 0; k < index.size(); ++k) out[index[k]] = std::move(contents[k]);
@@ -233,7 +229,16 @@ public:
 
     std::vector<std::optional<std::string>> resolveMany(const std::vector<std::string>& paths) override {
         std::vector<std::optional<std::string>> out(paths.size());
-        if (s_->alive() && !sftp_.realPaths(paths, out)) return lose<std::vector<std::optional<std::string>>>(paths.size());
+        std::vector<std::string> asked;
+        std::vector<std::size_t> index;
+        for (std::size_t k = 0; k < paths.size(); ++k) {
+            if (auto it = resolved_.find(paths[k]); it != resolved_.end()) out[k] = it->second;
+            else asked.push_back(paths[k]), index.push_back(k);
+        }
+        if (asked.empty() || !s_->alive()) return out;
+        std::vector<std::optional<std::string>> answers;
+        if (!sftp_.realPaths(asked, answers)) return lose<std::vector<std::optional<std::string>>>(paths.size());
+        for (std::size_t k = 0; k < index.size(); ++k) out[index[k]] = std::move(answers[k]);
         return out;
     }
     std::optional<std::string> resolve(const std::string& path) override { return resolveMany({path}).front(); }
@@ -281,21 +286,71 @@ public:
     // Statuses asked together ahead of the provider's asking: each path's own (lstat), then the
     // targets' of those that are links.
     void prefetchStatuses(const std::vector<std::string>& paths) override {
-        std::vector<std::string> missing, links;
+        std::vector<std::string> missing;
         for (const auto& path : paths)
             if (!ownStatus(path)) missing.push_back(path);
         if (missing.empty() || !s_->alive()) return;
-        std::vector<std::optional<struct stat>> own, targets;
+        std::vector<std::optional<struct stat>> own;
         if (!sftp_.status(missing, false, own)) return lose<void>();
-        for (std::size_t k = 0; k < missing.size(); ++k) {
-            lstat_.emplace(missing[k], own[k]);
-            if (own[k] && S_ISLNK(own[k]->st_mode)) links.push_back(missing[k]);
+        keepStatuses(missing, own);
+    }
+
+    // Folders, statuses, resolved links and files asked for in one go: the answers are kept
+    // where the calls that follow look first.
+    void prefetch(const provider::Wanted& wanted) override {
+        if (!s_->alive()) return;
+        SftpPipeline::Together t;
+        t.maxEntries = kMaxEntries;
+        for (const auto& dir : wanted.folders)
+            if (!listings_.count(dir)) t.folders.push_back(dir);
+        for (const auto& path : wanted.statuses)
+            if (!ownStatus(path)) t.ownStatuses.push_back(path);
+        for (const auto& path : wanted.resolved)
+            if (!resolved_.count(path)) t.resolve.push_back(path);
+        for (const auto& [path, limit] : wanted.files) {
+            SftpPipeline::Read read;
+            if (!fetched_.count(path) && readFor(path, limit, read)) t.reads.push_back(std::move(read));
         }
-        if (!links.empty() && !sftp_.status(links, true, targets)) return lose<void>();
-        for (std::size_t k = 0; k < links.size() && k < targets.size(); ++k) status_.emplace(links[k], targets[k]);
+        if (t.folders.empty() && t.ownStatuses.empty() && t.resolve.empty() && t.reads.empty()) return;
+        if (!sftp_.together(t)) return lose<void>();
+        for (std::size_t k = 0; k < t.folders.size(); ++k) keepListing(t.folders[k], std::move(t.listings[k]));
+        for (std::size_t k = 0; k < t.resolve.size(); ++k) resolved_.emplace(t.resolve[k], std::move(t.resolved[k]));
+        for (std::size_t k = 0; k < t.reads.size(); ++k)
+            fetched_.insert_or_assign(t.reads[k].path, std::make_pair(t.reads[k].limit, std::move(t.contents[k])));
+        keepStatuses(t.ownStatuses, t.owned);
     }
 
 private:
+    // Own statuses asked for: kept, and the targets of those that are links asked for next.
+    void keepStatuses(const std::vector<std::string>& paths, const std::vector<std::optional<struct stat>>& own) {
+        std::vector<std::string> links;
+        for (std::size_t k = 0; k < paths.size() && k < own.size(); ++k) {
+            lstat_.emplace(paths[k], own[k]);
+            if (own[k] && S_ISLNK(own[k]->st_mode)) links.push_back(paths[k]);
+        }
+        std::vector<std::optional<struct stat>> targets;
+        if (links.empty() || !s_->alive()) return;
+        if (!sftp_.status(links, true, targets)) return lose<void>();
+        for (std::size_t k = 0; k < links.size() && k < targets.size(); ++k) status_.emplace(links[k], targets[k]);
+    }
+
+    // How a file is read: false when what is known of it already says there is nothing to read
+    // (missing, a folder, a FIFO...). procfs and sysfs listings give sizes (4096) that are not
+    // the contents': only the type counts there.
+    bool readFor(const std::string& path, std::size_t limit, SftpPipeline::Read& read) {
+        read.path = path;
+        read.limit = limit;
+        read.wholeBelow = wholeAnswerBelow(path);
+        if (pseudo(path)) {
+            read.statFirst = false;
+        } else if (auto st = known(path)) {
+            if (!*st || !S_ISREG((*st)->st_mode)) return false;
+            read.statFirst = false;
+            read.size = static_cast<std::uint64_t>((*st)->st_size);
+        }
+        return true;
+    }
+
     // The connection failed (lost, cut at its limit, or the server broke the protocol): this and
     // every later call answer with nothing.
     template <class T, class... Args>
@@ -393,6 +448,9 @@ private:
     bool lost_ = false;
     std::string open_, openPath_;  // the file kept open for reads in pieces, and its path
     std::map<std::string, std::optional<struct stat>> status_;
+    std::map<std::string, std::optional<std::string>> resolved_;  // links resolved (realpath)
+    // Files read in a set asked for at once, until the provider takes them: limit and contents.
+    std::map<std::string, std::pair<std::size_t, std::optional<std::string>>> fetched_;
     // Paths' own statuses (links not followed; empty: missing) asked for one by one.
     std::map<std::string, std::optional<struct stat>> lstat_;
     struct Listing {

@@ -10,12 +10,20 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv::posix::provider {
 
 struct FsSpace {
     std::uint64_t size = 0, available = 0;
+};
+
+// Sets a caller will ask for soon (folders listed, paths' own statuses, links resolved, files read
+// up to their limits), asked for at once by a remote back-end.
+struct Wanted {
+    std::vector<std::string> folders, statuses, resolved;
+    std::vector<std::pair<std::string, std::size_t>> files;  // path, limit
 };
 
 // Paths are absolute as seen on the inventoried system ("/proc/meminfo"). Every read stops at
@@ -64,6 +72,9 @@ public:
     // back-end asks for them all at once. Answers are the same with or without the hint.
     virtual void prefetchListings(const std::vector<std::string>&) {}
     virtual void prefetchStatuses(const std::vector<std::string>&) {}
+    // All of these at once: a remote back-end sends every request before it awaits an answer, and
+    // keeps the answers for the calls that follow.
+    virtual void prefetch(const Wanted&) {}
     // The path libraries that open files themselves (SQLite) can use; absent for remote files.
     virtual std::optional<std::string> localPath(const std::string& path) = 0;
     // True once the files can no longer be reached (the connection was lost or cut at its time

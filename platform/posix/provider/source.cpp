@@ -149,10 +149,20 @@ void Source::prefetch(const std::vector<std::string>& paths, bool large) {
 }
 
 void Source::prefetch(const Ahead& ahead) {
+    // The file access asks for everything not cached yet at once; the calls below then find the
+    // answers it kept.
+    Wanted wanted;
+    wanted.folders = uncached(lists_, ahead.folders);
+    wanted.statuses = ahead.statuses;
+    wanted.resolved = uncached(resolved_, ahead.resolved);
+    for (const auto& path : uncached(files_, ahead.files)) wanted.files.emplace_back(path, options_.maxFileBytes);
+    for (const auto& path : uncached(files_, ahead.largeFiles)) wanted.files.emplace_back(path, options_.maxDatabaseBytes);
+    files().prefetch(wanted);
     prefetchListings(ahead.folders);
     prefetchResolved(ahead.resolved);
     files().prefetchStatuses(ahead.statuses);
     prefetch(ahead.files);
+    prefetch(ahead.largeFiles, true);
 }
 
 void Source::prefetchLinks(const std::vector<std::string>& paths) {

@@ -58,6 +58,7 @@ struct Options {
 struct Ahead {
     std::vector<std::string> files, folders, resolved;  // read, listed, their links resolved
     std::vector<std::string> statuses;                  // looked at (status, links followed)
+    std::vector<std::string> largeFiles;                // read up to the larger limit
 };
 
 // Files, directories and links of the inventoried system. Every path given is absolute as seen on
@@ -79,7 +80,7 @@ public:
     // Reads the files not yet cached all at once (a remote computer answers them in a few round
     // trips); file() then finds them in the cache.
     void prefetch(const std::vector<std::string>& paths, bool large = false);
-    void prefetch(const Ahead& ahead);  // its folders, links, statuses, then its files
+    void prefetch(const Ahead& ahead);  // all of it at once
     // First line of a file with blanks trimmed; absent when the file is absent or blank.
     std::optional<std::string> attr(const std::string& path);
     // Names in a directory, sorted, without "." and ".."; empty when unreadable. Cached.

@@ -41,10 +41,12 @@ std::vector<std::string> paths(const auto& list) { return std::vector<std::strin
 }  // namespace
 
 void warmUp(Source& s) {
-    s.prefetchListings(paths(kFolders));
-    s.files().prefetchStatuses(paths(kStatuses));
-    s.prefetch(paths(kFiles));
-    s.prefetch(paths(kLargeFiles), true);
+    Ahead fixed;
+    fixed.folders = paths(kFolders);
+    fixed.statuses = paths(kStatuses);
+    fixed.files = paths(kFiles);
+    fixed.largeFiles = paths(kLargeFiles);
+    s.prefetch(fixed);
     // Then what the classes read of every device, disk, processor and process those show.
     Ahead ahead;
     for (auto add : {pciAhead, interfacesAhead, disksAhead, processorsAhead, processesAhead, packageListsAhead}) add(s, ahead);

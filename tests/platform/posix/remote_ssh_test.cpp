@@ -221,6 +221,21 @@ TEST_F(RemoteSshTest, PipelinedReadsGiveEachFileWholeOrAbsent) {
     EXPECT_EQ(many[0].size(), 252u);
     EXPECT_EQ(many[1].size(), cases.size() + 4 - 1);
     EXPECT_TRUE(many[2].empty() && many[3].empty());
+    // All of these asked for at once give what each call gave alone.
+    qv::posix::SftpPipeline::Together t;
+    t.folders = {dir + "/folder", dir + "/missing"};
+    t.maxEntries = 1u << 20;
+    t.ownStatuses = {dir + "/several", dir + "/missing", dir + "/link"};
+    t.resolve = {dir + "/link", dir + "/missing"};
+    t.reads = reads;
+    ASSERT_TRUE(pipeline->together(t));
+    ASSERT_EQ(t.listings.size(), 2u);
+    EXPECT_EQ(t.listings[0].size(), 252u);
+    EXPECT_TRUE(t.listings[1].empty());
+    ASSERT_EQ(t.owned.size(), 3u);
+    EXPECT_TRUE(t.owned[0] && t.owned[0]->st_size == 300001 && !t.owned[1] && t.owned[2] && S_ISLNK(t.owned[2]->st_mode));
+    EXPECT_EQ(t.resolved, (std::vector<std::optional<std::string>>{canonical + "/small", std::nullopt}));
+    EXPECT_TRUE(t.contents == out);
     pipeline.reset();
     ssh_disconnect(ssh);
     ssh_free(ssh);
