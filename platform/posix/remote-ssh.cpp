@@ -218,8 +218,10 @@ public:
         std::vector<std::optional<std::string>> out(paths.size());
         std::vector<std::string> asked;
         std::vector<std::size_t> index;
-        for (std::size_t k = 0; k < paths.size(); ++k)
-            if (maybeLink(paths[k])) asked.push_back(paths[k]), index.push_back(k);
+        for (std::size_t k = 0; k < paths.size(); ++k) {
+            if (auto it = targets_.find(paths[k]); it != targets_.end()) out[k] = it->second;
+            else if (maybeLink(paths[k])) asked.push_back(paths[k]), index.push_back(k);
+        }
         if (asked.empty() || !s_->alive()) return out;
         std::vector<std::optional<std::string>> targets;
         if (!sftp_.readLinks(asked, targets)) return lose<std::vector<std::optional<std::string>>>(paths.size());
@@ -307,14 +309,17 @@ public:
             if (!ownStatus(path)) t.ownStatuses.push_back(path);
         for (const auto& path : wanted.resolved)
             if (!resolved_.count(path)) t.resolve.push_back(path);
+        for (const auto& path : wanted.links)
+            if (!targets_.count(path) && maybeLink(path)) t.links.push_back(path);
         for (const auto& [path, limit] : wanted.files) {
             SftpPipeline::Read read;
             if (!fetched_.count(path) && readFor(path, limit, read)) t.reads.push_back(std::move(read));
         }
-        if (t.folders.empty() && t.ownStatuses.empty() && t.resolve.empty() && t.reads.empty()) return;
+        if (t.folders.empty() && t.ownStatuses.empty() && t.resolve.empty() && t.links.empty() && t.reads.empty()) return;
         if (!sftp_.together(t)) return lose<void>();
         for (std::size_t k = 0; k < t.folders.size(); ++k) keepListing(t.folders[k], std::move(t.listings[k]));
         for (std::size_t k = 0; k < t.resolve.size(); ++k) resolved_.emplace(t.resolve[k], std::move(t.resolved[k]));
+        for (std::size_t k = 0; k < t.links.size(); ++k) targets_.emplace(t.links[k], std::move(t.targets[k]));
         for (std::size_t k = 0; k < t.reads.size(); ++k)
             fetched_.insert_or_assign(t.reads[k].path, std::make_pair(t.reads[k].limit, std::move(t.contents[k])));
         keepStatuses(t.ownStatuses, t.owned);
@@ -449,6 +454,7 @@ private:
     std::string open_, openPath_;  // the file kept open for reads in pieces, and its path
     std::map<std::string, std::optional<struct stat>> status_;
     std::map<std::string, std::optional<std::string>> resolved_;  // links resolved (realpath)
+    std::map<std::string, std::optional<std::string>> targets_;   // links read (readlink)
     // Files read in a set asked for at once, until the provider takes them: limit and contents.
     std::map<std::string, std::pair<std::size_t, std::optional<std::string>>> fetched_;
     // Paths' own statuses (links not followed; empty: missing) asked for one by one.

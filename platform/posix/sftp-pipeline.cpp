@@ -655,8 +655,10 @@ bool SftpPipeline::together(Together& t) {
     auto twice = doubled(t.resolve);
     std::vector<std::optional<std::string>> answers(twice.size());
     PathJob resolve(*this, twice, [](std::size_t k) { return k % 2 ? kStat : kRealpath; }, resolvedInto(answers));
+    t.targets.assign(t.links.size(), std::nullopt);
+    PathJob links(*this, t.links, [](std::size_t) { return kReadlink; }, namesInto(t.targets));
     ReadJob read(*this, t.reads, t.contents);
-    bool ok = drive({&list, &owned, &resolve, &read});
+    bool ok = drive({&list, &owned, &resolve, &links, &read});
     resolvedPaths(answers, t.resolved);
     return ok;
 }

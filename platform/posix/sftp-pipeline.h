@@ -74,6 +74,8 @@ public:
         std::vector<std::optional<struct stat>> owned;
         std::vector<std::string> resolve;  // as realPaths
         std::vector<std::optional<std::string>> resolved;
+        std::vector<std::string> links;  // as readLinks
+        std::vector<std::optional<std::string>> targets;
         std::vector<Read> reads;  // as read
         std::vector<std::optional<std::string>> contents;
     };

@@ -352,7 +352,16 @@ void prefetchPci(Source& s, const std::string& dir) {
 
 }  // namespace
 
-std::optional<PciDevice> pciDevice(Source& s, const std::string& dir) {
+std::optional<PciDevice> pciDevice(Source& s, const std::string& sysfsDir) {
+    // A PCI function is listed under its address on the PCI bus: it is read there, as the list
+    // of functions reads it, whatever path led to it. A folder not listed there is no function.
+    std::string dir = sysfsDir;
+    const std::string bus = "/sys/bus/pci/devices";
+    if (const auto& functions = s.list(bus); !functions.empty() && !startsWith(dir, bus + "/")) {
+        std::string name = baseName(dir);
+        if (!std::binary_search(functions.begin(), functions.end(), name)) return std::nullopt;
+        dir = bus + "/" + name;
+    }
     prefetchPci(s, dir);
     auto cls = s.attr(dir + "/class");
     auto vendor = s.attr(dir + "/vendor");

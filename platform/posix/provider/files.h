@@ -19,10 +19,10 @@ struct FsSpace {
     std::uint64_t size = 0, available = 0;
 };
 
-// Sets a caller will ask for soon (folders listed, paths' own statuses, links resolved, files read
-// up to their limits), asked for at once by a remote back-end.
+// Sets a caller will ask for soon (folders listed, paths' own statuses, links resolved, links'
+// targets, files read up to their limits), asked for at once by a remote back-end.
 struct Wanted {
-    std::vector<std::string> folders, statuses, resolved;
+    std::vector<std::string> folders, statuses, resolved, links;
     std::vector<std::pair<std::string, std::size_t>> files;  // path, limit
 };
 

@@ -37,6 +37,7 @@ void interfacesAhead(Source& s, Ahead& ahead) {
         for (const char* attr : {"type", "ifindex", "address", "addr_len", "uevent", "speed", "operstate", "flags"})
             ahead.files.push_back("/sys/class/net/" + name + "/" + attr);
         ahead.resolved.push_back("/sys/class/net/" + name + "/device");
+        ahead.links.push_back("/sys/class/net/" + name + "/device/driver");
     }
 }
 

@@ -155,11 +155,13 @@ void Source::prefetch(const Ahead& ahead) {
     wanted.folders = uncached(lists_, ahead.folders);
     wanted.statuses = ahead.statuses;
     wanted.resolved = uncached(resolved_, ahead.resolved);
+    wanted.links = uncached(links_, ahead.links);
     for (const auto& path : uncached(files_, ahead.files)) wanted.files.emplace_back(path, options_.maxFileBytes);
     for (const auto& path : uncached(files_, ahead.largeFiles)) wanted.files.emplace_back(path, options_.maxDatabaseBytes);
     files().prefetch(wanted);
     prefetchListings(ahead.folders);
     prefetchResolved(ahead.resolved);
+    prefetchLinks(ahead.links);
     files().prefetchStatuses(ahead.statuses);
     prefetch(ahead.files);
     prefetch(ahead.largeFiles, true);

@@ -59,6 +59,7 @@ struct Ahead {
     std::vector<std::string> files, folders, resolved;  // read, listed, their links resolved
     std::vector<std::string> statuses;                  // looked at (status, links followed)
     std::vector<std::string> largeFiles;                // read up to the larger limit
+    std::vector<std::string> links;                     // their targets read (readlink)
 };
 
 // Files, directories and links of the inventoried system. Every path given is absolute as seen on

@@ -34,7 +34,12 @@ const char* const kFolders[] = {
 const char* const kStatuses[] = {
     "/etc/krb5.keytab", "/etc/samba/lmhosts", "/var/log/installer", "/var/log/anaconda", "/root/anaconda-ks.cfg",
     "/var/lib/rpm/rpmdb.sqlite", "/usr/lib/sysimage/rpm/rpmdb.sqlite", "/proc/net/ipx", "/bin", "/run/systemd/system",
+    // The id lists, compared with this computer's copies.
+    "/usr/share/misc/pci.ids", "/usr/share/hwdata/pci.ids", "/usr/share/pci.ids", "/usr/share/hwdata/pnp.ids",
+    "/usr/share/misc/pnp.ids",
 };
+// Links whose targets are read.
+const char* const kLinks[] = {"/bin"};
 
 std::vector<std::string> paths(const auto& list) { return std::vector<std::string>(std::begin(list), std::end(list)); }
 
@@ -46,6 +51,7 @@ void warmUp(Source& s) {
     fixed.statuses = paths(kStatuses);
     fixed.files = paths(kFiles);
     fixed.largeFiles = paths(kLargeFiles);
+    fixed.links = paths(kLinks);
     s.prefetch(fixed);
     // Then what the classes read of every device, disk, processor and process those show.
     Ahead ahead;
