@@ -266,8 +266,9 @@ public:
 
     std::optional<FsSpace> space(const std::string& path) override {
         std::optional<SftpPipeline::Space> v;
-        if (!s_->alive()) return std::nullopt;
-        if (!sftp_.space(path, v)) return lose<std::optional<FsSpace>>();
+        if (auto it = spaces_.find(path); it != spaces_.end()) v = it->second;
+        else if (!s_->alive()) return std::nullopt;
+        else if (!sftp_.space(path, v)) return lose<std::optional<FsSpace>>();
         if (!v) return std::nullopt;
         return FsSpace{v->size, v->available};
     }
@@ -311,15 +312,20 @@ public:
             if (!resolved_.count(path)) t.resolve.push_back(path);
         for (const auto& path : wanted.links)
             if (!targets_.count(path) && maybeLink(path)) t.links.push_back(path);
+        for (const auto& path : wanted.spaces)
+            if (!spaces_.count(path)) t.spaces.push_back(path);
         for (const auto& [path, limit] : wanted.files) {
             SftpPipeline::Read read;
             if (!fetched_.count(path) && readFor(path, limit, read)) t.reads.push_back(std::move(read));
         }
-        if (t.folders.empty() && t.ownStatuses.empty() && t.resolve.empty() && t.links.empty() && t.reads.empty()) return;
+        if (t.folders.empty() && t.ownStatuses.empty() && t.resolve.empty() && t.links.empty() && t.spaces.empty() &&
+            t.reads.empty())
+            return;
         if (!sftp_.together(t)) return lose<void>();
         for (std::size_t k = 0; k < t.folders.size(); ++k) keepListing(t.folders[k], std::move(t.listings[k]));
         for (std::size_t k = 0; k < t.resolve.size(); ++k) resolved_.emplace(t.resolve[k], std::move(t.resolved[k]));
         for (std::size_t k = 0; k < t.links.size(); ++k) targets_.emplace(t.links[k], std::move(t.targets[k]));
+        for (std::size_t k = 0; k < t.spaces.size(); ++k) spaces_.emplace(t.spaces[k], t.spaceOf[k]);
         for (std::size_t k = 0; k < t.reads.size(); ++k)
             fetched_.insert_or_assign(t.reads[k].path, std::make_pair(t.reads[k].limit, std::move(t.contents[k])));
         keepStatuses(t.ownStatuses, t.owned);
@@ -455,6 +461,7 @@ private:
     std::map<std::string, std::optional<struct stat>> status_;
     std::map<std::string, std::optional<std::string>> resolved_;  // links resolved (realpath)
     std::map<std::string, std::optional<std::string>> targets_;   // links read (readlink)
+    std::map<std::string, std::optional<SftpPipeline::Space>> spaces_;  // file systems' sizes
     // Files read in a set asked for at once, until the provider takes them: limit and contents.
     std::map<std::string, std::pair<std::size_t, std::optional<std::string>>> fetched_;
     // Paths' own statuses (links not followed; empty: missing) asked for one by one.

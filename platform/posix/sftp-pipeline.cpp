@@ -157,21 +157,10 @@ bool SftpPipeline::call(std::uint8_t type, const std::string& payload, Packet& a
 }
 
 bool SftpPipeline::space(const std::string& path, std::optional<Space>& out) {
-    out.reset();
-    if (!statvfs_) return !broken_;
-    std::string payload;
-    putText(payload, "statvfs@openssh.com");
-    putText(payload, path);
-    Packet p;
-    if (!call(kExtended, payload, p)) return false;
-    if (p.type != kExtendedReply) return true;
-    Reader r{p.body};
-    r.u64();  // block size
-    std::uint64_t fragment = r.u64(), blocks = r.u64();
-    r.u64();  // free blocks
-    std::uint64_t available = r.u64();
-    if (!r.bad) out = Space{blocks * fragment, available * fragment};
-    return true;
+    std::vector<std::optional<Space>> outs;
+    bool ok = spaces({path}, outs);
+    out = outs.front();
+    return ok;
 }
 
 bool SftpPipeline::openFile(const std::string& path, std::string& handle) {
@@ -314,11 +303,11 @@ bool SftpPipeline::drive(std::initializer_list<Job*> jobs) {
 struct SftpPipeline::PathJob : Job {
     using Answer = std::function<void(std::size_t, std::uint8_t, Reader&)>;
     PathJob(SftpPipeline& pipe, const std::vector<std::string>& paths, std::function<std::uint8_t(std::size_t)> typeOf,
-            Answer answer)
-        : Job(pipe), paths(paths), typeOf(std::move(typeOf)), answer(std::move(answer)) {}
+            Answer answer, std::string prefix = {})
+        : Job(pipe), paths(paths), typeOf(std::move(typeOf)), answer(std::move(answer)), prefix(std::move(prefix)) {}
     void feed() override {
         for (; next < paths.size() && pending.size() < kPathsAtOnce; ++next) {
-            std::string payload;
+            std::string payload = prefix;
             putText(payload, paths[next]);
             pending.emplace(pipe.send(typeOf(next), payload), next);
         }
@@ -336,11 +325,29 @@ struct SftpPipeline::PathJob : Job {
     const std::vector<std::string>& paths;
     std::function<std::uint8_t(std::size_t)> typeOf;
     Answer answer;
+    std::string prefix;  // what goes before the path in each request (an extension's name)
     std::map<std::uint32_t, std::size_t> pending;  // request id -> path index
     std::size_t next = 0;
 };
 
 namespace {
+
+// The file system sizes of a statvfs@openssh.com answer.
+auto spacesInto(std::vector<std::optional<SftpPipeline::Space>>& out) {
+    return [&out](std::size_t k, std::uint8_t type, Reader& r) {
+        if (type != kExtendedReply) return;
+        r.u64();  // block size
+        std::uint64_t fragment = r.u64(), blocks = r.u64();
+        r.u64();  // free blocks
+        std::uint64_t available = r.u64();
+        if (!r.bad) out[k] = SftpPipeline::Space{blocks * fragment, available * fragment};
+    };
+}
+std::string statvfsPrefix() {
+    std::string prefix;
+    putText(prefix, "statvfs@openssh.com");
+    return prefix;
+}
 
 // Each path's status answer as the status out of it.
 auto statusesInto(std::vector<std::optional<struct stat>>& out) {
@@ -378,6 +385,13 @@ bool SftpPipeline::status(const std::vector<std::string>& paths, bool followLink
     out.assign(paths.size(), std::nullopt);
     std::uint8_t asked = followLinks ? kStat : kLstat;
     PathJob job(*this, paths, [asked](std::size_t) { return asked; }, statusesInto(out));
+    return drive({&job});
+}
+
+bool SftpPipeline::spaces(const std::vector<std::string>& paths, std::vector<std::optional<Space>>& out) {
+    out.assign(paths.size(), std::nullopt);
+    if (!statvfs_) return !broken_;
+    PathJob job(*this, paths, [](std::size_t) { return kExtended; }, spacesInto(out), statvfsPrefix());
     return drive({&job});
 }
 
@@ -657,8 +671,12 @@ bool SftpPipeline::together(Together& t) {
     PathJob resolve(*this, twice, [](std::size_t k) { return k % 2 ? kStat : kRealpath; }, resolvedInto(answers));
     t.targets.assign(t.links.size(), std::nullopt);
     PathJob links(*this, t.links, [](std::size_t) { return kReadlink; }, namesInto(t.targets));
+    t.spaceOf.assign(t.spaces.size(), std::nullopt);
+    static const std::vector<std::string> none;
+    PathJob spaces(*this, statvfs_ ? t.spaces : none, [](std::size_t) { return kExtended; }, spacesInto(t.spaceOf),
+                   statvfsPrefix());
     ReadJob read(*this, t.reads, t.contents);
-    bool ok = drive({&list, &owned, &resolve, &links, &read});
+    bool ok = drive({&list, &owned, &resolve, &links, &spaces, &read});
     resolvedPaths(answers, t.resolved);
     return ok;
 }

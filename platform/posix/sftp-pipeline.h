@@ -64,6 +64,15 @@ public:
     // Several folders listed as `list` lists each, all read at once.
     bool listMany(const std::vector<std::string>& dirs, std::size_t maxEntries, std::vector<std::vector<Entry>>& outs);
 
+    // The file system holding path (statvfs@openssh.com): its size and the room left to ordinary
+    // users; absent when the server lacks the extension or the call fails.
+    struct Space {
+        std::uint64_t size = 0, available = 0;
+    };
+    bool space(const std::string& path, std::optional<Space>& out);
+    // Several paths' file systems, asked for at once.
+    bool spaces(const std::vector<std::string>& paths, std::vector<std::optional<Space>>& out);
+
     // Sets asked for at once: their requests go out together and share round trips. Each answer
     // is as the call for that set alone gives it.
     struct Together {
@@ -76,17 +85,13 @@ public:
         std::vector<std::optional<std::string>> resolved;
         std::vector<std::string> links;  // as readLinks
         std::vector<std::optional<std::string>> targets;
+        std::vector<std::string> spaces;  // as spaces
+        std::vector<std::optional<Space>> spaceOf;
         std::vector<Read> reads;  // as read
         std::vector<std::optional<std::string>> contents;
     };
     bool together(Together& t);
 
-    // The file system holding path (statvfs@openssh.com): its size and the room left to ordinary
-    // users; absent when the server lacks the extension or the call fails.
-    struct Space {
-        std::uint64_t size = 0, available = 0;
-    };
-    bool space(const std::string& path, std::optional<Space>& out);
     // A file kept open for reads at any offset; an empty handle when it cannot be opened.
     bool openFile(const std::string& path, std::string& handle);
     // Exactly `size` bytes at `offset`; absent when fewer are there.

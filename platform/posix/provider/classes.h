@@ -65,6 +65,8 @@ void disksAhead(Source&, Ahead&);
 void processorsAhead(Source&, Ahead&);
 void processesAhead(Source&, Ahead&);
 void packageListsAhead(Source&, Ahead&);
+void logicalDisksAhead(Source&, Ahead&);  // file-system sizes and block devices of the mounts
+void blockDevicesAhead(Source&, Ahead&);  // their attributes, once the devices are resolved
 
 // Facts shared between class groups.
 std::string hostName(Source&);  // short host name, upper case as NetBIOS names are

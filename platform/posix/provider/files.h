@@ -20,9 +20,11 @@ struct FsSpace {
 };
 
 // Sets a caller will ask for soon (folders listed, paths' own statuses, links resolved, links'
-// targets, files read up to their limits), asked for at once by a remote back-end.
+// targets, file-system sizes, files read up to their limits), asked for at once by a remote
+// back-end.
 struct Wanted {
     std::vector<std::string> folders, statuses, resolved, links;
+    std::vector<std::string> spaces;  // paths whose file system's size is asked
     std::vector<std::pair<std::string, std::size_t>> files;  // path, limit
 };
 

@@ -156,6 +156,7 @@ void Source::prefetch(const Ahead& ahead) {
     wanted.statuses = ahead.statuses;
     wanted.resolved = uncached(resolved_, ahead.resolved);
     wanted.links = uncached(links_, ahead.links);
+    if (!options_.probes.fsSpace) wanted.spaces = ahead.spaces;
     for (const auto& path : uncached(files_, ahead.files)) wanted.files.emplace_back(path, options_.maxFileBytes);
     for (const auto& path : uncached(files_, ahead.largeFiles)) wanted.files.emplace_back(path, options_.maxDatabaseBytes);
     files().prefetch(wanted);

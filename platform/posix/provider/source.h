@@ -60,6 +60,7 @@ struct Ahead {
     std::vector<std::string> statuses;                  // looked at (status, links followed)
     std::vector<std::string> largeFiles;                // read up to the larger limit
     std::vector<std::string> links;                     // their targets read (readlink)
+    std::vector<std::string> spaces;                    // their file systems' sizes
 };
 
 // Files, directories and links of the inventoried system. Every path given is absolute as seen on

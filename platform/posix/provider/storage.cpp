@@ -27,10 +27,23 @@ std::optional<std::string> blockDir(Source& s, const std::string& majorMinor) {
     return s.resolve("/sys/dev/block/" + majorMinor);
 }
 
-bool removableBlock(Source& s, const std::string& dir) {
-    if (dir.find("/usb") != std::string::npos) return true;
+// A disk's or partition's folder under /sys/block, where the disks' attributes are read, when
+// the resolved folder is one of a listed disk ("/sys/devices/.../block/sda/sda1" is
+// "/sys/block/sda/sda1"); the resolved folder itself otherwise.
+std::string canonicalBlock(Source& s, const std::string& dir) {
+    auto at = dir.rfind("/block/");
+    if (at == std::string::npos) return dir;
+    std::string rest = dir.substr(at + 7);
+    const auto& disks = s.list("/sys/block");
+    if (!std::binary_search(disks.begin(), disks.end(), rest.substr(0, rest.find('/')))) return dir;
+    return "/sys/block/" + rest;
+}
+
+bool removableBlock(Source& s, const std::string& resolved) {
+    if (resolved.find("/usb") != std::string::npos) return true;
+    std::string dir = canonicalBlock(s, resolved);
     auto own = s.attr(dir + "/removable");
-    if (!own && s.exists(dir + "/partition")) own = s.attr(dir + "/../removable");
+    if (!own && s.exists(dir + "/partition")) own = s.attr(dir.substr(0, dir.rfind('/')) + "/removable");
     return own.value_or("0") == "1";
 }
 
@@ -61,9 +74,9 @@ std::optional<std::string> interfaceType(Source& s, const std::string& block) {
     return std::string("SCSI");  // SCSI, SAS, NVMe, virtio, MMC
 }
 
-}  // namespace
-
-Instances logicalDisk(Source& s) {
+// The mounts that are logical disks: block devices (a device mounted in several places once, at
+// its root where it is), network file systems, and RAM disks the file-system table names.
+std::vector<const Mount*> diskMounts(Source& s) {
     std::set<std::string> nodev;
     if (const auto& f = s.file("/proc/filesystems"))
         for (const auto& line : splitLines(*f)) {
@@ -100,8 +113,37 @@ Instances logicalDisk(Source& s) {
             kept.push_back(&m);
         }
     }
+    return kept;
+}
+
+}  // namespace
+
+void logicalDisksAhead(Source& s, Ahead& ahead) {
+    for (const Mount* m : diskMounts(s)) {
+        ahead.spaces.push_back(m->mountPoint);
+        if (startsWith(m->source, "/dev/")) ahead.resolved.push_back("/sys/dev/block/" + m->device);
+    }
+}
+
+void blockDevicesAhead(Source& s, Ahead& ahead) {
+    for (const Mount* m : diskMounts(s)) {
+        if (!startsWith(m->source, "/dev/")) continue;
+        auto dir = blockDir(s, m->device);
+        if (!dir) continue;
+        std::string canonical = canonicalBlock(s, *dir);
+        ahead.files.push_back(canonical + "/removable");
+        ahead.statuses.push_back(canonical + "/partition");
+        ahead.files.push_back(canonical.substr(0, canonical.rfind('/')) + "/removable");
+    }
+}
+
+Instances logicalDisk(Source& s) {
+    Ahead ahead;
+    logicalDisksAhead(s, ahead);
+    blockDevicesAhead(s, ahead);
+    s.prefetch(ahead);
     Instances out;
-    for (const Mount* m : kept) {
+    for (const Mount* m : diskMounts(s)) {
         int type = 3;
         if (kNetworkFs.count(m->fsType)) type = 4;
         else if (m->fsType == "iso9660" || m->fsType == "udf" || startsWith(m->source, "/dev/sr")) type = 5;

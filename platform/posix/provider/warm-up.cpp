@@ -55,8 +55,14 @@ void warmUp(Source& s) {
     s.prefetch(fixed);
     // Then what the classes read of every device, disk, processor and process those show.
     Ahead ahead;
-    for (auto add : {pciAhead, interfacesAhead, disksAhead, processorsAhead, processesAhead, packageListsAhead}) add(s, ahead);
+    for (auto add : {pciAhead, interfacesAhead, disksAhead, processorsAhead, processesAhead, packageListsAhead,
+                     logicalDisksAhead})
+        add(s, ahead);
     s.prefetch(ahead);
+    // Then what those answers lead to.
+    Ahead next;
+    for (auto add : {blockDevicesAhead}) add(s, next);
+    s.prefetch(next);
 }
 
 }  // namespace qv::posix::provider
