@@ -66,7 +66,15 @@ void processorsAhead(Source&, Ahead&);
 void processesAhead(Source&, Ahead&);
 void packageListsAhead(Source&, Ahead&);
 void logicalDisksAhead(Source&, Ahead&);  // file-system sizes and block devices of the mounts
-void blockDevicesAhead(Source&, Ahead&);  // their attributes, once the devices are resolved
+void portsAhead(Source&, Ahead&);
+void modulesAhead(Source&, Ahead&);       // where the kernel's modules may be
+void servicesAhead(Source&, Ahead&);      // what the unit folders say of the units' other files
+void environmentAhead(Source&, Ahead&);   // environment settings, the system's and each person's
+// The second wave, from the answers to the first.
+void blockDevicesAhead(Source&, Ahead&);  // the mounts' devices' attributes, once resolved
+void moduleFilesAhead(Source&, Ahead&);
+void serviceFilesAhead(Source&, Ahead&);  // unit files, drop-ins and process lists
+void interfaceFilesAhead(Source&, Ahead&);  // the interfaces' configuration and lease files
 
 // Facts shared between class groups.
 std::string hostName(Source&);  // short host name, upper case as NetBIOS names are

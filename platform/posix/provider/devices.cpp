@@ -482,7 +482,16 @@ Instances keyboard(Source& s) {
     return out;
 }
 
+// Whether a UART stands behind each 8250-style port.
+void portsAhead(Source& s, Ahead& ahead) {
+    for (const auto& n : s.list("/sys/class/tty"))
+        if (startsWith(n, "ttyS")) ahead.files.push_back("/sys/class/tty/" + n + "/type");
+}
+
 Instances serialPort(Source& s) {
+    Ahead ahead;
+    portsAhead(s, ahead);
+    s.prefetch(ahead);
     std::vector<std::string> names;
     for (const auto& n : s.list("/sys/class/tty")) {
         if (startsWith(n, "ttyS")) {

@@ -43,7 +43,7 @@ void interfacesAhead(Source& s, Ahead& ahead) {
 
 namespace {
 
-std::vector<Nic> nics(Source& s) {
+const std::vector<Nic>& interfaces(Source& s) {
     return s.memo<std::vector<Nic>>("nics", [&s] {
         std::vector<Nic> out;
         Ahead ahead;
@@ -84,18 +84,30 @@ std::vector<Nic> nics(Source& s) {
             out.push_back(std::move(n));
         }
         std::sort(out.begin(), out.end(), [](const Nic& a, const Nic& b) { return a.index < b.index; });
-        // The configuration and lease files the adapters' classes look for.
-        std::vector<std::string> config;
-        for (const auto& n : out) {
-            std::string index = std::to_string(n.index);
-            for (const std::string& path : {"/var/lib/dhcp/dhclient." + n.name + ".leases", "/run/systemd/netif/leases/" + index,
-                                            "/etc/sysconfig/network-scripts/ifcfg-" + n.name,
-                                            "/run/systemd/resolve/netif/" + index, "/run/systemd/netif/links/" + index})
-                config.push_back(path);
-        }
-        s.prefetch(config);
         return out;
     });
+}
+
+}  // namespace
+
+// The configuration and lease files the adapters' classes look for.
+void interfaceFilesAhead(Source& s, Ahead& ahead) {
+    for (const auto& n : interfaces(s)) {
+        std::string index = std::to_string(n.index);
+        for (const std::string& path : {"/var/lib/dhcp/dhclient." + n.name + ".leases", "/run/systemd/netif/leases/" + index,
+                                        "/etc/sysconfig/network-scripts/ifcfg-" + n.name,
+                                        "/run/systemd/resolve/netif/" + index, "/run/systemd/netif/links/" + index})
+            ahead.files.push_back(path);
+    }
+}
+
+namespace {
+
+const std::vector<Nic>& nics(Source& s) {
+    Ahead ahead;
+    interfaceFilesAhead(s, ahead);
+    s.prefetch(ahead);
+    return interfaces(s);
 }
 
 const char* adapterType(const Source&, const Nic& n) {

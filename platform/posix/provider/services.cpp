@@ -17,6 +17,8 @@ namespace {
 
 const char* const kUnitDirs[] = {"/etc/systemd/system", "/run/systemd/system", "/usr/local/lib/systemd/system",
                                  "/usr/lib/systemd/system", "/lib/systemd/system"};
+// Where the service manager keeps each started unit's processes (cgroup v2, then v1).
+const char* const kCgroupSlices[] = {"/sys/fs/cgroup/system.slice", "/sys/fs/cgroup/systemd/system.slice"};
 
 struct Unit {
     std::string name;
@@ -249,9 +251,11 @@ bool unitProcessRuns(Source& s, const ServiceStart& start, const std::string& un
     return false;
 }
 
+// Only units the slice lists have a folder there: the others are not read for.
 std::string cgroupState(Source& s, const std::string& unit) {
-    for (const char* base : {"/sys/fs/cgroup/system.slice/", "/sys/fs/cgroup/systemd/system.slice/"}) {
-        const auto& procs = s.file(std::string(base) + unit + "/cgroup.procs");
+    for (const char* slice : kCgroupSlices) {
+        if (!std::binary_search(s.list(slice).begin(), s.list(slice).end(), unit)) continue;
+        const auto& procs = s.file(std::string(slice) + "/" + unit + "/cgroup.procs");
         if (procs && !trim(*procs).empty()) return "Running";
     }
     return "Stopped";
@@ -273,52 +277,109 @@ Instance serviceInstance(const std::string& name, const std::optional<std::strin
     return i;
 }
 
-Instances systemdServices(Source& s) {
+// Unit files named in the unit folders, templates left out (they run only as instances).
+std::set<std::string> unitFileNames(Source& s) {
     std::set<std::string> names;
     for (const char* dir : kUnitDirs)
         for (const auto& f : s.list(dir))
             if (endsWith(f, ".service") && !endsWith(f, "@.service")) names.insert(f);
-    // Instances of templates exist only where something wants them; so does enablement.
-    std::set<std::string> wanted;
+    return names;
+}
+
+// The folders of what units want or require.
+std::vector<std::string> wantsFolders(Source& s) {
     std::vector<std::string> wants;
     for (const auto& d : s.list("/etc/systemd/system"))
         if (endsWith(d, ".wants") || endsWith(d, ".requires")) wants.push_back("/etc/systemd/system/" + d);
-    s.prefetchListings(wants);
-    for (const auto& d : s.list("/etc/systemd/system"))
-        if (endsWith(d, ".wants") || endsWith(d, ".requires"))
-            for (const auto& f : s.list("/etc/systemd/system/" + d))
+    return wants;
+}
+
+// Where the units' files (each name's own, then its template's) and drop-in folders may be: the
+// paths the unit folders list.
+std::vector<std::string> unitPaths(Source& s, const std::set<std::string>& names, const std::string& suffix) {
+    std::vector<std::string> out;
+    for (const auto& name : names)
+        for (const std::string& file : {name, templateOf(name)})
+            for (const char* dir : kUnitDirs)
+                if (!file.empty() && std::binary_search(s.list(dir).begin(), s.list(dir).end(), file + suffix))
+                    out.push_back(std::string(dir) + "/" + file + suffix);
+    return out;
+}
+
+// The services, whether something wants them, and every file their description is read from.
+struct UnitPlan {
+    std::set<std::string> names, wanted;
+    std::vector<std::string> files;  // unit files findUnit can reach, drop-ins, cgroup process lists
+};
+
+const UnitPlan& unitPlan(Source& s) {
+    return s.memo<UnitPlan>("unit plan", [&s] {
+        UnitPlan plan;
+        plan.names = unitFileNames(s);
+        // Instances of templates exist only where something wants them; so does enablement.
+        auto wants = wantsFolders(s);
+        s.prefetchListings(wants);
+        for (const auto& dir : wants)
+            for (const auto& f : s.list(dir))
                 if (endsWith(f, ".service")) {
-                    wanted.insert(f);
-                    if (f.find('@') != std::string::npos && !endsWith(f, "@.service")) names.insert(f);
+                    plan.wanted.insert(f);
+                    if (f.find('@') != std::string::npos && !endsWith(f, "@.service")) plan.names.insert(f);
                 }
+        // Of the candidate unit files, only those findUnit can reach: a folder's file hides the
+        // same name in later ones unless it masks it.
+        auto candidates = unitPaths(s, plan.names, "");
+        s.prefetchLinks(candidates);
+        std::set<std::string> settled;  // file names whose winning file is among those reached
+        for (const auto& path : candidates) {
+            if (settled.count(baseName(path))) continue;
+            plan.files.push_back(path);
+            if (s.link(path) != "/dev/null") settled.insert(baseName(path));
+        }
+        // Drop-in folders of these units, and their files.
+        auto dropins = unitPaths(s, plan.names, ".d");
+        s.prefetchListings(dropins);
+        for (const auto& d : dropins)
+            for (const auto& f : s.list(d))
+                if (endsWith(f, ".conf")) plan.files.push_back(d + "/" + f);
+        // The process lists of the units the service manager has started (cgroup v2, then v1).
+        if (s.isDir("/run/systemd/system")) {
+            s.prefetchListings(std::vector<std::string>(std::begin(kCgroupSlices), std::end(kCgroupSlices)));
+            for (const char* slice : kCgroupSlices)
+                for (const auto& name : plan.names)
+                    if (std::binary_search(s.list(slice).begin(), s.list(slice).end(), name))
+                        plan.files.push_back(std::string(slice) + "/" + name + "/cgroup.procs");
+        }
+        return plan;
+    });
+}
+
+}  // namespace
+
+// What the plan is made from, as far as the unit folders tell it.
+void servicesAhead(Source& s, Ahead& ahead) {
+    auto names = unitFileNames(s);
+    auto wants = wantsFolders(s);
+    auto dropins = unitPaths(s, names, ".d");
+    ahead.folders.insert(ahead.folders.end(), wants.begin(), wants.end());
+    ahead.folders.insert(ahead.folders.end(), dropins.begin(), dropins.end());
+    auto candidates = unitPaths(s, names, "");
+    ahead.links.insert(ahead.links.end(), candidates.begin(), candidates.end());
+    ahead.folders.insert(ahead.folders.end(), std::begin(kCgroupSlices), std::end(kCgroupSlices));
+}
+
+void serviceFilesAhead(Source& s, Ahead& ahead) {
+    const auto& files = unitPlan(s).files;
+    ahead.files.insert(ahead.files.end(), files.begin(), files.end());
+}
+
+namespace {
+
+Instances systemdServices(Source& s) {
+    const UnitPlan& plan = unitPlan(s);
+    s.prefetch(plan.files);
+    const auto& names = plan.names;
+    const auto& wanted = plan.wanted;
     bool managerRuns = s.isDir("/run/systemd/system");
-    // The candidate unit files and their links, all asked for at once; of the files, only those
-    // findUnit can reach: a directory's file hides the same name in later ones unless it masks it.
-    std::vector<std::string> candidates, reached;
-    std::set<std::string> settled;  // file names whose winning file is among those reached
-    for (const auto& name : names)
-        for (const std::string& file : {name, templateOf(name)})
-            for (const char* dir : kUnitDirs)
-                if (!file.empty() && std::binary_search(s.list(dir).begin(), s.list(dir).end(), file))
-                    candidates.push_back(std::string(dir) + "/" + file);
-    s.prefetchLinks(candidates);
-    for (const auto& path : candidates) {
-        if (settled.count(baseName(path))) continue;
-        reached.push_back(path);
-        if (s.link(path) != "/dev/null") settled.insert(baseName(path));
-    }
-    // Drop-in folders of these units, and their files.
-    std::vector<std::string> dropinDirs;
-    for (const auto& name : names)
-        for (const std::string& file : {name, templateOf(name)})
-            for (const char* dir : kUnitDirs)
-                if (!file.empty() && std::binary_search(s.list(dir).begin(), s.list(dir).end(), file + ".d"))
-                    dropinDirs.push_back(std::string(dir) + "/" + file + ".d");
-    s.prefetchListings(dropinDirs);
-    for (const auto& d : dropinDirs)
-        for (const auto& f : s.list(d))
-            if (endsWith(f, ".conf")) reached.push_back(d + "/" + f);
-    s.prefetch(reached);
     Instances out;
     for (const auto& name : names) {
         std::string fileName = name;
@@ -421,6 +482,21 @@ std::optional<std::string> modulesDir(Source& s) {
     for (const char* base : {"/lib/modules/", "/usr/lib/modules/"})
         if (s.isDir(base + *rel)) return base + *rel;
     return std::nullopt;
+}
+
+void modulesAhead(Source& s, Ahead& ahead) {
+    auto rel = kernelRelease(s);
+    if (!rel) return;
+    for (const char* base : {"/lib/modules/", "/usr/lib/modules/"})
+        for (const char* file : {"", "/modules.dep", "/modules.builtin", "/modules.builtin.modinfo"})
+            ahead.statuses.push_back(base + *rel + file);
+}
+
+void moduleFilesAhead(Source& s, Ahead& ahead) {
+    if (auto dir = modulesDir(s)) {
+        ahead.largeFiles.push_back(*dir + "/modules.dep");
+        ahead.files.push_back(*dir + "/modules.builtin");
+    }
 }
 
 Instances baseService(Source& s) {

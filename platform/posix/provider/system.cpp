@@ -467,6 +467,42 @@ Instances operatingSystem(Source& s) {
     return {i};
 }
 
+namespace {
+
+// The people with persistent settings of their own: accounts with a login shell and uid >= 1000,
+// and root; each one's name and home folder.
+std::vector<std::pair<std::string, std::string>> people(Source& s) {
+    std::vector<std::pair<std::string, std::string>> out;
+    const auto& pw = s.file("/etc/passwd");
+    if (!pw) return out;
+    for (const auto& line : splitLines(*pw)) {
+        std::vector<std::string> f;
+        std::size_t start = 0;
+        for (;;) {
+            auto c = line.find(':', start);
+            f.push_back(line.substr(start, c == std::string::npos ? std::string::npos : c - start));
+            if (c == std::string::npos) break;
+            start = c + 1;
+        }
+        if (f.size() < 7 || f[5].empty() || f[5] == "/") continue;
+        auto uid = parseUnsigned(f[2]);
+        if (!uid || (*uid != 0 && (*uid < 1000 || *uid >= 65534))) continue;
+        out.emplace_back(f[0], f[5]);
+    }
+    return out;
+}
+
+}  // namespace
+
+void environmentAhead(Source& s, Ahead& ahead) {
+    for (const auto& name : s.list("/etc/environment.d"))
+        if (endsWith(name, ".conf")) ahead.files.push_back("/etc/environment.d/" + name);
+    for (const auto& [name, home] : people(s)) {
+        ahead.folders.push_back(home + "/.config/environment.d");
+        ahead.files.push_back(home + "/.pam_environment");
+    }
+}
+
 Instances environment(Source& s) {
     std::vector<VariableSet> sets;
     VariableSet system{"<SYSTEM>", {}};
@@ -475,26 +511,12 @@ Instances environment(Source& s) {
     if (const auto& f = s.file("/etc/security/pam_env.conf")) readPamEnv(*f, system);
     if (const auto& f = s.file("/etc/default/locale")) system.putAll(*f);
     sets.push_back(std::move(system));
-    // Each person's own persistent settings (accounts with a login shell and uid >= 1000, and root).
     std::string host = hostName(s);
-    if (const auto& pw = s.file("/etc/passwd")) {
-        for (const auto& line : splitLines(*pw)) {
-            std::vector<std::string> f;
-            std::size_t start = 0;
-            for (;;) {
-                auto c = line.find(':', start);
-                f.push_back(line.substr(start, c == std::string::npos ? std::string::npos : c - start));
-                if (c == std::string::npos) break;
-                start = c + 1;
-            }
-            if (f.size() < 7 || f[5].empty() || f[5] == "/") continue;
-            auto uid = parseUnsigned(f[2]);
-            if (!uid || (*uid != 0 && (*uid < 1000 || *uid >= 65534))) continue;
-            VariableSet user{host + "\\" + f[0], {}};
-            readEnvironmentDir(s, f[5] + "/.config/environment.d", user);
-            if (const auto& pe = s.file(f[5] + "/.pam_environment")) readPamEnv(*pe, user);
-            if (!user.vars.empty()) sets.push_back(std::move(user));
-        }
+    for (const auto& [name, home] : people(s)) {
+        VariableSet user{host + "\\" + name, {}};
+        readEnvironmentDir(s, home + "/.config/environment.d", user);
+        if (const auto& pe = s.file(home + "/.pam_environment")) readPamEnv(*pe, user);
+        if (!user.vars.empty()) sets.push_back(std::move(user));
     }
     Instances out;
     for (const auto& set : sets)

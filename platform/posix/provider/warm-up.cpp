@@ -56,12 +56,12 @@ void warmUp(Source& s) {
     // Then what the classes read of every device, disk, processor and process those show.
     Ahead ahead;
     for (auto add : {pciAhead, interfacesAhead, disksAhead, processorsAhead, processesAhead, packageListsAhead,
-                     logicalDisksAhead})
+                     logicalDisksAhead, portsAhead, modulesAhead, servicesAhead, environmentAhead})
         add(s, ahead);
     s.prefetch(ahead);
     // Then what those answers lead to.
     Ahead next;
-    for (auto add : {blockDevicesAhead}) add(s, next);
+    for (auto add : {blockDevicesAhead, moduleFilesAhead, serviceFilesAhead, interfaceFilesAhead}) add(s, next);
     s.prefetch(next);
 }
 
