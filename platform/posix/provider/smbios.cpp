@@ -112,16 +112,30 @@ const Smbios& systemSmbios(Source& source) {
     });
 }
 
+namespace {
+
+// The classes ask for most of them: all are read at once on the first.
+const char* const kDmiIds[] = {
+    "bios_date",      "bios_vendor",     "bios_version",   "board_name",     "board_serial",    "board_vendor",
+    "board_version",  "chassis_asset_tag", "chassis_serial", "chassis_type",  "chassis_vendor",  "chassis_version",
+    "product_name",   "product_serial",  "product_uuid",   "product_version", "sys_vendor",
+};
+
+void addDmiIds(Ahead& ahead) {
+    for (const char* id : kDmiIds) ahead.files.push_back(std::string("/sys/class/dmi/id/") + id);
+}
+
+}  // namespace
+
+void dmiIdsAhead(Source& source, Ahead& ahead) {
+    // The kernel's copies of the table's strings stand in where the table cannot be read.
+    if (!systemSmbios(source).present) addDmiIds(ahead);
+}
+
 std::optional<std::string> dmiId(Source& source, const std::string& name) {
-    // The classes ask for most of them: all are read at once on the first.
-    static const char* const kIds[] = {"bios_date",      "bios_vendor",     "bios_version",    "board_name",
-                                       "board_serial",   "board_vendor",    "board_version",   "chassis_asset_tag",
-                                       "chassis_serial", "chassis_type",    "chassis_vendor",  "chassis_version",
-                                       "product_name",   "product_serial",  "product_uuid",    "product_version",
-                                       "sys_vendor"};
-    std::vector<std::string> paths;
-    for (const char* id : kIds) paths.push_back(std::string("/sys/class/dmi/id/") + id);
-    source.prefetch(paths);
+    Ahead ahead;
+    addDmiIds(ahead);
+    source.prefetch(ahead);
     return source.attr("/sys/class/dmi/id/" + name);
 }
 

@@ -41,5 +41,7 @@ const Smbios& systemSmbios(Source& source);
 
 // A field the kernel decodes from the first structure of types 0-3 (/sys/class/dmi/id/<name>).
 std::optional<std::string> dmiId(Source& source, const std::string& name);
+// The attributes dmiId reads, when the table is not there to answer.
+void dmiIdsAhead(Source& source, Ahead& ahead);
 
 }  // namespace qv::posix::provider

@@ -2,6 +2,7 @@
 // files and folders, then each device's, processor's and process's files. On a remote computer they
 // then cost a few round trips in all instead of a few each.
 #include "platform/posix/provider/classes.h"
+#include "platform/posix/provider/smbios.h"
 
 namespace qv::posix::provider {
 
@@ -56,7 +57,7 @@ void warmUp(Source& s) {
     // Then what the classes read of every device, disk, processor and process those show.
     Ahead ahead;
     for (auto add : {pciAhead, interfacesAhead, disksAhead, processorsAhead, processesAhead, packageListsAhead,
-                     logicalDisksAhead, portsAhead, modulesAhead, servicesAhead, environmentAhead})
+                     logicalDisksAhead, portsAhead, modulesAhead, servicesAhead, environmentAhead, dmiIdsAhead})
         add(s, ahead);
     s.prefetch(ahead);
     // Then what those answers lead to.
