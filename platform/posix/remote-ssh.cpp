@@ -190,6 +190,27 @@ public:
         return data;
     }
 
+    // Each piece read as a file of its own (opened, read, closed), all in flight together.
+    std::vector<std::optional<std::string>> readRanges(const std::vector<Range>& ranges) override {
+        std::vector<std::optional<std::string>> out(ranges.size());
+        if (!s_->alive()) return out;
+        std::vector<SftpPipeline::Read> reads;
+        std::vector<std::size_t> index;
+        for (std::size_t k = 0; k < ranges.size(); ++k) {
+            SftpPipeline::Read read;
+            if (!readFor(ranges[k].path, ranges[k].size, read)) continue;
+            read.offset = ranges[k].offset;
+            read.wholeBelow = 0;
+            reads.push_back(std::move(read));
+            index.push_back(k);
+        }
+        std::vector<std::optional<std::string>> contents;
+        if (!reads.empty() && !sftp_.read(reads, contents)) return lose<std::vector<std::optional<std::string>>>(ranges.size());
+        for (std::size_t k = 0; k < index.size(); ++k)
+            if (contents[k] && contents[k]->size() == ranges[index[k]].size) out[index[k]] = std::move(contents[k]);
+        return out;
+    }
+
     std::vector<std::string> list(const std::string& dir) override {
         std::vector<std::string> names;
         for (const auto& [name, st] : entries(dir)) names.push_back(name);

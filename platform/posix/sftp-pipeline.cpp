@@ -515,10 +515,14 @@ struct SftpPipeline::ReadJob : Job {
     ReadJob(SftpPipeline& pipe, const std::vector<Read>& files, std::vector<std::optional<std::string>>& out)
         : Job(pipe), files(files), out(out), state(files.size()) {
         out.assign(files.size(), std::nullopt);
-        for (std::size_t k = 0; k < files.size(); ++k) state[k].size = files[k].size;
+        for (std::size_t k = 0; k < files.size(); ++k) {
+            state[k].size = files[k].size;
+            state[k].start = state[k].asked = files[k].offset;
+        }
     }
     struct File {
         std::string handle, data;
+        std::uint64_t start = 0;   // offset of the data's first byte
         std::uint64_t asked = 0;   // end of the reads asked for so far
         unsigned generation = 0;   // reads of an older generation follow a short answer: dropped
         std::size_t readsOut = 0;  // reads of this generation in flight
@@ -536,8 +540,9 @@ struct SftpPipeline::ReadJob : Job {
     void openFile(std::size_t k) { pending.emplace(pipe.send(kOpen, openPayload(files[k].path)), Request{Kind::Open, k}); }
     void askReads(std::size_t k, std::size_t upTo) {
         File& f = state[k];
-        while (f.readsOut < upTo && f.asked < files[k].limit) {
-            auto len = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, files[k].limit - f.asked));
+        const std::uint64_t end = f.start + files[k].limit;  // reading stops there
+        while (f.readsOut < upTo && f.asked < end) {
+            auto len = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, end - f.asked));
             std::string payload;
             putText(payload, f.handle);
             putU64(payload, f.asked);
@@ -616,7 +621,7 @@ struct SftpPipeline::ReadJob : Job {
         if (req.generation != f.generation) return;
         --f.readsOut;
         // Answers come in the order asked: the first of this generation is where the data ends.
-        if (req.offset != f.data.size() || (p.type != kStatus && p.type != kData)) {
+        if (req.offset != f.start + f.data.size() || (p.type != kStatus && p.type != kData)) {
             finish(req.file, false);
         } else if (p.type == kStatus) {
             // End of file where the data ends; any other failure fails the read.
@@ -624,7 +629,7 @@ struct SftpPipeline::ReadJob : Job {
         } else {
             // The data is appended from the answer in place: no copy of it on the way.
             std::size_t length = r.u32();
-            auto asked = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, files[req.file].limit - req.offset));
+            auto asked = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, files[req.file].limit - f.data.size()));
             if (r.bad || p.body.size() - r.at < length) {
                 finish(req.file, false);
                 return;
@@ -633,7 +638,7 @@ struct SftpPipeline::ReadJob : Job {
             // An empty answer ends the file as a read of 0 bytes does. A short one ends a
             // regular file where its size says (a file that grew or shrank since is read
             // on), and a file the kernel answers in one piece.
-            bool whole = length < asked && ((f.size && f.data.size() == *f.size) ||
+            bool whole = length < asked && ((f.size && f.start + f.data.size() == *f.size) ||
                                             (req.offset == 0 && length < files[req.file].wholeBelow));
             if (length == 0 || whole || f.data.size() >= files[req.file].limit) {
                 finish(req.file, true);
@@ -642,7 +647,7 @@ struct SftpPipeline::ReadJob : Job {
                 // after it starts at the wrong place, so reading goes on from where it ends.
                 ++f.generation;
                 f.readsOut = 0;
-                f.asked = f.data.size();
+                f.asked = f.start + f.data.size();
                 askReads(req.file, 1);
             } else {
                 askReads(req.file, kReadsAhead);

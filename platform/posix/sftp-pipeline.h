@@ -39,6 +39,7 @@ public:
         // A first answer shorter than this (and than asked) holds the whole file: files the kernel
         // answers in one piece (sysfs attributes, /proc/sys settings). 0: read on to the end.
         std::size_t wholeBelow = 0;
+        std::uint64_t offset = 0;  // where reading starts
     };
     // Each file's contents up to its limit, read to end of file (never to the size it reports);
     // absent when missing, unreadable, not a regular file, or its read failed. False when the

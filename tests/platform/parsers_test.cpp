@@ -150,10 +150,20 @@ TEST(ModuleInfo, KeysOfWholeAndTruncatedModules) {
     for (const Case& c : cases) EXPECT_EQ(qv::posix::provider::moduleInfo(path, c.key), c.value) << c.key;
     EXPECT_EQ(qv::posix::provider::moduleInfo(tree.root() + "/text.ko", "license"), std::nullopt);
     EXPECT_EQ(qv::posix::provider::moduleInfo(tree.root() + "/missing.ko", "license"), std::nullopt);
-    // A cut module gives nothing or the right value, never another.
+    // A cut module gives nothing or the right value, never another; read together, every module
+    // gives what it gives alone.
+    std::vector<std::string> paths = {"/m.ko", "/text.ko", "/missing.ko"};
     for (std::size_t cut = 0; cut < module.size(); cut += 7) {
-        tree.file("/cut.ko", module.substr(0, cut));
-        const auto value = qv::posix::provider::moduleInfo(tree.root() + "/cut.ko", "description");
-        EXPECT_TRUE(!value || *value == "Virtio block driver") << "cut at " << cut << ": " << *value;
+        tree.file("/cut" + std::to_string(cut) + ".ko", module.substr(0, cut));
+        paths.push_back("/cut" + std::to_string(cut) + ".ko");
+    }
+    auto files = qv::posix::provider::localFiles(tree.root());
+    const auto together = qv::posix::provider::moduleInfos(*files, paths, "description");
+    ASSERT_EQ(together.size(), paths.size());
+    EXPECT_EQ(together[0], "Virtio block driver");
+    for (std::size_t k = 1; k < paths.size(); ++k) {
+        const auto alone = qv::posix::provider::moduleInfo(tree.root() + paths[k], "description");
+        EXPECT_TRUE(!alone || *alone == "Virtio block driver") << paths[k] << ": " << *alone;
+        EXPECT_EQ(together[k], alone) << paths[k];
     }
 }

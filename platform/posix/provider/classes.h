@@ -70,8 +70,11 @@ void portsAhead(Source&, Ahead&);
 void modulesAhead(Source&, Ahead&);       // where the kernel's modules may be
 void servicesAhead(Source&, Ahead&);      // what the unit folders say of the units' other files
 void environmentAhead(Source&, Ahead&);   // environment settings, the system's and each person's
+void printersAhead(Source&, Ahead&);
+void opticalDrivesAhead(Source&, Ahead&);
 // The second wave, from the answers to the first.
 void blockDevicesAhead(Source&, Ahead&);  // the mounts' devices' attributes, once resolved
+void partitionsAhead(Source&, Ahead&);
 void moduleFilesAhead(Source&, Ahead&);
 void serviceFilesAhead(Source&, Ahead&);  // unit files, drop-ins and process lists
 void interfaceFilesAhead(Source&, Ahead&);  // the interfaces' configuration and lease files

@@ -49,6 +49,18 @@ public:
     virtual std::optional<std::string> readPackaged(const std::string& path, std::size_t limit) { return read(path, limit); }
     // Exactly `size` bytes at `offset` of a regular file; absent when fewer are there.
     virtual std::optional<std::string> readAt(const std::string& path, std::uint64_t offset, std::size_t size) = 0;
+    // Several such pieces, of one file or many, in the order given; a remote back-end asks for
+    // them all before awaiting the answers.
+    struct Range {
+        std::string path;
+        std::uint64_t offset = 0;
+        std::size_t size = 0;
+    };
+    virtual std::vector<std::optional<std::string>> readRanges(const std::vector<Range>& ranges) {
+        std::vector<std::optional<std::string>> out;
+        for (const auto& r : ranges) out.push_back(readAt(r.path, r.offset, r.size));
+        return out;
+    }
     // Names in a folder without "." and "..", in no particular order; empty when unreadable.
     virtual std::vector<std::string> list(const std::string& dir) = 0;
     // Modification times (links followed) of the entries whose names end in `suffix` and do not

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/posix/provider/source.h"
 
@@ -13,6 +14,9 @@ namespace qv::posix::provider {
 std::optional<std::string> moduleInfo(const std::string& hostPath, const std::string& key);
 // The same for a module among the given files.
 std::optional<std::string> moduleInfo(FileAccess& files, const std::string& path, const std::string& key);
+// The same for several modules, their pieces read for all of them at once.
+std::vector<std::optional<std::string>> moduleInfos(FileAccess& files, const std::vector<std::string>& paths,
+                                                    const std::string& key);
 
 // The modules directory of the running kernel (/lib/modules/<release>), when present.
 std::optional<std::string> modulesDir(Source& s);

@@ -669,31 +669,19 @@ Instances share(Source& s) {
     return out;
 }
 
-Instances printer(Source& s) {
-    Instances out;
-    const auto& conf = s.file("/etc/cups/printers.conf");
-    if (!conf) return out;
-    std::optional<std::string> defaultName;
-    for (const char* path : {"/etc/cups/lpoptions"})
-        if (const auto& f = s.file(path))
-            for (const auto& line : splitLines(*f)) {
-                auto w = splitWords(line);
-                if (w.size() >= 2 && w[0] == "Default") defaultName = w[1].substr(0, w[1].find('/'));
-            }
-    if (!defaultName && s.probes().environment)
-        for (const char* env : {"LPDEST", "PRINTER"})
-            if (auto v = s.probes().environment(env); v && !v->empty()) {
-                defaultName = *v;
-                break;
-            }
-    struct Queue {
-        std::string name;
-        bool markedDefault = false;
-        std::optional<std::string> makeModel, uri, info, location;
-    };
-    std::vector<Queue> queues;
-    Queue* cur = nullptr;
-    for (const auto& raw : splitLines(*conf)) {
+namespace {
+
+// A print queue of CUPS's printers.conf.
+struct CupsQueue {
+    std::string name;
+    bool markedDefault = false;
+    std::optional<std::string> makeModel, uri, info, location;
+};
+
+std::vector<CupsQueue> cupsQueues(const std::string& conf) {
+    std::vector<CupsQueue> queues;
+    CupsQueue* cur = nullptr;
+    for (const auto& raw : splitLines(conf)) {
         std::string line = trim(raw);
         if (startsWith(line, "<Printer ") || startsWith(line, "<DefaultPrinter ")) {
             bool def = startsWith(line, "<DefaultPrinter ");
@@ -713,6 +701,39 @@ Instances printer(Source& s) {
             else if (key == "Location") cur->location = value;
         }
     }
+    return queues;
+}
+
+}  // namespace
+
+// The drivers' descriptions of queues whose configuration names no make and model.
+void printersAhead(Source& s, Ahead& ahead) {
+    if (const auto& conf = s.file("/etc/cups/printers.conf"))
+        for (const auto& q : cupsQueues(*conf))
+            if (!q.makeModel) ahead.files.push_back("/etc/cups/ppd/" + q.name + ".ppd");
+}
+
+Instances printer(Source& s) {
+    Instances out;
+    const auto& conf = s.file("/etc/cups/printers.conf");
+    if (!conf) return out;
+    std::optional<std::string> defaultName;
+    for (const char* path : {"/etc/cups/lpoptions"})
+        if (const auto& f = s.file(path))
+            for (const auto& line : splitLines(*f)) {
+                auto w = splitWords(line);
+                if (w.size() >= 2 && w[0] == "Default") defaultName = w[1].substr(0, w[1].find('/'));
+            }
+    if (!defaultName && s.probes().environment)
+        for (const char* env : {"LPDEST", "PRINTER"})
+            if (auto v = s.probes().environment(env); v && !v->empty()) {
+                defaultName = *v;
+                break;
+            }
+    std::vector<CupsQueue> queues = cupsQueues(*conf);
+    Ahead ahead;
+    printersAhead(s, ahead);
+    s.prefetch(ahead);
     for (auto& q : queues) {
         if (!q.makeModel)
             if (const auto& ppd = s.file("/etc/cups/ppd/" + q.name + ".ppd"))

@@ -562,9 +562,15 @@ Instances baseService(Source& s) {
             }
         }
     }
+    // The other modules' descriptions are in their files, all read together.
+    std::vector<std::string> paths;
+    std::vector<ModuleFacts*> described;
+    for (auto& [name, m] : modules)
+        if (m.path && !m.description) paths.push_back(*m.path), described.push_back(&m);
+    auto descriptions = moduleInfos(s.files(), paths, "description");
+    for (std::size_t k = 0; k < described.size() && k < descriptions.size(); ++k) described[k]->description = descriptions[k];
     for (auto& [name, m] : modules) {
         if (filesystems.count(name)) m.fileSystem = true;
-        if (m.path && !m.description) m.description = moduleInfo(s.files(), *m.path, "description");
         Instance i;
         std::string display = m.description.value_or(name);
         i.set("Name", Value::of(name));

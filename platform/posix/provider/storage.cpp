@@ -118,6 +118,21 @@ std::vector<const Mount*> diskMounts(Source& s) {
 
 }  // namespace
 
+void opticalDrivesAhead(Source& s, Ahead& ahead) {
+    for (const auto& name : s.list("/sys/block"))
+        if (startsWith(name, "sr"))
+            for (const char* attr : {"/device/vendor", "/device/model"}) ahead.files.push_back("/sys/block/" + name + attr);
+}
+
+// Which entries of the disks' folders are their partitions.
+void partitionsAhead(Source& s, Ahead& ahead) {
+    for (const auto& name : s.list("/sys/block")) {
+        if (excludedDisk(name)) continue;
+        for (const auto& sub : s.list("/sys/block/" + name))
+            if (startsWith(sub, name)) ahead.statuses.push_back("/sys/block/" + name + "/" + sub + "/partition");
+    }
+}
+
 void logicalDisksAhead(Source& s, Ahead& ahead) {
     for (const Mount* m : diskMounts(s)) {
         ahead.spaces.push_back(m->mountPoint);
@@ -181,9 +196,11 @@ void disksAhead(Source& s, Ahead& ahead) {
 }
 
 Instances diskDrive(Source& s) {
-    Ahead ahead;
+    Ahead ahead, partitions;
     disksAhead(s, ahead);
     s.prefetch(ahead);
+    partitionsAhead(s, partitions);
+    s.prefetch(partitions);
     Instances out;
     int index = 0;
     for (const auto& name : s.list("/sys/block")) {
@@ -222,6 +239,9 @@ Instances diskDrive(Source& s) {
 }
 
 Instances cdromDrive(Source& s) {
+    Ahead ahead;
+    opticalDrivesAhead(s, ahead);
+    s.prefetch(ahead);
     Instances out;
     for (const auto& name : s.list("/sys/block")) {
         if (!startsWith(name, "sr")) continue;

@@ -19,7 +19,8 @@ const char* const kFiles[] = {
     "/proc/self/mountinfo", "/proc/net/route", "/proc/net/ipv6_route", "/proc/net/if_inet6", "/proc/net/fib_trie",
     "/proc/net/protocols", "/proc/bus/input/devices", "/proc/asound/cards", "/proc/device-tree/model",
     "/proc/sys/kernel/hostname", "/proc/sys/kernel/osrelease", "/proc/sys/kernel/arch",
-    "/sys/firmware/dmi/tables/smbios_entry_point",
+    "/sys/firmware/dmi/tables/smbios_entry_point", "/usr/lib/os-release", "/etc/redhat-release", "/etc/rocky-release",
+    "/var/lib/dbus/machine-id", "/etc/cups/lpoptions",
 };
 // Package databases and firmware tables, read up to the larger limit.
 const char* const kLargeFiles[] = {"/var/lib/dpkg/status", "/sys/firmware/dmi/tables/DMI"};
@@ -57,12 +58,14 @@ void warmUp(Source& s) {
     // Then what the classes read of every device, disk, processor and process those show.
     Ahead ahead;
     for (auto add : {pciAhead, interfacesAhead, disksAhead, processorsAhead, processesAhead, packageListsAhead,
-                     logicalDisksAhead, portsAhead, modulesAhead, servicesAhead, environmentAhead, dmiIdsAhead})
+                     logicalDisksAhead, portsAhead, modulesAhead, servicesAhead, environmentAhead, dmiIdsAhead,
+                     printersAhead, opticalDrivesAhead})
         add(s, ahead);
     s.prefetch(ahead);
     // Then what those answers lead to.
     Ahead next;
-    for (auto add : {blockDevicesAhead, moduleFilesAhead, serviceFilesAhead, interfaceFilesAhead}) add(s, next);
+    for (auto add : {blockDevicesAhead, partitionsAhead, moduleFilesAhead, serviceFilesAhead, interfaceFilesAhead})
+        add(s, next);
     s.prefetch(next);
 }
 

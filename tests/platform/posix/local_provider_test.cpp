@@ -5,12 +5,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <set>
 
 #include "platform/posix/files-posix.h"
 #include "platform/posix/identity-posix.h"
 #include "platform/posix/management-posix.h"
+#include "platform/posix/provider/classes.h"
 #include "tests/platform/posix/tree.h"
 
 namespace {
@@ -36,6 +39,66 @@ struct RemoteLike : qv::posix::provider::FileAccess {
     bool exists(const std::string& p) override { return f->exists(p); }
     std::optional<qv::posix::provider::FsSpace> space(const std::string& p) override { return f->space(p); }
     std::optional<std::string> localPath(const std::string&) override { return std::nullopt; }
+};
+
+// As RemoteLike, counting what a remote back-end would wait for: each set asked for at once, and
+// each later call that asks for a path no earlier call asked for (`late` names those paths). As
+// there, a whole listing answers whether its entries exist and what they are, and that a missing
+// one has nothing to read.
+struct CountingRemote : RemoteLike {
+    using RemoteLike::RemoteLike;
+    using Paths = std::vector<std::string>;
+    std::set<std::string> known, listed;
+    Paths late;
+    int trips = 0;
+    bool answered(const std::string& path, bool byListing) {
+        if (known.count(path)) return true;
+        auto slash = path.rfind('/');
+        std::string dir = path.substr(0, slash);
+        if (slash == std::string::npos || !listed.count(dir)) return false;
+        if (byListing) return true;
+        auto names = f->list(dir);
+        return std::find(names.begin(), names.end(), path.substr(slash + 1)) == names.end();
+    }
+    void ask(const Paths& paths, bool byListing = false) {
+        bool waited = false;
+        for (const auto& path : paths)
+            if (!answered(path, byListing)) known.insert(path), late.push_back(path), waited = true;
+        trips += waited;
+    }
+    void listing(const Paths& dirs) {
+        for (const auto& d : dirs)
+            if (!d.starts_with("/proc/") && !d.starts_with("/sys/") && d != "/proc" && d != "/sys") listed.insert(d);
+    }
+    void prefetch(const qv::posix::provider::Wanted& w) override {
+        bool asked = false;
+        for (const auto* set : {&w.folders, &w.statuses, &w.resolved, &w.links, &w.spaces})
+            for (const auto& path : *set) asked = known.insert(path).second || asked;
+        for (const auto& [path, limit] : w.files) asked = known.insert(path).second || asked;
+        trips += asked;
+        listing(w.folders);
+    }
+    std::optional<std::string> read(const std::string& p, std::size_t n) override { return ask({p}), f->read(p, n); }
+    std::vector<std::optional<std::string>> readMany(const Paths& ps, std::size_t n) override {
+        return ask(ps), f->readMany(ps, n);
+    }
+    std::optional<std::string> readPackaged(const std::string& p, std::size_t n) override { return ask({p}), f->read(p, n); }
+    std::optional<std::string> readAt(const std::string& p, std::uint64_t o, std::size_t n) override {
+        return ++trips, f->readAt(p, o, n);
+    }
+    std::vector<std::optional<std::string>> readRanges(const std::vector<Range>& ranges) override {
+        return ++trips, f->readRanges(ranges);
+    }
+    std::vector<std::string> list(const std::string& d) override { return ask({d}), listing({d}), f->list(d); }
+    std::optional<std::string> readLink(const std::string& p) override { return ask({p}, true), f->readLink(p); }
+    std::vector<std::optional<std::string>> readLinks(const Paths& ps) override { return ask(ps, true), f->readLinks(ps); }
+    std::optional<std::string> resolve(const std::string& p) override { return ask({p}), f->resolve(p); }
+    std::vector<std::optional<std::string>> resolveMany(const Paths& ps) override { return ask(ps), f->resolveMany(ps); }
+    std::optional<struct stat> status(const std::string& p) override { return ask({p}, true), f->status(p); }
+    bool exists(const std::string& p) override { return ask({p}, true), f->exists(p); }
+    std::optional<qv::posix::provider::FsSpace> space(const std::string& p) override { return ask({p}), f->space(p); }
+    void prefetchListings(const Paths& ds) override { ask(ds), listing(ds); }
+    void prefetchStatuses(const Paths& ps) override { ask(ps, true); }
 };
 
 class LocalProviderTest : public ::testing::Test {
@@ -262,7 +325,8 @@ void buildServer(Tree& t) {
         std::string pci = "/sys/devices/pci0000:00/0000:00:0" + std::to_string(k + 3) + ".0";
         t.file(pci + "/class", "0x020000\n").file(pci + "/vendor", "0x8086\n").file(pci + "/device", "0x10d3\n")
             .file(pci + "/subsystem_vendor", "0x8086\n").file(pci + "/subsystem_device", "0xa01f\n")
-            .file(pci + "/revision", "0x00\n").dir(pci + "/driver_e1000e").link(pci + "/driver", "driver_e1000e");
+            .file(pci + "/revision", "0x00\n").dir(pci + "/driver_e1000e").link(pci + "/driver", "driver_e1000e")
+            .link("/sys/bus/pci/devices/" + pci.substr(pci.rfind('/') + 1), "../../.." + pci.substr(4));
         std::string n = std::string("/sys/class/net/") + nics[k];
         t.file(n + "/type", "1\n").file(n + "/ifindex", std::to_string(k + 2) + "\n")
             .file(n + "/address", "00:1b:21:aa:bb:0" + std::to_string(k) + "\n").file(n + "/addr_len", "6\n")
@@ -492,6 +556,26 @@ TEST_F(LocalProviderTest, ServerSharesPrintersAndServices) {
     EXPECT_EQ(found.size(), 1u);  // compared as the management service compares texts
     ASSERT_TRUE(p->execQuery("Select * from Win32_BaseService WHERE Name='WINS'", found, err));
     EXPECT_TRUE(found.empty());
+}
+
+// Another computer's inventory waits for the warm-up's few sets and little else: the classes read
+// what it asked for ahead of them. Left late: the packages' lists under their second names, and
+// the module files' pieces (each piece depends on the one before).
+TEST_F(LocalProviderTest, TheWarmUpAsksForWhatTheClassesRead) {
+    Tree t;
+    buildServer(t);
+    auto options = qvtest::optionsFor(t);
+    auto files = std::make_shared<CountingRemote>(qv::posix::provider::localFiles(t.root()));
+    options.files = files;
+    options.probes = {};  // another computer's facts come from its files only
+    options.warmUp = true;
+    auto p = qv::posix::makeLocalProvider(options);
+    for (const auto& def : qv::posix::provider::classTable()) query(*p, def.name);
+    std::vector<std::string> names;
+    ASSERT_TRUE(p->enumKey(qv::kHiveLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", names));
+    std::string late;
+    for (const auto& path : files->late) late += path + "\n";
+    EXPECT_LE(files->trips, 6) << "asked late:\n" << late;
 }
 
 TEST_F(LocalProviderTest, PackagesAnswerAsUninstallEntries) {

@@ -169,9 +169,16 @@ TEST_F(RemoteSshTest, PipelinedReadsGiveEachFileWholeOrAbsent) {
     std::ifstream local("/sys/class/net/lo/address");
     std::string lo((std::istreambuf_iterator<char>(local)), std::istreambuf_iterator<char>());
     reads.push_back({"/sys/class/net/lo/address", 1000, false, std::nullopt, 4096});
+    // Reads from an offset: within the file, across a chunk's end, and running into its end.
+    const std::size_t offsets[] = {70000, 65000, 299001};
+    for (std::size_t offset : offsets) reads.push_back({dir + "/several", 5000, false, std::nullopt, 0, offset});
     std::vector<std::optional<std::string>> out;
     ASSERT_TRUE(pipeline->read(reads, out));
     ASSERT_EQ(out.size(), reads.size());
+    for (std::size_t k = 0; k < std::size(offsets); ++k)
+        EXPECT_EQ(out[out.size() - std::size(offsets) + k].value_or("<absent>"), bytes(300001).substr(offsets[k], 5000));
+    out.resize(out.size() - std::size(offsets));
+    reads.resize(reads.size() - std::size(offsets));
     for (std::size_t k = 0; k < cases.size(); ++k) {
         EXPECT_EQ(out[k].has_value(), cases[k].expected.has_value()) << cases[k].name;
         if (out[k] && cases[k].expected) {
