@@ -319,8 +319,8 @@ public:
         keepStatuses(missing, own);
     }
 
-    // Folders, statuses, resolved links and files asked for in one go: the answers are kept
-    // where the calls that follow look first.
+    // Folders, statuses, paths to resolve, link targets, file-system sizes and files asked for in
+    // one go: the answers are kept where the calls that follow look first.
     void prefetch(const provider::Wanted& wanted) override {
         if (!s_->alive()) return;
         SftpPipeline::Together t;
