@@ -131,7 +131,6 @@ struct Session {
 class SftpFiles : public provider::FileAccess {
 public:
     explicit SftpFiles(std::shared_ptr<Session> session) : s_(std::move(session)), sftp_(*s_->sftp) {}
-    ~SftpFiles() override { closeOpen(); }
 
     std::optional<std::string> read(const std::string& path, std::size_t limit) override {
         return readMany({path}, limit).front();
@@ -177,17 +176,7 @@ public:
     }
 
     std::optional<std::string> readAt(const std::string& path, std::uint64_t offset, std::size_t size) override {
-        // Module files are read in a few pieces: the handle stays open between them.
-        if (openPath_ != path) {
-            closeOpen();
-            if (!regular(path) || !s_->alive()) return std::nullopt;
-            if (!sftp_.openFile(path, open_)) return lose<std::optional<std::string>>();
-            if (open_.empty()) return std::nullopt;
-            openPath_ = path;
-        }
-        std::optional<std::string> data;
-        if (!sftp_.readAt(open_, offset, size, data)) return lose<std::optional<std::string>>();
-        return data;
+        return readRanges({{path, offset, size}}).front();
     }
 
     // Each piece read as a file of its own (opened, read, closed), all in flight together.
@@ -236,33 +225,13 @@ public:
 
     // Only paths a listing does not already show to be something other than a link are asked.
     std::vector<std::optional<std::string>> readLinks(const std::vector<std::string>& paths) override {
-        std::vector<std::optional<std::string>> out(paths.size());
-        std::vector<std::string> asked;
-        std::vector<std::size_t> index;
-        for (std::size_t k = 0; k < paths.size(); ++k) {
-            if (auto it = targets_.find(paths[k]); it != targets_.end()) out[k] = it->second;
-            else if (maybeLink(paths[k])) asked.push_back(paths[k]), index.push_back(k);
-        }
-        if (asked.empty() || !s_->alive()) return out;
-        std::vector<std::optional<std::string>> targets;
-        if (!sftp_.readLinks(asked, targets)) return lose<std::vector<std::optional<std::string>>>(paths.size());
-        for (std::size_t k = 0; k < index.size() && k < targets.size(); ++k) out[index[k]] = std::move(targets[k]);
-        return out;
+        return keptOrAsked(paths, targets_, [this](const std::string& path) { return maybeLink(path); },
+                           [this](const auto& asked, auto& answers) { return sftp_.readLinks(asked, answers); });
     }
 
     std::vector<std::optional<std::string>> resolveMany(const std::vector<std::string>& paths) override {
-        std::vector<std::optional<std::string>> out(paths.size());
-        std::vector<std::string> asked;
-        std::vector<std::size_t> index;
-        for (std::size_t k = 0; k < paths.size(); ++k) {
-            if (auto it = resolved_.find(paths[k]); it != resolved_.end()) out[k] = it->second;
-            else asked.push_back(paths[k]), index.push_back(k);
-        }
-        if (asked.empty() || !s_->alive()) return out;
-        std::vector<std::optional<std::string>> answers;
-        if (!sftp_.realPaths(asked, answers)) return lose<std::vector<std::optional<std::string>>>(paths.size());
-        for (std::size_t k = 0; k < index.size(); ++k) out[index[k]] = std::move(answers[k]);
-        return out;
+        return keptOrAsked(paths, resolved_, [](const std::string&) { return true; },
+                           [this](const auto& asked, auto& answers) { return sftp_.realPaths(asked, answers); });
     }
     std::optional<std::string> resolve(const std::string& path) override { return resolveMany({path}).front(); }
 
@@ -353,6 +322,26 @@ public:
     }
 
 private:
+    // Each path's answer as kept from a set asked for at once, else asked now (those `worth`
+    // asking, together).
+    template <class Worth, class Ask>
+    std::vector<std::optional<std::string>> keptOrAsked(const std::vector<std::string>& paths,
+                                                        const std::map<std::string, std::optional<std::string>>& kept,
+                                                        Worth worth, Ask ask) {
+        std::vector<std::optional<std::string>> out(paths.size());
+        std::vector<std::string> asked;
+        std::vector<std::size_t> index;
+        for (std::size_t k = 0; k < paths.size(); ++k) {
+            if (auto it = kept.find(paths[k]); it != kept.end()) out[k] = it->second;
+            else if (worth(paths[k])) asked.push_back(paths[k]), index.push_back(k);
+        }
+        if (asked.empty() || !s_->alive()) return out;
+        std::vector<std::optional<std::string>> answers;
+        if (!ask(asked, answers)) return lose<std::vector<std::optional<std::string>>>(paths.size());
+        for (std::size_t k = 0; k < index.size() && k < answers.size(); ++k) out[index[k]] = std::move(answers[k]);
+        return out;
+    }
+
     // Own statuses asked for: kept, and the targets of those that are links asked for next.
     void keepStatuses(const std::vector<std::string>& paths, const std::vector<std::optional<struct stat>>& own) {
         std::vector<std::string> links;
@@ -389,11 +378,6 @@ private:
     T lose(Args... args) {
         lost_ = true;
         if constexpr (!std::is_void_v<T>) return T(args...);
-    }
-
-    bool regular(const std::string& path) {
-        auto st = status(path);
-        return st && S_ISREG(st->st_mode);
     }
 
     static bool pseudo(const std::string& path) { return path.starts_with("/proc/") || path.starts_with("/sys/"); }
@@ -469,16 +453,9 @@ private:
         kept.whole = !lost() && kept.byName.size() < kMaxEntries && !pseudo(dir + "/") && !dir.empty() && dir.back() != '/';
     }
 
-    void closeOpen() {
-        if (!open_.empty() && s_->alive()) sftp_.closeFile(open_);
-        open_.clear();
-        openPath_.clear();
-    }
-
     std::shared_ptr<Session> s_;
     SftpPipeline& sftp_;
     bool lost_ = false;
-    std::string open_, openPath_;  // the file kept open for reads in pieces, and its path
     std::map<std::string, std::optional<struct stat>> status_;
     std::map<std::string, std::optional<std::string>> resolved_;  // links resolved (realpath)
     std::map<std::string, std::optional<std::string>> targets_;   // links read (readlink)

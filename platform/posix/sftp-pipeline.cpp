@@ -149,55 +149,11 @@ std::unique_ptr<SftpPipeline> SftpPipeline::open(ssh_session ssh) {
 
 bool SftpPipeline::channelOpen() const { return ssh_channel_is_open(channel_) && !ssh_channel_is_eof(channel_); }
 
-bool SftpPipeline::call(std::uint8_t type, const std::string& payload, Packet& answer) {
-    std::uint32_t id = send(type, payload);
-    while (receive(answer))
-        if (answer.id == id) return true;
-    return false;
-}
-
 bool SftpPipeline::space(const std::string& path, std::optional<Space>& out) {
     std::vector<std::optional<Space>> outs;
     bool ok = spaces({path}, outs);
     out = outs.front();
     return ok;
-}
-
-bool SftpPipeline::openFile(const std::string& path, std::string& handle) {
-    handle.clear();
-    Packet p;
-    if (!call(kOpen, openPayload(path), p)) return false;
-    Reader r{p.body};
-    if (p.type == kHandle) handle = r.text();
-    if (r.bad) handle.clear();
-    return true;
-}
-
-bool SftpPipeline::readAt(const std::string& handle, std::uint64_t offset, std::size_t size,
-                          std::optional<std::string>& out) {
-    out.reset();
-    std::string data;
-    Packet p;
-    while (data.size() < size) {
-        std::string payload;
-        putText(payload, handle);
-        putU64(payload, offset + data.size());
-        putU32(payload, static_cast<std::uint32_t>(std::min<std::size_t>(kChunk, size - data.size())));
-        if (!call(kRead, payload, p)) return false;
-        Reader r{p.body};
-        if (p.type != kData) return true;  // end of file or a failure: fewer bytes than asked
-        std::uint32_t length = r.u32();
-        if (r.bad || p.body.size() - r.at < length || length == 0) return true;
-        data.append(p.body, r.at, std::min<std::size_t>(length, size - data.size()));
-    }
-    out = std::move(data);
-    return true;
-}
-
-void SftpPipeline::closeFile(const std::string& handle) {
-    std::string payload;
-    putText(payload, handle);
-    send(kClose, payload);
 }
 
 SftpPipeline::~SftpPipeline() {

@@ -93,12 +93,6 @@ public:
     };
     bool together(Together& t);
 
-    // A file kept open for reads at any offset; an empty handle when it cannot be opened.
-    bool openFile(const std::string& path, std::string& handle);
-    // Exactly `size` bytes at `offset`; absent when fewer are there.
-    bool readAt(const std::string& handle, std::uint64_t offset, std::size_t size, std::optional<std::string>& out);
-    void closeFile(const std::string& handle);  // its answer is not waited for
-
     bool broken() const { return broken_; }
     bool channelOpen() const;
     // Round trips waited for: requests in flight together count once.
@@ -116,8 +110,6 @@ private:
     void flush();  // sends the gathered requests
     static constexpr std::size_t kGatherLimit = 32 * 1024;
     bool receive(Packet& packet);
-    // Sends one request and waits for its answer (answers of earlier batches are skipped).
-    bool call(std::uint8_t type, const std::string& payload, Packet& answer);
     bool receiveBytes(char* dest, std::size_t count);
     // The sets of requests a call drives at once (defined where the pipeline is).
     struct Job;

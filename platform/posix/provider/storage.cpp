@@ -153,10 +153,12 @@ void blockDevicesAhead(Source& s, Ahead& ahead) {
 }
 
 Instances logicalDisk(Source& s) {
-    Ahead ahead;
+    // The devices are resolved first: their attributes are read where they lead.
+    Ahead ahead, devices;
     logicalDisksAhead(s, ahead);
-    blockDevicesAhead(s, ahead);
     s.prefetch(ahead);
+    blockDevicesAhead(s, devices);
+    s.prefetch(devices);
     Instances out;
     for (const Mount* m : diskMounts(s)) {
         int type = 3;
