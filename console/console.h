@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "run/context.h"
-#include "run/target_context.h"
+#include "core/context.h"
+#include "core/target_context.h"
 
 namespace qv::console {
 

@@ -15,7 +15,6 @@
 #include "database/schema.h"
 #include "files/run_log.h"
 #include "files/text_files.h"
-#include "inventory/values.h"
 #include "platform/text.h"
 
 namespace qv::database {
@@ -159,7 +158,7 @@ std::string isoDate(const DateTime& t) {
 
 bool isBlankText(const Field& f) {
     const std::string* s = std::get_if<std::string>(&f);
-    return s && inventory::trimBlanks(*s).empty();
+    return s && text::trimBlanks(*s).empty();
 }
 
 // A field as a number for a numeric column: texts read with the locale's grouping and decimal
@@ -170,7 +169,7 @@ std::optional<double> numberFor(const Field& f, const Locale& locale) {
     if (const auto* b = std::get_if<bool>(&f)) return *b ? -1.0 : 0.0;
     if (const auto* s = std::get_if<std::string>(&f)) {
         double v = 0;
-        if (parseLocaleNumber(locale, inventory::trimBlanks(*s), v)) return v;
+        if (parseLocaleNumber(locale, text::trimBlanks(*s), v)) return v;
     }
     return std::nullopt;
 }
@@ -186,13 +185,13 @@ std::optional<Stored> storedValue(const Column& c, const Field& f, const Locale&
         case ColumnType::VarWChar: {
             std::string text;
             if (const auto* s = std::get_if<std::string>(&f)) text = *s;
-            else if (const auto* d = std::get_if<double>(&f)) text = inventory::plainNumber(*d);
+            else if (const auto* d = std::get_if<double>(&f)) text = text::plainNumber(*d);
             else if (const auto* i = std::get_if<std::int64_t>(&f)) text = std::to_string(*i);
             else if (const auto* b = std::get_if<bool>(&f)) text = *b ? "True" : "False";
             else text = formatGeneralDate(locale, std::get<DateTime>(f));
             // A text longer than its column is cut to the column's width, never refused: a row
             // is not lost for one long value. (Key columns are checked before, never cut.)
-            return Stored(inventory::firstCharacters(text, static_cast<std::size_t>(c.size)));
+            return Stored(text::firstCharacters(text, static_cast<std::size_t>(c.size)));
         }
         case ColumnType::Integer: {
             if (isBlankText(f)) return Stored();
@@ -214,14 +213,14 @@ std::optional<Stored> storedValue(const Column& c, const Field& f, const Locale&
             if (isBlankText(f)) return Stored();
             if (const auto* t = std::get_if<DateTime>(&f)) return Stored(isoDate(*t));
             DateTime t;
-            if (const auto* s = std::get_if<std::string>(&f); s && parseLocaleDate(locale, inventory::trimBlanks(*s), t))
+            if (const auto* s = std::get_if<std::string>(&f); s && parseLocaleDate(locale, text::trimBlanks(*s), t))
                 return Stored(isoDate(t));
             return std::nullopt;
         }
         case ColumnType::Boolean: {
             if (const auto* b = std::get_if<bool>(&f)) return Stored(std::int64_t{*b ? 1 : 0});
             if (const auto* s = std::get_if<std::string>(&f)) {
-                const std::string t = inventory::trimBlanks(*s);
+                const std::string t = text::trimBlanks(*s);
                 if (text::equalsIgnoringCase(t, "true")) return Stored(std::int64_t{1});
                 if (text::equalsIgnoringCase(t, "false")) return Stored(std::int64_t{0});
             }
@@ -529,7 +528,7 @@ bool keyFits(const InventoryKey& key, std::string& why) {
         const std::string* value = name == "DeviceName"      ? &key.currentTarget
                                    : name == "DomainWorkGrp" ? &key.targetDomain
                                                              : nullptr;
-        if (value && static_cast<int>(inventory::characterCount(*value)) > c.size) {
+        if (value && static_cast<int>(text::characterCount(*value)) > c.size) {
             why = name + " holds at most " + std::to_string(c.size) + " characters";
             return false;
         }

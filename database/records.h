@@ -5,8 +5,8 @@
 #include <string>
 
 #include "database/fields.h"
-#include "run/context.h"
-#include "run/target_context.h"
+#include "core/context.h"
+#include "core/target_context.h"
 
 namespace qv::database {
 

@@ -1,7 +1,7 @@
 // Identity and version queries: platform answers turned into texts, failures into empty results.
 #include "environment/identity.h"
+#include "platform/text.h"
 
-#include "inventory/values.h"
 
 namespace qv::environment {
 
@@ -91,7 +91,7 @@ std::string getOSServicePack(RunContext& ctx) {
     std::string s = v.csd;
     for (char& c : s)
         if (c == '\0') c = ' ';
-    return inventory::trimBlanks(s);
+    return text::trimBlanks(s);
 }
 
 }  // namespace qv::environment

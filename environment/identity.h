@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "run/context.h"
+#include "core/context.h"
 
 namespace qv::environment {
 

@@ -7,7 +7,6 @@
 #include "environment/identity.h"
 #include "environment/registry_reader.h"
 #include "files/run_log.h"
-#include "inventory/values.h"
 #include "platform/text.h"
 
 namespace qv::environment {
@@ -90,7 +89,7 @@ void probeEnvironment(RunContext& ctx) {
     e.sUser = getLocalUserName(ctx);
     e.sOSName = getOSName(ctx);
     e.sOSVer = getOSVersionText(ctx);
-    e.sOSCSD = inventory::trimBlanks(getOSServicePack(ctx));
+    e.sOSCSD = text::trimBlanks(getOSServicePack(ctx));
     std::int32_t platformId = 0;
     if (getOSPlatformId(ctx, platformId)) e.sOSPLat = platformId;
     if (e.sOSPLat < 2) {
@@ -123,7 +122,7 @@ void probeEnvironment(RunContext& ctx) {
     if (e.sOSPLat >= 2) {
         std::string dc = getPrimaryDCName(ctx);
         dc = removeAll(removeAll(dc, "\\\\"), std::string(1, '\0'));
-        e.sPDC = ctx.platform.system.upperCase(inventory::trimBlanks(dc));
+        e.sPDC = ctx.platform.system.upperCase(text::trimBlanks(dc));
     } else {
         e.sPDC.clear();
     }

@@ -1,7 +1,7 @@
 // The environment probe: fills RunEnvironment once per run and writes the debug dump.
 #pragma once
 
-#include "run/context.h"
+#include "core/context.h"
 
 namespace qv::environment {
 

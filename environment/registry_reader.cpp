@@ -3,7 +3,6 @@
 
 #include <cctype>
 
-#include "inventory/values.h"
 #include "platform/text.h"
 
 namespace qv::environment {
@@ -66,7 +65,7 @@ RegEntry getRegEntry(RunContext& ctx, std::string& hive, const std::string& key,
             std::string s = bytesText(raw.data, n - 1);
             for (char& c : s)
                 if (c == '"') c = ' ';
-            s = inventory::trimBlanks(s);
+            s = text::trimBlanks(s);
             std::string expanded;
             if (ctx.platform.system.expandEnvironmentStrings(s, expanded)) {
                 s = expanded;
@@ -76,7 +75,7 @@ RegEntry getRegEntry(RunContext& ctx, std::string& hive, const std::string& key,
             }
             for (char& c : s)
                 if (c == '\0') c = ' ';
-            return inventory::trimBlanks(s);
+            return text::trimBlanks(s);
         }
         case 4: {
             if (n < 4) {

@@ -1,7 +1,7 @@
 // The requirement checks of the chosen option; sets bMDB and opens the name file.
 #pragma once
 
-#include "run/context.h"
+#include "core/context.h"
 
 namespace qv::environment {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "run/context.h"
-#include "run/target_context.h"
+#include "core/context.h"
+#include "core/target_context.h"
 
 namespace qv::files {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "run/target_context.h"
+#include "core/target_context.h"
 
 namespace qv::inventory {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "database/records.h"
-#include "run/target_context.h"
+#include "core/target_context.h"
 
 namespace qv::inventory {
 

@@ -1,7 +1,7 @@
 // The per-computer inventory driver: connection, report header, the category sequence in four phases.
 #pragma once
 
-#include "run/target_context.h"
+#include "core/target_context.h"
 
 namespace qv::inventory {
 

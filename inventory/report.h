@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/target_context.h"
+#include "core/target_context.h"
 
 namespace qv::report {
 

@@ -11,58 +11,6 @@
 
 namespace qv::inventory {
 
-std::string trimBlanks(const std::string& s) {
-    std::size_t b = s.find_first_not_of(' ');
-    if (b == std::string::npos) return {};
-    std::size_t e = s.find_last_not_of(' ');
-    return s.substr(b, e - b + 1);
-}
-
-std::size_t characterCount(const std::string& s) {
-    std::size_t n = 0;
-    for (unsigned char c : s)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
-}
-
-std::string firstCharacters(const std::string& s, std::size_t n) {
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
-            if (count == n) return s.substr(0, i);
-            ++count;
-        }
-    }
-    return s;
-}
-
-std::string plainNumber(double d) {
-    if (std::isnan(d)) return "NaN";
-    if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
-    if (d == std::floor(d) && std::fabs(d) < 1e15) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%.0f", d);
-        return std::string(buf) == "-0" ? "0" : buf;
-    }
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15G", d);
-    std::string s = buf;
-    // Exponent written without leading zeros: 1E+020 style is not used; keep "1E+20".
-    std::size_t e = s.find('E');
-    if (e != std::string::npos) {
-        std::string mant = s.substr(0, e), exp = s.substr(e + 1);
-        if (mant.find('.') != std::string::npos) {
-            while (!mant.empty() && mant.back() == '0') mant.pop_back();
-            if (!mant.empty() && mant.back() == '.') mant.pop_back();
-        }
-        char sign = exp[0];
-        std::string digits = exp.substr(1);
-        while (digits.size() > 1 && digits[0] == '0') digits.erase(0, 1);
-        return mant + "E" + sign + digits;
-    }
-    return s;
-}
-
 std::string plainText(const Value& v) {
     switch (v.kind) {
         case Value::Kind::Unreadable:

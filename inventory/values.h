@@ -9,18 +9,17 @@
 #include <vector>
 
 #include "platform/locale.h"
+#include "platform/text.h"
 #include "platform/values.h"
 
 namespace qv::inventory {
 
-// Removes leading and trailing blanks (spaces only, as the scripting layer's Trim does).
-std::string trimBlanks(const std::string& s);
-// Number of characters of a UTF-8 text.
-std::size_t characterCount(const std::string& s);
-// The first n characters of a UTF-8 text.
-std::string firstCharacters(const std::string& s, std::size_t n);
-// Plain decimal of a double as the scripting layer's default conversion writes it (15 significant digits).
-std::string plainNumber(double d);
+// The text helpers every layer shares, named here as the collectors use them.
+using text::characterCount;
+using text::firstCharacters;
+using text::plainNumber;
+using text::trimBlanks;
+
 // The plain text of a value: Null and unreadable give "", Booleans True/False, numbers in decimal,
 // a list its first element.
 std::string plainText(const Value& v);

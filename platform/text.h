@@ -2,6 +2,7 @@
 // and the upper-casing of UTF-8 text in Latin script.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -23,4 +24,12 @@ std::string upperLatin(const std::string& utf8);
 // from files and directories reach the console and the log without escape sequences or line breaks.
 std::string shownSafely(std::string_view text);
 
+// Removes leading and trailing blanks (spaces only, as the scripting layer's Trim does).
+std::string trimBlanks(const std::string& s);
+// Number of characters of a UTF-8 text.
+std::size_t characterCount(const std::string& s);
+// The first n characters of a UTF-8 text.
+std::string firstCharacters(const std::string& s, std::size_t n);
+// Plain decimal of a double as the scripting layer's default conversion writes it (15 significant digits).
+std::string plainNumber(double d);
 }  // namespace qv::text

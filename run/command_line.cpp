@@ -1,7 +1,7 @@
 // The command-line grammar.
 #include "run/command_line.h"
+#include "platform/text.h"
 
-#include "inventory/values.h"
 
 namespace qv::run {
 
@@ -17,11 +17,11 @@ void parseCommandLine(CommandLine& cl, const std::string& argumentText, const Up
         std::size_t space = argumentText.find(' ', start);
         std::string piece = argumentText.substr(start, space == std::string::npos ? std::string::npos : space - start);
         if (piece == "?") piece = "/?";
-        std::string token = upper(inventory::trimBlanks(piece));
+        std::string token = upper(text::trimBlanks(piece));
         cl.allTokens.push_back(token);
         if (!piece.empty() && (piece[0] == '-' || piece[0] == '/')) {
             cl.optionTokens.push_back(token);
-            cl.optionsAsTyped.push_back(inventory::trimBlanks(piece));
+            cl.optionsAsTyped.push_back(text::trimBlanks(piece));
         } else
             cl.nameTokens.push_back(token);
         if (space == std::string::npos) break;

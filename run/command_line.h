@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "run/context.h"
+#include "core/context.h"
 
 namespace qv::run {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "run/context.h"
+#include "core/context.h"
 
 namespace qv::run {
 

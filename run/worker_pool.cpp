@@ -18,7 +18,7 @@
 #include "inventory/inventory.h"
 #include "inventory/report.h"
 #include "platform/text.h"
-#include "run/target_context.h"
+#include "core/target_context.h"
 
 namespace qv::run {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "run/context.h"
+#include "core/context.h"
 
 namespace qv::run {
 

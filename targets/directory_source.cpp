@@ -4,7 +4,6 @@
 
 #include "console/console.h"
 #include "files/run_log.h"
-#include "inventory/values.h"
 #include "platform/text.h"
 #include "targets/target_list.h"
 
@@ -56,9 +55,9 @@ void addDirectoryTargets(RunContext& ctx) {
     }
     for (const auto& value : names) {
         if (!value || value->empty()) continue;
-        std::string name = inventory::trimBlanks(ctx.platform.system.upperCase(*value));
+        std::string name = text::trimBlanks(ctx.platform.system.upperCase(*value));
         if (name.empty()) continue;
-        if (inventory::characterCount(name) <= kMaxComputerNameLength) {
+        if (text::characterCount(name) <= kMaxComputerNameLength) {
             addTarget(ctx, name);
             continue;
         }

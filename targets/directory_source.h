@@ -1,7 +1,7 @@
 // The directory source of the domain option: every computer object of the domain.
 #pragma once
 
-#include "run/context.h"
+#include "core/context.h"
 
 namespace qv::targets {
 

@@ -6,7 +6,7 @@
 
 #include "console/console.h"
 #include "files/run_log.h"
-#include "inventory/values.h"
+#include "platform/text.h"
 
 namespace qv::targets {
 
@@ -24,7 +24,7 @@ void addNameFileTargets(RunContext& ctx) {
     while (!ctx.nameFileStream->atEnd()) {
         std::string line = ctx.nameFileStream->readLine();
         ++lineNumber;
-        if (inventory::characterCount(line) > kMaxComputerNameLength) {
+        if (text::characterCount(line) > kMaxComputerNameLength) {
             console::writeConsoleLine(ctx,
                                       "Name File line " + std::to_string(lineNumber) +
                                           " holds a Computer Name longer than 255 characters\r\n"

@@ -1,7 +1,7 @@
 // The target name list: created empty, filled by the sources, sorted with duplicates removed.
 #pragma once
 
-#include "run/context.h"
+#include "core/context.h"
 
 namespace qv::targets {
 

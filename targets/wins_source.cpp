@@ -6,11 +6,11 @@
 #include <cstdint>
 
 #include "console/console.h"
-#include "database/text_table.h"
+#include "targets/text_table.h"
 #include "files/run_log.h"
 #include "files/text_files.h"
-#include "inventory/values.h"
 #include "targets/target_list.h"
+#include "platform/text.h"
 
 namespace qv::targets {
 
@@ -34,7 +34,7 @@ void report(RunContext& ctx, const std::string& text) {
 
 // The last n characters of a UTF-8 text.
 std::string lastCharacters(const std::string& s, std::size_t n) {
-    std::size_t count = inventory::characterCount(s);
+    std::size_t count = text::characterCount(s);
     if (count <= n) return s;
     std::size_t skip = count - n, seen = 0;
     for (std::size_t i = 0; i < s.size(); ++i)
@@ -160,7 +160,7 @@ bool cleanDump(RunContext& ctx, const WorkFiles& work) {
     bool written = true;
     while (written && !in->atEnd()) {
         std::string line = in->readLine();
-        if (line.find("Total No") != std::string::npos || inventory::characterCount(line) < 2) continue;
+        if (line.find("Total No") != std::string::npos || text::characterCount(line) < 2) continue;
         std::string cleaned;
         cleaned.reserve(line.size());
         for (char c : line) {
@@ -194,9 +194,9 @@ bool writeSchema(RunContext& ctx, WorkFiles& work) {
 bool addWorkstationNames(RunContext& ctx) {
     const std::string connection = "Provider=Microsoft.Jet.OLEDB.4.0;" + std::string("Data Source=") + ctx.env.sPath +
                                    ";" + "Extended Properties=\"text;HDR=Yes;FMT=Delimited\"";
-    database::TextTable table;
+    TextTable table;
     std::string why;
-    if (database::readTextTable(ctx.platform.files, connection, std::string("Select * From ") + kCleanFile, table, why)) {
+    if (readTextTable(ctx.platform.files, connection, std::string("Select * From ") + kCleanFile, table, why)) {
         if (table.column(kNameColumn) < 0) why = "no NAME column";
         else if (table.column(kGroupColumn) < 0) why = "no GROUP column";
     }
@@ -208,10 +208,10 @@ bool addWorkstationNames(RunContext& ctx) {
     for (std::size_t row = 0; row < table.rows.size(); ++row) {
         std::string name, type, group;
         if (auto value = table.cell(row, nameColumn)) {
-            name = inventory::trimBlanks(ctx.platform.system.upperCase(inventory::firstCharacters(*value, 15)));
+            name = text::trimBlanks(ctx.platform.system.upperCase(text::firstCharacters(*value, 15)));
             type = lastCharacters(*value, 5);
         }
-        if (auto value = table.cell(row, groupColumn)) group = inventory::trimBlanks(*value);
+        if (auto value = table.cell(row, groupColumn)) group = text::trimBlanks(*value);
         if (group != "GROUP" && type == "[00h]") addTarget(ctx, name);
     }
     return true;

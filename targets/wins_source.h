@@ -1,7 +1,7 @@
 // The WINS source of the domain option: the workstation names of the controller's WINS database.
 #pragma once
 
-#include "run/context.h"
+#include "core/context.h"
 
 namespace qv::targets {
 

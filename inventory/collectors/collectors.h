@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "run/target_context.h"
+#include "core/target_context.h"
 
 namespace qv::inventory {
 

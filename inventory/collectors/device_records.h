@@ -9,7 +9,7 @@
 
 #include "database/records.h"
 #include "inventory/values.h"
-#include "run/target_context.h"
+#include "core/target_context.h"
 
 namespace qv::inventory {
 

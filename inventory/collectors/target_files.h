@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "run/target_context.h"
+#include "core/target_context.h"
 
 namespace qv::inventory {
 

@@ -8,7 +8,7 @@
 #include "inventory/collector.h"
 #include "inventory/values.h"
 #include "platform/fixture/fixture-platform.h"
-#include "run/target_context.h"
+#include "core/target_context.h"
 #include "tests/support/sim_run.h"
 
 using qv::Value;

@@ -7,7 +7,7 @@
 
 #include "platform/platform.h"
 
-namespace qv::database {
+namespace qv::targets {
 
 // How the lines of one text table are split.
 struct TextFormat {
@@ -50,4 +50,4 @@ std::vector<std::optional<std::string>> splitRecord(const std::string& line, con
 bool readTextTable(FileSystem& files, const std::string& connectionText, const std::string& query, TextTable& table,
                    std::string& why);
 
-}  // namespace qv::database
+}  // namespace qv::targets

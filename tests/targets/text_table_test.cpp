@@ -3,11 +3,11 @@
 
 #include <filesystem>
 
-#include "database/text_table.h"
+#include "targets/text_table.h"
 #include "platform/posix/files-posix.h"
 #include "tests/support/sim_run.h"
 
-using namespace qv::database;
+using namespace qv::targets;
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "database/fields.h"
 #include "platform/text.h"
-#include "run/context.h"
+#include "core/context.h"
 
 namespace qv {
 

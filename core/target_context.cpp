@@ -1,5 +1,5 @@
 // The per-computer context's own output: debug traces.
-#include "run/target_context.h"
+#include "core/target_context.h"
 
 namespace qv {
 

@@ -1,11 +1,11 @@
 // The text driver: delimited text files read as tables, with the folder's Schema.ini honoured.
-#include "database/text_table.h"
+#include "targets/text_table.h"
 #include "platform/text.h"
 
 
 #include <cctype>
 
-namespace qv::database {
+namespace qv::targets {
 
 namespace {
 
@@ -267,4 +267,4 @@ bool readTextTable(FileSystem& files, const std::string& connectionText, const s
     return true;
 }
 
-}  // namespace qv::database
+}  // namespace qv::targets
