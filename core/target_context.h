@@ -11,6 +11,10 @@
 
 namespace qv {
 
+namespace management {
+class TargetConnection;
+}
+
 // One piece of a computer's output, kept in the order the inventory produced it.
 struct OutputItem {
     enum class Kind {
@@ -53,7 +57,9 @@ struct TargetContext {
     Platform& platform;
     std::string currentTarget;
     std::string shownTarget;  // the name as the console and the log show it
-    TargetService* targetServices = nullptr;
+    // The computer's connection (bounded: limits reached are logged once per class) while its
+    // inventory runs.
+    management::TargetConnection* targetServices = nullptr;
     std::string targetDomain;
     TargetOutput& output;
     // Classes whose call reached its time limit on this computer: logged once, not asked again.

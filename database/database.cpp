@@ -14,7 +14,8 @@
 #include "database/records.h"
 #include "database/schema.h"
 #include "files/run_log.h"
-#include "files/text_files.h"
+include "files/text_files.h"
+#include "management/connector.h"
 #include "platform/text.h"
 
 namespace qv::database {
@@ -88,7 +89,7 @@ Session* session(RunContext& ctx) {
     Session* s = &sessionOf(ctx);
     if (s->inventoryRefused) return nullptr;
     if (s->db) return s;
-    sqlite3* db = openForRows(s->layer, databasePath(ctx), ctx.platform.management.limits.databaseMs, s->refusedWhy);
+    sqlite3* db = openForRows(s->layer, databasePath(ctx), ctx.platform.management.limits().databaseMs, s->refusedWhy);
     if (!db) {
         s->inventoryRefused = true;
         return nullptr;
@@ -310,7 +311,7 @@ void warnNoDatabase(RunContext& ctx) {
 // The file holds every table with its columns, and rows can be written to it (waiting for
 // another program's hold at most the database limit); else false with the reason.
 bool usable(RunContext& ctx, const std::string& path, std::string& why) {
-    sqlite3* db = openForRows(sessionOf(ctx).layer, path, ctx.platform.management.limits.databaseMs, why);
+    sqlite3* db = openForRows(sessionOf(ctx).layer, path, ctx.platform.management.limits().databaseMs, why);
     if (!db) return false;
     bool ok = true;
     for (const TableDef& table : tableList()) {

@@ -6,7 +6,8 @@
 
 #include "environment/identity.h"
 #include "environment/registry_reader.h"
-#include "files/run_log.h"
+include "files/run_log.h"
+#include "management/connector.h"
 #include "platform/text.h"
 
 namespace qv::environment {
@@ -36,12 +37,11 @@ void olderSystemDomainAndPath(RunContext& ctx) {
     if (e.sDomainName.empty()) e.sDomainName = regText(ctx, "HKLM", key, "Workgroup");
     const std::string shfolder = "C:\\WINDOWS\\SYSTEM\\SHFolder.dll";
     if (e.bWMIFlag) {
-        PlatformError err;
-        auto provider = ctx.platform.management.connect(e.sLocalComputer, "root\\Default:StdRegProv", err);
+        auto provider = ctx.platform.management.connect(e.sLocalComputer);
         e.sPath.clear();
         std::vector<std::string> names;
         std::vector<std::int32_t> types;
-        if (provider && provider->enumValues(kHiveLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+        if (provider && (*provider)->enumValues(kHiveLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
                                              names, types)) {
             for (const std::string& n : names)
                 if (text::asciiUpper(n).find("SHFOLDER") != std::string::npos) e.sPath = getMyDocumentsPath(ctx);
@@ -75,11 +75,11 @@ void debugDump(RunContext& ctx) {
 void checkWinsService(RunContext& ctx) {
     ctx.env.bFlagWINS = false;
     if (ctx.env.sWMIVerReg.empty()) return;
-    PlatformError err;
-    auto service = ctx.platform.management.connect(ctx.env.sLocalComputer, "root\\cimv2", err);
+    auto service = ctx.platform.management.connect(ctx.env.sLocalComputer);
     if (!service) return;
     Instances found;
-    if (!service->execQuery("Select * from Win32_BaseService WHERE Name='WINS'", found, err)) return;
+    PlatformError err;
+    if (!(*service)->execQuery("Select * from Win32_BaseService WHERE Name='WINS'", found, err)) return;
     ctx.env.bFlagWINS = !found.empty();
 }
 

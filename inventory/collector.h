@@ -7,8 +7,9 @@
 #include <functional>
 #include <string>
 
-#include "database/records.h"
 #include "core/target_context.h"
+#include "database/records.h"
+#include "management/connection.h"
 
 namespace qv::inventory {
 

@@ -6,10 +6,11 @@
 #include "database/records.h"
 #include "files/run_log.h"
 #include "files/text_files.h"
-#include "inventory/bounded_target.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/report.h"
+#include "management/bounded.h"
+#include "management/connector.h"
 
 namespace qv::inventory {
 
@@ -46,10 +47,10 @@ void runPhase(TargetContext& ctx, const PhaseInfo& info) {
 void inventoryTarget(TargetContext& ctx) {
     ctx.targetDomain.clear();
     const std::string& target = ctx.currentTarget;
-    PlatformError err;
-    std::unique_ptr<TargetService> services = ctx.platform.management.connect(target, "root\\cimv2", err);
+    auto services = ctx.platform.management.connect(target);
     debugTrace(ctx, "InvTarget connecting to " + ctx.shownTarget);
     if (!services) {
+        const PlatformError& err = services.error().error;
         const std::string detail = " Err#" + std::to_string(err.number) + " " + err.description;
         console::writeConsoleLine(ctx, "Failed to connect to " + ctx.shownTarget + detail, true);
         files::logLine(ctx, ctx.shownTarget + " Failed WMI Connection" + detail);
@@ -62,7 +63,7 @@ void inventoryTarget(TargetContext& ctx) {
     // The writer opens the report; when it cannot, it says so and writes nothing more of this
     // computer.
     ctx.output.put({OutputItem::Kind::OpenReport, "QV" + target + ".txt", {}, {}});
-    BoundedTarget bounded(ctx, *services);
+    management::BoundedConnection bounded(ctx, **services);
     ctx.targetServices = &bounded;
 
     const std::string start = formatGeneralDate(ctx.platform.system.locale(), ctx.run.runStartTime);

@@ -1,4 +1,4 @@
-// Shared parts of the platform interfaces: instance property lookup, the default count, name checks.
+// Shared parts of the platform interfaces: instance property lookup and the local computer's names.
 #include "platform/platform.h"
 
 namespace qv {
@@ -19,30 +19,10 @@ void Instance::set(const std::string& name, Value v) {
     properties.emplace_back(name, std::move(v));
 }
 
-bool TargetService::countInstances(const std::string& className, std::int64_t& count, PlatformError& err) {
-    Instances all;
-    if (!instancesOf(className, all, err)) return false;
-    count = static_cast<std::int64_t>(all.size());
-    return true;
-}
-
 bool Identity::isLocalComputer(const std::string& name) {
     if (name == ".") return true;
     std::string own;
     return computerName(own) && !own.empty() && text::equalsIgnoringCase(name, own);
-}
-
-bool isUsableComputerName(const std::string& name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (unsigned char c : name) {
-        if (c < 0x20 || c == 0x7F) return false;
-        switch (c) {
-            case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
-                return false;
-            default: break;
-        }
-    }
-    return true;
 }
 
 }  // namespace qv

@@ -16,6 +16,10 @@
 
 namespace qv {
 
+namespace management {
+class Connector;  // the one way the program reaches a computer's management service
+}
+
 // The break flag and the last control event type. Written by a signal or console handler
 // (possibly on another thread), read by the run driver before each computer.
 struct ControlEvents {
@@ -117,58 +121,6 @@ inline constexpr std::uint32_t kHiveClassesRoot = kHives[0].handle;
 inline constexpr std::uint32_t kHiveLocalMachine = kHives[2].handle;
 inline constexpr std::uint32_t kHiveUsers = kHives[3].handle;
 
-// A connection to one computer's management service (TargetServices), with its registry
-// provider and share management. One connection is used by one thread at a time.
-class TargetService {
-public:
-    virtual ~TargetService() = default;
-    // True once after a call that ended at its time limit (that call failed).
-    bool takeLimitReached() {
-        bool reached = limitReached_;
-        limitReached_ = false;
-        return reached;
-    }
-    virtual bool countInstances(const std::string& className, std::int64_t& count, PlatformError& err);
-    virtual bool instancesOf(const std::string& className, Instances& out, PlatformError& err) = 0;
-    // "Select * from CLASS" with an optional "Where Prop = 'value'".
-    virtual bool execQuery(const std::string& query, Instances& out, PlatformError& err) = 0;
-    virtual bool enumKey(std::uint32_t hive, const std::string& key, std::vector<std::string>& names) = 0;
-    virtual bool enumValues(std::uint32_t hive, const std::string& key, std::vector<std::string>& names,
-                            std::vector<std::int32_t>& types) = 0;
-    virtual bool getStringValue(std::uint32_t hive, const std::string& key, const std::string& valueName,
-                                std::string& out) = 0;
-    // Win32_Share.Create: 0 on success, another number on refusal (kShareUnknownFailure when the
-    // call itself could not be made).
-    virtual std::int32_t createShare(const std::string& path, const std::string& name, std::int32_t type,
-                                     const std::string& description) = 0;
-    // Delete of one share instance found by a query.
-    virtual bool deleteShare(const Instance& share) = 0;
-    // The registry view later registry-provider calls read: 64 or 32 for the 64-bit or 32-bit
-    // view of a 64-bit Windows, 0 for the provider's own. False where the provider has no views.
-    virtual bool selectRegistryView(int bits) { return bits == 0; }
-
-protected:
-    void reachedLimit() { limitReached_ = true; }
-
-private:
-    bool limitReached_ = false;
-};
-
-// The management service. connect may be called from several threads at once, each between
-// its own beginWorker and endWorker.
-class ManagementService {
-public:
-    virtual ~ManagementService() = default;
-    Limits limits;
-    // Makes the calling thread ready for connections (and ends that), where the platform asks it.
-    virtual void beginWorker() {}
-    virtual void endWorker() {}
-    // Binds "winmgmts:{impersonationLevel=impersonate}!\\" + computer + "\" + namespacePath.
-    // namespacePath is "root\cimv2" or "root\default:StdRegProv". Null with err set on failure.
-    virtual std::unique_ptr<TargetService> connect(const std::string& computer, const std::string& namespacePath,
-                                                   PlatformError& err) = 0;
-};
-
 // An open text stream of the file layer: lines in, lines out, CR LF line ends.
 class TextReader {
 public:
@@ -268,32 +220,10 @@ struct Platform {
     Console& console;
     Registry& registry;
     Identity& identity;
-    ManagementService& management;
+    management::Connector& management;
     FileSystem& files;
     Directory& directory;
     System& system;
 };
-
-// True when `name` can stand as a computer name: no path separators, wildcards, quotes,
-// angle brackets, pipe, colon or control characters, and not "." or "..". The management
-// layers refuse other names as a failed connection so that no file lands outside the
-// working directory.
-bool isUsableComputerName(const std::string& name);
-inline constexpr std::int32_t kErrInvalidComputerName = -2147217406;  // 0x80041002-like: not found
-inline const char* const kErrInvalidComputerNameText = "The computer name is not valid. ";
-// What a computer that cannot be reached gives: off, unknown, or no answer within the limits.
-inline constexpr std::int32_t kErrRpcServerUnavailable = -2147023174;
-inline const char* const kErrRpcServerUnavailableText = "The RPC server is unavailable. ";
-// Win32_Share.Create's "unknown failure": the class, its method or the call is not to be had.
-inline constexpr std::int32_t kShareUnknownFailure = 8;
-// A call that reached its time limit (WBEM_E_TIMED_OUT).
-inline constexpr std::int32_t kErrTimedOut = -2147209215;
-inline const char* const kErrTimedOutText = "Timed out ";
-// A query the management service cannot parse (WBEM_E_INVALID_QUERY) or a class it does not know
-// (WBEM_E_INVALID_CLASS).
-inline constexpr std::int32_t kErrInvalidQuery = -2147217385;
-inline const char* const kErrInvalidQueryText = "Invalid query ";
-inline constexpr std::int32_t kErrInvalidClass = -2147217392;
-inline const char* const kErrInvalidClassText = "Invalid class ";
 
 }  // namespace qv

@@ -63,9 +63,9 @@ void collectShares(TargetContext& ctx);
 // Software phase: system drivers, installed packages and registered applications.
 void collectSoftware(TargetContext& ctx);
 // The system drivers, the first step of the software collector; a remote target's driver files
-// are read through `shares`.
-class TargetShares;
-void collectSystemDrivers(TargetContext& ctx, TargetShares& shares);
+// are read through `files`.
+class TargetFiles;
+void collectSystemDrivers(TargetContext& ctx, TargetFiles& files);
 
 // The category sequence, in driver order.
 const std::vector<CollectorEntry>& collectorTable();

@@ -6,7 +6,6 @@
 #include "database/records.h"
 #include "files/run_log.h"
 #include "files/text_files.h"
-#include "inventory/bounded_target.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/collectors/target_files.h"
@@ -42,17 +41,16 @@ constexpr std::size_t kApplicationLabelWidth = 20;
 constexpr int kFileChecks = 6;
 constexpr int kCheckPauseMs = 10;
 
-std::unique_ptr<TargetService> bindRegistryProvider(TargetContext& ctx) {
-    PlatformError err;
-    std::unique_ptr<TargetService> provider = ctx.platform.management.connect(ctx.currentTarget, "root\\default:StdRegProv", err);
-    if (!provider) return nullptr;
-    return std::make_unique<BoundedTarget>(ctx, std::move(provider));
+// The computer's registry provider, in its own view, as each reading of the registry starts.
+management::TargetConnection* bindRegistryProvider(TargetContext& ctx) {
+    if (ctx.targetServices) ctx.targetServices->selectRegistryView(0);
+    return ctx.targetServices;
 }
 
 // The registry views to read: the 64-bit and the 32-bit one (where every 32-bit program
 // registers) on a 64-bit Windows, which has Software\Wow6432Node; else the provider's own.
 // The first view is left selected.
-std::vector<int> registryViews(TargetService& registry) {
+std::vector<int> registryViews(management::TargetConnection& registry) {
     std::vector<std::string> names;
     if (registry.enumKey(kHiveLocalMachine, "Software", names))
         for (const std::string& name : names)
@@ -61,7 +59,7 @@ std::vector<int> registryViews(TargetService& registry) {
 }
 
 // The entries under one uninstall key that have a display name, in the provider's order.
-void readUninstallEntries(TargetContext& ctx, TargetService& registry, std::uint32_t hive, const std::string& base,
+void readUninstallEntries(TargetContext& ctx, management::TargetConnection& registry, std::uint32_t hive, const std::string& base,
                           std::vector<Package>& packages) {
     std::vector<std::string> subkeys;
     if (!registry.enumKey(hive, base, subkeys)) return;
@@ -88,7 +86,7 @@ void readUninstallEntries(TargetContext& ctx, TargetService& registry, std::uint
 // listed under its SID). A user's software key is the same in both views, so it is read once.
 std::vector<Package> readPackages(TargetContext& ctx) {
     std::vector<Package> packages;
-    std::unique_ptr<TargetService> registry = bindRegistryProvider(ctx);
+    management::TargetConnection* registry = bindRegistryProvider(ctx);
     if (!registry) return packages;
     const std::vector<int> views = registryViews(*registry);
     for (int view : views)
@@ -157,7 +155,7 @@ std::string programPath(const std::string& server) {
 
 // The classes whose names contain "Application" in the selected registry view, as ProgID + "|" + path texts in registry order,
 // each text with the pair it was made of.
-void readApplications(TargetContext& ctx, TargetService* registry, std::vector<std::string>& texts,
+void readApplications(TargetContext& ctx, management::TargetConnection* registry, std::vector<std::string>& texts,
                       std::unordered_map<std::string, Application>& pairs) {
     std::vector<std::string> classes;
     if (!registry->enumKey(kHiveClassesRoot, "", classes)) return;
@@ -188,22 +186,22 @@ void readApplications(TargetContext& ctx, TargetService* registry, std::vector<s
 
 // Checks for the file up to six times, 10 ms apart; the number of failed checks, or -1 when
 // the file never answered.
-int checkForFile(TargetContext& ctx, const std::string& accessPath) {
+int checkForFile(TargetContext& ctx, TargetFiles& files, const std::string& accessPath) {
     for (int failed = 0; failed < kFileChecks;) {
-        if (files::fileExists(ctx, accessPath)) return failed;
+        if (files.exists(accessPath)) return failed;
         ++failed;
         ctx.platform.system.sleepMs(kCheckPauseMs);
     }
     return -1;
 }
 
-void listApplication(TargetContext& ctx, TargetShares& shares, const Application& app) {
+void listApplication(TargetContext& ctx, TargetFiles& files, const Application& app) {
     int accessCount = 0;
     FileFacts facts;
     std::string accessPath = app.path;
     bool reachable = true;
-    if (!targetIsLocal(ctx)) {
-        std::optional<std::string> shared = shares.accessPath(app.path);
+    {
+        std::optional<std::string> shared = files.accessPath(app.path);
         if (shared) {
             accessPath = *shared;
         } else {
@@ -213,12 +211,12 @@ void listApplication(TargetContext& ctx, TargetShares& shares, const Application
         }
     }
     if (reachable) {
-        accessCount = checkForFile(ctx, accessPath);
+        accessCount = checkForFile(ctx, files, accessPath);
         if (accessCount < 0) {
             accessCount = kFileChecks;
             files::logLine(ctx, " Error: Unable to get Application File: " + app.path);
         } else {
-            facts = readFileFacts(ctx, accessPath);
+            facts = files.facts(accessPath);
         }
     }
 
@@ -237,14 +235,14 @@ void listApplication(TargetContext& ctx, TargetShares& shares, const Application
     report::writeLine(ctx, report::label("Created", kApplicationLabelWidth) + createdText + "\r\n");
 }
 
-void collectApplications(TargetContext& ctx, TargetShares& shares) {
+void collectApplications(TargetContext& ctx, TargetFiles& files) {
     std::vector<std::string> texts;
     std::unordered_map<std::string, Application> pairs;
     guarded(ctx, [&] {
-        std::unique_ptr<TargetService> registry = bindRegistryProvider(ctx);
+        management::TargetConnection* registry = bindRegistryProvider(ctx);
         if (!registry) return;
         for (int view : registryViews(*registry))
-            if (registry->selectRegistryView(view)) readApplications(ctx, registry.get(), texts, pairs);
+            if (registry->selectRegistryView(view)) readApplications(ctx, registry, texts, pairs);
     });
     if (!texts.empty()) run::quickSortText(texts, 0, static_cast<long>(texts.size()) - 1);
     report::writeLine(ctx, "**Registered Applications**");
@@ -253,7 +251,7 @@ void collectApplications(TargetContext& ctx, TargetShares& shares) {
     std::unordered_set<std::string> listed;
     for (const std::string& text : texts) {
         if (!listed.insert(text).second) continue;
-        guarded(ctx, [&] { listApplication(ctx, shares, pairs.at(text)); });
+        guarded(ctx, [&] { listApplication(ctx, files, pairs.at(text)); });
     }
 }
 
@@ -261,10 +259,10 @@ void collectApplications(TargetContext& ctx, TargetShares& shares) {
 
 void collectSoftware(TargetContext& ctx) {
     report::writeLine(ctx, "**Software Information**");
-    // The drive shares of a remote target serve drivers and applications alike, and go when the
-    // collector does, however it ends.
-    TargetShares shares(ctx);
-    guarded(ctx, [&] { collectSystemDrivers(ctx, shares); });
+    // The computer's files (and any drive shares they need) serve drivers and applications alike;
+    // the shares go when the collector does, however it ends.
+    TargetFiles files(ctx);
+    guarded(ctx, [&] { collectSystemDrivers(ctx, files); });
     debugTrace(ctx, "  Drivers");
     ctx.platform.system.yieldEvents();
 
@@ -272,7 +270,7 @@ void collectSoftware(TargetContext& ctx) {
     debugTrace(ctx, "  Registered Packages");
     ctx.platform.system.yieldEvents();
 
-    collectApplications(ctx, shares);
+    collectApplications(ctx, files);
     debugTrace(ctx, "  Registered Applications");
 }
 

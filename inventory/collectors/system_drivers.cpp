@@ -32,21 +32,20 @@ bool listedIn(const Instance& service, const DriverGroup& group) {
     return state.readable() && plainText(state) == "Running";
 }
 
-// The driver's file is read where the driver runs: at its own path on the local computer,
-// through the drive's share on a remote one. A path no share can reach gives no facts.
-FileFacts driverFileFacts(TargetContext& ctx, TargetShares& shares, const std::string& path) {
-    if (targetIsLocal(ctx)) return readFileFacts(ctx, path);
-    std::optional<std::string> accessPath = shares.accessPath(path);
+// The driver's file is read where the driver runs, by its own path through the connection or
+// through the drive's share. A path no share can reach gives no facts.
+FileFacts driverFileFacts(TargetFiles& files, const std::string& path) {
+    std::optional<std::string> accessPath = files.accessPath(path);
     if (!accessPath) return {};
-    return readFileFacts(ctx, *accessPath);
+    return files.facts(*accessPath);
 }
 
-void listDriver(TargetContext& ctx, TargetShares& shares, const Instance& service) {
+void listDriver(TargetContext& ctx, TargetFiles& files, const Instance& service) {
     const std::string name = trimmedText(service.get("Caption"));
     // The file is read at the path as stored, and the report shows the version as stored.
     const std::string path = cutTo(service.get("Pathname"), database::columnWidth("Drivers", "Path"));
     const std::string type = trimmedText(service.get("ServiceType"));
-    FileFacts facts = driverFileFacts(ctx, shares, path);
+    FileFacts facts = driverFileFacts(files, path);
     const std::string version = firstCharacters(trimBlanks(facts.version), database::columnWidth("Drivers", "Version"));
     const std::string createdText =
         facts.created ? formatGeneralDate(ctx.platform.system.locale(), *facts.created) : std::string();
@@ -64,7 +63,7 @@ void listDriver(TargetContext& ctx, TargetShares& shares, const Instance& servic
 
 }  // namespace
 
-void collectSystemDrivers(TargetContext& ctx, TargetShares& shares) {
+void collectSystemDrivers(TargetContext& ctx, TargetFiles& files) {
     report::writeLine(ctx, "**Base System Drivers**");
     report::writeLine(ctx, "**Note: Only Running files are reported**");
     std::int64_t count = 0;
@@ -74,7 +73,7 @@ void collectSystemDrivers(TargetContext& ctx, TargetShares& shares) {
             Instances services;
             runQuery(ctx, std::string("Select * from ") + kDriverClass, services);
             for (const Instance& service : services)
-                if (listedIn(service, group)) guarded(ctx, [&] { listDriver(ctx, shares, service); });
+                if (listedIn(service, group)) guarded(ctx, [&] { listDriver(ctx, files, service); });
         }
         return;
     }

@@ -2,6 +2,7 @@
 #include "inventory/collectors/target_files.h"
 
 #include "files/run_log.h"
+#include "files/text_files.h"
 #include "inventory/collector.h"
 #include "platform/text.h"
 
@@ -26,10 +27,16 @@ bool targetIsLocal(const TargetContext& ctx) {
            ctx.platform.identity.isLocalComputer(ctx.currentTarget);
 }
 
-TargetShares::~TargetShares() { releaseAll(); }
+TargetFiles::~TargetShares() { releaseAll(); }
 
-std::optional<std::string> TargetShares::accessPath(const std::string& filePath) {
-    if (!ctx_.targetServices || !beginsWithDrive(filePath)) return std::nullopt;
+bool TargetFiles::throughShares() const {
+    return ctx_.targetServices && ctx_.targetServices->filesThroughShares() && !targetIsLocal(ctx_);
+}
+
+std::optional<std::string> TargetFiles::accessPath(const std::string& filePath) {
+    if (!ctx_.targetServices) return std::nullopt;
+    if (!throughShares()) return filePath;
+    if (!beginsWithDrive(filePath)) return std::nullopt;
     const char letter = text::asciiUpper(filePath.substr(0, 1))[0];
     auto found = drives_.find(letter);
     if (found == drives_.end()) found = drives_.emplace(letter, openDrive(letter)).first;
@@ -37,7 +44,7 @@ std::optional<std::string> TargetShares::accessPath(const std::string& filePath)
     return found->second.base + filePath.substr(2);
 }
 
-TargetShares::Drive TargetShares::openDrive(char letter) {
+TargetFiles::Drive TargetFiles::openDrive(char letter) {
     Drive drive;
     const std::string server = "\\\\" + ctx_.currentTarget + "\\";
     // The administrative share needs nothing made and nothing left behind.
@@ -53,7 +60,8 @@ TargetShares::Drive TargetShares::openDrive(char letter) {
     deleteShares(name, path, true);
     bool made = false;
     guarded(ctx_, [&] {
-        made = ctx_.targetServices->createShare(path, name, 0, kTemporaryShareDescription) == 0;
+        management::Result<std::int32_t> result = ctx_.targetServices->createShare(path, name, 0, kTemporaryShareDescription);
+        made = result && *result == 0;
     });
     if (made) {
         drive.base = server + name;
@@ -63,7 +71,7 @@ TargetShares::Drive TargetShares::openDrive(char letter) {
     return drive;
 }
 
-void TargetShares::releaseAll() {
+void TargetFiles::releaseAll() {
     for (auto& [letter, drive] : drives_) {
         if (drive.shareName.empty()) continue;
         // A share that stays (the connection dropped, the delete refused) is said, never left
@@ -80,7 +88,7 @@ void TargetShares::releaseAll() {
 // carry this program's description (what an earlier run could not delete). A share of another
 // owner under the same name is never touched. False when the target could not be asked or a
 // delete was refused.
-bool TargetShares::deleteShares(const std::string& name, const std::string& path, bool leftOverOnly) {
+bool TargetFiles::deleteShares(const std::string& name, const std::string& path, bool leftOverOnly) {
     bool deleted = false;
     guarded(ctx_, [&] {
         Instances found;
@@ -99,16 +107,29 @@ bool TargetShares::deleteShares(const std::string& name, const std::string& path
     return deleted;
 }
 
-FileFacts readFileFacts(TargetContext& ctx, const std::string& accessPath) {
-    // A file that cannot be read in any way just has no version or date.
+bool TargetFiles::exists(const std::string& accessPath) {
+    if (throughShares()) return files::fileExists(ctx_, accessPath);
+    if (!ctx_.targetServices) return false;
+    management::Result<bool> found = ctx_.targetServices->fileExists(accessPath);
+    return found && *found;
+}
+
+FileFacts TargetFiles::facts(const std::string& accessPath) {
     FileFacts facts;
-    guarded(ctx, [&] {
+    if (!throughShares()) {
+        guarded(ctx_, [&] {
+            if (!ctx_.targetServices) return;
+            if (management::Result<FileFacts> read = ctx_.targetServices->fileFacts(accessPath)) facts = std::move(*read);
+        });
+        return facts;
+    }
+    guarded(ctx_, [&] {
         std::string version;
-        if (ctx.platform.files.fileVersion(accessPath, version)) facts.version = version;
+        if (ctx_.platform.files.fileVersion(accessPath, version)) facts.version = version;
     });
-    guarded(ctx, [&] {
+    guarded(ctx_, [&] {
         DateTime created;
-        if (ctx.platform.files.fileCreated(accessPath, created)) facts.created = created;
+        if (ctx_.platform.files.fileCreated(accessPath, created)) facts.created = created;
     });
     return facts;
 }

@@ -1,4 +1,4 @@
-// Reading a target's program files: at their own path locally, through a drive share remotely.
+// Reading a target's program files: through its connection, or through a drive share.
 #pragma once
 
 #include <map>
@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/target_context.h"
+#include "management/connection.h"
 
 namespace qv::inventory {
 
@@ -13,23 +14,31 @@ namespace qv::inventory {
 // ".", "localhost", one of its DNS names or addresses.
 bool targetIsLocal(const TargetContext& ctx);
 
-// How a remote target's files are reached, drive by drive, for the whole of one computer's
-// inventory. The drive's administrative share (C$ and the like) is used when it answers, and
-// nothing is created. Otherwise a temporary share is made once for the drive: name = the drive
-// letter + "Inv", path = "X:\", readable by the target's Administrators only; a share of that
-// name and path that an earlier run of this program left behind is removed first. Every share made
-// is deleted when this object ends, on every path out of the inventory. A path that does not
-// begin with a drive ("X:\") is refused without asking the target.
-class TargetShares {
+// How a computer's own files (registered applications, drivers) are read, for the whole of one
+// computer's inventory: by the computer's own path through its connection, which reads them where
+// they lie (the local computer, a computer whose files the transport reaches itself). A Windows
+// computer reached over its management service alone lends them through a drive share: the
+// drive's administrative share (C$ and the like) when it answers, and nothing is created.
+// Otherwise a temporary share is made once for the drive: name = the drive letter + "Inv",
+// path = "X:\", readable by the target's Administrators only; a share of that name and path that
+// an earlier run of this program left behind is removed first. Every share made is deleted when
+// this object ends, on every path out of the inventory. A path that does not begin with a drive
+// ("X:\") cannot be shared and is refused without asking the target.
+class TargetFiles {
 public:
-    explicit TargetShares(TargetContext& ctx) : ctx_(ctx) {}
-    ~TargetShares();
-    TargetShares(const TargetShares&) = delete;
-    TargetShares& operator=(const TargetShares&) = delete;
+    explicit TargetFiles(TargetContext& ctx) : ctx_(ctx) {}
+    ~TargetFiles();
+    TargetFiles(const TargetFiles&) = delete;
+    TargetFiles& operator=(const TargetFiles&) = delete;
 
-    // "\\" + target + "\" + share + the file path without its drive letter and colon; nullopt
-    // when no share of the file's drive can be had (then the log is the caller's to write).
+    // Where `filePath` is read: the path itself, or "\\" + target + "\" + share + the path
+    // without its drive letter and colon; nullopt when no share of the file's drive can be had
+    // (then the log is the caller's to write).
     std::optional<std::string> accessPath(const std::string& filePath);
+    // Whether the file at an access path answers, and its version and creation time (a file that
+    // cannot be read in any way just has no version or date).
+    bool exists(const std::string& accessPath);
+    management::FileFacts facts(const std::string& accessPath);
     // Deletes every share this object made.
     void releaseAll();
 
@@ -39,6 +48,7 @@ private:
         std::string shareName;  // the temporary share made, empty when none
         std::string sharePath;
     };
+    bool throughShares() const;
     Drive openDrive(char letter);
     bool deleteShares(const std::string& name, const std::string& path, bool leftOverOnly);
 
@@ -49,11 +59,6 @@ private:
 // The description the program gives its temporary shares; a share with it is the program's own.
 inline constexpr const char* kTemporaryShareDescription = "Temp Public Share";
 
-// The file version (empty when none) and creation time (absent when unknown) of a file path.
-struct FileFacts {
-    std::string version;
-    std::optional<DateTime> created;
-};
-FileFacts readFileFacts(TargetContext& ctx, const std::string& accessPath);
+using management::FileFacts;
 
 }  // namespace qv::inventory

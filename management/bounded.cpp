@@ -1,0 +1,91 @@
+// The bounded connection: limits reached are logged once per class and not waited for again.
+#include "management/bounded.h"
+
+#include <sstream>
+
+#include "files/run_log.h"
+#include "management/errors.h"
+#include "platform/text.h"
+
+namespace qv::management {
+
+namespace {
+
+const char* const kRegistryProvider = "StdRegProv";
+const char* const kShareClass = "Win32_Share";
+// Files are read through the connection's file access, which has no class of its own.
+const char* const kFiles = "CIM_DataFile";
+
+}  // namespace
+
+std::string queryClass(const std::string& query) {
+    std::istringstream in(query);
+    std::string word;
+    while (in >> word)
+        if (text::equalsIgnoringCase(word, "FROM") && in >> word) return word;
+    return query;
+}
+
+std::string limitText(int milliseconds) {
+    if (milliseconds % 1000 == 0) return std::to_string(milliseconds / 1000) + " s";
+    return std::to_string(milliseconds) + " ms";
+}
+
+template <class T, class Call>
+Result<T> BoundedConnection::bounded(const std::string& className, Call&& call) {
+    if (lost_) return *lost_;
+    const std::string key = text::asciiUpper(className);
+    if (ctx_.limitedClasses.count(key)) return CallError{{kErrTimedOut, kErrTimedOutText}, true};
+    Result<T> result = call();
+    if (result) return result;
+    const CallError& failed = result.error();
+    if (failed.limitReached && ctx_.limitedClasses.insert(key).second)
+        files::logLine(ctx_, ctx_.shownTarget + " Query Timed Out: " + className + " gave no answer within " +
+                                 limitText(ctx_.platform.management.limits().queryMs) + "; inventory incomplete");
+    if (failed.connectionLost) lost_ = failed;
+    return result;
+}
+
+Result<std::int64_t> BoundedConnection::count(const std::string& className) {
+    return bounded<std::int64_t>(className, [&] { return inner_.count(className); });
+}
+
+Result<Instances> BoundedConnection::instances(const std::string& className) {
+    return bounded<Instances>(className, [&] { return inner_.instances(className); });
+}
+
+Result<Instances> BoundedConnection::query(const std::string& wql) {
+    return bounded<Instances>(queryClass(wql), [&] { return inner_.query(wql); });
+}
+
+Result<std::vector<std::string>> BoundedConnection::subkeys(std::uint32_t hive, const std::string& key) {
+    return bounded<std::vector<std::string>>(kRegistryProvider, [&] { return inner_.subkeys(hive, key); });
+}
+
+Result<RegistryValueNames> BoundedConnection::valueNames(std::uint32_t hive, const std::string& key) {
+    return bounded<RegistryValueNames>(kRegistryProvider, [&] { return inner_.valueNames(hive, key); });
+}
+
+Result<std::string> BoundedConnection::stringValue(std::uint32_t hive, const std::string& key,
+                                                   const std::string& valueName) {
+    return bounded<std::string>(kRegistryProvider, [&] { return inner_.stringValue(hive, key, valueName); });
+}
+
+Result<std::int32_t> BoundedConnection::createShare(const std::string& path, const std::string& name, std::int32_t type,
+                                                    const std::string& description) {
+    return bounded<std::int32_t>(kShareClass, [&] { return inner_.createShare(path, name, type, description); });
+}
+
+Result<Done> BoundedConnection::deleteShare(const Instance& share) {
+    return bounded<Done>(kShareClass, [&] { return inner_.deleteShare(share); });
+}
+
+Result<bool> BoundedConnection::fileExists(const std::string& path) {
+    return bounded<bool>(kFiles, [&] { return inner_.fileExists(path); });
+}
+
+Result<FileFacts> BoundedConnection::fileFacts(const std::string& path) {
+    return bounded<FileFacts>(kFiles, [&] { return inner_.fileFacts(path); });
+}
+
+}  // namespace qv::management

@@ -1,0 +1,48 @@
+// A computer's connection as the inventory uses it: a call that reached its time limit is logged
+// once per class ("NAME Query Timed Out: CLASS gave no answer within N s; inventory incomplete")
+// and later calls of that class fail at once instead of waiting again, so one hung provider costs
+// one limit per computer; after a lost connection every later call fails at once.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/target_context.h"
+#include "management/connection.h"
+
+namespace qv::management {
+
+class BoundedConnection : public TargetConnection {
+public:
+    BoundedConnection(TargetContext& ctx, TargetConnection& inner) : ctx_(ctx), inner_(inner) {}
+
+    Result<std::int64_t> count(const std::string& className) override;
+    Result<Instances> instances(const std::string& className) override;
+    Result<Instances> query(const std::string& wql) override;
+    Result<std::vector<std::string>> subkeys(std::uint32_t hive, const std::string& key) override;
+    Result<RegistryValueNames> valueNames(std::uint32_t hive, const std::string& key) override;
+    Result<std::string> stringValue(std::uint32_t hive, const std::string& key, const std::string& valueName) override;
+    bool selectRegistryView(int bits) override { return inner_.selectRegistryView(bits); }
+    Result<std::int32_t> createShare(const std::string& path, const std::string& name, std::int32_t type,
+                                     const std::string& description) override;
+    Result<Done> deleteShare(const Instance& share) override;
+    Result<bool> fileExists(const std::string& path) override;
+    Result<FileFacts> fileFacts(const std::string& path) override;
+    std::vector<std::string> releaseFiles() override { return inner_.releaseFiles(); }
+
+private:
+    template <class T, class Call>
+    Result<T> bounded(const std::string& className, Call&& call);
+
+    TargetContext& ctx_;
+    TargetConnection& inner_;
+    std::optional<CallError> lost_;  // the connection is gone: every call fails with this
+};
+
+// The class a "Select * from CLASS ..." query reads; the query itself when it has no such form.
+std::string queryClass(const std::string& query);
+// "60 s" for whole seconds, else "250 ms".
+std::string limitText(int milliseconds);
+
+}  // namespace qv::management
