@@ -1,6 +1,5 @@
 // The POSIX file layer.
 #include "platform/posix/files-posix.h"
-#include "platform/posix/provider/modinfo.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -150,20 +149,8 @@ bool PosixFileSystem::fileLength(const std::string& path, std::uint64_t& length)
     return true;
 }
 
-bool PosixFileSystem::fileVersion(const std::string& path, std::string& version) {
-    // Linux files carry no version resource. A kernel module names its own: the version it
-    // declares, else the kernel release it was built for (the first word of its vermagic).
-    std::string real = resolve(path);
-    if (real.find(".ko") == std::string::npos) return false;
-    auto v = provider::moduleInfo(real, "version");
-    if (!v || v->empty()) {
-        v = provider::moduleInfo(real, "vermagic");
-        if (v) *v = v->substr(0, v->find(' '));
-    }
-    if (!v || v->empty()) return false;
-    version = *v;
-    return true;
-}
+// Linux files carry no version resource (a kernel module's own version is the provider's to read).
+bool PosixFileSystem::fileVersion(const std::string&, std::string&) { return false; }
 
 bool PosixFileSystem::fileCreated(const std::string& path, DateTime& created) {
     std::string real = resolve(path);

@@ -4,7 +4,8 @@
 #include <map>
 
 #include "platform/posix/management-posix.h"
-#include "platform/posix/provider/classes.h"
+include "platform/posix/provider/classes.h"
+#include "platform/posix/provider/file-facts.h"
 #include "platform/text.h"
 
 namespace qv::posix {
@@ -12,6 +13,8 @@ namespace qv::posix {
 namespace {
 
 using provider::Source;
+using management::CallError;
+using management::Result;
 
 const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr std::int32_t kRegSz = 1;
@@ -75,94 +78,99 @@ bool matches(const Value& v, const std::string& want) {
     }
 }
 
-class LocalProvider : public TargetService {
+class LocalProvider : public management::TargetConnection {
 public:
     explicit LocalProvider(provider::Options options) : source_(std::move(options)) {}
 
-    bool instancesOf(const std::string& className, Instances& out, PlatformError& err) override {
-        out.clear();
+    Result<Instances> instances(const std::string& className) override {
+        CallError err;
         const Instances* all = load(className, err);
-        if (!all) return false;
-        out = *all;
-        return true;
+        if (!all) return err;
+        return *all;
     }
 
-    bool countInstances(const std::string& className, std::int64_t& count, PlatformError& err) override {
+    Result<std::int64_t> count(const std::string& className) override {
+        CallError err;
         const Instances* all = load(className, err);
-        if (!all) return false;
-        count = static_cast<std::int64_t>(all->size());
-        return true;
+        if (!all) return err;
+        return static_cast<std::int64_t>(all->size());
     }
 
-    bool execQuery(const std::string& text, Instances& out, PlatformError& err) override {
-        out.clear();
+    Result<Instances> query(const std::string& text) override {
         auto q = parseQuery(text);
-        if (!q) {
-            err = {kErrInvalidQuery, kErrInvalidQueryText};
-            return false;
-        }
+        if (!q) return CallError::of(management::kErrInvalidQuery, management::kErrInvalidQueryText);
+        CallError err;
         const Instances* all = load(q->className, err);
-        if (!all) return false;
+        if (!all) return err;
+        Instances out;
         for (const auto& inst : *all)
             if (!q->filtered || matches(inst.get(q->property), q->value)) out.push_back(inst);
-        return true;
+        return out;
     }
 
-    bool enumKey(std::uint32_t hive, const std::string& key, std::vector<std::string>& names) override {
+    Result<std::vector<std::string>> subkeys(std::uint32_t hive, const std::string& key) override {
         ready();
-        names.clear();
-        if (hive == kHiveClassesRoot && key.empty()) return true;  // no registered applications on Linux
-        if (hive != kHiveLocalMachine || !equalsIgnoringCase(trimSlashes(key), kUninstallKey)) return false;
+        std::vector<std::string> names;
+        if (hive == kHiveClassesRoot && key.empty()) return names;  // no registered applications on Linux
+        if (hive != kHiveLocalMachine || !equalsIgnoringCase(trimSlashes(key), kUninstallKey)) return noKey();
         for (const auto& p : provider::installedPackages(source_)) names.push_back(p.key);
-        return true;
+        return names;
     }
 
-    bool enumValues(std::uint32_t hive, const std::string& key, std::vector<std::string>& names,
-                    std::vector<std::int32_t>& types) override {
+    Result<management::RegistryValueNames> valueNames(std::uint32_t hive, const std::string& key) override {
         ready();
-        names.clear();
-        types.clear();
         const provider::Package* p = package(hive, key);
-        if (!p) return false;
+        if (!p) return noKey();
+        management::RegistryValueNames out;
         for (const auto& [name, value] : fields(*p)) {
             if (value->empty()) continue;
-            names.push_back(name);
-            types.push_back(kRegSz);
+            out.names.push_back(name);
+            out.types.push_back(kRegSz);
         }
-        return true;
+        return out;
     }
 
-    bool getStringValue(std::uint32_t hive, const std::string& key, const std::string& valueName,
-                        std::string& out) override {
+    Result<std::string> stringValue(std::uint32_t hive, const std::string& key, const std::string& valueName) override {
         ready();
         const provider::Package* p = package(hive, key);
-        if (!p) return false;
+        if (!p) return noKey();
         for (const auto& [name, value] : fields(*p))
-            if (equalsIgnoringCase(name, valueName) && !value->empty()) {
-                out = *value;
-                return true;
-            }
-        return false;
+            if (equalsIgnoringCase(name, valueName) && !value->empty()) return *value;
+        return noKey();
     }
 
-    // Shares are Samba's configuration; the inventory never creates one on the computer it runs on.
-    std::int32_t createShare(const std::string&, const std::string&, std::int32_t, const std::string&) override {
-        return 2;  // access denied
+    // Shares are Samba's configuration; the inventory never creates one on a Linux computer.
+    Result<std::int32_t> createShare(const std::string&, const std::string&, std::int32_t, const std::string&) override {
+        return management::kShareAccessDenied;
     }
-    bool deleteShare(const Instance&) override { return false; }
+    Result<management::Done> deleteShare(const Instance&) override {
+        return CallError::of(management::kShareAccessDenied, "Access denied ");
+    }
+
+    // The computer's files, read through the provider's file access (this computer's or another's).
+    Result<bool> fileExists(const std::string& path) override { return provider::fileExists(source_, path); }
+    Result<management::FileFacts> fileFacts(const std::string& path) override {
+        management::FileFacts facts;
+        if (auto version = provider::fileVersion(source_, path)) facts.version = *version;
+        facts.created = provider::fileCreated(source_, path);
+        return facts;
+    }
 
 private:
+    // A registry key or value the provider does not have (the registry provider's "not found").
+    static CallError noKey() { return CallError::of(2, "The system cannot find the file specified. "); }
+
     void ready() {
         if (!source_.options().warmUp || warmedUp_) return;
         warmedUp_ = true;
         provider::warmUp(source_);
     }
 
-    const Instances* load(const std::string& className, PlatformError& err) {
+    const Instances* load(const std::string& className, CallError& err) {
         ready();
         const provider::ClassDef* def = provider::findClass(className);
         if (!def) {
-            err = {kErrInvalidClass, kErrInvalidClassText};
+            err = CallError::of(management::kErrInvalidClass, management::kErrInvalidClassText);
             return nullptr;
         }
         auto it = cache_.find(def->name);
@@ -201,10 +209,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TargetService> makeLocalProvider(provider::Options options) {
+std::unique_ptr<management::TargetConnection> makeLocalProvider(provider::Options options) {
     return std::make_unique<LocalProvider>(std::move(options));
 }
 
-std::unique_ptr<TargetService> makeLocalProvider() { return makeLocalProvider(provider::Options{}); }
+std::unique_ptr<management::TargetConnection> makeLocalProvider() { return makeLocalProvider(provider::Options{}); }
 
 }  // namespace qv::posix

@@ -1,19 +1,11 @@
-// The POSIX management service: the local computer (its names and addresses, any case) through the
-// local provider, every other name over SSH.
+// The Linux local transport: the local computer (its names and addresses, any case) through the
+// local provider.
 #include "platform/posix/management-posix.h"
-#include "platform/posix/remote-ssh.h"
-#include "platform/text.h"
-
 
 namespace qv::posix {
 
-std::unique_ptr<TargetService> PosixManagement::connect(const std::string& computer, const std::string&,
-                                                        PlatformError& err) {
-    if (!isUsableComputerName(computer)) {
-        err = {kErrInvalidComputerName, kErrInvalidComputerNameText};
-        return nullptr;
-    }
-    if (!identity_.isLocalComputer(computer)) return connectSsh(computer, limits, err);
+management::Result<std::unique_ptr<management::TargetConnection>> LocalTransport::open(
+    const std::string&, const Limits&, std::optional<management::Socket>) {
     return makeLocalProvider();
 }
 

@@ -19,7 +19,7 @@ struct PosixPlatform {
     PosixFileSystem files;
     LdapDirectory directory;
     PosixSystem system;
-    Platform platform() { return Platform{console, registry, identity, management, files, directory, system}; }
+    Platform platform() { return Platform{console, registry, identity, management.connector, files, directory, system}; }
 };
 
 }  // namespace qv::posix

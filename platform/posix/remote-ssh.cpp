@@ -31,6 +31,9 @@
 
 namespace qv::posix {
 
+using management::CallError;
+using management::Result;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -471,74 +474,6 @@ private:
     std::map<std::string, Listing> listings_;
 };
 
-// The addresses of host within ms milliseconds (name lookups may wait on a silent DNS server far
-// longer). A lookup that cannot be cancelled keeps its request: the resolver still writes to it.
-addrinfo* resolve(const std::string& host, unsigned port, int ms) {
-    struct Request {
-        std::string host, service;
-        addrinfo hints {};
-        gaicb cb {};
-    };
-    auto* r = new Request{host, std::to_string(port)};
-    r->hints.ai_socktype = SOCK_STREAM;
-    r->cb.ar_name = r->host.c_str();
-    r->cb.ar_service = r->service.c_str();
-    r->cb.ar_request = &r->hints;
-    gaicb* list[] = {&r->cb};
-    if (::getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) {
-        delete r;
-        return nullptr;
-    }
-    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    const gaicb* pending[] = {&r->cb};
-    while (::gai_error(&r->cb) == EAI_INPROGRESS) {
-        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now()).count();
-        if (left <= 0) break;
-        timespec wait{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
-        ::gai_suspend(pending, 1, &wait);  // early on a signal: waits again for the rest
-    }
-    if (::gai_error(&r->cb) == EAI_INPROGRESS && ::gai_cancel(&r->cb) != EAI_CANCELED) return nullptr;
-    addrinfo* result = ::gai_error(&r->cb) == 0 ? r->cb.ar_result : nullptr;
-    if (!result && r->cb.ar_result) ::freeaddrinfo(r->cb.ar_result);
-    delete r;
-    return result;
-}
-
-// A TCP connection to host:port within ms milliseconds (the reachability probe); -1 when none.
-int probe(const std::string& host, unsigned port, int ms) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    addrinfo* list = resolve(host, port, ms);
-    if (!list) return -1;
-    int fd = -1;
-    for (addrinfo* a = list; a && fd < 0; a = a->ai_next) {
-        fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd < 0) continue;
-        if (::connect(fd, a->ai_addr, a->ai_addrlen) == 0) break;
-        int err = errno;
-        if (err == EINPROGRESS) {
-            pollfd p{fd, POLLOUT, 0};
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            err = ETIMEDOUT;
-            socklen_t len = sizeof err;
-            if (left > 0 && ::poll(&p, 1, static_cast<int>(left)) == 1) ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-        }
-        if (err != 0) {
-            ::close(fd);
-            fd = -1;
-        }
-    }
-    ::freeaddrinfo(list);
-    if (fd >= 0) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        // Requests go out already gathered: holding a small packet back until the last one is
-        // acknowledged (Nagle) only adds the peer's delayed acknowledgement, 40 ms, to round trips
-        // of the key exchange and of small batches.
-        int on = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    }
-    return fd;
-}
-
 std::string optionText(ssh_session ssh, ssh_options_e option) {
     char* value = nullptr;
     if (ssh_options_get(ssh, option, &value) != SSH_OK || !value) return {};
@@ -552,27 +487,11 @@ std::string optionText(ssh_session ssh, ssh_options_e option) {
 struct Remote {
     std::shared_ptr<Session> session;
     std::shared_ptr<SftpFiles> files;
-    std::unique_ptr<TargetService> provider;
+    std::unique_ptr<management::TargetConnection> provider;
     ~Remote() { provider.reset(); }
 };
 
-std::mutex remotesMutex;
-std::map<std::pair<std::thread::id, std::string>, std::weak_ptr<Remote>> remotes;
-
-std::pair<std::thread::id, std::string> remoteKey(const std::string& computer) {
-    std::string name = computer;
-    for (auto& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return {std::this_thread::get_id(), name};
-}
-
-std::shared_ptr<Remote> sharedRemote(const std::string& computer) {
-    std::lock_guard<std::mutex> lock(remotesMutex);
-    std::erase_if(remotes, [](const auto& entry) { return entry.second.expired(); });
-    auto it = remotes.find(remoteKey(computer));
-    return it == remotes.end() ? nullptr : it->second.lock();
-}
-
-std::shared_ptr<Remote> makeRemote(const std::string& computer, std::shared_ptr<Session> session) {
+std::shared_ptr<Remote> makeRemote(std::shared_ptr<Session> session) {
     auto remote = std::make_shared<Remote>();
     remote->session = std::move(session);
     remote->files = std::make_shared<SftpFiles>(remote->session);
@@ -582,121 +501,137 @@ std::shared_ptr<Remote> makeRemote(const std::string& computer, std::shared_ptr<
     options.files = remote->files;
     options.warmUp = true;
     remote->provider = makeLocalProvider(std::move(options));
-    std::lock_guard<std::mutex> lock(remotesMutex);
-    remotes[remoteKey(computer)] = remote;
     return remote;
 }
 
 // The local provider over another computer's files. A call that outlives the query limit cuts the
 // connection; a lost connection fails the call instead of answering with what was read so far.
-class RemoteTarget : public TargetService {
+class RemoteTarget : public management::TargetConnection {
 public:
     RemoteTarget(std::shared_ptr<Remote> remote, std::string computer, int queryMs)
         : remote_(std::move(remote)), session_(remote_->session), files_(remote_->files), inner_(remote_->provider.get()),
           computer_(std::move(computer)), queryMs_(queryMs) {}
 
-    bool countInstances(const std::string& className, std::int64_t& count, PlatformError& err) override {
-        return call(err, [&](PlatformError& e) { return inner_->countInstances(className, count, e); });
+    Result<std::int64_t> count(const std::string& className) override {
+        return call<std::int64_t>([&] { return inner_->count(className); });
     }
-    bool instancesOf(const std::string& className, Instances& out, PlatformError& err) override {
-        return call(err, [&](PlatformError& e) { return inner_->instancesOf(className, out, e); }, &out);
+    Result<Instances> instances(const std::string& className) override {
+        return call<Instances>([&] { return inner_->instances(className); });
     }
-    bool execQuery(const std::string& query, Instances& out, PlatformError& err) override {
-        return call(err, [&](PlatformError& e) { return inner_->execQuery(query, out, e); }, &out);
+    Result<Instances> query(const std::string& wql) override {
+        return call<Instances>([&] { return inner_->query(wql); });
     }
-    bool enumKey(std::uint32_t hive, const std::string& key, std::vector<std::string>& names) override {
-        PlatformError err;
-        return call(err, [&](PlatformError&) { return inner_->enumKey(hive, key, names); });
+    Result<std::vector<std::string>> subkeys(std::uint32_t hive, const std::string& key) override {
+        return call<std::vector<std::string>>([&] { return inner_->subkeys(hive, key); });
     }
-    bool enumValues(std::uint32_t hive, const std::string& key, std::vector<std::string>& names,
-                    std::vector<std::int32_t>& types) override {
-        PlatformError err;
-        return call(err, [&](PlatformError&) { return inner_->enumValues(hive, key, names, types); });
+    Result<management::RegistryValueNames> valueNames(std::uint32_t hive, const std::string& key) override {
+        return call<management::RegistryValueNames>([&] { return inner_->valueNames(hive, key); });
     }
-    bool getStringValue(std::uint32_t hive, const std::string& key, const std::string& valueName,
-                        std::string& out) override {
-        PlatformError err;
-        return call(err, [&](PlatformError&) { return inner_->getStringValue(hive, key, valueName, out); });
+    Result<std::string> stringValue(std::uint32_t hive, const std::string& key, const std::string& valueName) override {
+        return call<std::string>([&] { return inner_->stringValue(hive, key, valueName); });
     }
     // Read-only: no share is ever created or deleted on another computer.
-    std::int32_t createShare(const std::string&, const std::string&, std::int32_t, const std::string&) override {
-        return 2;  // access denied
+    Result<std::int32_t> createShare(const std::string&, const std::string&, std::int32_t, const std::string&) override {
+        return management::kShareAccessDenied;
     }
-    bool deleteShare(const Instance&) override { return false; }
+    Result<management::Done> deleteShare(const Instance& share) override { return inner_->deleteShare(share); }
+    Result<bool> fileExists(const std::string& path) override {
+        return call<bool>([&] { return inner_->fileExists(path); });
+    }
+    Result<management::FileFacts> fileFacts(const std::string& path) override {
+        return call<management::FileFacts>([&] { return inner_->fileFacts(path); });
+    }
 
 private:
-    template <class F>
-    bool call(PlatformError& err, F body, Instances* out = nullptr) {
-        bool ok = false;
+    template <class T, class F>
+    Result<T> call(F body) {
+        std::optional<Result<T>> answer;
         if (!files_->lost()) {
             session_->watchdog.arm(queryMs_);
-            ok = body(err);
+            answer.emplace(body());
             session_->watchdog.disarm();
         }
-        if (!files_->lost() && session_->alive()) return ok;
-        if (out) out->clear();
+        if (!files_->lost() && session_->alive()) return std::move(*answer);
+        CallError lost{{kErrSshLost, "Connection to " + computer_ + " lost "}, false, true};
+        // Cut at the limit: this call timed out; the calls after it find the connection lost.
         if (session_->watchdog.fired() && !timedOutOnce_) {
             timedOutOnce_ = true;
-            reachedLimit();
-            err = {kErrTimedOut, kErrTimedOutText};
-        } else {
-            err = {kErrSshLost, "Connection to " + computer_ + " lost "};
+            lost = CallError{{management::kErrTimedOut, management::kErrTimedOutText}, true, false};
         }
-        return false;
+        return lost;
     }
 
     std::shared_ptr<Remote> remote_;
     std::shared_ptr<Session> session_;
     std::shared_ptr<SftpFiles> files_;
-    TargetService* inner_;
+    management::TargetConnection* inner_;
     std::string computer_;
     int queryMs_;
     bool timedOutOnce_ = false;
 };
 
-}  // namespace
+namespace {
 
-std::unique_ptr<TargetService> connectSsh(const std::string& computer, const Limits& limits, PlatformError& err) {
+// A session for `computer` as ~/.ssh/config (or QV_SSH_DIR's config) describes it, without a
+// password prompt; null with the reason when none can be made or the configuration cannot be read.
+std::shared_ptr<Session> configuredSession(const std::string& computer, PlatformError& why) {
     static std::once_flag once;
     std::call_once(once, [] { ssh_init(); });
-    auto fail = [&](std::int32_t code, std::string text) {
-        err = {code, std::move(text)};
-        return nullptr;
-    };
-    auto unavailable = [&] { return fail(kErrRpcServerUnavailable, kErrRpcServerUnavailableText); };
-
-    if (auto remote = sharedRemote(computer)) {
-        // Lost while this computer's inventory still runs: its other connections fail at once too.
-        if (remote->files->lost()) return fail(kErrSshLost, "Connection to " + computer + " lost ");
-        return std::make_unique<RemoteTarget>(remote, computer, limits.queryMs);
-    }
-
     auto session = std::make_shared<Session>();
     session->ssh = ssh_new();
-    if (!session->ssh) return fail(kErrSshFailed, "SSH session for " + computer + " could not be made ");
+    if (!session->ssh) {
+        why = {kErrSshFailed, "SSH session for " + computer + " could not be made "};
+        return nullptr;
+    }
     ssh_session ssh = session->ssh;
     // QV_SSH_DIR stands for ~/.ssh: config, keys and known_hosts (tests keep the user's own apart).
     if (const char* dir = std::getenv("QV_SSH_DIR"); dir && *dir) ssh_options_set(ssh, SSH_OPTIONS_SSH_DIR, dir);
     int never = 0;
     ssh_options_set(ssh, SSH_OPTIONS_PASSWORD_AUTH, &never);
     ssh_options_set(ssh, SSH_OPTIONS_KBDINT_AUTH, &never);
-    if (ssh_options_set(ssh, SSH_OPTIONS_HOST, computer.c_str()) != SSH_OK || ssh_options_parse_config(ssh, nullptr) != 0)
-        return fail(kErrSshFailed, "SSH configuration for " + computer + " could not be read ");
+    if (ssh_options_set(ssh, SSH_OPTIONS_HOST, computer.c_str()) != SSH_OK || ssh_options_parse_config(ssh, nullptr) != 0) {
+        why = {kErrSshFailed, "SSH configuration for " + computer + " could not be read "};
+        return nullptr;
+    }
     // The configuration may not turn the password prompt back on.
     ssh_options_set(ssh, SSH_OPTIONS_PASSWORD_AUTH, &never);
     ssh_options_set(ssh, SSH_OPTIONS_KBDINT_AUTH, &never);
+    return session;
+}
 
+}  // namespace
+
+std::optional<management::ProbeAddress> SshTransport::probeAddress(const std::string& computer) {
+    // An alias names its own host and port; a proxy command reaches the computer its own way. A
+    // configuration that cannot be read is not probed: opening says what is wrong with it.
+    PlatformError why;
+    auto session = configuredSession(computer, why);
+    if (!session) return std::nullopt;
+    if (!optionText(session->ssh, SSH_OPTIONS_PROXYCOMMAND).empty()) return std::nullopt;
+    unsigned sshPort = port();
+    ssh_options_get_port(session->ssh, &sshPort);
+    return management::ProbeAddress{optionText(session->ssh, SSH_OPTIONS_HOST), sshPort};
+}
+
+Result<std::unique_ptr<management::TargetConnection>> SshTransport::open(const std::string& computer,
+                                                                        const Limits& limits,
+                                                                        std::optional<management::Socket> probed) {
+    auto fail = [&](std::int32_t code, std::string text) { return CallError::of(code, std::move(text)); };
+    auto unavailable = [&] {
+        return fail(management::kErrRpcServerUnavailable, management::kErrRpcServerUnavailableText);
+    };
+
+    PlatformError why;
+    auto session = configuredSession(computer, why);
+    if (!session) return CallError{why};
+    ssh_session ssh = session->ssh;
     long connectSeconds = (limits.connectMs + 999) / 1000;
     ssh_options_set(ssh, SSH_OPTIONS_TIMEOUT, &connectSeconds);
-    if (optionText(ssh, SSH_OPTIONS_PROXYCOMMAND).empty()) {
+    if (probed && probed->open()) {
         // Direct: the probe's connection is the session's.
-        unsigned port = 22;
-        ssh_options_get_port(ssh, &port);
-        int fd = probe(optionText(ssh, SSH_OPTIONS_HOST), port, limits.probeMs);
-        if (fd < 0) return unavailable();
-        socket_t sock = fd;
+        socket_t sock = static_cast<socket_t>(probed->release());
         ssh_options_set(ssh, SSH_OPTIONS_FD, &sock);  // the session closes it
-        session->watchdog.watch(fd);
+        session->watchdog.watch(sock);
     }
     session->watchdog.arm(limits.connectMs);
     if (ssh_connect(ssh) != SSH_OK) {
@@ -731,7 +666,9 @@ std::unique_ptr<TargetService> connectSsh(const std::string& computer, const Lim
     session->watchdog.disarm();
     long querySeconds = (limits.queryMs + 999) / 1000;
     ssh_options_set(ssh, SSH_OPTIONS_TIMEOUT, &querySeconds);
-    return std::make_unique<RemoteTarget>(makeRemote(computer, std::move(session)), computer, limits.queryMs);
+    std::unique_ptr<management::TargetConnection> connection =
+        std::make_unique<RemoteTarget>(makeRemote(std::move(session)), computer, limits.queryMs);
+    return connection;
 }
 
 }  // namespace qv::posix

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "management/transport.h"
 #include "platform/platform.h"
 
 namespace qv::posix {
@@ -19,8 +20,15 @@ inline constexpr std::int32_t kErrSshFailed = static_cast<std::int32_t>(0xA05300
 inline constexpr std::int32_t kErrSshLost = static_cast<std::int32_t>(0xA0530006u);
 
 // Reaches `computer` as ~/.ssh/config names it (or the folder QV_SSH_DIR names), checks its host
-// key against known_hosts, authenticates without a prompt and opens SFTP. Every wait is bounded
-// by `limits`. Null with err set on failure.
-std::unique_ptr<TargetService> connectSsh(const std::string& computer, const Limits& limits, PlatformError& err);
+// key against known_hosts, authenticates without a prompt and opens SFTP; the local provider then
+// answers from the computer's files. Every wait is bounded by the limits.
+class SshTransport : public management::Transport {
+public:
+    const char* name() const override { return "SSH"; }
+    unsigned port() const override { return 22; }
+    std::optional<management::ProbeAddress> probeAddress(const std::string& computer) override;
+    management::Result<std::unique_ptr<management::TargetConnection>> open(
+        const std::string& computer, const Limits& limits, std::optional<management::Socket> probed) override;
+};
 
 }  // namespace qv::posix
