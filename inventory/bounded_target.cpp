@@ -1,9 +1,8 @@
 // The bounded connection: limits reached are logged once per class and not waited for again.
 #include "inventory/bounded_target.h"
 
-#include <sstream>
-
 #include "files/run_log.h"
+#include "management/wql.h"
 #include "platform/text.h"
 
 namespace qv::inventory {
@@ -16,11 +15,8 @@ const char* const kShareClass = "Win32_Share";
 }  // namespace
 
 std::string queryClass(const std::string& query) {
-    std::istringstream in(query);
-    std::string word;
-    while (in >> word)
-        if (text::equalsIgnoringCase(word, "FROM") && in >> word) return word;
-    return query;
+    std::optional<management::wql::Query> q = management::wql::parse(query);
+    return q ? q->className : query;
 }
 
 std::string limitText(int milliseconds) {
