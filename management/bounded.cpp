@@ -1,10 +1,9 @@
 // The bounded connection: limits reached are logged once per class and not waited for again.
 #include "management/bounded.h"
 
-#include <sstream>
-
 #include "files/run_log.h"
 #include "management/errors.h"
+#include "management/wql.h"
 #include "platform/text.h"
 
 namespace qv::management {
@@ -19,11 +18,8 @@ const char* const kFiles = "CIM_DataFile";
 }  // namespace
 
 std::string queryClass(const std::string& query) {
-    std::istringstream in(query);
-    std::string word;
-    while (in >> word)
-        if (text::equalsIgnoringCase(word, "FROM") && in >> word) return word;
-    return query;
+    std::optional<wql::Query> q = wql::parse(query);
+    return q ? q->className : query;
 }
 
 std::string limitText(int milliseconds) {

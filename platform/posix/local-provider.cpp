@@ -1,10 +1,10 @@
 // The local provider: answers the management-service operations for this Linux computer from
 // its files and system calls, under a configurable root directory.
-#include <cctype>
 #include <map>
 
+#include "management/wql.h"
 #include "platform/posix/management-posix.h"
-include "platform/posix/provider/classes.h"
+#include "platform/posix/provider/classes.h"
 #include "platform/posix/provider/file-facts.h"
 #include "platform/text.h"
 
@@ -20,63 +20,6 @@ const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\
 constexpr std::int32_t kRegSz = 1;
 
 using text::equalsIgnoringCase;
-
-// "Select * from CLASS" with an optional "WHERE Prop = 'value'" (or "value"), keywords in any case.
-struct Query {
-    std::string className, property, value;
-    bool filtered = false;
-};
-
-std::optional<Query> parseQuery(const std::string& text) {
-    std::size_t p = 0;
-    auto skip = [&] {
-        while (p < text.size() && std::isspace(static_cast<unsigned char>(text[p]))) ++p;
-    };
-    auto word = [&] {
-        skip();
-        std::size_t b = p;
-        while (p < text.size() && (std::isalnum(static_cast<unsigned char>(text[p])) || text[p] == '_' || text[p] == '*'))
-            ++p;
-        return text.substr(b, p - b);
-    };
-    Query q;
-    if (!equalsIgnoringCase(word(), "select") || word() != "*" || !equalsIgnoringCase(word(), "from")) return std::nullopt;
-    q.className = word();
-    if (q.className.empty()) return std::nullopt;
-    skip();
-    if (p == text.size()) return q;
-    if (!equalsIgnoringCase(word(), "where")) return std::nullopt;
-    q.property = word();
-    skip();
-    if (q.property.empty() || p >= text.size() || text[p] != '=') return std::nullopt;
-    ++p;
-    skip();
-    if (p >= text.size()) return std::nullopt;
-    char quote = text[p];
-    if (quote == '\'' || quote == '"') {
-        auto close = text.find(quote, p + 1);
-        if (close == std::string::npos) return std::nullopt;
-        q.value = text.substr(p + 1, close - p - 1);
-        p = close + 1;
-    } else {
-        q.value = word();  // a number
-        if (q.value.empty()) return std::nullopt;
-    }
-    skip();
-    if (p != text.size()) return std::nullopt;
-    q.filtered = true;
-    return q;
-}
-
-// WQL equality: texts ignoring case, numbers and booleans by their value.
-bool matches(const Value& v, const std::string& want) {
-    switch (v.kind) {
-        case Value::Kind::Text: return equalsIgnoringCase(v.text, want);
-        case Value::Kind::Int: return std::to_string(v.integer) == want;
-        case Value::Kind::Bool: return equalsIgnoringCase(want, v.boolean ? "true" : "false") || want == (v.boolean ? "1" : "0");
-        default: return false;
-    }
-}
 
 class LocalProvider : public management::TargetConnection {
 public:
@@ -97,14 +40,14 @@ public:
     }
 
     Result<Instances> query(const std::string& text) override {
-        auto q = parseQuery(text);
+        auto q = management::wql::parse(text);
         if (!q) return CallError::of(management::kErrInvalidQuery, management::kErrInvalidQueryText);
         CallError err;
         const Instances* all = load(q->className, err);
         if (!all) return err;
         Instances out;
         for (const auto& inst : *all)
-            if (!q->filtered || matches(inst.get(q->property), q->value)) out.push_back(inst);
+            if (management::wql::selects(*q, inst)) out.push_back(inst);
         return out;
     }
 
