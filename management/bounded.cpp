@@ -2,6 +2,7 @@
 #include "management/bounded.h"
 
 #include "files/run_log.h"
+#include "management/connector.h"
 #include "management/errors.h"
 #include "management/wql.h"
 #include "platform/text.h"

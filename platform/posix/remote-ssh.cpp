@@ -570,8 +570,6 @@ private:
     bool timedOutOnce_ = false;
 };
 
-namespace {
-
 // A session for `computer` as ~/.ssh/config (or QV_SSH_DIR's config) describes it, without a
 // password prompt; null with the reason when none can be made or the configuration cannot be read.
 std::shared_ptr<Session> configuredSession(const std::string& computer, PlatformError& why) {

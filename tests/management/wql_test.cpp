@@ -128,7 +128,7 @@ TEST(Wql, EveryBackEndAnswersTheTableAlike) {
         return std::vector<qv::posix::provider::InterfaceAddress>{
             {"eth0", false, "192.168.2.10", "255.255.255.0", true}, {"say\"hi\"", false, "10.0.0.7", "255.0.0.0", true}};
     };
-    std::unique_ptr<qv::TargetService> provider = qv::posix::makeLocalProvider(options);
+    std::unique_ptr<qv::management::TargetConnection> provider = qv::posix::makeLocalProvider(options);
 
     // The simulated computer holds the provider's instances, so both hold the same values.
     qv::Instances all;
@@ -146,10 +146,11 @@ TEST(Wql, EveryBackEndAnswersTheTableAlike) {
     std::string error;
     auto fixture = qv::fixture::FixturePlatform::load(t.root() + "/fixture.json", error);
     ASSERT_TRUE(fixture) << error;
-    std::unique_ptr<qv::TargetService> simulated = fixture->platform().management.connect("WS01", "root\\cimv2", err);
-    ASSERT_TRUE(simulated) << err.description;
+    auto connected = fixture->platform().management.connect("WS01");
+    ASSERT_TRUE(connected) << connected.error().error.description;
+    std::unique_ptr<qv::management::TargetConnection> simulated = std::move(*connected);
 
-    const std::pair<const char*, qv::TargetService*> backEnds[] = {{"fixture", simulated.get()},
+    const std::pair<const char*, qv::management::TargetConnection*> backEnds[] = {{"fixture", simulated.get()},
                                                                   {"Linux provider", provider.get()}};
     for (const Case& c : kCases)
         for (const auto& [name, target] : backEnds) {
@@ -158,8 +159,8 @@ TEST(Wql, EveryBackEndAnswersTheTableAlike) {
             const bool answered = target->execQuery(c.query, out, e);
             if (!c.selected) {
                 EXPECT_FALSE(answered) << name << ": " << c.query;
-                EXPECT_EQ(e.number, qv::kErrInvalidQuery) << name << ": " << c.query;
-                EXPECT_EQ(e.description, qv::kErrInvalidQueryText) << name << ": " << c.query;
+                EXPECT_EQ(e.number, qv::management::kErrInvalidQuery) << name << ": " << c.query;
+                EXPECT_EQ(e.description, qv::management::kErrInvalidQueryText) << name << ": " << c.query;
             } else {
                 EXPECT_TRUE(answered) << name << ": " << c.query << ": " << e.description;
                 EXPECT_EQ(indexes(out), c.selected) << name << ": " << c.query;

@@ -25,47 +25,47 @@ public:
 };
 
 // Passes every call to the fixture's target and records share creation and deletion.
-class RecordingTarget : public qv::TargetService {
+class RecordingTarget : public qv::management::TargetConnection {
 public:
-    explicit RecordingTarget(qv::TargetService& inner) : inner_(inner) {}
+    explicit RecordingTarget(qv::management::TargetConnection& inner) : inner_(inner) {}
     std::vector<std::string> events;
 
-    bool countInstances(const std::string& c, std::int64_t& n, qv::PlatformError& e) override {
-        return inner_.countInstances(c, n, e);
+    using Result = qv::management::Result<std::int32_t>;
+    qv::management::Result<std::int64_t> count(const std::string& c) override { return inner_.count(c); }
+    qv::management::Result<qv::Instances> instances(const std::string& c) override { return inner_.instances(c); }
+    qv::management::Result<qv::Instances> query(const std::string& q) override { return inner_.query(q); }
+    qv::management::Result<std::vector<std::string>> subkeys(std::uint32_t h, const std::string& k) override {
+        return inner_.subkeys(h, k);
     }
-    bool instancesOf(const std::string& c, qv::Instances& out, qv::PlatformError& e) override {
-        return inner_.instancesOf(c, out, e);
+    qv::management::Result<qv::management::RegistryValueNames> valueNames(std::uint32_t h, const std::string& k) override {
+        return inner_.valueNames(h, k);
     }
-    bool execQuery(const std::string& q, qv::Instances& out, qv::PlatformError& e) override {
-        return inner_.execQuery(q, out, e);
+    qv::management::Result<std::string> stringValue(std::uint32_t h, const std::string& k, const std::string& v) override {
+        return inner_.stringValue(h, k, v);
     }
-    bool enumKey(std::uint32_t h, const std::string& k, std::vector<std::string>& n) override {
-        return inner_.enumKey(h, k, n);
-    }
-    bool enumValues(std::uint32_t h, const std::string& k, std::vector<std::string>& n,
-                    std::vector<std::int32_t>& t) override {
-        return inner_.enumValues(h, k, n, t);
-    }
-    bool getStringValue(std::uint32_t h, const std::string& k, const std::string& v, std::string& out) override {
-        return inner_.getStringValue(h, k, v, out);
-    }
-    std::int32_t createShare(const std::string& path, const std::string& name, std::int32_t type,
-                             const std::string& description) override {
-        std::int32_t result = inner_.createShare(path, name, type, description);
-        made_ = made_ || result == 0;
+    Result createShare(const std::string& path, const std::string& name, std::int32_t type,
+                       const std::string& description) override {
+        Result result = inner_.createShare(path, name, type, description);
+        const std::int32_t code = result ? *result : -1;
+        made_ = made_ || code == 0;
         events.push_back("create " + name + " " + path + " " + std::to_string(type) + " " + description + " -> " +
-                         std::to_string(result));
+                         std::to_string(code));
         return result;
     }
     bool refuseDeletesAfterCreate = false;  // the target refuses to delete what was made
-    bool deleteShare(const qv::Instance& share) override {
+    qv::management::Result<qv::management::Done> deleteShare(const qv::Instance& share) override {
         events.push_back("delete " + share.get("Name").text);
-        if (refuseDeletesAfterCreate && made_) return false;
+        if (refuseDeletesAfterCreate && made_) return qv::management::CallError::of(2, "Access denied ");
         return inner_.deleteShare(share);
     }
+    qv::management::Result<bool> fileExists(const std::string& p) override { return inner_.fileExists(p); }
+    qv::management::Result<qv::management::FileFacts> fileFacts(const std::string& p) override {
+        return inner_.fileFacts(p);
+    }
+    bool filesThroughShares() const override { return inner_.filesThroughShares(); }
 
 private:
-    qv::TargetService& inner_;
+    qv::management::TargetConnection& inner_;
     bool made_ = false;
 };
 
@@ -157,10 +157,10 @@ CollectorRun runCollector(const std::string& localComputer, const std::string& f
     output.failOn = failReportOn;
     qv::TargetContext ctx(run, "SRV01", output);
     qv::PlatformError err;
-    std::unique_ptr<qv::TargetService> services = platform.management.connect("SRV01", "root\\cimv2", err);
+    auto services = platform.management.connect("SRV01");
     EXPECT_TRUE(services);
     if (!services) return result;
-    RecordingTarget recorder(*services);
+    RecordingTarget recorder(**services);
     recorder.refuseDeletesAfterCreate = refuseDeletes;
     ctx.targetServices = &recorder;
 
@@ -170,7 +170,7 @@ CollectorRun runCollector(const std::string& localComputer, const std::string& f
     result.report = output.report;
     result.log = output.log;
     qv::Instances shares;
-    EXPECT_TRUE(services->execQuery("Select * from Win32_Share", shares, err));
+    EXPECT_TRUE((*services)->execQuery("Select * from Win32_Share", shares, err));
     for (const qv::Instance& s : shares) result.sharesLeft.push_back(s.get("Name").text + " " + s.get("Path").text);
     return result;
 }

@@ -107,10 +107,10 @@ protected:
         ::setenv("TZ", "UTC", 1);
         ::tzset();
     }
-    std::unique_ptr<qv::TargetService> provider(const Tree& tree) {
+    std::unique_ptr<qv::management::TargetConnection> provider(const Tree& tree) {
         return qv::posix::makeLocalProvider(qvtest::optionsFor(tree));
     }
-    static qv::Instances query(qv::TargetService& p, const std::string& cls) {
+    static qv::Instances query(qv::management::TargetConnection& p, const std::string& cls) {
         qv::Instances out;
         qv::PlatformError err;
         EXPECT_TRUE(p.execQuery("Select * from " + cls, out, err)) << cls << ": " << err.description;
@@ -641,7 +641,8 @@ TEST_F(LocalProviderTest, PackagesAnswerAsUninstallEntries) {
         ASSERT_TRUE(p->enumKey(qv::kHiveClassesRoot, "", names));
         EXPECT_TRUE(names.empty());
         EXPECT_FALSE(p->enumKey(qv::kHiveLocalMachine, "Software\\Other", names));
-        EXPECT_NE(p->createShare("/srv", "SInv", 0, "Temp Public Share"), 0);
+        auto share = p->createShare("/srv", "SInv", 0, "Temp Public Share");
+        EXPECT_TRUE(share && *share != 0);
     }
 }
 

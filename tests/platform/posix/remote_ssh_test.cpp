@@ -14,6 +14,7 @@
 #include <set>
 #include <thread>
 
+#include "platform/posix/identity-posix.h"
 #include "platform/posix/management-posix.h"
 #include "platform/posix/provider/classes.h"
 #include "platform/posix/remote-ssh.h"
@@ -22,6 +23,27 @@
 #include "tests/support/sim_run.h"
 #include "tests/support/slapd_server.h"
 #include "tests/support/sshd_server.h"
+
+namespace {
+
+// Reaches `name` through the connection policy, as the run reaches another computer: the probe,
+// then SSH. Null with err set on failure.
+std::unique_ptr<qv::management::TargetConnection> connectSsh(const std::string& name, const qv::Limits& limits,
+                                                             qv::PlatformError& err) {
+    qv::Limits copy = limits;
+    qv::posix::PosixIdentity identity;
+    qv::management::SystemNetwork network;
+    qv::posix::SshTransport ssh;
+    qv::management::Connector connector{identity, copy, network, ssh, ssh};
+    auto connected = connector.connect(name);
+    if (!connected) {
+        err = connected.error().error;
+        return nullptr;
+    }
+    return std::move(*connected);
+}
+
+}  // namespace
 
 namespace {
 
@@ -47,8 +69,8 @@ protected:
 
 class RemoteSshTest : public SshdTest<false> {
 protected:
-    std::unique_ptr<qv::TargetService> connect(const std::string& name, qv::PlatformError& err) {
-        return qv::posix::connectSsh(name, limits_, err);
+    std::unique_ptr<qv::management::TargetConnection> connect(const std::string& name, qv::PlatformError& err) {
+        return connectSsh(name, limits_, err);
     }
     qv::Limits limits_;
 };
@@ -273,7 +295,7 @@ TEST_F(RemoteSshTest, RefusesUnknownOrChangedHostKeysForeignClientKeysAndClosedP
         {server_.sshDir(), "qvchanged", qv::posix::kErrSshHostKeyChanged,
          "Host key of qvchanged does not match known_hosts (changed key or another server) "},
         {stranger, "qvself", qv::posix::kErrSshAuthentication, "No SSH key or Kerberos ticket accepted by qvself "},
-        {server_.sshDir(), "qvclosed", qv::kErrRpcServerUnavailable, qv::kErrRpcServerUnavailableText},
+        {server_.sshDir(), "qvclosed", qv::management::kErrRpcServerUnavailable, qv::management::kErrRpcServerUnavailableText},
     };
     for (const auto& c : cases) {
         ::setenv("QV_SSH_DIR", c.sshDir.c_str(), 1);
@@ -298,19 +320,20 @@ TEST_F(RemoteSshTest, ALostOrSilentServerEndsTheCallAndEveryLaterOneAtOnce) {
         // Cut or stalled once connected: the first call, which fetches what every inventory
         // reads, meets it.
         silent ? relay.stall() : relay.cut();
-        qv::Instances out;
         auto start = Clock::now();
-        EXPECT_FALSE(remote->instancesOf("Win32_ComputerSystem", out, err));
-        EXPECT_TRUE(out.empty());
+        auto first = remote->instances("Win32_ComputerSystem");
+        ASSERT_FALSE(first);
         EXPECT_LT(msSince(start), silent ? limits_.queryMs + 700 : 300);
-        EXPECT_EQ(remote->takeLimitReached(), silent);
-        EXPECT_EQ(err.number, silent ? qv::kErrTimedOut : qv::posix::kErrSshLost);
+        EXPECT_EQ(first.error().limitReached, silent);
+        EXPECT_EQ(first.error().error.number, silent ? qv::management::kErrTimedOut : qv::posix::kErrSshLost);
         start = Clock::now();
-        EXPECT_FALSE(remote->instancesOf("Win32_Processor", out, err));
-        EXPECT_EQ(err.number, qv::posix::kErrSshLost);
-        // The computer's registry connection, opened while its classes' one is still held.
-        EXPECT_FALSE(connect(silent ? "qvsilent" : "qvlost", err));
-        EXPECT_EQ(err.number, qv::posix::kErrSshLost);
+        auto later = remote->instances("Win32_Processor");
+        ASSERT_FALSE(later);
+        EXPECT_EQ(later.error().error.number, qv::posix::kErrSshLost);
+        EXPECT_FALSE(later.error().limitReached);
+        // The registry provider shares the connection: it fails at once too.
+        std::vector<std::string> keys;
+        EXPECT_FALSE(remote->enumKey(qv::kHiveLocalMachine, "Software", keys));
         EXPECT_LT(msSince(start), 50);
     }
 }
@@ -336,7 +359,7 @@ TEST_F(RemoteSshHostile, HugeFilesLinkLoopsAndFifosNeitherHangNorExhaustMemory) 
     struct rusage before {};
     ::getrusage(RUSAGE_SELF, &before);
     qv::PlatformError err;
-    auto remote = qv::posix::connectSsh("qvself", limits, err);
+    auto remote = connectSsh("qvself", limits, err);
     ASSERT_TRUE(remote) << err.description;
     auto start = Clock::now();
     for (const auto& def : qv::posix::provider::classTable()) {
@@ -359,13 +382,13 @@ TEST_F(RemoteSshHostile, HugeFilesLinkLoopsAndFifosNeitherHangNorExhaustMemory) 
     ASSERT_EQ(::mkfifo((root + "/proc/meminfo").c_str(), 0644), 0);
     limits.queryMs = 400;
     remote.reset();
-    remote = qv::posix::connectSsh("qvself", limits, err);
+    remote = connectSsh("qvself", limits, err);
     ASSERT_TRUE(remote) << err.description;
     start = Clock::now();
-    qv::Instances out;
-    EXPECT_FALSE(remote->instancesOf("Win32_ComputerSystem", out, err));  // reads /proc/meminfo
-    EXPECT_EQ(err.number, qv::kErrTimedOut);
-    EXPECT_TRUE(remote->takeLimitReached());
+    auto timedOut = remote->instances("Win32_ComputerSystem");  // reads /proc/meminfo
+    ASSERT_FALSE(timedOut);
+    EXPECT_EQ(timedOut.error().error.number, qv::management::kErrTimedOut);
+    EXPECT_TRUE(timedOut.error().limitReached);
     EXPECT_LT(msSince(start), limits.queryMs + 1000);
     // The server's process still waits in open: a writer lets it go, so it sees the cut and ends.
     for (int tries = 0; tries < 200; ++tries) {
@@ -394,7 +417,7 @@ TEST_F(RemoteSshChroot, ModuleDescriptionsAreReadInPieces) {
     qvtest::writeFile(lib + "/kernel/btrfs.ko", qvtest::kernelModule({"license=GPL", "description=B-tree file system"}));
     qvtest::writeFile(lib + "/kernel/virtio_blk.ko", qvtest::kernelModule({"description=Virtio block driver"}));
     qv::PlatformError err;
-    auto remote = qv::posix::connectSsh("qvself", qv::Limits{}, err);
+    auto remote = connectSsh("qvself", qv::Limits{}, err);
     ASSERT_TRUE(remote) << err.description;
     qv::Instances drivers;
     ASSERT_TRUE(remote->instancesOf("Win32_BaseService", drivers, err));
@@ -444,7 +467,7 @@ TEST_F(RemoteSshChroot, PackagedIdListsAreTheRemoteOnesUnlessSizeAndTimeMatchThi
         timespec times[2] = {{own.st_mtime + c.timeShift, 0}, {own.st_mtime + c.timeShift, 0}};
         ASSERT_EQ(::utimensat(AT_FDCWD, remoteIds.c_str(), times, 0), 0);
         qv::PlatformError err;
-        auto remote = qv::posix::connectSsh("qvself", qv::Limits{}, err);
+        auto remote = connectSsh("qvself", qv::Limits{}, err);
         ASSERT_TRUE(remote) << err.description;
         qv::Instances controllers;
         ASSERT_TRUE(remote->instancesOf("Win32_SCSIController", controllers, err)) << c.what;
