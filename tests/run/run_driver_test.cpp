@@ -2,7 +2,10 @@
 // connection failures and the report header, compared byte for byte.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -176,6 +179,31 @@ TEST(RunDriver, LogHeaderAndNormalEndOfALocalRun) {
     std::string twice = again.file("docs/QV.log");
     EXPECT_EQ(twice.substr(0, log.size()), log);
     EXPECT_EQ(twice.substr(log.size(), 8), "**Start ");
+}
+
+TEST(RunDriver, OutputWhoseReaderHasGoneDoesNotEndTheRun) {
+    // Standard output a pipe whose reading end is closed, as after "qv-sim ... | head" has ended.
+    const std::string dir = qvtest::makeTempDir();
+    qvtest::writeFile(dir + "/fixture.json", standardFixture());
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::dup2(ends[1], STDOUT_FILENO);
+        ::unsetenv("QV_PARALLEL");
+        if (::chdir(dir.c_str()) == 0) ::execl(QV_SIM_PATH, QV_SIM_PATH, "fixture.json", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+    const std::string end = "**Normal End " + kStart + "\r\n*******************\r\n\r\n";
+    EXPECT_TRUE(qvtest::readFile(dir + "/docs/QV.log").ends_with(end)) << qvtest::readFile(dir + "/docs/QV.log");
 }
 
 TEST(RunDriver, ReportHeaderAndPhaseHeadingsAppendAcrossRuns) {
