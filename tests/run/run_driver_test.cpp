@@ -229,6 +229,21 @@ TEST(RunDriver, ReportHeaderAndPhaseHeadingsAppendAcrossRuns) {
     EXPECT_EQ(both.substr(report.size(), header.size()), header);
 }
 
+TEST(RunDriver, ReportAndLogInAnotherLetterCaseAreAppendedTo) {
+    // File names compare as on Windows: PC1's report and the log go on in the files already there.
+    const std::string dir = qvtest::makeTempDir();
+    ::mkdir((dir + "/docs").c_str(), 0755);
+    qvtest::writeFile(dir + "/docs/qvpc1.txt", "an earlier report\r\n");
+    qvtest::writeFile(dir + "/docs/qv.log", "an earlier log\r\n");
+    auto r = runSim(standardFixture(R"("wmi": {"PC1": {}})"), {"PC1"}, dir);
+    EXPECT_FALSE(r.exists("docs/QVPC1.txt"));
+    EXPECT_FALSE(r.exists("docs/QV.log"));
+    const std::string report = r.file("docs/qvpc1.txt"), log = r.file("docs/qv.log");
+    EXPECT_TRUE(report.starts_with("an earlier report\r\nQuorvex Inventory Tool Version 3.00.0037\r\n")) << report;
+    EXPECT_TRUE(log.starts_with("an earlier log\r\n**Start " + kStart)) << log;
+    EXPECT_NE(log.find(" PC1 Inventory Completed\r\n"), std::string::npos) << log;
+}
+
 TEST(RunDriver, NamesAreSortedDeduplicatedAndUnreachableOnesSkipped) {
     auto r = runSim(standardFixture(R"("wmi": {"A1": {}, "B2": {"connectError": {"number": -2147024891, "description": "Access is denied. "}}})"),
                     {"b2", "a1", "B2", "zz9"});
