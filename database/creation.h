@@ -17,7 +17,9 @@ bool isKeyTable(const TableDef& table);
 
 // Creates `tables` in order in one transaction, each table in its own savepoint: a table that
 // fails is logged with its error and the next ones are still created. `log` receives each log
-// line. False when the transaction itself cannot be begun or committed.
-bool createTables(sqlite3* db, const std::vector<TableDef>& tables, const std::function<void(const std::string&)>& log);
+// line. False when the transaction itself cannot be begun or committed. `firstError`, when given,
+// receives the error of the first table that failed (left as it is when none failed).
+bool createTables(sqlite3* db, const std::vector<TableDef>& tables, const std::function<void(const std::string&)>& log,
+                  std::string* firstError = nullptr);
 
 }  // namespace qv::database

@@ -377,7 +377,8 @@ void closeSession(Session* s) {
 
 bool isKeyTable(const TableDef& table) { return table.primaryKey && table.parent; }
 
-bool createTables(sqlite3* db, const std::vector<TableDef>& tables, const std::function<void(const std::string&)>& log) {
+bool createTables(sqlite3* db, const std::vector<TableDef>& tables, const std::function<void(const std::string&)>& log,
+                  std::string* firstError) {
     if (!exec(db, "BEGIN")) return false;
     for (const TableDef& table : tables) {
         // Each table in its own savepoint: a table that fails leaves no part of itself behind and
@@ -396,6 +397,7 @@ bool createTables(sqlite3* db, const std::vector<TableDef>& tables, const std::f
         } else {
             exec(db, "ROLLBACK TO createTable");
             exec(db, "RELEASE createTable");
+            if (firstError && firstError->empty()) *firstError = error;
             log("    Table Creation Error " + std::string(table.name) + "SQLite-->" + error + " Error");
         }
     }
@@ -425,20 +427,20 @@ void createOrOpenDatabase(RunContext& ctx) {
     // started together never remove each other's work. Its log lines are held until it is in place.
     const std::string work = path + ".creating-" + uniqueSuffix();
     std::vector<std::string> lines;
-    bool tablesFailed = false;
+    std::string tableError;
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(work.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW,
                              sessionOf(ctx).layer.name());
     bool ok = rc == SQLITE_OK && exec(db, "PRAGMA journal_mode=DELETE");
     if (ok) {
         lines.push_back("  " + name + " Created");
-        ok = createTables(db, tableList(), [&](const std::string& line) {
-            if (line.rfind("    Table Creation Error ", 0) == 0) tablesFailed = true;
-            lines.push_back(line);
-        });
-        ok = ok && !tablesFailed;
+        ok = createTables(db, tableList(), [&](const std::string& line) { lines.push_back(line); }, &tableError);
+        // A table that failed is the reason (a full disk fails every one): the transaction around
+        // the tables still commits, so the connection's last error would say none.
+        if (!tableError.empty()) why = tableError;
+        ok = ok && tableError.empty();
     }
-    if (!ok) why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    if (!ok && why.empty()) why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close_v2(db);
     InstallResult installed = ok ? ctx.platform.files.installNew(work, path) : InstallResult::Failed;
     if (installed != InstallResult::Installed) {

@@ -16,7 +16,8 @@ std::string label(std::string_view name, std::size_t width) {
 std::string displayText(const Value& v) { return inventory::plainText(v); }
 
 std::unique_ptr<TextWriter> openReport(RunContext& ctx, const std::string& path) {
-    // One open by the report's exact name: no look through the folder for another spelling.
+    // One open: a report of the computer in another letter case is appended to (the file layer
+    // resolves the name), else the report is created.
     return files::inBlocks(ctx.platform.files.openForWriting(path, true));
 }
 

@@ -159,8 +159,9 @@ public:
     virtual bool fileExists(const std::string& path) = 0;
     virtual std::unique_ptr<TextReader> openForReading(const std::string& path) = 0;  // null on failure
     // append=false: created or emptied; append=true: appended to, created when missing (never
-    // emptied). Only a regular file at exactly that path is opened: a link, folder, FIFO or device
-    // there is refused (null).
+    // emptied), a file whose name differs only in letter case counting as present, as file names
+    // compare on Windows. Only a regular file is opened: a link, folder, FIFO or device there is
+    // refused (null).
     virtual std::unique_ptr<TextWriter> openForWriting(const std::string& path, bool append) = 0;
     virtual bool copyFile(const std::string& from, const std::string& to) = 0;  // overwrites
     virtual bool deleteFile(const std::string& path) = 0;

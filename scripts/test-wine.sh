@@ -4,6 +4,6 @@
 set -e
 cd "$(dirname "$0")/.."
 ./scripts/build-win.sh all
-./scripts/build.sh
+./scripts/build.sh tests
 export WINEDEBUG=-all
 ./build/qv_wine_tests "$@"

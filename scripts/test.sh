@@ -4,7 +4,7 @@
 # Wine and npm (which fetches the SQLite sources of the Windows build) are present.
 set -e
 cd "$(dirname "$0")/.."
-./scripts/build.sh
+./scripts/build.sh tests
 (cd build && ctest --output-on-failure -j2)
 ./scripts/build.sh sanitize
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j2)

@@ -51,10 +51,11 @@ void writeService(TargetContext& ctx, const Instance& service, const SelectedSer
     std::string shown;
     if (displayName.readable()) {
         shown = plainText(displayName) + s.shownSuffix;
-        std::string text = kItemIndent + shown;
+        // The name and its description line are one text: neither is written when the description
+        // cannot be read.
         const Value& description = service.get("Description");
-        if (s.descriptionLine && description.readable()) text += "\r\n" + plainText(description);
-        report::writeLine(ctx, text);
+        if (!s.descriptionLine) report::writeLine(ctx, kItemIndent + shown);
+        else if (description.readable()) report::writeLine(ctx, kItemIndent + shown + "\r\n" + plainText(description));
     }
     appendService(ctx, shown, s.kind);
 }

@@ -59,6 +59,8 @@ struct LineSpec {
     const char* property;
     Shown shown;
     bool emptyLineAfter;
+    // Written with the next line as one text: both lines, or neither when either value cannot be read.
+    bool oneTextWithNext = false;
 };
 // The report lines of one adapter, in order.
 const LineSpec kLines[] = {
@@ -77,7 +79,7 @@ const LineSpec kLines[] = {
     {"CountDNSSearchSvrs", "DNSServerSearchOrder", Shown::SearchCount, false},
     {"DNSEnabled4WINSRes", "DNSEnabledForWINSResolution", Shown::AsReturned, false},
     {"DomDNSRegistEnabled", "DomainDNSRegistrationEnabled", Shown::AsReturned, true},
-    {"WINSPrimary", "WINSPrimaryServer", Shown::AsReturned, false},
+    {"WINSPrimary", "WINSPrimaryServer", Shown::AsReturned, false, true},
     {"WINSSecondary", "WINSSecondaryServer", Shown::AsReturned, false},
     {"WINSScopeID", "WINSScopeID", Shown::AsReturned, false},
     {"TcpipNetbiosOptions", "TcpipNetbiosOptions", Shown::NetBios, false},
@@ -186,9 +188,19 @@ void writeAdapter(TargetContext& ctx, const Instance& adapter) {
     }
     guarded(ctx, [&] { database::appendRow(ctx, "TCP_IP", row); });
 
-    for (const LineSpec& line : kLines) {
+    for (std::size_t i = 0; i < std::size(kLines); ++i) {
+        const LineSpec& line = kLines[i];
         const std::string after = line.emptyLineAfter ? "\r\n" : "";
         const Value& v = adapter.get(line.property);
+        if (line.oneTextWithNext) {
+            const LineSpec& next = kLines[++i];
+            const Value& nextValue = adapter.get(next.property);
+            if (v.readable() && nextValue.readable())
+                report::writeLine(ctx, report::label(line.label) + report::displayText(v) + after + "\r\n" +
+                                           report::label(next.label) + report::displayText(nextValue) +
+                                           (next.emptyLineAfter ? "\r\n" : ""));
+            continue;
+        }
         switch (line.shown) {
             case Shown::AsReturned: report::writeValue(ctx, line.label, v, after); break;
             case Shown::SearchCount:

@@ -27,6 +27,8 @@ void onSignal(int sig) {
 
 }  // namespace
 
+void keepRunningWhenOutputCloses() { ::signal(SIGPIPE, SIG_IGN); }
+
 PosixConsole::~PosixConsole() { end(); }
 
 void PosixConsole::start(ControlEvents& events) {
@@ -39,8 +41,7 @@ void PosixConsole::start(ControlEvents& events) {
     // No SA_RESTART: a call blocked when a signal arrives returns, so the run can see the event.
     sa.sa_flags = 0;
     for (int sig : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) ::sigaction(sig, &sa, nullptr);
-    // A closed pipe on standard output (qv | head) fails the write instead of ending the program.
-    ::signal(SIGPIPE, SIG_IGN);
+    keepRunningWhenOutputCloses();
     if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &savedModes_) == 0) haveSavedModes_ = true;
 }
 

@@ -7,6 +7,10 @@
 
 namespace qv::posix {
 
+// A closed pipe on standard output (qv | head) fails the write instead of ending the program, so
+// the run goes on to its end and its log is complete. Every program on POSIX calls it at console start.
+void keepRunningWhenOutputCloses();
+
 class PosixConsole : public Console {
 public:
     ~PosixConsole() override;

@@ -98,11 +98,14 @@ std::unique_ptr<TextReader> PosixFileSystem::openForReading(const std::string& p
 }
 
 std::unique_ptr<TextWriter> PosixFileSystem::openForWriting(const std::string& path, bool append) {
-    // The program's own files are opened by their exact name and only as regular files: a link
-    // (even one pointing nowhere) is not followed, and a FIFO or device is refused without
-    // blocking (O_NONBLOCK), so nothing is written outside the folder or waits forever.
+    // The program's own files are opened only as regular files: a link (even one pointing nowhere)
+    // is not followed, and a FIFO or device is refused without blocking (O_NONBLOCK), so nothing is
+    // written outside the folder or waits forever. A file appended to that has no file of exactly
+    // its name goes on in the one whose name differs only in letter case (the report of PC1 in an
+    // earlier qvpc1.txt), as on Windows; a file written anew keeps the name given.
+    const std::string real = append ? resolve(path) : path;
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (append ? O_APPEND : 0);
-    int fd = ::open(path.c_str(), flags, 0644);
+    int fd = ::open(real.c_str(), flags, 0644);
     if (fd < 0) return nullptr;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (!append && ::ftruncate(fd, 0) != 0)) {

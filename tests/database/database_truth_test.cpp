@@ -80,6 +80,14 @@ TEST(DatabaseTruth, WhatStandsInTheWayIsRefusedAndSaid) {
              EXPECT_EQ(count(dir, "SELECT count(*) FROM DeviceID"), "0");
          },
          true},
+        {"a report in another letter case a link",
+         [](const std::string& docs) { fs::create_symlink(docs + "/../stolen.txt", docs + "/qvpc01.txt"); },
+         "*** File: QVPC01.txt cannot be opened for Appending! ***", "PC01 Report file QVPC01.txt cannot be opened; computer skipped",
+         [](const std::string& dir) {
+             EXPECT_FALSE(fs::exists(dir + "/stolen.txt"));
+             EXPECT_FALSE(fs::exists(dir + "/docs/QVPC01.txt"));
+         },
+         true},
         {"a name longer than its key column", nullptr,
          "SERVER01.CORP.EXAMPLE Rows not written to QV.mdb: DeviceName holds at most 16 characters\r\n",
          "SERVER01.CORP.EXAMPLE Rows not written to QV.mdb: DeviceName holds at most 16 characters\r\n"

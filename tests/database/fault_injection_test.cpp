@@ -201,6 +201,7 @@ TEST(FaultInjection, EveryFileOperationCanFailAndNothingIsLostWithoutAWord) {
             EXPECT_EQ(queryValue(db, "PRAGMA integrity_check"), "ok");
         }
         const bool noDatabase = has(r.out, "Database will not be created and data not written.");
+        EXPECT_FALSE(has(r.out, ": not an error")) << r.out;  // a refusal always says its reason
 
         for (const std::string& n : kComputers) {
             if (!logOpened) break;
@@ -236,4 +237,13 @@ TEST(FaultInjection, EveryFileOperationCanFailAndNothingIsLostWithoutAWord) {
         fs::remove_all(r.dir);
     }
     EXPECT_GT(steps.size(), 100u);
+}
+
+TEST(FaultInjection, AFullDiskAtTheFirstRunNamesTheFullDisk) {
+    const Outcome o = runWith(json::array({{{"operation", "write"}, {"at", 1}, {"forGood", true}, {"diskFull", true}}}));
+    EXPECT_TRUE(has(o.run.out, "\r\nQV.mdb cannot be used: it cannot be created in the working folder: database or disk is full\r\n"
+                               "Warning: Database requirements not met.\r\n"))
+        << o.run.out;
+    EXPECT_FALSE(fs::exists(o.run.dir + "/docs/QV.mdb"));
+    fs::remove_all(o.run.dir);
 }

@@ -2,7 +2,10 @@
 // connection failures and the report header, compared byte for byte.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -178,6 +181,31 @@ TEST(RunDriver, LogHeaderAndNormalEndOfALocalRun) {
     EXPECT_EQ(twice.substr(log.size(), 8), "**Start ");
 }
 
+TEST(RunDriver, OutputWhoseReaderHasGoneDoesNotEndTheRun) {
+    // Standard output a pipe whose reading end is closed, as after "qv-sim ... | head" has ended.
+    const std::string dir = qvtest::makeTempDir();
+    qvtest::writeFile(dir + "/fixture.json", standardFixture());
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::dup2(ends[1], STDOUT_FILENO);
+        ::unsetenv("QV_PARALLEL");
+        if (::chdir(dir.c_str()) == 0) ::execl(QV_SIM_PATH, QV_SIM_PATH, "fixture.json", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+    const std::string end = "**Normal End " + kStart + "\r\n*******************\r\n\r\n";
+    EXPECT_TRUE(qvtest::readFile(dir + "/docs/QV.log").ends_with(end)) << qvtest::readFile(dir + "/docs/QV.log");
+}
+
 TEST(RunDriver, ReportHeaderAndPhaseHeadingsAppendAcrossRuns) {
     auto r = runSim(standardFixture(R"("wmi": {"PC1": {}})"), {"pc1"});
     std::string report = r.file("docs/QVPC1.txt");
@@ -199,6 +227,21 @@ TEST(RunDriver, ReportHeaderAndPhaseHeadingsAppendAcrossRuns) {
     std::string both = again.file("docs/QVPC1.txt");
     EXPECT_EQ(both.substr(0, report.size()), report);
     EXPECT_EQ(both.substr(report.size(), header.size()), header);
+}
+
+TEST(RunDriver, ReportAndLogInAnotherLetterCaseAreAppendedTo) {
+    // File names compare as on Windows: PC1's report and the log go on in the files already there.
+    const std::string dir = qvtest::makeTempDir();
+    ::mkdir((dir + "/docs").c_str(), 0755);
+    qvtest::writeFile(dir + "/docs/qvpc1.txt", "an earlier report\r\n");
+    qvtest::writeFile(dir + "/docs/qv.log", "an earlier log\r\n");
+    auto r = runSim(standardFixture(R"("wmi": {"PC1": {}})"), {"PC1"}, dir);
+    EXPECT_FALSE(r.exists("docs/QVPC1.txt"));
+    EXPECT_FALSE(r.exists("docs/QV.log"));
+    const std::string report = r.file("docs/qvpc1.txt"), log = r.file("docs/qv.log");
+    EXPECT_TRUE(report.starts_with("an earlier report\r\nQuorvex Inventory Tool Version 3.00.0037\r\n")) << report;
+    EXPECT_TRUE(log.starts_with("an earlier log\r\n**Start " + kStart)) << log;
+    EXPECT_NE(log.find(" PC1 Inventory Completed\r\n"), std::string::npos) << log;
 }
 
 TEST(RunDriver, NamesAreSortedDeduplicatedAndUnreachableOnesSkipped) {

@@ -133,7 +133,7 @@ TEST(TcpIpCollector, ValuesOfTheWrongShapeNeverStopTheInventory) {
         R"({"Caption": ["First caption", "second"], "IPEnabled": "True", "IPAddress": "10.1.1.1",
             "IPSubnet": [], "MACAddress": {"not": "a text"}, "DefaultIPGateway": [[null]], "DHCPEnabled": 1,
             "DNSServerSearchOrder": "10.1.1.53", "TcpipNetbiosOptions": 1e300, "WINSPrimaryServer": ")" + huge + R"(",
-            "ServiceName": 12345678901234567890},
+            "WINSSecondaryServer": null, "ServiceName": 12345678901234567890},
            {"Caption": "Malformed", "IPEnabled": true, "IPAddress": ["999.1.2.3.4.5"],
             "DNSServerSearchOrder": [true, "10.0.0.1"]})"));
     EXPECT_NE(r.out.find("     Network part complete\r\n"), std::string::npos) << r.out;
@@ -147,6 +147,36 @@ TEST(TcpIpCollector, ValuesOfTheWrongShapeNeverStopTheInventory) {
     EXPECT_NE(report.find("            Caption: Malformed\r\n"), std::string::npos);
     EXPECT_EQ(inventoryLogLines(r),
               (std::vector<std::string>{"  Invalid DNS Search Server data found", "  NIC: Malformed"}));
+}
+
+// Two report lines written as one text are one line for the rule that a property that cannot be
+// read leaves its line out: the WINS servers of an adapter, the NetBios service and its description.
+TEST(PairedReportLines, BothOrNeitherWhenAPropertyCannotBeRead) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> unreadableAdapter;
+        const char* service;
+        bool written;
+    };
+    const Case cases[] = {
+        {"both readable", {}, R"({"Name": "NetBios", "DisplayName": "NetBios Interface", "Description": "Maps names"})", true},
+        {"first unreadable", {"WINSPrimaryServer"}, R"({"Name": "NetBios", "Description": "Maps names"})", false},
+        {"second unreadable", {"WINSSecondaryServer"}, R"({"Name": "NetBios", "DisplayName": "NetBios Interface"})", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimResult r = runWs01(R"("classes": {"Win32_NetworkAdapterConfiguration": [)" +
+                              adapter(R"("WINSSecondaryServer": "10.0.0.10")", c.unreadableAdapter) +
+                              R"(], "Win32_BaseService": [)" + c.service + R"(, {"Name": "Dhcp", "DisplayName": "DHCP Client"}]})");
+        EXPECT_NE(tcpSection(r).find("DomDNSRegistEnabled: True\r\n\r\n" +
+                                     std::string(c.written ? "        WINSPrimary: 10.0.0.9\r\n      WINSSecondary: 10.0.0.10\r\n" : "") +
+                                     "        WINSScopeID: \r\n"),
+                  std::string::npos)
+            << tcpSection(r);
+        const std::string services = net::section(r, "  **DHCP-DNS-WINS Services**", {"  **Network Client Services**"});
+        EXPECT_EQ(services, "  **DHCP-DNS-WINS Services**\r\n" +
+                                std::string(c.written ? "    NetBios Interface\r\nMaps names\r\n" : "") + "    DHCP Client\r\n");
+    }
 }
 
 }  // namespace
