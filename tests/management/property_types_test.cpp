@@ -1,5 +1,4 @@
-// The property-type table: texts typed as the DCOM path types values, and the fixture back-end and
-// the Linux provider giving every listed property the kind the table says.
+// The property-type table: texts typed as DCOM types them; the fixture's and Linux provider's kinds.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -100,7 +99,8 @@ TEST(PropertyTypes, TextsTypeAsTheDcomPathTypesThem) {
         {{CimType::Uint32, true}, "255", list({Value::of(255)})},  // one element of an array
     };
     for (const auto& c : byType)
-        EXPECT_TRUE(same(typedValue(c.type, c.text), c.want)) << qv::management::cimTypeName(c.type.type) << " \"" << c.text << "\"";
+        EXPECT_TRUE(same(typedValue(c.type, c.text), c.want))
+            << qv::management::cimTypeName(c.type.type) << " \"" << c.text << "\"";
 
     const struct {
         const char *className, *property;
@@ -195,14 +195,17 @@ std::string edid() {
 // class, an adapter with a lease, Samba, CUPS, a service, mounts and packages.
 void buildEveryKind(qvtest::Tree& t) {
     std::string table = smbios(0, 0x18, {{0x04, 1}, {0x05, 2}, {0x08, 3}}, {"Vendor", "1.40", "03/15/2019"}) +
-                        smbios(1, 0x1B, {{0x04, 1}, {0x05, 2}, {0x06, 3}, {0x07, 4}, {0x08, 0x33}}, {"Maker", "Model", "1.0", "SN-1"}) +
+                        smbios(1, 0x1B, {{0x04, 1}, {0x05, 2}, {0x06, 3}, {0x07, 4}, {0x08, 0x33}},
+                               {"Maker", "Model", "1.0", "SN-1"}) +
                         smbios(2, 0x0F, {{0x04, 1}, {0x05, 2}, {0x06, 3}, {0x07, 4}}, {"Maker", "Board", "1.0", "BSN"}) +
                         smbios(3, 0x15, {{0x04, 1}, {0x05, 3}, {0x07, 2}, {0x08, 3}}, {"Maker", "CSN", "Asset"}) +
-                        smbios(4, 0x2A, {{0x04, 1}, {0x06, 0xC6}, {0x07, 2}, {0x10, 3}, {0x14, 0xF8}, {0x15, 0x11}, {0x16, 0x10},
-                                         {0x17, 0x0E}, {0x18, 0x41}}, {"CPU 1", "Intel", "Core"}) +
+                        smbios(4, 0x2A, {{0x04, 1}, {0x06, 0xC6}, {0x07, 2}, {0x10, 3}, {0x14, 0xF8}, {0x15, 0x11},
+                                         {0x16, 0x10}, {0x17, 0x0E}, {0x18, 0x41}},
+                               {"CPU 1", "Intel", "Core"}) +
                         smbios(8, 0x09, {{0x04, 1}, {0x06, 2}, {0x08, 0x10}}, {"JUSB1", "USB 1"}) +
                         smbios(13, 0x16, {{0x15, 1}}, {"en|US|iso8859-1"}) +
-                        smbios(17, 0x1B, {{0x0D, 0x20}, {0x10, 1}, {0x11, 2}}, {"DIMM_A1", "BANK 0"}) + smbios(127, 4, {}, {});
+                        smbios(17, 0x1B, {{0x0D, 0x20}, {0x10, 1}, {0x11, 2}}, {"DIMM_A1", "BANK 0"}) +
+                        smbios(127, 4, {}, {});
     const std::string pci = "/sys/devices/pci0000:00/0000:00:0";
     auto function = [&](char slot, const char* cls) {
         const std::string dir = pci + slot + ".0";
@@ -215,11 +218,13 @@ void buildEveryKind(qvtest::Tree& t) {
     function('3', "0x0c0330\n");
     function('5', "0x010700\n");
     const std::string modem = function('4', "0x070300\n"), nic = function('7', "0x020000\n");
-    t.dir(modem + "/driver_modem").link(modem + "/driver", "driver_modem").dir(nic + "/driver_e1000e").link(nic + "/driver", "driver_e1000e");
+    t.dir(modem + "/driver_modem").link(modem + "/driver", "driver_modem");
+    t.dir(nic + "/driver_e1000e").link(nic + "/driver", "driver_e1000e");
     t.link("/sys/class/sound/card0/device", "../../.." + function('6', "0x040300\n").substr(4));
     t.link("/sys/class/net/eth0/device", "../../.." + nic.substr(4));
     t.file("/sys/firmware/dmi/tables/DMI", table)
-        .file("/sys/firmware/dmi/tables/smbios_entry_point", qvtest::smbios3EntryPoint(3, 2, static_cast<std::uint32_t>(table.size())))
+        .file("/sys/firmware/dmi/tables/smbios_entry_point",
+              qvtest::smbios3EntryPoint(3, 2, static_cast<std::uint32_t>(table.size())))
         .file("/proc/sys/kernel/hostname", "every\n")
         .file("/proc/sys/kernel/osrelease", "6.1.0\n")
         .file("/proc/meminfo", "MemTotal: 16303452 kB\n")
@@ -273,9 +278,11 @@ void buildEveryKind(qvtest::Tree& t) {
               "  option dhcp-server-identifier 192.168.2.1;\n  option domain-name \"corp.example.org\";\n"
               "  option domain-name-servers 192.168.2.53;\n  expire 1 2025/12/08 12:00:00;\n}\n")
         .file("/etc/samba/smb.conf", "[global]\n   workgroup = ACME\n   wins server = 10.1.1.1 10.1.1.2\n"
-                                     "   netbios scope = scope\n   server string = File server\n[data]\n   path = /srv/data\n   comment = Team data\n")
+                                     "   netbios scope = scope\n   server string = File server\n"
+                                     "[data]\n   path = /srv/data\n   comment = Team data\n")
         .file("/etc/samba/lmhosts", "")
-        .file("/etc/cups/printers.conf", "<DefaultPrinter laser>\nMakeModel HP LaserJet\nDeviceURI socket://10.1.1.50\n</Printer>\n")
+        .file("/etc/cups/printers.conf",
+              "<DefaultPrinter laser>\nMakeModel HP LaserJet\nDeviceURI socket://10.1.1.50\n</Printer>\n")
         .dir("/run/systemd/system")
         .file("/lib/systemd/system/smbd.service", "[Unit]\nDescription=Samba\n[Service]\nExecStart=/usr/sbin/smbd\n")
         .file("/sys/fs/cgroup/system.slice/smbd.service/cgroup.procs", "812\n")
@@ -307,7 +314,9 @@ TEST(PropertyTypes, LinuxProviderValuesHaveTheTableKinds) {
                                                                   {"eth0", true, "fe80::1", "64", true}};
     };
     options.probes.birthTime = [](const std::string&) { return std::optional<std::time_t>(1700000000); };
-    options.probes.fsSpace = [](const std::string&) { return std::optional<qv::posix::provider::FsSpace>({1u << 30, 1u << 20}); };
+    options.probes.fsSpace = [](const std::string&) {
+        return std::optional<qv::posix::provider::FsSpace>({1u << 30, 1u << 20});
+    };
     Findings everyKind, here;
     auto everyKindProvider = qv::posix::makeLocalProvider(options), hereProvider = qv::posix::makeLocalProvider();
     const std::pair<qv::TargetService*, Findings*> runs[] = {{everyKindProvider.get(), &everyKind},

@@ -1,5 +1,4 @@
-// Test support: whether a back-end's values have the kinds the property-type table gives, and
-// whether the text a text transport would carry for each value types back into the same value.
+// Test support: whether a back-end's values have the kinds and ranges the property-type table gives.
 #pragma once
 
 #include <charconv>
@@ -59,7 +58,7 @@ inline std::string scalarProblem(qv::management::CimType t, const qv::Value& v) 
 inline std::string problem(const qv::management::PropertyType& t, const qv::Value& v) {
     if (!v.readable() || v.isNull()) return {};
     if (t.array != (v.kind == qv::Value::Kind::List))
-        return std::string(kindName(v.kind)) + (t.array ? " where the property is an array" : " where the property is no array");
+        return std::string(kindName(v.kind)) + (t.array ? " where the property is an array" : " where it is no array");
     if (!t.array) return scalarProblem(t.type, v);
     for (const qv::Value& item : v.list)
         if (std::string p = item.readable() ? scalarProblem(t.type, item) : "an element cannot be read"; !p.empty())
@@ -109,8 +108,9 @@ inline void check(const std::string& className, const qv::Instances& instances, 
                 }
                 // A whole number outside its type's range cannot be read from its text.
                 if (!same(typed, v))
-                    p = v.kind == qv::Value::Kind::Int ? std::to_string(v.integer) + " is outside " + qv::management::cimTypeName(row.type)
-                                                       : "its text \"" + transportText(v) + "\" types to another value";
+                    p = v.kind == qv::Value::Kind::Int
+                            ? std::to_string(v.integer) + " is outside " + qv::management::cimTypeName(row.type)
+                            : "its text \"" + transportText(v) + "\" types to another value";
             }
             if (!p.empty()) found.problems.emplace(key, p);
         }

@@ -1,5 +1,4 @@
-// The DCOM path against the property-type table: the kinds of the values WMI answers for the listed
-// classes, and the types its class definitions declare.
+// The DCOM path against the property-type table: the kinds WMI answers and the types it declares.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -69,7 +68,8 @@ TEST(Win32PropertyTypes, WmiValuesAndDeclarationsHaveTheTableTypes) {
             check(row.className, instances, found);
             if (object) object->Release();
             object = nullptr;
-            if (FAILED(services->GetObject(win32::Bstr(row.className).get(), 0, nullptr, &object, nullptr))) object = nullptr;
+            if (FAILED(services->GetObject(win32::Bstr(row.className).get(), 0, nullptr, &object, nullptr)))
+                object = nullptr;
         }
         // The class definition's own type of the property, where the class and the property exist.
         CIMTYPE declared = 0;
@@ -78,7 +78,7 @@ TEST(Win32PropertyTypes, WmiValuesAndDeclarationsHaveTheTableTypes) {
         const CIMTYPE want = declaredType(row.type) | (row.array ? CIM_FLAG_ARRAY : 0);
         if (declared != want)
             found.problems.emplace(std::string(row.className) + "." + row.property,
-                                   "declared as CIM type " + std::to_string(declared) + ", published " + std::to_string(want));
+                                   "declared CIMTYPE " + std::to_string(declared) + ", published " + std::to_string(want));
     }
     if (object) object->Release();
     services->Release();
