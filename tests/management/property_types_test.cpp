@@ -146,8 +146,9 @@ TEST(PropertyTypes, FixtureValuesHaveTheTableKinds) {
     auto fixture = qv::fixture::FixturePlatform::load(dir + "/fixture.json", error);
     ASSERT_TRUE(fixture) << error;
     qv::PlatformError err;
-    auto target = fixture->platform().management.connect("WS01", "root\\cimv2", err);
-    ASSERT_TRUE(target) << err.description;
+    auto connected = fixture->platform().management.connect("WS01");
+    ASSERT_TRUE(connected) << connected.error().error.description;
+    auto& target = *connected;
 
     Findings found;
     for (const std::string& cls : tableClasses()) {
@@ -155,7 +156,8 @@ TEST(PropertyTypes, FixtureValuesHaveTheTableKinds) {
         EXPECT_TRUE(target->instancesOf(cls, instances, err)) << cls;
         check(cls, instances, found);
     }
-    ASSERT_EQ(target->createShare("C:\\DATA", "QvTypes", 0, "Made by the test"), 0);
+    auto share = target->createShare("C:\\DATA", "QvTypes", 0, "Made by the test");
+    ASSERT_TRUE(share && *share == 0);
     qv::Instances made;
     ASSERT_TRUE(target->execQuery("Select * from Win32_Share Where Name = 'QvTypes'", made, err));
     ASSERT_EQ(made.size(), 1u);
@@ -319,7 +321,7 @@ TEST(PropertyTypes, LinuxProviderValuesHaveTheTableKinds) {
     };
     Findings everyKind, here;
     auto everyKindProvider = qv::posix::makeLocalProvider(options), hereProvider = qv::posix::makeLocalProvider();
-    const std::pair<qv::TargetService*, Findings*> runs[] = {{everyKindProvider.get(), &everyKind},
+    const std::pair<qv::management::TargetConnection*, Findings*> runs[] = {{everyKindProvider.get(), &everyKind},
                                                              {hereProvider.get(), &here}};
     for (const auto& [provider, found] : runs)
         for (const std::string& cls : tableClasses()) {
