@@ -29,7 +29,7 @@ public:
     Result<Done> deleteShare(const Instance& share) override;
     Result<bool> fileExists(const std::string& path) override;
     Result<FileFacts> fileFacts(const std::string& path) override;
-    std::vector<std::string> releaseFiles() override { return inner_.releaseFiles(); }
+    bool filesThroughShares() const override { return inner_.filesThroughShares(); }
 
 private:
     template <class T, class Call>

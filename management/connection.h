@@ -56,9 +56,10 @@ public:
     // be reached fails with kErrFileUnreachable.
     virtual Result<bool> fileExists(const std::string& path) = 0;
     virtual Result<FileFacts> fileFacts(const std::string& path) = 0;
-    // Ends what reaching the files needed (shares made for them); the names of those that could
-    // not be removed, as "NAME (PATH)".
-    virtual std::vector<std::string> releaseFiles() { return {}; }
+    // True for a Windows computer reached over its management service alone: its files are read
+    // through its drive shares (made with createShare when the administrative share does not
+    // answer), and the file calls above are not used for it.
+    virtual bool filesThroughShares() const { return false; }
 
     // The same calls in the form of a yes or no with the value through an argument, as callers
     // that only tell success from failure take them; on failure `err` holds the error and `out`
