@@ -14,7 +14,7 @@
 #include "database/records.h"
 #include "database/schema.h"
 #include "files/run_log.h"
-include "files/text_files.h"
+#include "files/text_files.h"
 #include "management/connector.h"
 #include "platform/text.h"
 

@@ -6,7 +6,7 @@
 
 #include "environment/identity.h"
 #include "environment/registry_reader.h"
-include "files/run_log.h"
+#include "files/run_log.h"
 #include "management/connector.h"
 #include "platform/text.h"
 

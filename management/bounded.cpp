@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "files/run_log.h"
+#include "management/connector.h"
 #include "management/errors.h"
 #include "platform/text.h"
 

@@ -16,7 +16,7 @@
 #include "database/records.h"
 #include "files/run_log.h"
 #include "inventory/inventory.h"
-include "inventory/report.h"
+#include "inventory/report.h"
 #include "management/connector.h"
 #include "platform/text.h"
 #include "core/target_context.h"

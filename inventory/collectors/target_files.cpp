@@ -27,7 +27,7 @@ bool targetIsLocal(const TargetContext& ctx) {
            ctx.platform.identity.isLocalComputer(ctx.currentTarget);
 }
 
-TargetFiles::~TargetShares() { releaseAll(); }
+TargetFiles::~TargetFiles() { releaseAll(); }
 
 bool TargetFiles::throughShares() const {
     return ctx_.targetServices && ctx_.targetServices->filesThroughShares() && !targetIsLocal(ctx_);
