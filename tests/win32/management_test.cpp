@@ -5,16 +5,21 @@
 #include <windows.h>
 #include <wbemcli.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
-#include "platform/win32/identity-win32.h"
-#include "platform/win32/management-win32.h"
-#include "platform/win32/variant-win32.h"
-#include "platform/win32/wbem-errors-win32.h"
+#include "management/dcom/bounded-call.h"
+#include "management/dcom/com.h"
+#include "management/dcom/connection.h"
+#include "management/dcom/variant.h"
+#include "management/dcom/wbem-errors.h"
+#include "platform/win32/win32-platform.h"
 
 using namespace qv;
 using Kind = Value::Kind;
+using management::TargetConnection;
+namespace dcom = management::dcom;
 
 namespace {
 
@@ -26,48 +31,72 @@ std::string localName() {
 
 bool underWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
 
+template <class T>
+std::string why(const management::Result<T>& r) {
+    return r ? std::string() : std::to_string(r.error().error.number) + " " + r.error().error.description;
+}
+
+// This computer's identity, except that one loopback address stands for another computer: the
+// probe of it stays on this computer, where nothing listens on the management port under Wine.
+class OneLoopbackElsewhere : public win32::Win32Identity {
+public:
+    static constexpr const char* kElsewhere = "127.0.0.3";
+    bool isLocalComputer(const std::string& name) override {
+        return name != kElsewhere && Win32Identity::isLocalComputer(name);
+    }
+};
+
 class WmiTest : public ::testing::Test {
 protected:
-    std::unique_ptr<TargetService> local(const std::string& space = "root\\cimv2") {
-        PlatformError err;
-        auto t = wmi.connect(localName(), space, err);
-        EXPECT_TRUE(t) << space << ": " << err.number << " " << err.description;
-        return t;
+    std::unique_ptr<TargetConnection> local() {
+        auto t = wmi.connect(localName());
+        EXPECT_TRUE(t) << why(t);
+        return t ? std::move(*t) : nullptr;
     }
-    Instance only(TargetService& t, const std::string& cls) {
+    Instance only(TargetConnection& t, const std::string& cls) {
         Instances all;
         PlatformError err;
         EXPECT_TRUE(t.instancesOf(cls, all, err)) << cls;
         EXPECT_EQ(all.size(), 1u) << cls;
         return all.empty() ? Instance{} : all[0];
     }
-    win32::Win32Identity identity;
-    win32::WmiManagement wmi{identity};
+    win32::Win32Platform platform;
+    management::Connector& wmi = platform.management;
 };
 
 }  // namespace
 
 TEST_F(WmiTest, ConnectsToTheLocalComputerRefusesOtherNamesWithNumberAndText) {
-    PlatformError err;
     // The local computer by any of its names or addresses.
-    for (const char* local : {"localhost", "127.0.0.2"})
-        EXPECT_TRUE(wmi.connect(local, "root\\cimv2", err)) << local << " " << err.description;
-    EXPECT_TRUE(local());
-    // A name that does not resolve, and an address where nothing listens on the management port,
-    // fail at the reachability probe as a computer that is off does.
-    wmi.limits.probeMs = 300;
-    for (const char* unreachable : {"NOSUCHPC", "192.0.2.1"}) {
-        EXPECT_FALSE(wmi.connect(unreachable, "root\\cimv2", err)) << unreachable;
-        EXPECT_EQ(err.number, kErrRpcServerUnavailable) << unreachable;
-        EXPECT_EQ(err.description, kErrRpcServerUnavailableText) << unreachable;
+    for (const char* local : {"localhost", "127.0.0.2"}) {
+        auto c = wmi.connect(local);
+        EXPECT_TRUE(c) << local << " " << why(c);
     }
-    EXPECT_FALSE(wmi.connect(localName(), "root\\nosuchspace:StdRegProv", err));
-    EXPECT_EQ(err.description, win32::errorDescription(err.number));
+    EXPECT_TRUE(local());
+    // An address where nothing listens on the management port fails at the reachability probe
+    // as a computer that is off does. (Only loopback addresses: the probe goes out for real.)
+    if (underWine()) {
+        OneLoopbackElsewhere identity;
+        management::Connector elsewhere{identity, platform.limits, platform.network, platform.localTransport,
+                                        platform.remoteTransport};
+        platform.limits.probeMs = 300;
+        auto c = elsewhere.connect(OneLoopbackElsewhere::kElsewhere);
+        ASSERT_FALSE(c);
+        EXPECT_EQ(c.error().error.number, management::kErrRpcServerUnavailable);
+        EXPECT_EQ(c.error().error.description, management::kErrRpcServerUnavailableText);
+    }
+    // A namespace that does not exist fails with the service's number and text.
+    {
+        auto lock = dcom::providerLock();
+        auto missing = dcom::bindNamespace("\\\\.\\root\\nosuchspace", "StdRegProv", platform.limits.connectMs);
+        ASSERT_FALSE(missing);
+        EXPECT_EQ(missing.error().error.description, dcom::errorDescription(missing.error().error.number));
+    }
     for (const char* bad : {".", "", "a\\b", "PC:1", "x*"}) {
-        PlatformError refused;
-        EXPECT_FALSE(wmi.connect(bad, "root\\cimv2", refused)) << bad;
-        EXPECT_EQ(refused.number, kErrInvalidComputerName) << bad;
-        EXPECT_EQ(refused.description, kErrInvalidComputerNameText) << bad;
+        auto refused = wmi.connect(bad);
+        ASSERT_FALSE(refused) << bad;
+        EXPECT_EQ(refused.error().error.number, management::kErrInvalidComputerName) << bad;
+        EXPECT_EQ(refused.error().error.description, management::kErrInvalidComputerNameText) << bad;
     }
 }
 
@@ -120,12 +149,12 @@ TEST_F(WmiTest, ClassesTheCollectorsReadCountAsTheirInstances) {
     IWbemServices* services = nullptr;
     ASSERT_EQ(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
                                reinterpret_cast<void**>(&locator)), S_OK);
-    ASSERT_EQ(locator->ConnectServer(win32::Bstr("root\\cimv2").get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+    ASSERT_EQ(locator->ConnectServer(dcom::Bstr("root\\cimv2").get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
                                      &services), S_OK);
     std::cout << "class                              object    instances\n";
     for (const auto& [cls, wine] : classes) {
         IWbemClassObject* object = nullptr;
-        const HRESULT hr = services->GetObject(win32::Bstr(cls).get(), 0, nullptr, &object, nullptr);
+        const HRESULT hr = services->GetObject(dcom::Bstr(cls).get(), 0, nullptr, &object, nullptr);
         if (object) object->Release();
         std::int64_t count = -1;
         Instances all;
@@ -146,7 +175,8 @@ TEST_F(WmiTest, ClassesTheCollectorsReadCountAsTheirInstances) {
     services->Release();
     locator->Release();
     // Share management on a platform without Win32_Share is refused, not a crash.
-    EXPECT_NE(t->createShare("C:\\", "CInv", 0, "Temp Public Share"), 0);
+    auto made = t->createShare("C:\\", "CInv", 0, "Temp Public Share");
+    EXPECT_FALSE(made && *made == 0);
     Instance share;
     share.set("Name", Value::of("CInv"));
     EXPECT_FALSE(t->deleteShare(share));
@@ -164,7 +194,7 @@ TEST_F(WmiTest, RegistryProviderReadsKeysValuesAndTexts) {
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\QvWmiTest\\Empty", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &empty, nullptr);
     RegCloseKey(empty);
 
-    auto reg = local("root\\Default:StdRegProv");
+    auto reg = local();
     ASSERT_TRUE(reg);
     std::vector<std::string> names;
     ASSERT_TRUE(reg->enumKey(kHiveLocalMachine, "Software\\QvWmiTest", names));
@@ -182,7 +212,7 @@ TEST_F(WmiTest, RegistryProviderReadsKeysValuesAndTexts) {
     EXPECT_TRUE(reg->getStringValue(kHiveLocalMachine, key, "DisplayName", text) && text == "Tool") << text;
     EXPECT_TRUE(reg->getStringValue(kHiveLocalMachine, key, "", text) && text == "1.0") << text;
     EXPECT_FALSE(reg->getStringValue(kHiveLocalMachine, key, "Missing", text));
-    // The provider's class sits in root\cimv2 too.
+    // Every connection reads the registry.
     auto cimv2 = local();
     ASSERT_TRUE(cimv2);
     EXPECT_TRUE(cimv2->enumKey(kHiveClassesRoot, "", names) && !names.empty());
@@ -190,24 +220,44 @@ TEST_F(WmiTest, RegistryProviderReadsKeysValuesAndTexts) {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, k);
 }
 
+// This computer's files are read in place through its connection, not through a share.
+TEST_F(WmiTest, TheLocalConnectionReadsFilesInPlace) {
+    auto t = local();
+    ASSERT_TRUE(t);
+    EXPECT_FALSE(t->filesThroughShares());
+    char system[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryA(system, MAX_PATH), 0u);
+    const std::string kernel = std::string(system) + "\\kernel32.dll";
+    auto found = t->fileExists(kernel);
+    EXPECT_TRUE(found && *found) << kernel;
+    auto facts = t->fileFacts(kernel);
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(std::count(facts->version.begin(), facts->version.end(), '.'), 3) << facts->version;
+    EXPECT_TRUE(facts->created);
+    auto missing = t->fileExists(std::string(system) + "\\qv-no-such-file.dll");
+    EXPECT_TRUE(missing && !*missing);
+    auto none = t->fileFacts(std::string(system) + "\\qv-no-such-file.dll");
+    EXPECT_TRUE(none && none->version.empty() && !none->created);
+}
+
 TEST(Win32Values, VariantsFollowTheDeclaredWidthAndErrorTextsEndInABlank) {
-    win32::Variant number, list;
+    dcom::Variant number, list;
     number.v.vt = VT_I4;
     number.v.lVal = -1;
-    EXPECT_EQ(win32::valueOfVariant(number.v, CIM_SINT32).integer, -1);
-    EXPECT_EQ(win32::valueOfVariant(number.v, CIM_UINT32).integer, 4294967295LL);
+    EXPECT_EQ(dcom::valueOfVariant(number.v, CIM_SINT32).integer, -1);
+    EXPECT_EQ(dcom::valueOfVariant(number.v, CIM_UINT32).integer, 4294967295LL);
     list.v.vt = VT_ARRAY | VT_I4;
     list.v.parray = SafeArrayCreateVector(VT_I4, 0, 1);
     LONG garbage = 0x7A3B0003, at = 0;
     SafeArrayPutElement(list.v.parray, &at, &garbage);
-    Value masked = win32::valueOfVariant(list.v, CIM_UINT16 | CIM_FLAG_ARRAY);
+    Value masked = dcom::valueOfVariant(list.v, CIM_UINT16 | CIM_FLAG_ARRAY);
     ASSERT_EQ(masked.list.size(), 1u);
     EXPECT_EQ(masked.list[0].integer, 3);
 
-    EXPECT_EQ(win32::errorDescription(static_cast<std::int32_t>(0x80041010)), "Invalid class ");
+    EXPECT_EQ(dcom::errorDescription(static_cast<std::int32_t>(0x80041010)), "Invalid class ");
     // The system's own texts (worded differently by Windows and Wine), line end made one blank.
     for (std::uint32_t n : {0x800706BAu, 0x80070005u, 0x8004FFFFu}) {
-        const std::string text = win32::errorDescription(static_cast<std::int32_t>(n));
+        const std::string text = dcom::errorDescription(static_cast<std::int32_t>(n));
         EXPECT_TRUE(text.size() > 2 && text.ends_with(" ") && text[text.size() - 2] != ' ') << text;
         EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << text;
     }

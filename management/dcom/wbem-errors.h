@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
-namespace qv::win32 {
+namespace qv::management::dcom {
 
 // The text shown with an error number: the management service's own texts for its numbers
 // (0x8004xxxx), the system's message text for the others; every text ends in one blank.
 std::string errorDescription(std::int32_t number);
 
-}  // namespace qv::win32
+}  // namespace qv::management::dcom

@@ -1,11 +1,12 @@
-// VARIANT -> Value: the conversions the management service's property values need.
-#include "platform/win32/variant-win32.h"
+// VARIANT -> Value: the conversions the management service's property values need, and whole instances.
+#include "management/dcom/variant.h"
 
 #include <cstdint>
 
+#include "management/dcom/com.h"
 #include "platform/win32/text-win32.h"
 
-namespace qv::win32 {
+namespace qv::management::dcom {
 
 namespace {
 
@@ -22,7 +23,7 @@ std::int64_t narrowed(std::int64_t n, CIMTYPE cimType) {
     }
 }
 
-std::string textOf(BSTR b) { return b ? fromWide(b, SysStringLen(b)) : std::string(); }
+std::string textOf(BSTR b) { return b ? win32::fromWide(b, SysStringLen(b)) : std::string(); }
 
 // One scalar of type `vt` stored at `p` (a VARIANT's value or an array element).
 Value scalar(VARTYPE vt, const void* p, CIMTYPE cimType) {
@@ -77,9 +78,29 @@ Value valueOfVariant(const VARIANT& v, CIMTYPE cimType) {
     return scalar(v.vt, &v.llVal, cimType);
 }
 
-Bstr::Bstr(const std::string& utf8) {
-    std::wstring wide = toWide(utf8);
-    b_ = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+Instance instanceOf(IWbemClassObject* object) {
+    Instance inst;
+    SAFEARRAY* names = nullptr;
+    if (FAILED(object->GetNames(nullptr, WBEM_FLAG_ALWAYS | WBEM_FLAG_NONSYSTEM_ONLY, nullptr, &names)) || !names)
+        return inst;
+    LONG lower = 0, upper = -1;
+    SafeArrayGetLBound(names, 1, &lower);
+    SafeArrayGetUBound(names, 1, &upper);
+    for (LONG i = lower; i <= upper; ++i) {
+        BSTR name = nullptr;
+        if (FAILED(SafeArrayGetElement(names, &i, &name)) || !name) continue;
+        std::string key = win32::fromWide(name, SysStringLen(name));
+        if (key.rfind("__", 0) != 0) {
+            Variant value;
+            CIMTYPE type = 0;
+            Value v = SUCCEEDED(object->Get(name, 0, &value.v, &type, nullptr)) ? valueOfVariant(value.v, type)
+                                                                                : Value::unreadable();
+            inst.properties.emplace_back(std::move(key), std::move(v));
+        }
+        SysFreeString(name);
+    }
+    SafeArrayDestroy(names);
+    return inst;
 }
 
-}  // namespace qv::win32
+}  // namespace qv::management::dcom

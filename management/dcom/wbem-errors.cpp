@@ -1,6 +1,6 @@
 // The management service's error texts, kept here because not every platform can give them
 // (Wine has none for 0x8004xxxx), and the system message texts for the other numbers.
-#include "platform/win32/wbem-errors-win32.h"
+#include "management/dcom/wbem-errors.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 
 #include "platform/win32/text-win32.h"
 
-namespace qv::win32 {
+namespace qv::management::dcom {
 
 namespace {
 
@@ -128,7 +128,7 @@ bool systemText(std::uint32_t number, std::string& out) {
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, number, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     if (n == 0 || !buffer) return false;
-    std::string text = fromWide(buffer, n);
+    std::string text = win32::fromWide(buffer, n);
     LocalFree(buffer);
     for (char& c : text)
         if (c == '\r' || c == '\n') c = ' ';
@@ -151,4 +151,4 @@ std::string errorDescription(std::int32_t number) {
     return fallback;
 }
 
-}  // namespace qv::win32
+}  // namespace qv::management::dcom
