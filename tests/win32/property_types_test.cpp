@@ -6,9 +6,10 @@
 
 #include <cstdio>
 
-#include "platform/win32/identity-win32.h"
-#include "platform/win32/management-win32.h"
-#include "platform/win32/variant-win32.h"
+#include "management/connector.h"
+#include "management/dcom/com.h"
+#include "management/dcom/variant.h"
+#include "platform/win32/win32-platform.h"
 #include "tests/management/type_check.h"
 
 using namespace qv;
@@ -44,16 +45,16 @@ CIMTYPE declaredType(CimType t) {
 }  // namespace
 
 TEST(Win32PropertyTypes, WmiValuesAndDeclarationsHaveTheTableTypes) {
-    win32::Win32Identity identity;
-    win32::WmiManagement wmi{identity};
+    win32::Win32Platform platform;
     PlatformError err;
-    auto target = wmi.connect("localhost", "root\\cimv2", err);
-    ASSERT_TRUE(target) << err.number << " " << err.description;
+    auto connected = platform.management.connect("localhost");
+    ASSERT_TRUE(connected) << connected.error().error.number << " " << connected.error().error.description;
+    auto& target = *connected;
     IWbemLocator* locator = nullptr;
     IWbemServices* services = nullptr;
     ASSERT_EQ(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
                                reinterpret_cast<void**>(&locator)), S_OK);
-    ASSERT_EQ(locator->ConnectServer(win32::Bstr("root\\cimv2").get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+    ASSERT_EQ(locator->ConnectServer(management::dcom::Bstr("root\\cimv2").get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
                                      &services), S_OK);
 
     Findings found;
@@ -68,12 +69,12 @@ TEST(Win32PropertyTypes, WmiValuesAndDeclarationsHaveTheTableTypes) {
             check(row.className, instances, found);
             if (object) object->Release();
             object = nullptr;
-            if (FAILED(services->GetObject(win32::Bstr(row.className).get(), 0, nullptr, &object, nullptr)))
+            if (FAILED(services->GetObject(management::dcom::Bstr(row.className).get(), 0, nullptr, &object, nullptr)))
                 object = nullptr;
         }
         // The class definition's own type of the property, where the class and the property exist.
         CIMTYPE declared = 0;
-        if (!object || FAILED(object->Get(win32::Bstr(row.property).get(), 0, nullptr, &declared, nullptr))) continue;
+        if (!object || FAILED(object->Get(management::dcom::Bstr(row.property).get(), 0, nullptr, &declared, nullptr))) continue;
         ++declarations;
         const CIMTYPE want = declaredType(row.type) | (row.array ? CIM_FLAG_ARRAY : 0);
         if (declared != want)
