@@ -4,7 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <memory>
-#include <thread>
+#include <system_error>
 
 #include "management/errors.h"
 #include "platform/win32/host-win32.h"
@@ -16,24 +16,47 @@ std::unique_lock<std::mutex> providerLock() {
     return win32::runningUnderWine() ? std::unique_lock<std::mutex>(wineProvider) : std::unique_lock<std::mutex>();
 }
 
-bool finishesWithin(int limitMs, std::function<void()> call) {
+namespace {
+
+// A bounded call and the signal its thread gives once the call has returned; the thread owns it.
+struct BoundedTask {
     struct Done {
         std::mutex mutex;
         std::condition_variable cv;
         bool done = false;
     };
-    auto done = std::make_shared<Done>();
-    auto task = std::make_unique<std::function<void()>>(std::move(call));
-    std::thread([done, task = std::move(task)]() mutable {
-        {
-            MultithreadedApartment apartment;
-            (*task)();
-            task.reset();  // what the call holds is released inside the apartment
-        }
-        std::lock_guard<std::mutex> lock(done->mutex);
-        done->done = true;
-        done->cv.notify_all();
-    }).detach();
+    std::function<void()> call;
+    std::shared_ptr<Done> done = std::make_shared<Done>();
+};
+
+DWORD WINAPI runBoundedTask(void* parameter) {
+    std::unique_ptr<BoundedTask> task(static_cast<BoundedTask*>(parameter));
+    const std::shared_ptr<BoundedTask::Done> done = task->done;
+    {
+        MultithreadedApartment apartment;
+        task->call();
+        task.reset();  // what the call holds is released inside the apartment
+    }
+    std::lock_guard<std::mutex> lock(done->mutex);
+    done->done = true;
+    done->cv.notify_all();
+    return 0;
+}
+
+}  // namespace
+
+// The thread is a plain Windows thread, not a detached std::thread: MinGW's pthread layer hands the
+// record of a detached thread that ended before it was detached to the next thread while the first
+// is still exiting, and that exit then wipes it, so the next call's thread could end without ever
+// running its call (the caller waited out the whole limit) or run it with a null argument.
+bool finishesWithin(int limitMs, std::function<void()> call) {
+    auto task = std::make_unique<BoundedTask>();
+    task->call = std::move(call);
+    const std::shared_ptr<BoundedTask::Done> done = task->done;
+    HANDLE thread = CreateThread(nullptr, 0, &runBoundedTask, task.get(), 0, nullptr);
+    if (!thread) throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "CreateThread");
+    task.release();  // the thread owns it now
+    CloseHandle(thread);
     std::unique_lock<std::mutex> lock(done->mutex);
     return done->cv.wait_for(lock, std::chrono::milliseconds(limitMs), [&] { return done->done; });
 }
