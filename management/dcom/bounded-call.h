@@ -1,5 +1,4 @@
-// Calls to the management service within the program's limits: each on a thread of its own that
-// may outlive its limit, and the one-call-at-a-time lock Wine's provider needs.
+// Calls to the management service within the program's limits, and Wine's one-call-at-a-time lock.
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,4 @@
-// COM helpers of the DCOM transport: owned interface pointers, strings and VARIANTs, apartments,
-// proxy security and error numbers.
+// COM helpers of the DCOM transport: owned pointers, strings, VARIANTs, apartments, proxy security.
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,4 @@
-// One computer's management service over DCOM: its classes (root\cimv2), its registry provider
-// (root\default, bound on the first registry call), its shares and its files.
+// A DCOM connection to one computer: its classes, its registry provider, its shares and its files.
 #pragma once
 
 #include <windows.h>
@@ -25,6 +24,8 @@ inline const char* const kRegistryClass = "StdRegProv";
 // itself. The caller holds the provider lock.
 Result<ComRef<IWbemServices>> bindNamespace(const std::string& path, const std::string& checkClass, int limitMs);
 
+// The classes are root\cimv2's, bound when the connection opens; the registry provider is
+// root\default's StdRegProv, bound on the first registry call.
 class DcomConnection : public TargetConnection {
 public:
     // `classes` is the computer's root\cimv2, bound and checked; `server` is "\\computer\" (or

@@ -1,5 +1,4 @@
-// Method calls over DCOM: the registry provider's EnumKey, EnumValues and GetStringValue (in the
-// selected registry view) and Win32_Share's Create and Delete.
+// Method calls over DCOM: the registry provider (in the selected view) and Win32_Share's Create and Delete.
 #include <cstring>
 #include <initializer_list>
 #include <utility>
@@ -136,7 +135,8 @@ bool DcomConnection::selectRegistryView(int bits) {
 Result<Done> DcomConnection::bindRegistry() {
     if (registryFailed_) return *registryFailed_;
     if (!registry_) {
-        Result<ComRef<IWbemServices>> bound = bindNamespace(server_ + "root\\default", kRegistryClass, limits_.connectMs);
+        Result<ComRef<IWbemServices>> bound =
+            bindNamespace(server_ + "root\\default", kRegistryClass, limits_.connectMs);
         if (!bound) {
             registryFailed_ = bound.error();
             return bound.error();

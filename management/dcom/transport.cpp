@@ -1,5 +1,4 @@
-// The DCOM transport: the binding of a computer's namespaces with its first check call, and the
-// connection's lifetime and files.
+// The DCOM transport: binding a namespace with its first check call; the connection's lifetime and files.
 #include "management/dcom/transport.h"
 
 #include <memory>

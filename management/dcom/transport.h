@@ -1,5 +1,4 @@
-// DCOM, the way to a Windows computer's management service: the locator binds
-// \\computer\root\cimv2 with impersonation at packet privacy, through the RPC endpoint mapper.
+// DCOM, the way to a Windows computer's management service (WMI) through the RPC endpoint mapper.
 #pragma once
 
 #include "management/transport.h"

@@ -1,4 +1,4 @@
-// VARIANT -> Value: the conversions the management service's property values need, and whole instances.
+// VARIANT -> Value: the conversions the management service's property values need; whole instances.
 #include "management/dcom/variant.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-// Values of the management service as the program's: VARIANTs with their CIM types, class objects as instances.
+// The management service's VARIANTs (with their CIM types) and class objects as Values and Instances.
 #pragma once
 
 #include <windows.h>

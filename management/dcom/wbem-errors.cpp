@@ -1,5 +1,4 @@
-// The management service's error texts, kept here because not every platform can give them
-// (Wine has none for 0x8004xxxx), and the system message texts for the other numbers.
+// The error texts of the management service's numbers, and the system's texts for the others.
 #include "management/dcom/wbem-errors.h"
 
 #include <windows.h>
@@ -17,7 +16,8 @@ struct WbemText {
     const char* text;
 };
 
-// Texts as the management service words them, in number order.
+// Texts as the management service words them, in number order: kept here because not every
+// platform can give them (Wine has none for 0x8004xxxx).
 constexpr WbemText kWbemTexts[] = {
     {0x80041001, "Generic failure "},
     {0x80041002, "Not found "},

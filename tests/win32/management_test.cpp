@@ -2,6 +2,7 @@
 // the classes the collectors read, the registry provider, shares, VARIANTs and error texts.
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
 #include <windows.h>
 #include <wbemcli.h>
 
@@ -218,6 +219,37 @@ TEST_F(WmiTest, RegistryProviderReadsKeysValuesAndTexts) {
     EXPECT_TRUE(cimv2->enumKey(kHiveClassesRoot, "", names) && !names.empty());
     for (const char* k : {"Software\\QvWmiTest\\Entry", "Software\\QvWmiTest\\Empty", "Software\\QvWmiTest"})
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, k);
+}
+
+// The probe hands over the connection it made, and fails where nothing listens (loopback only).
+TEST(Win32Network, TheProbeHandsOverTheConnectionItMade) {
+    WSADATA data;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof at;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&at), &size), 0);
+    const unsigned port = ntohs(at.sin_port);
+    management::SystemNetwork network;
+    {
+        std::optional<management::Socket> made = network.probe("127.0.0.1", port, 2000);
+        ASSERT_TRUE(made && made->open());
+        SOCKET accepted = accept(listener, nullptr, nullptr);
+        ASSERT_NE(accepted, INVALID_SOCKET);
+        ASSERT_EQ(send(static_cast<SOCKET>(made->handle()), "qv", 2, 0), 2);  // a blocking socket that works
+        char got[2] = {};
+        EXPECT_EQ(recv(accepted, got, 2, MSG_WAITALL), 2);
+        EXPECT_EQ(std::string(got, 2), "qv");
+        closesocket(accepted);
+    }
+    closesocket(listener);
+    // The port is closed now: refused at once, within the limit.
+    EXPECT_FALSE(network.probe("127.0.0.1", port, 300));
+    WSACleanup();
 }
 
 // This computer's files are read in place through its connection, not through a share.
