@@ -26,7 +26,7 @@
 #include <thread>
 #include <type_traits>
 
-#include "platform/posix/management-posix.h"
+#include "management/linux/local-provider.h"
 #include "platform/posix/sftp-pipeline.h"
 
 namespace qv::posix {

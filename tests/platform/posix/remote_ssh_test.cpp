@@ -14,9 +14,10 @@
 #include <set>
 #include <thread>
 
+#include "management/linux/classes.h"
+#include "management/linux/local-provider.h"
 #include "platform/posix/identity-posix.h"
 #include "platform/posix/management-posix.h"
-#include "platform/posix/provider/classes.h"
 #include "platform/posix/remote-ssh.h"
 #include "platform/posix/sftp-pipeline.h"
 #include "tests/platform/posix/tree.h"

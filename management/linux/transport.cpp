@@ -1,6 +1,8 @@
 // The Linux local transport: the local computer (its names and addresses, any case) through the
 // local provider.
-#include "platform/posix/management-posix.h"
+#include "management/linux/transport.h"
+
+#include "management/linux/local-provider.h"
 
 namespace qv::posix {
 
