@@ -4,8 +4,8 @@
 #include "management/connector.h"
 #include "management/linux/transport.h"
 #include "management/network.h"
+#include "management/ssh/transport.h"
 #include "platform/platform.h"
-#include "platform/posix/remote-ssh.h"
 
 namespace qv::posix {
 
