@@ -1,5 +1,4 @@
-// The local provider: a computer's classes, registry provider and files answered from its files
-// and system calls (see local-provider.cpp).
+// The local provider: a Linux computer's classes, registry and files, answered from its own files.
 #pragma once
 
 #include <memory>

@@ -1,5 +1,4 @@
 // The SSH transport: the connection (host-key check, authentication, SFTP) and the per-call limit.
-// Nothing is run or written on the target: the local provider reads its files over SFTP.
 #include "management/ssh/transport.h"
 
 #include <libssh/libssh.h>
@@ -44,8 +43,9 @@ std::shared_ptr<Remote> makeRemote(std::shared_ptr<Session> session) {
     return remote;
 }
 
-// The local provider over another computer's files. A call that outlives the query limit cuts the
-// connection; a lost connection fails the call instead of answering with what was read so far.
+// The local provider over another computer's files: nothing is run or written there. A call that
+// outlives the query limit cuts the connection; a lost connection fails the call instead of
+// answering with what was read so far.
 class RemoteTarget : public management::TargetConnection {
 public:
     RemoteTarget(std::shared_ptr<Remote> remote, std::string computer, int queryMs)
