@@ -5,9 +5,9 @@
 
 #include <set>
 
+#include "management/linux/local-provider.h"
 #include "management/property_types.h"
 #include "platform/fixture/fixture-platform.h"
-#include "platform/posix/management-posix.h"
 #include "platform/text.h"
 #include "tests/management/type_check.h"
 #include "tests/platform/posix/tree.h"

@@ -3,8 +3,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "management/linux/local-provider.h"
 #include "platform/fixture/fixture-platform.h"
-#include "platform/posix/management-posix.h"
 #include "tests/platform/posix/tree.h"
 
 namespace {

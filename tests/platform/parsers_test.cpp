@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "management/linux/modinfo.h"
+#include "management/linux/smbios.h"
 #include "platform/line_reader.h"
-#include "platform/posix/provider/modinfo.h"
-#include "platform/posix/provider/smbios.h"
 #include "tests/platform/posix/tree.h"
 
 namespace {

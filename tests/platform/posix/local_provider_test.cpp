@@ -10,10 +10,10 @@
 #include <functional>
 #include <set>
 
+#include "management/linux/classes.h"
+#include "management/linux/local-provider.h"
 #include "platform/posix/files-posix.h"
 #include "platform/posix/identity-posix.h"
-#include "platform/posix/management-posix.h"
-#include "platform/posix/provider/classes.h"
 #include "tests/platform/posix/tree.h"
 
 namespace {

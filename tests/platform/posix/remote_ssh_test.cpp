@@ -14,11 +14,12 @@
 #include <set>
 #include <thread>
 
+#include "management/linux/classes.h"
+#include "management/linux/local-provider.h"
+#include "management/ssh/sftp-pipeline.h"
+#include "management/ssh/transport.h"
 #include "platform/posix/identity-posix.h"
 #include "platform/posix/management-posix.h"
-#include "platform/posix/provider/classes.h"
-#include "platform/posix/remote-ssh.h"
-#include "platform/posix/sftp-pipeline.h"
 #include "tests/platform/posix/tree.h"
 #include "tests/support/sim_run.h"
 #include "tests/support/slapd_server.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/provider/source.h"
+#include "management/linux/source.h"
 
 namespace qvtest {
 

@@ -8,8 +8,8 @@
 #include <map>
 #include <set>
 
-#include "platform/posix/provider/classes.h"
-#include "platform/posix/provider/modinfo.h"
+#include "management/linux/classes.h"
+#include "management/linux/modinfo.h"
 
 namespace qv::posix::provider {
 

@@ -1,6 +1,7 @@
-// The Linux local transport: the local computer (its names and addresses, any case) through the
-// local provider.
-#include "platform/posix/management-posix.h"
+// The Linux local transport: the computer this runs on, answered by the local provider.
+#include "management/linux/transport.h"
+
+#include "management/linux/local-provider.h"
 
 namespace qv::posix {
 

@@ -1,23 +1,15 @@
 // Other Linux computers reached over SSH: their files read over SFTP by the local provider.
 #pragma once
 
-#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "management/ssh/errors.h"
 #include "management/transport.h"
 #include "platform/platform.h"
 
 namespace qv::posix {
-
-// Connection failures of the SSH transport, in a range of their own (customer-defined
-// HRESULTs 0xA0530001...), so they never collide with the management service's numbers.
-inline constexpr std::int32_t kErrSshHostKeyUnknown = static_cast<std::int32_t>(0xA0530001u);
-inline constexpr std::int32_t kErrSshHostKeyChanged = static_cast<std::int32_t>(0xA0530002u);
-inline constexpr std::int32_t kErrSshAuthentication = static_cast<std::int32_t>(0xA0530003u);
-inline constexpr std::int32_t kErrSshNoSftp = static_cast<std::int32_t>(0xA0530004u);
-inline constexpr std::int32_t kErrSshFailed = static_cast<std::int32_t>(0xA0530005u);
-inline constexpr std::int32_t kErrSshLost = static_cast<std::int32_t>(0xA0530006u);
 
 // Reaches `computer` as ~/.ssh/config names it (or the folder QV_SSH_DIR names), checks its host
 // key against known_hosts, authenticates without a prompt and opens SFTP; the local provider then

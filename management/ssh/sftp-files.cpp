@@ -1,133 +1,28 @@
-// The SSH transport: libssh session, host-key check, SFTP file access and the per-call time limit.
-// Nothing is run or written on the target: the local provider reads its files over SFTP.
-#include "platform/posix/remote-ssh.h"
+// Another computer's files over SFTP, asked in batches and kept for the connection.
+#include "management/ssh/sftp-files.h"
 
-#include <fcntl.h>
-#include <libssh/libssh.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
-#include <cctype>
-#include <cerrno>
-#include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <map>
-#include <mutex>
-#include <optional>
 #include <algorithm>
-#include <set>
-#include <thread>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
-#include "platform/posix/management-posix.h"
-#include "platform/posix/sftp-pipeline.h"
+#include "management/linux/source.h"
+#include "management/ssh/sftp-pipeline.h"
 
 namespace qv::posix {
 
-using management::CallError;
-using management::Result;
-
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using provider::FsSpace;
 
 constexpr std::size_t kMaxEntries = 1u << 20;  // names read from one folder
-
-// Cuts the connection's socket when a call outlives its deadline, so that whatever libssh waits
-// for ends at once; the call then fails and every later one fails without waiting. Arming is
-// cheap: the watching thread is woken only when it must wait less than it already does, not at
-// each of the thousands of calls an inventory makes (each would cost two thread switches).
-class Watchdog {
-public:
-    Watchdog() : thread_([this] { run(); }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_one();
-        thread_.join();
-    }
-    void watch(int fd) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        fd_ = fd;
-    }
-    void arm(int ms) {
-        bool wake;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            deadline_ = Clock::now() + std::chrono::milliseconds(ms);
-            armed_ = true;
-            wake = !waitingUntil_ || deadline_ < *waitingUntil_;
-        }
-        if (wake) wake_.notify_one();
-    }
-    void disarm() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        armed_ = false;
-    }
-    bool fired() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return fired_;
-    }
-
-private:
-    // Once disarmed, the thread still sleeps until the last deadline it knew of; a call armed
-    // again meanwhile sets a later one, which it finds when it wakes.
-    void run() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        while (!stop_) {
-            if (armed_ && Clock::now() >= deadline_) {
-                if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
-                fired_ = true;
-                armed_ = false;
-            }
-            if (!armed_ && (!waitingUntil_ || Clock::now() >= *waitingUntil_)) {
-                waitingUntil_.reset();
-                wake_.wait(lock);
-            } else {
-                if (armed_) waitingUntil_ = deadline_;
-                wake_.wait_until(lock, *waitingUntil_);
-            }
-        }
-    }
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    Clock::time_point deadline_;
-    std::optional<Clock::time_point> waitingUntil_;  // when the thread wakes next; none: when told
-    bool armed_ = false, stop_ = false, fired_ = false;
-    int fd_ = -1;
-    std::thread thread_;  // last: starts once the members above exist
-};
-
-// One SSH session with its SFTP channel.
-struct Session {
-    ssh_session ssh = nullptr;
-    std::unique_ptr<SftpPipeline> sftp;
-    Watchdog watchdog;
-    ~Session() {
-        // The socket's number may be reused once closed: the watchdog lets go of it first.
-        watchdog.disarm();
-        watchdog.watch(-1);
-        // QV_SFTP_TRACE: the round trips this connection waited for (tuning aid).
-        if (sftp && std::getenv("QV_SFTP_TRACE"))
-            std::fprintf(stderr, "SFTP round trips: %zu for %zu requests\n", sftp->roundTrips(), sftp->requests());
-        sftp.reset();
-        if (ssh) {
-            ssh_disconnect(ssh);
-            ssh_free(ssh);
-        }
-    }
-    bool alive() { return !watchdog.fired() && ssh_is_connected(ssh) && sftp && !sftp->broken() && sftp->channelOpen(); }
-};
 
 // Another computer's files over SFTP, many requests in flight at once. Once the connection is
 // gone every call fails at once.
@@ -474,199 +369,10 @@ private:
     std::map<std::string, Listing> listings_;
 };
 
-std::string optionText(ssh_session ssh, ssh_options_e option) {
-    char* value = nullptr;
-    if (ssh_options_get(ssh, option, &value) != SSH_OK || !value) return {};
-    std::string out = value;
-    ssh_string_free_char(value);
-    return out;
-}
-
-// What the connections of one thread to one computer share: the session, its files and the
-// provider's caches (the run opens the classes and the registry provider side by side).
-struct Remote {
-    std::shared_ptr<Session> session;
-    std::shared_ptr<SftpFiles> files;
-    std::unique_ptr<management::TargetConnection> provider;
-    ~Remote() { provider.reset(); }
-};
-
-std::shared_ptr<Remote> makeRemote(std::shared_ptr<Session> session) {
-    auto remote = std::make_shared<Remote>();
-    remote->session = std::move(session);
-    remote->files = std::make_shared<SftpFiles>(remote->session);
-    provider::Options options;
-    options.probes = {};  // no system call reaches the other computer: facts come from its files
-    options.probes.now = [] { return std::time(nullptr); };
-    options.files = remote->files;
-    options.warmUp = true;
-    remote->provider = makeLocalProvider(std::move(options));
-    return remote;
-}
-
-// The local provider over another computer's files. A call that outlives the query limit cuts the
-// connection; a lost connection fails the call instead of answering with what was read so far.
-class RemoteTarget : public management::TargetConnection {
-public:
-    RemoteTarget(std::shared_ptr<Remote> remote, std::string computer, int queryMs)
-        : remote_(std::move(remote)), session_(remote_->session), files_(remote_->files), inner_(remote_->provider.get()),
-          computer_(std::move(computer)), queryMs_(queryMs) {}
-
-    Result<std::int64_t> count(const std::string& className) override {
-        return call<std::int64_t>([&] { return inner_->count(className); });
-    }
-    Result<Instances> instances(const std::string& className) override {
-        return call<Instances>([&] { return inner_->instances(className); });
-    }
-    Result<Instances> query(const std::string& wql) override {
-        return call<Instances>([&] { return inner_->query(wql); });
-    }
-    Result<std::vector<std::string>> subkeys(std::uint32_t hive, const std::string& key) override {
-        return call<std::vector<std::string>>([&] { return inner_->subkeys(hive, key); });
-    }
-    Result<management::RegistryValueNames> valueNames(std::uint32_t hive, const std::string& key) override {
-        return call<management::RegistryValueNames>([&] { return inner_->valueNames(hive, key); });
-    }
-    Result<std::string> stringValue(std::uint32_t hive, const std::string& key, const std::string& valueName) override {
-        return call<std::string>([&] { return inner_->stringValue(hive, key, valueName); });
-    }
-    // Read-only: no share is ever created or deleted on another computer.
-    Result<std::int32_t> createShare(const std::string&, const std::string&, std::int32_t, const std::string&) override {
-        return management::kShareAccessDenied;
-    }
-    Result<management::Done> deleteShare(const Instance& share) override { return inner_->deleteShare(share); }
-    Result<bool> fileExists(const std::string& path) override {
-        return call<bool>([&] { return inner_->fileExists(path); });
-    }
-    Result<management::FileFacts> fileFacts(const std::string& path) override {
-        return call<management::FileFacts>([&] { return inner_->fileFacts(path); });
-    }
-
-private:
-    template <class T, class F>
-    Result<T> call(F body) {
-        std::optional<Result<T>> answer;
-        if (!files_->lost()) {
-            session_->watchdog.arm(queryMs_);
-            answer.emplace(body());
-            session_->watchdog.disarm();
-        }
-        if (!files_->lost() && session_->alive()) return std::move(*answer);
-        CallError lost{{kErrSshLost, "Connection to " + computer_ + " lost "}, false, true};
-        // Cut at the limit: this call timed out; the calls after it find the connection lost.
-        if (session_->watchdog.fired() && !timedOutOnce_) {
-            timedOutOnce_ = true;
-            lost = CallError{{management::kErrTimedOut, management::kErrTimedOutText}, true, false};
-        }
-        return lost;
-    }
-
-    std::shared_ptr<Remote> remote_;
-    std::shared_ptr<Session> session_;
-    std::shared_ptr<SftpFiles> files_;
-    management::TargetConnection* inner_;
-    std::string computer_;
-    int queryMs_;
-    bool timedOutOnce_ = false;
-};
-
-// A session for `computer` as ~/.ssh/config (or QV_SSH_DIR's config) describes it, without a
-// password prompt; null with the reason when none can be made or the configuration cannot be read.
-std::shared_ptr<Session> configuredSession(const std::string& computer, PlatformError& why) {
-    static std::once_flag once;
-    std::call_once(once, [] { ssh_init(); });
-    auto session = std::make_shared<Session>();
-    session->ssh = ssh_new();
-    if (!session->ssh) {
-        why = {kErrSshFailed, "SSH session for " + computer + " could not be made "};
-        return nullptr;
-    }
-    ssh_session ssh = session->ssh;
-    // QV_SSH_DIR stands for ~/.ssh: config, keys and known_hosts (tests keep the user's own apart).
-    if (const char* dir = std::getenv("QV_SSH_DIR"); dir && *dir) ssh_options_set(ssh, SSH_OPTIONS_SSH_DIR, dir);
-    int never = 0;
-    ssh_options_set(ssh, SSH_OPTIONS_PASSWORD_AUTH, &never);
-    ssh_options_set(ssh, SSH_OPTIONS_KBDINT_AUTH, &never);
-    if (ssh_options_set(ssh, SSH_OPTIONS_HOST, computer.c_str()) != SSH_OK || ssh_options_parse_config(ssh, nullptr) != 0) {
-        why = {kErrSshFailed, "SSH configuration for " + computer + " could not be read "};
-        return nullptr;
-    }
-    // The configuration may not turn the password prompt back on.
-    ssh_options_set(ssh, SSH_OPTIONS_PASSWORD_AUTH, &never);
-    ssh_options_set(ssh, SSH_OPTIONS_KBDINT_AUTH, &never);
-    return session;
-}
-
 }  // namespace
 
-std::optional<management::ProbeAddress> SshTransport::probeAddress(const std::string& computer) {
-    // An alias names its own host and port; a proxy command reaches the computer its own way. A
-    // configuration that cannot be read is not probed: opening says what is wrong with it.
-    PlatformError why;
-    auto session = configuredSession(computer, why);
-    if (!session) return std::nullopt;
-    if (!optionText(session->ssh, SSH_OPTIONS_PROXYCOMMAND).empty()) return std::nullopt;
-    unsigned sshPort = port();
-    ssh_options_get_port(session->ssh, &sshPort);
-    return management::ProbeAddress{optionText(session->ssh, SSH_OPTIONS_HOST), sshPort};
-}
-
-Result<std::unique_ptr<management::TargetConnection>> SshTransport::open(const std::string& computer,
-                                                                        const Limits& limits,
-                                                                        std::optional<management::Socket> probed) {
-    auto fail = [&](std::int32_t code, std::string text) { return CallError::of(code, std::move(text)); };
-    auto unavailable = [&] {
-        return fail(management::kErrRpcServerUnavailable, management::kErrRpcServerUnavailableText);
-    };
-
-    PlatformError why;
-    auto session = configuredSession(computer, why);
-    if (!session) return CallError{why};
-    ssh_session ssh = session->ssh;
-    long connectSeconds = (limits.connectMs + 999) / 1000;
-    ssh_options_set(ssh, SSH_OPTIONS_TIMEOUT, &connectSeconds);
-    if (probed && probed->open()) {
-        // Direct: the probe's connection is the session's.
-        socket_t sock = static_cast<socket_t>(probed->release());
-        ssh_options_set(ssh, SSH_OPTIONS_FD, &sock);  // the session closes it
-        session->watchdog.watch(sock);
-    }
-    session->watchdog.arm(limits.connectMs);
-    if (ssh_connect(ssh) != SSH_OK) {
-        if (session->watchdog.fired()) return unavailable();
-        return fail(kErrSshFailed, "SSH connection to " + computer + " failed: " + ssh_get_error(ssh) + " ");
-    }
-    session->watchdog.watch(ssh_get_fd(ssh));
-    switch (ssh_session_is_known_server(ssh)) {
-        case SSH_KNOWN_HOSTS_OK: break;
-        case SSH_KNOWN_HOSTS_CHANGED:
-        case SSH_KNOWN_HOSTS_OTHER:
-            return fail(kErrSshHostKeyChanged,
-                        "Host key of " + computer + " does not match known_hosts (changed key or another server) ");
-        case SSH_KNOWN_HOSTS_NOT_FOUND:
-        case SSH_KNOWN_HOSTS_UNKNOWN:
-            return fail(kErrSshHostKeyUnknown, "Host key of " + computer + " not known (add it to known_hosts) ");
-        default: return fail(kErrSshFailed, "known_hosts could not be read for " + computer + " ");
-    }
-    // ssh-agent and the default keys (publickey_auto tries both), then Kerberos; never a password.
-    int auth = ssh_userauth_publickey_auto(ssh, nullptr, nullptr);
-    if (auth != SSH_AUTH_SUCCESS && ssh_is_connected(ssh)) auth = ssh_userauth_gssapi(ssh);
-    if (auth != SSH_AUTH_SUCCESS) {
-        if (session->watchdog.fired()) return unavailable();
-        return fail(kErrSshAuthentication, "No SSH key or Kerberos ticket accepted by " + computer + " ");
-    }
-    session->sftp = SftpPipeline::open(ssh);
-    if (!session->sftp) {
-        if (session->watchdog.fired()) return unavailable();
-        return fail(kErrSshNoSftp, "SFTP not available on " + computer + " ");
-    }
-    if (session->watchdog.fired()) return unavailable();
-    session->watchdog.disarm();
-    long querySeconds = (limits.queryMs + 999) / 1000;
-    ssh_options_set(ssh, SSH_OPTIONS_TIMEOUT, &querySeconds);
-    std::unique_ptr<management::TargetConnection> connection =
-        std::make_unique<RemoteTarget>(makeRemote(std::move(session)), computer, limits.queryMs);
-    return connection;
+std::shared_ptr<provider::FileAccess> makeSftpFiles(std::shared_ptr<Session> session) {
+    return std::make_shared<SftpFiles>(std::move(session));
 }
 
 }  // namespace qv::posix

@@ -1,5 +1,5 @@
 // Finds the .modinfo section of an ELF kernel module with positioned reads (modules can be large).
-#include "platform/posix/provider/modinfo.h"
+#include "management/linux/modinfo.h"
 
 #include <elf.h>
 #include <sys/stat.h>

@@ -6,8 +6,8 @@
 #include <map>
 #include <set>
 
-#include "platform/posix/provider/classes.h"
-#include "platform/posix/provider/smbios.h"
+#include "management/linux/classes.h"
+#include "management/linux/smbios.h"
 
 namespace qv::posix::provider {
 

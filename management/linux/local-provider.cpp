@@ -1,11 +1,12 @@
 // The local provider: answers the management-service operations for this Linux computer from
 // its files and system calls, under a configurable root directory.
+#include "management/linux/local-provider.h"
+
 #include <map>
 
+#include "management/linux/classes.h"
+#include "management/linux/file-facts.h"
 #include "management/wql.h"
-#include "platform/posix/management-posix.h"
-#include "platform/posix/provider/classes.h"
-#include "platform/posix/provider/file-facts.h"
 #include "platform/text.h"
 
 namespace qv::posix {

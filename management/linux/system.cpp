@@ -4,8 +4,8 @@
 #include <cstring>
 #include <map>
 
-#include "platform/posix/provider/classes.h"
-#include "platform/posix/provider/smbios.h"
+#include "management/linux/classes.h"
+#include "management/linux/smbios.h"
 
 namespace qv::posix::provider {
 

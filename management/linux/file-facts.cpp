@@ -1,12 +1,12 @@
 // A computer's own files through the provider's file access: presence, module versions, creation.
-#include "platform/posix/provider/file-facts.h"
+#include "management/linux/file-facts.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <ctime>
 
-#include "platform/posix/provider/modinfo.h"
+#include "management/linux/modinfo.h"
 
 namespace qv::posix::provider {
 

@@ -1,5 +1,5 @@
 // The table of management classes the local provider answers, each with its builder.
-#include "platform/posix/provider/classes.h"
+#include "management/linux/classes.h"
 
 #include <strings.h>
 

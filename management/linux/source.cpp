@@ -1,5 +1,5 @@
 // Bounded, cached reads under the root directory, the live probes, and small text helpers.
-#include "platform/posix/provider/source.h"
+#include "management/linux/source.h"
 
 #include <arpa/inet.h>
 #include <dirent.h>

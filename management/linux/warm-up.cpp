@@ -1,8 +1,8 @@
 // What every inventory of a Linux computer reads, asked for together at its first call: the fixed
 // files and folders, then each device's, processor's and process's files. On a remote computer they
 // then cost a few round trips in all instead of a few each.
-#include "platform/posix/provider/classes.h"
-#include "platform/posix/provider/smbios.h"
+#include "management/linux/classes.h"
+#include "management/linux/smbios.h"
 
 namespace qv::posix::provider {
 

@@ -1,5 +1,5 @@
 // SMBIOS entry point and structure walk with bounds checks on every field.
-#include "platform/posix/provider/smbios.h"
+#include "management/linux/smbios.h"
 
 #include <cstring>
 

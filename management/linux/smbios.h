@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/provider/source.h"
+#include "management/linux/source.h"
 
 namespace qv::posix::provider {
 

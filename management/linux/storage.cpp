@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <set>
 
-#include "platform/posix/provider/classes.h"
+#include "management/linux/classes.h"
 
 namespace qv::posix::provider {
 

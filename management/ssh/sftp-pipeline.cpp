@@ -1,5 +1,5 @@
 // Pipelined SFTP reads: requests for many files sent before their answers are awaited.
-#include "platform/posix/sftp-pipeline.h"
+#include "management/ssh/sftp-pipeline.h"
 
 #include <algorithm>
 #include <ctime>

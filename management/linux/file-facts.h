@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/posix/provider/source.h"
+#include "management/linux/source.h"
 #include "platform/values.h"
 
 namespace qv::posix::provider {

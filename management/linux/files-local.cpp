@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/posix/provider/files.h"
+#include "management/linux/files.h"
 
 namespace qv::posix::provider {
 

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "management/linux/files.h"
 #include "platform/platform.h"
-#include "platform/posix/provider/files.h"
 
 namespace qv::posix::provider {
 

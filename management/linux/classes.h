@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/provider/source.h"
+#include "management/linux/source.h"
 
 namespace qv::posix::provider {
 

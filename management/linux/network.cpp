@@ -8,7 +8,7 @@
 #include <map>
 #include <set>
 
-#include "platform/posix/provider/classes.h"
+#include "management/linux/classes.h"
 
 namespace qv::posix::provider {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <map>
 
-#include "platform/posix/provider/classes.h"
+#include "management/linux/classes.h"
 
 namespace qv::posix::provider {
 
