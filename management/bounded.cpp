@@ -16,17 +16,19 @@ const char* const kShareClass = "Win32_Share";
 // Files are read through the connection's file access, which has no class of its own.
 const char* const kFiles = "CIM_DataFile";
 
-}  // namespace
-
+// The class a "Select * from CLASS ..." query reads; the query itself when it has no such form.
 std::string queryClass(const std::string& query) {
     std::optional<wql::Query> q = wql::parse(query);
     return q ? q->className : query;
 }
 
+// "60 s" for whole seconds, else "250 ms".
 std::string limitText(int milliseconds) {
     if (milliseconds % 1000 == 0) return std::to_string(milliseconds / 1000) + " s";
     return std::to_string(milliseconds) + " ms";
 }
+
+}  // namespace
 
 template <class T, class Call>
 Result<T> BoundedConnection::bounded(const std::string& className, Call&& call) {

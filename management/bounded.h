@@ -40,9 +40,4 @@ private:
     std::optional<CallError> lost_;  // the connection is gone: every call fails with this
 };
 
-// The class a "Select * from CLASS ..." query reads; the query itself when it has no such form.
-std::string queryClass(const std::string& query);
-// "60 s" for whole seconds, else "250 ms".
-std::string limitText(int milliseconds);
-
 }  // namespace qv::management

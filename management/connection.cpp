@@ -1,4 +1,4 @@
-// The default count and the yes-or-no forms of a connection's calls.
+// The default count, the yes-or-no forms of a connection's calls, and file facts read in place.
 #include "management/connection.h"
 
 namespace qv::management {
@@ -16,6 +16,15 @@ bool into(Result<T> r, Out& out, PlatformError* err) {
 }
 
 }  // namespace
+
+FileFacts fileFactsIn(FileSystem& files, const std::string& path) {
+    FileFacts facts;
+    std::string version;
+    if (files.fileVersion(path, version)) facts.version = version;
+    DateTime created;
+    if (files.fileCreated(path, created)) facts.created = created;
+    return facts;
+}
 
 Result<std::int64_t> TargetConnection::count(const std::string& className) {
     Result<Instances> all = instances(className);

@@ -26,6 +26,9 @@ struct FileFacts {
     std::optional<DateTime> created;
 };
 
+// The facts of a file read where it lies, through a file layer (the local computer's files).
+FileFacts fileFactsIn(FileSystem& files, const std::string& path);
+
 // One connection is used by one thread at a time. Each call is bounded by the limits the
 // connection was opened with; a call that reached its limit fails with limitReached.
 class TargetConnection {

@@ -18,10 +18,6 @@ bool isUsableComputerName(const std::string& name) {
     return true;
 }
 
-Transport& Connector::transportFor(const std::string& computer) {
-    return identity_.isLocalComputer(computer) ? local_ : remote_;
-}
-
 Result<std::unique_ptr<TargetConnection>> Connector::connect(const std::string& computer) {
     if (!isUsableComputerName(computer)) return CallError::of(kErrInvalidComputerName, kErrInvalidComputerNameText);
     // Any name of the local computer (its DNS name, an address of its own) is the local
@@ -35,10 +31,7 @@ Result<std::unique_ptr<TargetConnection>> Connector::connect(const std::string& 
             if (!probed) return CallError::of(kErrRpcServerUnavailable, kErrRpcServerUnavailableText);
         }
     }
-    Result<std::unique_ptr<TargetConnection>> opened = transport.open(computer, limits_, std::move(probed));
-    if (!opened) return opened;
-    if (Result<Done> checked = transport.check(**opened); !checked) return checked.error();
-    return opened;
+    return transport.open(computer, limits_, std::move(probed));
 }
 
 void Connector::beginWorker() {

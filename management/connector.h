@@ -1,5 +1,6 @@
 // The one connection policy: which names are computers, which is this computer, which transport
-// a name gets, the probe, the connection limit and the first check call, with their errors.
+// a name gets and the probe, with their errors; the transport then opens the connection within the
+// connection limit, with its first check call.
 #pragma once
 
 #include <memory>
@@ -25,8 +26,6 @@ public:
         : identity_(identity), limits_(limits), network_(network), local_(local), remote_(remote) {}
 
     const Limits& limits() const { return limits_; }
-    // The transport `computer` gets.
-    Transport& transportFor(const std::string& computer);
     // A connection to `computer`, or the error that says why there is none. May be called from
     // several threads at once, each between its own beginWorker and endWorker.
     Result<std::unique_ptr<TargetConnection>> connect(const std::string& computer);

@@ -31,14 +31,12 @@ public:
         if (port() == 0) return std::nullopt;
         return ProbeAddress{computer, port()};
     }
-    // Opens a connection within limits.connectMs. `probed` is the probe's connection when there
-    // was a probe: a transport may go on over it.
+    // Opens a connection within limits.connectMs, with the transport's first check call: one that
+    // accepts the connection but refuses calls (at the chosen security, say) fails here as a failed
+    // connection, not as a computer whose every section is empty. `probed` is the probe's
+    // connection when there was a probe: a transport may go on over it.
     virtual Result<std::unique_ptr<TargetConnection>> open(const std::string& computer, const Limits& limits,
                                                            std::optional<Socket> probed) = 0;
-    // The first call on a new connection: one that accepts the connection but refuses calls (at
-    // the chosen security, say) fails here as a failed connection, not as a computer whose every
-    // section is empty.
-    virtual Result<Done> check(TargetConnection&) { return Done{}; }
     // Makes the calling thread ready for connections (and ends that), where the platform asks it.
     virtual void beginWorker() {}
     virtual void endWorker() {}

@@ -56,11 +56,6 @@ Result<ComRef<IWbemServices>> bindNamespace(const std::string& path, const std::
     return services;
 }
 
-std::optional<ProbeAddress> DcomTransport::probeAddress(const std::string& computer) {
-    if (reach_ == Reach::ThisComputer) return std::nullopt;
-    return Transport::probeAddress(computer);
-}
-
 Result<std::unique_ptr<TargetConnection>> DcomTransport::open(const std::string& computer, const Limits& limits,
                                                                std::optional<Socket> probed) {
     // The probe only showed that the port answers: DCOM makes its own connections.
@@ -94,13 +89,6 @@ DcomConnection::~DcomConnection() {
 
 Result<bool> DcomConnection::fileExists(const std::string& path) { return files_.fileExists(path); }
 
-Result<FileFacts> DcomConnection::fileFacts(const std::string& path) {
-    FileFacts facts;
-    std::string version;
-    if (files_.fileVersion(path, version)) facts.version = version;
-    DateTime created;
-    if (files_.fileCreated(path, created)) facts.created = created;
-    return facts;
-}
+Result<FileFacts> DcomConnection::fileFacts(const std::string& path) { return fileFactsIn(files_, path); }
 
 }  // namespace qv::management::dcom

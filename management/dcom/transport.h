@@ -20,9 +20,8 @@ public:
 
     const char* name() const override { return "DCOM"; }
     unsigned port() const override { return kEndpointMapperPort; }
-    std::optional<ProbeAddress> probeAddress(const std::string& computer) override;
     // Binds root\cimv2 and reads kConnectionCheckClass there within limits.connectMs: the first
-    // check call is part of the binding, so check() has nothing left to do.
+    // check call is part of the binding, on the binding's own bounded thread.
     Result<std::unique_ptr<TargetConnection>> open(const std::string& computer, const Limits& limits,
                                                    std::optional<Socket> probed) override;
     // Each worker joins the multithreaded apartment, so that connections are made and used on
