@@ -177,11 +177,13 @@ TEST_F(WineInventory, UnreachableComputerFailsAtTheProbeAndTheRunGoesOn) {
 }
 
 TEST_F(WineInventory, SeveralComputersAtOnceWriteWhatOneAtATimeWrites) {
-    // In a prefix of its own, so the other tests' row counts stay as they are.
-    WinePrefix prefix;
+    // Each run in a prefix of its own, so the other tests' row counts stay as they are, and so the
+    // second run's rows are not refused as a second inventory with the first one's start time
+    // (both runs may start within the same second).
+    WinePrefix onePrefix, manyPrefix;
     const std::vector<std::string> names = {"NOSUCHPC", computer_, "127.0.0.2", "localhost", "NOSUCH2"};
-    // The console without its start time, and the log's inventory lines of the last run.
-    auto shown = [&](const WineResult& r) {
+    // The console without its start time, and the log's inventory lines of the run.
+    auto shown = [&](WinePrefix& prefix, const WineResult& r) {
         std::string out = r.out;
         std::size_t started = out.find("Started:");
         if (started != std::string::npos) out.erase(started, out.find("\r\n", started) - started);
@@ -189,8 +191,8 @@ TEST_F(WineInventory, SeveralComputersAtOnceWriteWhatOneAtATimeWrites) {
         std::size_t from = log.rfind("**Inventory Activities**");
         return out + (from == std::string::npos ? std::string() : log.substr(from, log.find("**Normal End", from) - from));
     };
-    const std::string one = shown(prefix.runQv(names, {"QV_PARALLEL=1"}));
-    const std::string many = shown(prefix.runQv(names));
+    const std::string one = shown(onePrefix, onePrefix.runQv(names, {"QV_PARALLEL=1"}));
+    const std::string many = shown(manyPrefix, manyPrefix.runQv(names));
     EXPECT_EQ(many, one);
     EXPECT_NE(one.find(" 127.0.0.2 Inventory Completed\r\n"), std::string::npos) << one;  // an address of its own
     EXPECT_NE(one.find(" LOCALHOST Inventory Completed\r\n"), std::string::npos) << one;
