@@ -1,0 +1,51 @@
+// The subcommand table of qvdb and the dispatch to it.
+#include "qvdb/commands.h"
+
+#include <ostream>
+
+namespace qv::qvdb {
+
+namespace {
+
+// Each subcommand's source adds its line here.
+constexpr Command kCommands[] = {
+    {"help", "", "print this usage", nullptr},
+};
+
+}  // namespace
+
+std::span<const Command> commands() { return kCommands; }
+
+std::string usage() {
+    std::string text = "usage: qvdb COMMAND [ARGUMENTS]\n\nCommands:\n";
+    for (const Command& c : commands()) {
+        std::string head = std::string("  ") + c.name + (*c.synopsis ? " " : "") + c.synopsis;
+        if (head.size() < 40) head.resize(40, ' ');
+        else head += "\n" + std::string(40, ' ');
+        text += head + c.summary + "\n";
+    }
+    text += "\nThe inventory database is QV.mdb in the documents folder unless a command says otherwise.\n";
+    return text;
+}
+
+int runQvdb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+            const std::string& documentsFolder) {
+    if (args.empty()) {
+        err << usage();
+        return 2;
+    }
+    const std::string& name = args[0];
+    if (name == "help" || name == "--help" || name == "-h") {
+        out << usage();
+        return 0;
+    }
+    for (const Command& c : commands()) {
+        if (name != c.name || !c.run) continue;
+        Invocation call{std::vector<std::string>(args.begin() + 1, args.end()), out, err, documentsFolder};
+        return c.run(call);
+    }
+    err << "qvdb: unknown command \"" << name << "\"\n\n" << usage();
+    return 2;
+}
+
+}  // namespace qv::qvdb
