@@ -8,6 +8,11 @@
 set -e
 PACKAGES="g++ cmake ninja-build pkg-config libsqlite3-dev nlohmann-json3-dev libldap-dev libsasl2-dev pci.ids libssh-dev openssh-client"
 TEST_PACKAGES="sqlite3 libgtest-dev libgmock-dev googletest slapd ldap-utils openssh-server"
+# Windows computers over WS-Management: HTTP, XML, GSSAPI (Kerberos, and NTLM through gss-ntlmssp).
+PACKAGES="$PACKAGES libcurl4-openssl-dev libpugixml-dev libkrb5-dev gss-ntlmssp gss-ntlmssp-dev libssl-dev"
+# Their tests: a throwaway KDC, and pywinrm as a client the project did not write.
+TEST_PACKAGES="$TEST_PACKAGES krb5-kdc krb5-admin-server krb5-user python3-winrm python3-gssapi"
+# Each further group of packages goes on a line of its own below.
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix wine wine64"
 case "$1" in
   "") TEST_PACKAGES=""; WINDOWS_PACKAGES="" ;;
