@@ -1,0 +1,103 @@
+// Reading "Host" blocks of a configuration in the style of ~/.ssh/config.
+#include "management/host_config.h"
+
+#include <cctype>
+#include <sstream>
+#include <vector>
+
+namespace qv::management {
+
+namespace {
+
+bool matchFrom(const std::string& p, std::size_t i, const std::string& n, std::size_t j) {
+    while (i < p.size()) {
+        if (p[i] == '*') {
+            while (i < p.size() && p[i] == '*') ++i;
+            if (i == p.size()) return true;
+            for (std::size_t k = j; k <= n.size(); ++k)
+                if (matchFrom(p, i, n, k)) return true;
+            return false;
+        }
+        if (j == n.size()) return false;
+        if (p[i] != '?' && std::tolower(static_cast<unsigned char>(p[i])) != std::tolower(static_cast<unsigned char>(n[j])))
+            return false;
+        ++i;
+        ++j;
+    }
+    return j == n.size();
+}
+
+std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The words of a line: blank-separated, a double-quoted word may hold blanks.
+std::vector<std::string> wordsOf(const std::string& line) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+        if (i == line.size()) break;
+        std::string w;
+        if (line[i] == '"') {
+            std::size_t end = line.find('"', i + 1);
+            if (end == std::string::npos) end = line.size();
+            w = line.substr(i + 1, end - i - 1);
+            i = end + 1;
+        } else {
+            while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i]))) w += line[i++];
+        }
+        words.push_back(w);
+    }
+    return words;
+}
+
+}  // namespace
+
+bool hostPatternMatches(const std::string& pattern, const std::string& name) { return matchFrom(pattern, 0, name, 0); }
+
+HostSettings hostSettings(const std::string& text, const std::string& name) {
+    HostSettings out;
+    bool applies = true;  // before the first Host line
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        // "Keyword=value" and "Keyword = value" as well as "Keyword value".
+        std::size_t eq = line.find('=');
+        std::size_t firstBlank = line.find_first_of(" \t");
+        if (eq != std::string::npos && (firstBlank == std::string::npos || eq < line.find_first_not_of(" \t", firstBlank)))
+            line[eq] = ' ';
+        std::vector<std::string> words = wordsOf(line);
+        if (words.empty() || words[0][0] == '#') continue;
+        const std::string keyword = lower(words[0]);
+        if (keyword == "host") {
+            bool positive = false, named = false, negated = false;
+            for (std::size_t k = 1; k < words.size(); ++k) {
+                const std::string& p = words[k];
+                if (p[0] == '!') {
+                    if (hostPatternMatches(p.substr(1), name)) negated = true;
+                } else if (hostPatternMatches(p, name)) {
+                    positive = true;
+                    if (p.find_first_not_of('*') != std::string::npos) named = true;
+                }
+            }
+            applies = positive && !negated;
+            if (applies && named) out.named = true;
+            continue;
+        }
+        if (keyword == "match") {
+            applies = false;
+            continue;
+        }
+        if (applies && words.size() > 1 && !out.values.count(keyword)) {
+            std::string value = words[1];
+            for (std::size_t k = 2; k < words.size(); ++k) value += " " + words[k];
+            out.values[keyword] = value;
+        }
+    }
+    return out;
+}
+
+}  // namespace qv::management
