@@ -65,10 +65,13 @@ HostSettings hostSettings(const std::string& text, const std::string& name) {
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         // "Keyword=value" and "Keyword = value" as well as "Keyword value".
-        std::size_t eq = line.find('=');
-        std::size_t firstBlank = line.find_first_of(" \t");
-        if (eq != std::string::npos && (firstBlank == std::string::npos || eq < line.find_first_not_of(" \t", firstBlank)))
-            line[eq] = ' ';
+        std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos) continue;
+        std::size_t keywordEnd = line.find_first_of(" \t=", start);
+        if (keywordEnd != std::string::npos) {
+            std::size_t eq = line.find_first_not_of(" \t", keywordEnd);
+            if (eq != std::string::npos && line[eq] == '=') line[eq] = ' ';
+        }
         std::vector<std::string> words = wordsOf(line);
         if (words.empty() || words[0][0] == '#') continue;
         const std::string keyword = lower(words[0]);
