@@ -58,6 +58,7 @@ struct SecurityContext::Impl {
     gss_name_t target = GSS_C_NO_NAME;
     gss_ctx_id_t ctx = GSS_C_NO_CONTEXT;
     bool kerberosWrap = false;  // the negotiated mechanism is Kerberos: header/data/padding
+    bool acceptor = false;
     ~Impl() {
         OM_uint32 minor = 0;
         if (ctx != GSS_C_NO_CONTEXT) gss_delete_sec_context(&minor, &ctx, GSS_C_NO_BUFFER);
@@ -134,15 +135,25 @@ std::unique_ptr<SecurityContext> SecurityContext::make(Mechanism mech, const std
     return std::unique_ptr<SecurityContext>(new SecurityContext(std::move(impl)));
 }
 
+std::unique_ptr<SecurityContext> SecurityContext::accept() {
+    auto impl = std::make_unique<Impl>();
+    impl->acceptor = true;
+    return std::unique_ptr<SecurityContext>(new SecurityContext(std::move(impl)));
+}
+
 SecurityContext::Step SecurityContext::step(const std::string& in, std::string& out, std::string& why) {
     OM_uint32 minor = 0, flags = 0;
     gss_buffer_desc input{in.size(), const_cast<char*>(in.data())};
     gss_buffer_desc output = GSS_C_EMPTY_BUFFER;
     gss_OID actual = GSS_C_NO_OID;
     const OM_uint32 wanted = GSS_C_CONF_FLAG | GSS_C_INTEG_FLAG | GSS_C_SEQUENCE_FLAG | GSS_C_REPLAY_FLAG | GSS_C_MUTUAL_FLAG;
-    OM_uint32 major = gss_init_sec_context(&minor, impl_->cred, &impl_->ctx, impl_->target, &kSpnego, wanted, 0,
-                                           GSS_C_NO_CHANNEL_BINDINGS, in.empty() ? GSS_C_NO_BUFFER : &input, &actual,
-                                           &output, &flags, nullptr);
+    OM_uint32 major =
+        impl_->acceptor
+            ? gss_accept_sec_context(&minor, &impl_->ctx, GSS_C_NO_CREDENTIAL, &input, GSS_C_NO_CHANNEL_BINDINGS,
+                                     nullptr, &actual, &output, &flags, nullptr, nullptr)
+            : gss_init_sec_context(&minor, impl_->cred, &impl_->ctx, impl_->target, &kSpnego, wanted, 0,
+                                   GSS_C_NO_CHANNEL_BINDINGS, in.empty() ? GSS_C_NO_BUFFER : &input, &actual, &output,
+                                   &flags, nullptr);
     out = take(output);
     if (GSS_ERROR(major)) {
         why = statusText(major, minor, actual);

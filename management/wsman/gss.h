@@ -23,12 +23,15 @@ public:
     // password. Null with `why` when no credential can be had.
     static std::unique_ptr<SecurityContext> make(Mechanism mech, const std::string& serviceHost,
                                                  const Password* password, std::string& why);
+    // The accepting side of a context, as a WS-Management server holds it: the default acceptor
+    // credentials (a keytab for Kerberos, gss-ntlmssp's user file for NTLM).
+    static std::unique_ptr<SecurityContext> accept();
     ~SecurityContext();
     SecurityContext(const SecurityContext&) = delete;
     SecurityContext& operator=(const SecurityContext&) = delete;
 
-    // One leg of the handshake: the server's token (empty first) in, the next token out.
-    // Complete only with confidentiality and integrity granted.
+    // One leg of the handshake: the other side's token (empty first for a client) in, the next
+    // token out. Complete only with confidentiality and integrity granted.
     Step step(const std::string& in, std::string& out, std::string& why);
 
     // Seals a message: the signature and the sealed bytes, as the encrypted body carries them.

@@ -13,7 +13,16 @@ namespace qv::management::wsman {
 
 namespace {
 
+std::string trim(std::string s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
+    std::size_t b = 0;
+    while (b < s.size() && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    return s.substr(b);
+}
+
 const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+}  // namespace
 
 std::string base64(const std::string& in) {
     std::string out;
@@ -51,15 +60,6 @@ bool unbase64(const std::string& in, std::string& out) {
     }
     return true;
 }
-
-std::string trim(std::string s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
-    std::size_t b = 0;
-    while (b < s.size() && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    return s.substr(b);
-}
-
-}  // namespace
 
 // The easy handle: its connection is kept between requests of the session.
 struct Session::Http {

@@ -43,6 +43,10 @@ struct Exchange {
 // multipart frame add a little.
 inline constexpr std::size_t kMaxAnswerBytes = 1200 * 1024;
 
+// The base64 of HTTP's authorization headers.
+std::string base64(const std::string& in);
+bool unbase64(const std::string& in, std::string& out);
+
 class Session {
 public:
     Session(Endpoint endpoint, int connectMs);

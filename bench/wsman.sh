@@ -1,0 +1,106 @@
+#!/bin/sh
+# Benchmark (not a test): Windows computers over WS-Management on loopback, answered by the
+# project's WS-Management server (NTLM, sealed messages) from example fixture computers. Prints one
+# computer's time against qv-sim on the same fixture, with 10 ms round trips (a delaying relay),
+# 50 computers with the default worker pool against one at a time, and peak memory of one and 50.
+#   bench/wsman.sh [RUNS]      (default 5 runs of each; needs ./scripts/build.sh tests)
+set -e
+cd "$(dirname "$0")/.."
+RUNS=${1:-5}
+BUILD=$(pwd)/${BUILD:-build}
+WORK=$(mktemp -d)
+SERVER_PID=""
+RELAY_PID=""
+trap '[ -n "$SERVER_PID" ] && kill "$SERVER_PID"; [ -n "$RELAY_PID" ] && kill "$RELAY_PID"; rm -rf "$WORK"' EXIT
+trap 'exit 1' HUP INT PIPE TERM
+
+now() { date +%s%N; }
+median() { sort -n | awk '{v[NR]=$1} END {m = (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2; printf "%.4f\n", m / 1e9}'; }
+NAMES=$(i=1; while [ $i -le 50 ]; do printf 'PC%02d ' $i; i=$((i + 1)); done)
+
+# The fixture: ADMIN runs qv-sim; PC01..PC50 are example Windows servers.
+{
+  printf '{"now": "2026-12-08T09:30:05",\n'
+  printf ' "identity": {"computerName": "ADMIN", "userName": "admin", "documents": "docs", "privilege": 2,\n'
+  printf '   "version": {"platformId": 2, "major": 5, "minor": 1, "build": 2600, "csd": ""}},\n'
+  printf ' "registry": {"HKCR\\\\WINMGMTS\\\\CurVer": {"": {"type": 1, "data": "WINMGMTS.1"}},\n'
+  for k in ADODB.Connection ADODB.Command ADODB.Recordset ADOR.Recordset ADOX.Catalog ADOX.Table ADOX.Key; do
+    printf '   "HKCR\\\\%s\\\\CurVer": {"": {"type": 1, "data": "%s.2.8"}},\n' "$k" "$k"
+  done
+  printf '   "HKCR\\\\Microsoft.Jet.OLEDB.4.0": {"": {"type": 1, "data": "Microsoft.Jet.OLEDB.4.0"}},\n'
+  printf '   "HKLM\\\\Software\\\\Microsoft\\\\Jet\\\\4.0\\\\Engines\\\\Text": {"DisabledExtensions": {"type": 1, "data": "!txt,csv"}}},\n'
+  printf ' "wmi": '
+  # shellcheck disable=SC2086
+  "$BUILD/qv-wsman-server" --example $NAMES
+  printf '}\n'
+} >"$WORK/fixture.json"
+
+echo "CORP:admin:Bench-Secret" >"$WORK/ntlm-users"
+printf 'default login CORP\\admin password Bench-Secret\n' >"$WORK/netrc"
+chmod 600 "$WORK/netrc"
+NTLM_USER_FILE="$WORK/ntlm-users" "$BUILD/qv-wsman-server" "$WORK/fixture.json" "$WORK/ports" 2>"$WORK/server.log" &
+SERVER_PID=$!
+i=0
+while [ ! -f "$WORK/ports" ] && [ $i -lt 500 ]; do sleep 0.01; i=$((i + 1)); done
+mkdir -p "$WORK/config"
+awk '{printf "Host %s\n  HostName 127.0.0.1\n  Port %s\n  Auth ntlm\n", $1, $2}' "$WORK/ports" >"$WORK/config/winrm"
+
+run_qv() {
+    home="$WORK/home$1"
+    rm -rf "$home"; mkdir -p "$home"
+    shift
+    start=$(now)
+    (cd "$home" && HOME="$home" XDG_CONFIG_HOME= QV_CONFIG_DIR="$WORK/config" QV_NETRC="$WORK/netrc" \
+        QV_SSH_DIR="$WORK" "$BUILD/qv" "$@" </dev/null >/dev/null 2>&1)
+    echo $(( $(now) - start ))
+}
+run_sim() {
+    rm -rf "$WORK/sim"; mkdir -p "$WORK/sim"
+    start=$(now)
+    (cd "$WORK/sim" && "$BUILD/qv-sim" "$WORK/fixture.json" "$@" >/dev/null 2>&1)
+    echo $(( $(now) - start ))
+}
+series() {
+    what=$1; shift
+    : >"$WORK/times"
+    k=0
+    while [ $k -lt "$RUNS" ]; do "$what" "$@" >>"$WORK/times"; k=$((k + 1)); done
+    median <"$WORK/times"
+}
+peak() {  # peak resident memory of a qv run, in MB
+    python3 -c 'import resource, subprocess, sys
+subprocess.run(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+print("%.1f" % (resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024))' \
+        env HOME="$WORK/peak$1" XDG_CONFIG_HOME= QV_CONFIG_DIR="$WORK/config" QV_NETRC="$WORK/netrc" QV_SSH_DIR="$WORK" \
+        "$BUILD/qv" $2
+}
+
+ONE=$(series run_qv one PC01)
+SIM=$(series run_sim PC01)
+# shellcheck disable=SC2086
+FIFTY=$(series run_qv fifty $NAMES)
+# shellcheck disable=SC2086
+SERIAL=$(QV_PARALLEL=1 series run_qv serial $NAMES)
+mkdir -p "$WORK/peak1" "$WORK/peak50"
+PEAK_ONE=$(peak 1 PC01)
+PEAK_FIFTY=$(peak 50 "$NAMES")
+
+# The same computer behind a relay that holds every chunk 5 ms each way.
+RELAY_PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 bench/delay-relay.py "$RELAY_PORT" "$(awk '$1 == "PC01" {print $2}' "$WORK/ports")" 5 &
+RELAY_PID=$!
+sleep 0.2
+printf 'Host PC01\n  HostName 127.0.0.1\n  Port %s\n  Auth ntlm\n' "$RELAY_PORT" >"$WORK/config/winrm.relay"
+cp "$WORK/config/winrm" "$WORK/config/winrm.direct"
+cp "$WORK/config/winrm.relay" "$WORK/config/winrm"
+RTT=$(series run_qv rtt PC01)
+cp "$WORK/config/winrm.direct" "$WORK/config/winrm"
+
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors; medians of $RUNS runs"
+echo "one computer over WS-Management:   $ONE s (goal under 0.3 s); qv-sim on the same fixture $SIM s ($(awk -v a="$ONE" -v b="$SIM" 'BEGIN{printf "%.1f", a/b}') times; goal at most 3)"
+echo "the same with 10 ms round trips:   $RTT s (goal under 1.5 s)"
+echo "50 computers, default pool:        $FIFTY s; one at a time $SERIAL s ($(awk -v a="$SERIAL" -v b="$FIFTY" 'BEGIN{printf "%.1f", a/b}') times faster; goal at least 8)"
+echo "peak memory: one computer $PEAK_ONE MB, 50 computers $PEAK_FIFTY MB ($(awk -v a="$PEAK_FIFTY" -v b="$PEAK_ONE" 'BEGIN{printf "%.2f", a/b}') times; goal at most 2)"
+echo "reports of the last 50-computer run: $(ls "$WORK/homefifty/Documents/" | grep -c '^QVPC') (50 expected)"
+echo "failures in its log (none expected):"
+grep -h "Err#\|Timed Out\|lost" "$WORK/homefifty/Documents/QV.log" 2>/dev/null | head -5 || true
