@@ -97,7 +97,9 @@ std::unique_ptr<SecurityContext> SecurityContext::make(Mechanism mech, const std
             return nullptr;
         }
         gss_buffer_desc secret{password->secret.size(), const_cast<char*>(password->secret.data())};
-        major = gss_acquire_cred_with_password(&minor, user, &secret, GSS_C_INDEFINITE, &spnegoSet, GSS_C_INITIATE,
+        // For NTLM alone: a password credential acquired for SPNEGO is acquired for every mechanism
+        // it offers, and Kerberos would ask the default realm's KDC for a ticket with the password.
+        major = gss_acquire_cred_with_password(&minor, user, &secret, GSS_C_INDEFINITE, &only, GSS_C_INITIATE,
                                                &impl->cred, nullptr, nullptr);
         OM_uint32 m2 = 0;
         gss_release_name(&m2, &user);
@@ -113,13 +115,13 @@ std::unique_ptr<SecurityContext> SecurityContext::make(Mechanism mech, const std
             return nullptr;
         }
     }
-    // SPNEGO offers only the chosen mechanism.
-    major = gss_set_neg_mechs(&minor, impl->cred, &only);
-    if (GSS_ERROR(major)) {
-        why = "SPNEGO mechanism: " + statusText(major, minor, GSS_C_NO_OID);
-        return nullptr;
-    }
     if (mech == Mechanism::Kerberos) {
+        // SPNEGO offers only Kerberos.
+        major = gss_set_neg_mechs(&minor, impl->cred, &only);
+        if (GSS_ERROR(major)) {
+            why = "SPNEGO mechanism: " + statusText(major, minor, GSS_C_NO_OID);
+            return nullptr;
+        }
         // The ticket cache must hold a usable ticket-granting ticket for Kerberos to be tried.
         gss_cred_id_t krb = GSS_C_NO_CREDENTIAL;
         gss_OID_set_desc krbSet{1, &kKrb5};
@@ -151,7 +153,9 @@ SecurityContext::Step SecurityContext::step(const std::string& in, std::string& 
         impl_->acceptor
             ? gss_accept_sec_context(&minor, &impl_->ctx, GSS_C_NO_CREDENTIAL, &input, GSS_C_NO_CHANNEL_BINDINGS,
                                      nullptr, &actual, &output, &flags, nullptr, nullptr)
-            : gss_init_sec_context(&minor, impl_->cred, &impl_->ctx, impl_->target, &kSpnego, wanted, 0,
+            // NTLM's tokens go as they are under the Negotiate scheme, as Windows takes them.
+            : gss_init_sec_context(&minor, impl_->cred, &impl_->ctx, impl_->target,
+                                   impl_->mech == Mechanism::Ntlm ? &kNtlm : &kSpnego, wanted, 0,
                                    GSS_C_NO_CHANNEL_BINDINGS, in.empty() ? GSS_C_NO_BUFFER : &input, &actual, &output,
                                    &flags, nullptr);
     out = take(output);
