@@ -16,10 +16,13 @@
 #include <nlohmann/json.hpp>
 
 #include "management/errors.h"
+#include "management/network.h"
+#include "management/remote-posix.h"
 #include "management/wsman/errors.h"
 #include "management/wsman/transport.h"
 #include "tests/support/db_read.h"
 #include "tests/support/sim_run.h"
+#include "tests/support/slapd_server.h"
 #include "tests/support/wsman_server.h"
 #include "tests/wsman-server/example.h"
 
@@ -298,6 +301,46 @@ TEST_F(WsmanServerTest, PywinrmEnumeratesThroughTheServerAndUnsealedMessagesAreR
     // The same client without sealing is refused.
     EXPECT_NE(std::system((cmd + "Win32_BaseBoard never >'" + dir_ + "/plain.out' 2>&1").c_str()), 0)
         << qvtest::readFile(dir_ + "/plain.out");
+}
+
+}  // namespace
+
+namespace {
+
+// A name nothing configures is probed on 5985, 5986 and 22 at once: WS-Management answers on 5985
+// and says Windows, so the name goes there (NTLM, since it is an address).
+TEST_F(WsmanServerTest, AnUnconfiguredNameGoesWhereTheProbeFindsWindows) {
+    if (qvtest::acceptsOnLoopback(5985)) GTEST_SKIP() << "something else listens on 127.0.0.1:5985";
+    startServer({"--port", "WS01=5985"});
+    if (server_->port("WS01") != 5985) GTEST_SKIP() << "127.0.0.1:5985 cannot be had here";
+    qvtest::writeFile(dir_ + "/config/winrm", "");
+    setenv("QV_CONFIG_DIR", (dir_ + "/config").c_str(), 1);
+    setenv("QV_NETRC", (dir_ + "/netrc").c_str(), 1);
+    setenv("QV_SSH_DIR", (dir_ + "/ssh").c_str(), 1);
+    Limits limits;
+    limits.probeMs = 1000;
+    limits.connectMs = 5000;
+    limits.queryMs = 5000;
+    management::SystemNetwork network;
+    posix::SshTransport ssh;
+    wsman::WsmanTransport ws;
+    posix::RemoteChoice choice(network, ssh, ws);
+    auto opened = choice.open("127.0.0.1", limits, std::nullopt);
+    ASSERT_TRUE(opened) << opened.error().error.description;
+    Result<Instances> boards = (*opened)->instances("Win32_BaseBoard");
+    ASSERT_TRUE(boards) << boards.error().error.description;
+    EXPECT_EQ(boards->size(), 2u);
+    // Nothing answers on 127.0.0.2's three ports: unavailable within the probe's limit.
+    for (unsigned port : {5985u, 5986u, 22u})
+        if (network.probe("127.0.0.2", port, 200)) GTEST_SKIP() << "127.0.0.2:" << port << " answers here";
+    const auto start = std::chrono::steady_clock::now();
+    auto none = choice.open("127.0.0.2", limits, std::nullopt);
+    ASSERT_FALSE(none);
+    EXPECT_EQ(none.error().error.number, kErrRpcServerUnavailable);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(limits.probeMs + 500));
+    unsetenv("QV_CONFIG_DIR");
+    unsetenv("QV_NETRC");
+    unsetenv("QV_SSH_DIR");
 }
 
 }  // namespace

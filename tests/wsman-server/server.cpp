@@ -5,7 +5,7 @@
 // the benchmark only.
 //
 //   qv-wsman-server FIXTURE.json PORTS_FILE [--tls CERT KEY] [--basic USER:PASSWORD] [--batch N]
-//                   [--hostile CLASS=MODE]...
+//                   [--port NAME=PORT]... [--hostile CLASS=MODE]...
 //   qv-wsman-server --example NAME...   prints the "wmi" member of example computers of these names
 //
 // Every reachable computer of the fixture gets a loopback port of its own; PORTS_FILE receives a
@@ -60,6 +60,7 @@ using qv::management::wsman::SecurityContext;
 struct Options {
     std::string fixture, portsFile, cert, key, basic;
     std::size_t batch = 0;  // items per answer at most; 0: as many as the envelope holds
+    std::map<std::string, unsigned> ports;  // upper-case name -> a port of its own (WS-Management's, say)
     std::map<std::string, std::string> hostile;  // upper-case class -> mode
 };
 
@@ -627,6 +628,7 @@ int listenOnLoopback(unsigned& port) {
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in a{};
     a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 128) != 0) return -1;
     socklen_t len = sizeof a;
@@ -656,6 +658,12 @@ int run(int argc, char** argv) {
         if (a == "--tls" && i + 2 < argc) o.cert = argv[++i], o.key = argv[++i];
         else if (a == "--basic" && i + 1 < argc) o.basic = argv[++i];
         else if (a == "--batch" && i + 1 < argc) o.batch = std::strtoull(argv[++i], nullptr, 10);
+        else if (a == "--port" && i + 1 < argc) {
+            std::string p = argv[++i];
+            std::size_t eq = p.find('=');
+            if (eq == std::string::npos) return 2;
+            o.ports[qv::text::asciiUpper(p.substr(0, eq))] = static_cast<unsigned>(std::atoi(p.c_str() + eq + 1));
+        }
         else if (a == "--hostile" && i + 1 < argc) {
             std::string h = argv[++i];
             std::size_t eq = h.find('=');
@@ -686,7 +694,8 @@ int run(int argc, char** argv) {
     std::string ports;
     for (qv::fixture::Computer& c : server.fixture->state().computers) {
         if (c.unreachable || c.hasConnectError || c.name == ".") continue;
-        unsigned port = 0;
+        auto fixed = o.ports.find(qv::text::asciiUpper(c.name));
+        unsigned port = fixed == o.ports.end() ? 0 : fixed->second;
         int fd = listenOnLoopback(port);
         if (fd < 0) {
             std::cerr << "qv-wsman-server: cannot listen on loopback\n";
