@@ -61,6 +61,7 @@ protected:
         netrc("default login CORP\\admin password " + std::string(kPassword) + "\n");
     }
     void TearDown() override {
+        for (const char* name : {"QV_CONFIG_DIR", "QV_NETRC", "QV_SSH_DIR"}) unsetenv(name);
         server_.reset();
         kdc_.reset();
         if (!HasFailure()) std::system(("rm -rf '" + dir_ + "'").c_str());
@@ -278,8 +279,6 @@ TEST_F(WsmanServerTest, FailingAndHostileServersEndEachCallWithinItsLimitAndTheC
     Result<Instances> slow = ws03.connection->instances("Win32_Keyboard");
     ASSERT_TRUE(slow) << slow.error().error.description;
     EXPECT_EQ(slow->size(), 2u);
-    unsetenv("QV_CONFIG_DIR");
-    unsetenv("QV_NETRC");
 }
 
 TEST_F(WsmanServerTest, PywinrmEnumeratesThroughTheServerAndUnsealedMessagesAreRefused) {
@@ -338,9 +337,6 @@ TEST_F(WsmanServerTest, AnUnconfiguredNameGoesWhereTheProbeFindsWindows) {
     ASSERT_FALSE(none);
     EXPECT_EQ(none.error().error.number, kErrRpcServerUnavailable);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(limits.probeMs + 500));
-    unsetenv("QV_CONFIG_DIR");
-    unsetenv("QV_NETRC");
-    unsetenv("QV_SSH_DIR");
 }
 
 }  // namespace
