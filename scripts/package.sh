@@ -32,4 +32,4 @@ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_REL
 cmake --build "$BUILD" --target qv qvdb package-files
 rm -f "$BUILD"/quorvex_*.deb
 (cd "$BUILD" && cpack -G DEB >/dev/null)
-ls "$BUILD"/quorvex_*_amd64.deb
+ls "$BUILD"/quorvex_*.deb

@@ -102,6 +102,12 @@ SYNTAX: QV.exe [/B] [/F:Filename] [/?] [TargetComputerName]
 /? or ?             Displays usage (this screen).
 Program Complete Normal End
 LINES
+# The package version is the program's own version text without leading zeros (3.00.0037: 3.0.37).
+shown=$(printf '%s\n' "$out" | tr -d '\r' | sed -n 's/^ *Version \([0-9]*\)\.\([0-9]*\)\.\([0-9]*\)$/\1 \2 \3/p')
+[ -n "$shown" ] || fail "qv /? shows no version"
+set -- $shown
+[ "$(printf '%d.%d.%d' "$1" "$(expr "$2" + 0)" "$(expr "$3" + 0)")" = "$VERSION" ] ||
+  fail "qv shows version $*, the package is $VERSION"
 [ -z "$(ls -A "$work/home")" ] || fail "qv /? wrote into the home folder: $(ls -A "$work/home")"
 out=$(HOME="$work/home" "$root/usr/bin/qvdb" help 2>&1)
 status=$?
