@@ -13,33 +13,32 @@ math(EXPR QV_VERSION_PATCH "${CMAKE_MATCH_3}")
 set(QV_PACKAGE_VERSION "${QV_VERSION_MAJOR}.${QV_VERSION_MINOR}.${QV_VERSION_PATCH}")
 set(QV_MAINTAINER "Quorvex maintainers <maintainers@users.noreply.c-seed-ae2954ac.example>")
 
-# Manual pages and the changelog go gzip -9n compressed (no name, no time stamp inside), as Debian
-# asks. The changelog has one entry, for the version above, dated SOURCE_DATE_EPOCH when set.
+# Manual pages, the README and the changelog go gzip -9n compressed (no name, no time stamp
+# inside), as Debian asks. The changelog has one entry, for the version above, dated
+# SOURCE_DATE_EPOCH when set.
 set(QV_PACKAGE_DIR "${CMAKE_BINARY_DIR}/package")
-set(QV_MAN_PAGES qv qvdb)
 set(QV_PACKAGE_FILES)
-foreach(page IN LISTS QV_MAN_PAGES)
-  add_custom_command(OUTPUT "${QV_PACKAGE_DIR}/${page}.1.gz"
+function(qv_compressed source name)
+  add_custom_command(OUTPUT "${QV_PACKAGE_DIR}/${name}.gz"
     COMMAND ${CMAKE_COMMAND} -E make_directory "${QV_PACKAGE_DIR}"
-    COMMAND sh -c "gzip -9n -c \"$0\" > \"$1\"" "${CMAKE_SOURCE_DIR}/doc/${page}.1" "${QV_PACKAGE_DIR}/${page}.1.gz"
-    DEPENDS "${CMAKE_SOURCE_DIR}/doc/${page}.1" VERBATIM)
-  list(APPEND QV_PACKAGE_FILES "${QV_PACKAGE_DIR}/${page}.1.gz")
-endforeach()
+    COMMAND sh -c "gzip -9n -c \"$0\" > \"$1\"" "${source}" "${QV_PACKAGE_DIR}/${name}.gz"
+    DEPENDS "${source}" VERBATIM)
+  set(QV_PACKAGE_FILES ${QV_PACKAGE_FILES} "${QV_PACKAGE_DIR}/${name}.gz" PARENT_SCOPE)
+endfunction()
 string(TIMESTAMP QV_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file("${CMAKE_SOURCE_DIR}/doc/changelog.in" "${QV_PACKAGE_DIR}/changelog" @ONLY)
-add_custom_command(OUTPUT "${QV_PACKAGE_DIR}/changelog.gz"
-  COMMAND sh -c "gzip -9n -c \"$0\" > \"$1\"" "${QV_PACKAGE_DIR}/changelog" "${QV_PACKAGE_DIR}/changelog.gz"
-  DEPENDS "${QV_PACKAGE_DIR}/changelog" VERBATIM)
-list(APPEND QV_PACKAGE_FILES "${QV_PACKAGE_DIR}/changelog.gz")
+qv_compressed("${CMAKE_SOURCE_DIR}/doc/qv.1" qv.1)
+qv_compressed("${CMAKE_SOURCE_DIR}/doc/qvdb.1" qvdb.1)
+qv_compressed("${CMAKE_SOURCE_DIR}/README.md" README.md)
+qv_compressed("${QV_PACKAGE_DIR}/changelog" changelog)
 add_custom_target(package-files ALL DEPENDS ${QV_PACKAGE_FILES})
 
 # What the package holds: the two programs (not qv-sim, not the tests), the manual pages, the
 # README, the copyright file and the changelog.
 install(TARGETS qv qvdb RUNTIME DESTINATION bin)
-foreach(page IN LISTS QV_MAN_PAGES)
-  install(FILES "${QV_PACKAGE_DIR}/${page}.1.gz" DESTINATION share/man/man1)
-endforeach()
-install(FILES README.md doc/copyright "${QV_PACKAGE_DIR}/changelog.gz" DESTINATION share/doc/quorvex)
+install(FILES "${QV_PACKAGE_DIR}/qv.1.gz" "${QV_PACKAGE_DIR}/qvdb.1.gz" DESTINATION share/man/man1)
+install(FILES "${QV_PACKAGE_DIR}/README.md.gz" doc/copyright "${QV_PACKAGE_DIR}/changelog.gz"
+        DESTINATION share/doc/quorvex)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvex)

@@ -45,7 +45,7 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 }' | sort >"$work/files"
 sort >"$work/expected" <<FILES
 -rwxr-xr-x root/root ./usr/bin/qv
 -rwxr-xr-x root/root ./usr/bin/qvdb
--rw-r--r-- root/root ./usr/share/doc/quorvex/README.md
+-rw-r--r-- root/root ./usr/share/doc/quorvex/README.md.gz
 -rw-r--r-- root/root ./usr/share/doc/quorvex/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/quorvex/copyright
 -rw-r--r-- root/root ./usr/share/man/man1/qv.1.gz
@@ -114,11 +114,14 @@ status=$?
 [ $status -eq 0 ] || fail "qvdb help exited with $status"
 printf '%s\n' "$out" | grep -q '^usage: qvdb COMMAND' || fail "qvdb help shows no usage: $out"
 
-# Manual pages: compressed without name or time, rendered without a warning, named for whatis.
+# Compressed files carry no file name and no time in their gzip header (gzip -n).
+for file in $(find "$root" -name '*.gz'); do
+  header=$(od -An -tx1 -N8 "$file" | tr -d ' \n')
+  [ "$header" = "1f8b080000000000" ] || fail "${file#$root}: gzip header $header carries a name or a time"
+done
+# Manual pages: rendered without a warning, with their sections, named for whatis.
 for page in qv qvdb; do
   file="$root/usr/share/man/man1/$page.1.gz"
-  header=$(od -An -tx1 -N8 "$file" | tr -d ' \n')
-  [ "$header" = "1f8b080000000000" ] || fail "$page.1.gz: gzip header $header carries a name or a time"
   warnings=$(gzip -dc "$file" | groff -ww -z -man 2>&1)
   [ -z "$warnings" ] || fail "groff warns on $page.1: $warnings"
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$file" 2>&1 >/dev/null)
