@@ -13,6 +13,8 @@ PACKAGES="$PACKAGES libcurl4-openssl-dev libpugixml-dev libkrb5-dev gss-ntlmssp 
 # Their tests: a throwaway KDC, and pywinrm as a client the project did not write.
 TEST_PACKAGES="$TEST_PACKAGES krb5-kdc krb5-admin-server krb5-user python3-winrm python3-gssapi"
 # Each further group of packages goes on a line of its own below.
+# The Debian package (scripts/package.sh) and its test: build flags and dpkg-shlibdeps, lintian, man.
+TEST_PACKAGES="$TEST_PACKAGES dpkg-dev lintian groff-base man-db"
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix wine wine64"
 case "$1" in
   "") TEST_PACKAGES=""; WINDOWS_PACKAGES="" ;;
