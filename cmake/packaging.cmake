@@ -64,11 +64,11 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 include(CPack)
 
-# The package's test builds it with scripts/package.sh (reusing build-deb/), so it runs alone and
-# not again under the sanitizers, which the package is not built with.
+# The package's test makes it with CPack from this build's own programs (no second compile), alone,
+# and not under the sanitizers, which the package is not built with.
 if(QV_TESTS AND NOT QV_SANITIZE)
   enable_testing()
   add_test(NAME debian_package
-    COMMAND sh "${CMAKE_SOURCE_DIR}/tests/package/package_test.sh" "${CMAKE_SOURCE_DIR}" "${QV_PACKAGE_VERSION}")
+    COMMAND sh "${CMAKE_SOURCE_DIR}/tests/package/package_test.sh" "${CMAKE_SOURCE_DIR}" "${QV_PACKAGE_VERSION}" "${CMAKE_BINARY_DIR}")
   set_tests_properties(debian_package PROPERTIES SKIP_RETURN_CODE 77 RUN_SERIAL TRUE TIMEOUT 1200)
 endif()

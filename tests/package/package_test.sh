@@ -1,11 +1,15 @@
 #!/bin/sh
-# Builds the Debian package with scripts/package.sh and checks it as an administrator would meet it:
+# Builds the Debian package and checks it as an administrator would meet it:
 # its files and Depends (dpkg-deb), qv and qvdb run from a throwaway root (dpkg -x), the manual
 # pages rendered without warnings, and lintian's report against the tags the README accepts.
-# Arguments: the source folder and the package version the build derived.
+# Arguments: the source folder, the package version the build derived, and optionally the build
+# folder the test is part of: then the package is made there by CPack from what that build already
+# compiled (the same install rules and CPack settings as scripts/package.sh, without a second
+# compile of the programs), else by scripts/package.sh into build-deb/.
 set -u
 SOURCE=$1
 VERSION=$2
+BUILT=${3:-}
 for tool in dpkg-deb dpkg-shlibdeps lintian groff lexgrog man readelf; do
   if ! command -v "$tool" >/dev/null; then
     echo "package test skipped: $tool not found (./scripts/setup.sh test installs the packaging tools)"
@@ -18,15 +22,25 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The package, built as the README says (build-deb/ is reused where it was built before).
-if ! "$SOURCE/scripts/package.sh" >"$work/package.log" 2>&1; then
-  cat "$work/package.log"
-  echo "FAIL: scripts/package.sh"
-  exit 1
-fi
 arch=$(dpkg --print-architecture)
-deb="$SOURCE/build-deb/quorvex_${VERSION}_${arch}.deb"
-[ -f "$deb" ] || { echo "FAIL: $deb not built"; ls "$SOURCE/build-deb"/*.deb; exit 1; }
+if [ -n "$BUILT" ]; then
+  mkdir -p "$work/cpack"
+  if ! (cd "$work/cpack" && cpack -G DEB --config "$BUILT/CPackConfig.cmake" -B "$work/cpack") >"$work/package.log" 2>&1; then
+    cat "$work/package.log"
+    echo "FAIL: cpack in $BUILT"
+    exit 1
+  fi
+  deb="$work/cpack/quorvex_${VERSION}_${arch}.deb"
+else
+  # The package, built as the README says (build-deb/ is reused where it was built before).
+  if ! "$SOURCE/scripts/package.sh" >"$work/package.log" 2>&1; then
+    cat "$work/package.log"
+    echo "FAIL: scripts/package.sh"
+    exit 1
+  fi
+  deb="$SOURCE/build-deb/quorvex_${VERSION}_${arch}.deb"
+fi
+[ -f "$deb" ] || { echo "FAIL: $deb not built"; cat "$work/package.log"; exit 1; }
 
 # Control fields.
 while read -r field expected; do
