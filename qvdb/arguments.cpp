@@ -1,0 +1,46 @@
+// Reading subcommand options from the command line.
+#include "qvdb/arguments.h"
+
+namespace qv::qvdb {
+
+bool parseOptions(const std::vector<std::string>& args, std::span<const OptionSpec> specs, Options& out,
+                  std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i], value;
+        bool inlineValue = false;
+        if (auto eq = name.find('='); name.starts_with("--") && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+            inlineValue = true;
+        }
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& s : specs)
+            if (name == s.name) spec = &s;
+        if (!spec) {
+            error = "unknown argument \"" + args[i] + "\"";
+            return false;
+        }
+        if (spec->takesValue && !inlineValue) {
+            if (i + 1 >= args.size()) {
+                error = name + " needs a value";
+                return false;
+            }
+            value = args[++i];
+        } else if (!spec->takesValue && inlineValue) {
+            error = name + " takes no value";
+            return false;
+        }
+        if (spec->takesValue && value.empty()) {
+            error = name + " needs a value";
+            return false;
+        }
+        if (out.has(name)) {
+            error = name + " is given twice";
+            return false;
+        }
+        out.values[name] = value;
+    }
+    return true;
+}
+
+}  // namespace qv::qvdb
