@@ -21,7 +21,8 @@ bool parseOptions(const std::vector<std::string>& args, std::span<const OptionSp
             return false;
         }
         if (spec->takesValue && !inlineValue) {
-            if (i + 1 >= args.size()) {
+            // A following option is no value ("--database --out DIR"); --name=--odd gives one.
+            if (i + 1 >= args.size() || args[i + 1].starts_with("--")) {
                 error = name + " needs a value";
                 return false;
             }
