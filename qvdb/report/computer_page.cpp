@@ -172,6 +172,8 @@ std::string displayValue(const Column& c, const Value& v) {
         case ColumnType::Double: {
             auto d = numberOf(t);
             if (!d) return t;
+            // Codes and counts as stored (OSLanguage 1033); sizes and other measures grouped.
+            if (c.type == ColumnType::Integer && !isSizeColumn(c.name)) return t;
             std::string s = std::fabs(*d - std::round(*d)) < 1e-9 && std::fabs(*d) < 9e18
                                 ? grouped(static_cast<long long>(std::llround(*d)))
                                 : numberText(*d, 2);
