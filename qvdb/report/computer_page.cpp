@@ -174,9 +174,14 @@ std::string displayValue(const Column& c, const Value& v) {
             if (!d) return t;
             // Codes and counts as stored (OSLanguage 1033); sizes and other measures grouped.
             if (c.type == ColumnType::Integer && !isSizeColumn(c.name)) return t;
-            std::string s = std::fabs(*d - std::round(*d)) < 1e-9 && std::fabs(*d) < 9e18
-                                ? grouped(static_cast<long long>(std::llround(*d)))
-                                : numberText(*d, 2);
+            if (std::fabs(*d) >= 9e15) return t;
+            *d = std::round(*d * 100) / 100;
+            std::string s = grouped(static_cast<long long>(std::trunc(*d)));
+            if (std::fabs(*d - std::trunc(*d)) >= 0.005) {
+                const std::string fraction = numberText(std::fabs(*d - std::trunc(*d)), 2);  // "0.5"
+                if (*d < 0 && s[0] != '-') s = "-" + s;
+                s += fraction.substr(1);
+            }
             if (isSizeColumn(c.name) && *d >= 1024) s += " (" + bytesText(*d) + ")";
             return s;
         }

@@ -216,17 +216,16 @@ bool writeSite(InventorySource& source, StagedFolder& folder, const SiteOptions&
         line.domain = key.domain ? *key.domain : std::string();
         line.when = key.when;
         line.inventories = end - first;
-        std::string file = key.name;
-        if (namesSeen[key.name] > 1) file += "." + line.domain;
-        file = exporting::safeFileName(file);
-        std::string lower = file;
-        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        for (int n = 2; filesTaken.count(lower); ++n) {
-            lower = exporting::safeFileName(file) + "-" + std::to_string(n);
-            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (!filesTaken.count(lower)) file = exporting::safeFileName(file) + "-" + std::to_string(n);
-        }
-        filesTaken.insert(lower);
+        std::string base = key.name;
+        if (namesSeen[key.name] > 1) base += "." + line.domain;
+        base = exporting::safeFileName(base);
+        auto lower = [](std::string t) {
+            for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return t;
+        };
+        std::string file = base;
+        for (int n = 2; filesTaken.count(lower(file)); ++n) file = base + "-" + std::to_string(n);
+        filesTaken.insert(lower(file));
         line.file = file + ".html";
 
         if (auto os = inv.first("OSData")) line.os = trimmed(os->text("OSName") + " " + os->text("Version"));

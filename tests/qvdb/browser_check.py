@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 # The report site in headless Chromium, driven by chromium-driver through Selenium: every kind of
 # page opens without a console error, the overview's numbers equal the database's, a table's
 # filter and sort work, a computer's history names the packages added since its previous
