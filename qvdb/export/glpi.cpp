@@ -57,7 +57,7 @@ const std::vector<ListSource>& listSources() {
         {"memories", "RAM",
          {{"capacity", "Capacity", Conv::MegaBytes}, {"caption", "BankLabel"}, {"description", "Description"}}},
         {"storages", "HardDisk",
-         {{"name", "Description"}, {"model", "Model"}, {"manufacturer", "Manufacturer"},
+         {{"name", "Model"}, {"model", "Model"}, {"description", "Description"}, {"manufacturer", "Manufacturer"},
           {"interface", "InterfaceType", Conv::Interface}, {"disksize", "Size", Conv::MegaBytes}}},
         {"storages", "CD_DVD",
          {{"name", "Name"}, {"description", "Description"}, {"manufacturer", "Manufacturer"}}},
