@@ -220,7 +220,11 @@ void checkObject(const json& value, const std::string& path, std::vector<std::st
                 in_addr a{};
                 ok = inet_pton(AF_INET, s.c_str(), &a) == 1;
             } else {
-                ok = std::regex_search(s, std::regex(m->pattern));
+                // Each pattern compiled once: thousands of members are checked.
+                static std::map<std::string, std::regex> compiled;
+                auto it = compiled.find(m->pattern);
+                if (it == compiled.end()) it = compiled.emplace(m->pattern, std::regex(m->pattern)).first;
+                ok = std::regex_search(s, it->second);
             }
             if (!ok) problems.push_back(at + ": \"" + s + "\" does not match " + m->pattern);
         }
