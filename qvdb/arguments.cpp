@@ -3,7 +3,7 @@
 
 namespace qv::qvdb {
 
-bool parseOptions(const std::vector<std::string>& args, std::span<const OptionSpec> specs, Options& out,
+bool parseOptions(const std::vector<std::string>& args, std::span<const OptionRule> rules, Options& out,
                   std::string& error) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i], value;
@@ -13,25 +13,25 @@ bool parseOptions(const std::vector<std::string>& args, std::span<const OptionSp
             name.resize(eq);
             inlineValue = true;
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : specs)
-            if (name == s.name) spec = &s;
-        if (!spec) {
+        const OptionRule* rule = nullptr;
+        for (const OptionRule& s : rules)
+            if (name == s.name) rule = &s;
+        if (!rule) {
             error = "unknown argument \"" + args[i] + "\"";
             return false;
         }
-        if (spec->takesValue && !inlineValue) {
+        if (rule->takesValue && !inlineValue) {
             // A following option is no value ("--database --out DIR"); --name=--odd gives one.
             if (i + 1 >= args.size() || args[i + 1].starts_with("--")) {
                 error = name + " needs a value";
                 return false;
             }
             value = args[++i];
-        } else if (!spec->takesValue && inlineValue) {
+        } else if (!rule->takesValue && inlineValue) {
             error = name + " takes no value";
             return false;
         }
-        if (spec->takesValue && value.empty()) {
+        if (rule->takesValue && value.empty()) {
             error = name + " needs a value";
             return false;
         }

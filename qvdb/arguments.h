@@ -8,7 +8,7 @@
 
 namespace qv::qvdb {
 
-struct OptionSpec {
+struct OptionRule {
     const char* name;  // "--out"
     bool takesValue;
 };
@@ -23,7 +23,7 @@ struct Options {
 };
 
 // Reads "--name VALUE", "--name=VALUE" and flags; false with a message for anything else.
-bool parseOptions(const std::vector<std::string>& args, std::span<const OptionSpec> specs, Options& out,
+bool parseOptions(const std::vector<std::string>& args, std::span<const OptionRule> rules, Options& out,
                   std::string& error);
 
 }  // namespace qv::qvdb

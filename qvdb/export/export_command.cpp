@@ -13,7 +13,7 @@ namespace qv::qvdb {
 
 namespace {
 
-constexpr OptionSpec kOptions[] = {{"--format", true}, {"--out", true}, {"--database", true}, {"--all", false}};
+constexpr OptionRule kOptions[] = {{"--format", true}, {"--out", true}, {"--database", true}, {"--all", false}};
 
 constexpr const char* kUsage =
     "usage: qvdb export --format csv|glpi [--all] [--out DIR] [--database FILE]\n"

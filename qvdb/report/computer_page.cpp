@@ -46,15 +46,15 @@ const std::vector<Section>& sections() {
 
 // What the history compares: items of a table known by their identity columns, whose detail
 // columns may change.
-struct Aspect {
+struct Watched {
     const char* title;
     const char* table;
     std::vector<const char*> identity;
     std::vector<const char*> detail;
 };
 
-const std::vector<Aspect>& aspects() {
-    static const std::vector<Aspect> list = {
+const std::vector<Watched>& watchedItems() {
+    static const std::vector<Watched> list = {
         {"Operating system", "OSData", {}, {"OSName", "Version", "CSDVersion"}},
         {"Memory", "DeviceID", {}, {"TotalRAM(Bytes)"}},
         {"Memory module", "RAM", {"BankLabel"}, {"Capacity"}},
@@ -91,7 +91,7 @@ std::string joinedDisplay(const RowView& row, const std::vector<const char*>& co
 }
 
 // Identity -> the details of the items with it, sorted, for one table of one inventory.
-std::map<std::string, std::vector<std::string>> itemsOf(const Inventory& inv, const Aspect& a) {
+std::map<std::string, std::vector<std::string>> itemsOf(const Inventory& inv, const Watched& a) {
     std::map<std::string, std::vector<std::string>> items;
     for (const RowView& row : inv.of(a.table)) {
         if (emptyRow(*row.row)) continue;
@@ -193,7 +193,7 @@ std::string displayValue(const Column& c, const Value& v) {
 const std::vector<const char*>& historyTables() {
     static const std::vector<const char*> tables = [] {
         std::vector<const char*> t;
-        for (const Aspect& a : aspects()) t.push_back(a.table);
+        for (const Watched& a : watchedItems()) t.push_back(a.table);
         return t;
     }();
     return tables;
@@ -201,7 +201,7 @@ const std::vector<const char*>& historyTables() {
 
 std::vector<Change> changesBetween(const Inventory& before, const Inventory& after) {
     std::vector<Change> changes;
-    for (const Aspect& a : aspects()) {
+    for (const Watched& a : watchedItems()) {
         const auto was = itemsOf(before, a), is = itemsOf(after, a);
         for (const auto& [id, details] : is) {
             auto it = was.find(id);
@@ -225,10 +225,10 @@ std::vector<Change> changesBetween(const Inventory& before, const Inventory& aft
 
 std::string changeText(const Change& c) {
     switch (c.kind) {
-        case Change::Added: return c.aspect + " added: " + c.what;
-        case Change::Removed: return c.aspect + " removed: " + c.what;
+        case Change::Added: return c.topic + " added: " + c.what;
+        case Change::Removed: return c.topic + " removed: " + c.what;
         case Change::Changed:
-            return c.aspect + (c.what.empty() ? "" : " " + c.what) + " changed: " + c.before + " \xE2\x86\x92 " + c.after;
+            return c.topic + (c.what.empty() ? "" : " " + c.what) + " changed: " + c.before + " \xE2\x86\x92 " + c.after;
     }
     return {};
 }

@@ -12,7 +12,7 @@ namespace qv::qvdb::report {
 // A difference between two consecutive inventories of one computer.
 struct Change {
     enum Kind { Added, Removed, Changed };
-    std::string aspect;  // "Software", "Memory", ...
+    std::string topic;  // "Software", "Memory", ...
     Kind kind;
     std::string what;    // "7-Zip 9.20"; for Changed the item, with before and after
     std::string before, after;

@@ -15,7 +15,7 @@ namespace qv::qvdb {
 
 namespace {
 
-constexpr OptionSpec kOptions[] = {{"--out", true}, {"--stale", true}, {"--database", true}};
+constexpr OptionRule kOptions[] = {{"--out", true}, {"--stale", true}, {"--database", true}};
 
 constexpr const char* kUsage =
     "usage: qvdb report [--out DIR] [--stale DAYS] [--database FILE]\n"
