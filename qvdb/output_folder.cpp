@@ -14,6 +14,21 @@ namespace qv::qvdb {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The file that marks a folder as qvdb's output: only such a folder (or an empty one) is ever
+// replaced, so that --out naming the documents folder or a home folder cannot remove it.
+constexpr const char* kMarker = ".qvdb-output";
+
+// Whether `dir` may be replaced: it is empty or qvdb wrote it.
+bool replaceable(const fs::path& dir) {
+    std::error_code ec;
+    if (fs::exists(dir / kMarker, ec)) return true;
+    return fs::is_empty(dir, ec) && !ec;
+}
+
+}  // namespace
+
 FileOut::~FileOut() {
     if (file_) std::fclose(file_);
 }
@@ -88,6 +103,11 @@ bool StagedFolder::begin(std::string& error) {
         error = "cannot write to " + target_ + ": it exists and is not a folder";
         return false;
     }
+    if (fs::is_directory(target, ec) && !replaceable(target)) {
+        error = "will not replace " + target.string() +
+                ": it holds files qvdb did not write (name a new or empty folder with --out)";
+        return false;
+    }
     fs::path parent = target.parent_path();
     fs::create_directories(parent, ec);
     if (ec) {
@@ -102,7 +122,7 @@ bool StagedFolder::begin(std::string& error) {
     ::chmod(pattern.c_str(), 0755);
     staging_ = pattern;
     target_ = target.string();
-    return true;
+    return writeFile(kMarker, "This folder was written by qvdb; the next run replaces it whole.\n", error);
 }
 
 bool StagedFolder::writeFile(const std::string& relative, const std::string& content, std::string& error) {
@@ -122,6 +142,10 @@ bool StagedFolder::commit(std::string& error) {
     std::error_code ec;
     std::string old;
     if (fs::exists(target_, ec)) {
+        if (!replaceable(target_)) {
+            error = "will not replace " + target_ + ": it holds files qvdb did not write";
+            return false;
+        }
         // The earlier folder steps aside first, so that the target is never half old, half new.
         old = fs::path(staging_).parent_path() / ("." + fs::path(target_).filename().string() + ".old-XXXXXX");
         if (!::mkdtemp(old.data()) || ::rmdir(old.c_str()) != 0 || ::rename(target_.c_str(), old.c_str()) != 0) {

@@ -36,7 +36,8 @@ public:
     ~StagedFolder();
 
     // Makes the hidden folder (and the target's parents); false with a message when the place
-    // cannot be written.
+    // cannot be written, or when the target is a folder that is neither empty nor qvdb's own
+    // output (marked by the file .qvdb-output), which is never replaced.
     bool begin(std::string& error);
     // The folder to write into meanwhile.
     const std::string& path() const { return staging_; }

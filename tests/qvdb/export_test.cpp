@@ -397,6 +397,9 @@ TEST(QvdbBadInput, RefusedWithAMessageAndNothingWritten) {
     fs::copy_file(good, dir + "/partial.mdb");
     ASSERT_TRUE(qvtest::execDb(dir + "/partial.mdb", "DROP TABLE RegSoftwareAppl", &error)) << error;
     fs::copy_file(good, dir + "/locked.mdb");
+    // A folder of the user's own: never replaced by an output.
+    fs::create_directory(dir + "/documents");
+    qvtest::writeFile(dir + "/documents/QVPC0001.txt", "a report");
 
     struct Case {
         const char* name;
@@ -413,6 +416,7 @@ TEST(QvdbBadInput, RefusedWithAMessageAndNothingWritten) {
         {"locked", {"--database", "$/locked.mdb"}, 1, "is locked by another program"},
         {"output under a file", {"--database", "$/good.mdb", "--out", "$/a-file/out"}, 1, "cannot"},
         {"output is a file", {"--database", "$/good.mdb", "--out", "$/a-file"}, 1, "is not a folder"},
+        {"output holds other files", {"--database", "$/good.mdb", "--out", "$/documents"}, 1, "will not replace"},
         {"unknown option", {"--database", "$/good.mdb", "--colour"}, 2, "unknown argument \"--colour\""},
         {"option without value", {"--database"}, 2, "--database needs a value"},
     };
@@ -439,6 +443,7 @@ TEST(QvdbBadInput, RefusedWithAMessageAndNothingWritten) {
             EXPECT_EQ(r.status, c.status);
             EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
             EXPECT_FALSE(fs::exists(out));
+            EXPECT_EQ(qvtest::readFile(dir + "/documents/QVPC0001.txt"), "a report");
             // No hidden folder left beside the output either.
             for (const auto& e : fs::directory_iterator(dir))
                 EXPECT_FALSE(e.path().filename().string().starts_with(".out-")) << e.path();
@@ -463,6 +468,15 @@ TEST(QvdbBadInput, AFailedRunLeavesTheEarlierOutputWhole) {
     EXPECT_EQ(second.status, 1);
     EXPECT_EQ(qvtest::readFile(dir + "/csv/DeviceID.csv"), before);
     EXPECT_EQ(fs::exists(dir + "/csv/Drivers.csv"), true);
+    // A run that succeeds replaces the earlier output whole: a file left there goes with it.
+    qvtest::writeFile(dir + "/csv/left-over.txt", "x");
+    Result third = qvtest::qvdb({"export", "--format", "csv", "--database", qvtest::fleetDatabase(), "--out", dir + "/csv"});
+    ASSERT_EQ(third.status, 0) << third.err;
+    EXPECT_EQ(qvtest::readFile(dir + "/csv/DeviceID.csv"), before);
+    EXPECT_FALSE(fs::exists(dir + "/csv/left-over.txt"));
+    std::size_t beside = 0;
+    for (const auto& e : fs::directory_iterator(dir)) beside += e.path().filename().string().starts_with(".csv");
+    EXPECT_EQ(beside, 0u) << "no hidden work folder left beside the output";
 }
 
 }  // namespace
