@@ -3,6 +3,9 @@
 
 #include <ostream>
 
+#include "qvdb/export/export_command.h"
+#include "qvdb/report/report_command.h"
+
 namespace qv::qvdb {
 
 namespace {
@@ -10,6 +13,9 @@ namespace {
 // Each subcommand's source adds its line here.
 constexpr Command kCommands[] = {
     {"help", "", "print this usage", nullptr},
+    {"report", "[--out DIR] [--stale DAYS] [--database FILE]", "write the inventory as a static HTML site", runReport},
+    {"export", "--format csv|glpi [--all] [--out DIR] [--database FILE]",
+     "write the tables as CSV or the inventories as GLPI documents", runExport},
 };
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Configures and builds Quorvex. Without an argument: qv alone into build/ (release; a new build/ is
-# configured without the tests, so GoogleTest need not be installed). "tests": every program and
+# Configures and builds Quorvex. Without an argument: qv and qvdb into build/ (release; a new build/
+# is configured without the tests, so GoogleTest need not be installed). "tests": every program and
 # test into build/. "sanitize": the tests under the sanitizers into build-sanitize/.
 set -e
 cd "$(dirname "$0")/.."
@@ -16,6 +16,6 @@ case "$1" in
     tests=""
     [ -f build/CMakeCache.txt ] || tests="-DQV_TESTS=OFF"
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $tests >/dev/null
-    cmake --build build --target qv ;;
+    cmake --build build --target qv qvdb ;;
   *) echo "usage: $0 [tests|sanitize]" >&2; exit 2 ;;
 esac

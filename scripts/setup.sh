@@ -15,6 +15,8 @@ TEST_PACKAGES="$TEST_PACKAGES krb5-kdc krb5-admin-server krb5-user python3-winrm
 # Each further group of packages goes on a line of its own below.
 # The Debian package (scripts/package.sh) and its test: build flags and dpkg-shlibdeps, lintian, man.
 TEST_PACKAGES="$TEST_PACKAGES dpkg-dev lintian groff-base man-db"
+# The report site's browser test: headless Chromium driven through chromium-driver by Selenium.
+TEST_PACKAGES="$TEST_PACKAGES chromium chromium-driver python3-selenium"
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix wine wine64"
 case "$1" in
   "") TEST_PACKAGES=""; WINDOWS_PACKAGES="" ;;

@@ -1,0 +1,35 @@
+// GLPI inventory documents (the GLPI agent's JSON inventory format) made from inventories.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "qvdb/inventory_data.h"
+#include "qvdb/output_folder.h"
+
+namespace qv::qvdb::exporting {
+
+// The document of one inventory: deviceid, itemtype Computer, action inventory and content with
+// the sections the inventory has values for. Values that would break the format's patterns are
+// left out, as are values the inventory lacks.
+nlohmann::ordered_json glpiDocument(const Inventory& inventory);
+
+// The stable device id of a computer: its name, and its domain or workgroup when it has one.
+std::string glpiDeviceId(const InventoryKey& key);
+
+// Writes NAME.json per computer (its latest inventory), or with `all` one
+// NAME-YYYY-MM-DD-HH-MM-SS.json per inventory, into `folder`.
+bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::ostream& progress, std::string& error);
+
+// "YYYY-MM-DD" from the date texts the inventory stores (management date-times
+// "yyyymmddHHMMSS.ffffff+zzz", "yyyymmdd", ISO dates), when it is a real date.
+std::string isoDateOf(const std::string& text);
+// "YYYY-MM-DD HH:MM:SS" from a management date-time or an ISO date-time, when it is one.
+std::string isoDateTimeOf(const std::string& text);
+
+// A name usable as a file name: characters other than letters, digits, '-', '_' and '.' become '_'.
+std::string safeFileName(const std::string& name);
+
+}  // namespace qv::qvdb::exporting

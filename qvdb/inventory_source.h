@@ -1,0 +1,72 @@
+// Reading the inventory database: the small interface the subcommands read through, and its opening.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "database/schema.h"
+
+namespace qv::qvdb {
+
+// One value as text (numbers as the engine writes them, dates as "YYYY-MM-DD HH:MM:SS"); nullopt
+// is Null.
+using Value = std::optional<std::string>;
+using Row = std::vector<Value>;
+
+// The key of one inventory: one computer in one run.
+struct InventoryKey {
+    std::string when;     // InvDateTime, "YYYY-MM-DD HH:MM:SS"
+    Value domain;         // DomainWorkGrp (nullable)
+    std::string name;     // DeviceName
+};
+
+// The same computer: name and domain or workgroup.
+bool sameComputer(const InventoryKey& a, const InventoryKey& b);
+
+// What every back-end offers. Calls return false with `error` set on failure; the message names
+// the database and what went wrong, ready for the user.
+class InventorySource {
+public:
+    virtual ~InventorySource() = default;
+    // Where the data comes from, for messages ("/home/u/Documents/QV.mdb").
+    virtual std::string where() const = 0;
+    // Every inventory, ordered by computer (name, then domain) and then by time.
+    virtual bool inventories(std::vector<InventoryKey>& out, std::string& error) = 0;
+    // The category columns of `table` (in schema order) of every row of one inventory, in the
+    // order they were written.
+    virtual bool rowsOf(const database::TableDef& table, const InventoryKey& key, std::vector<Row>& out,
+                        std::string& error) = 0;
+    // Every row of `table`, key columns then category columns, handed to `each` one at a time
+    // (false from `each` stops the scan).
+    virtual bool scanTable(const database::TableDef& table, const std::function<bool(const Row&)>& each,
+                           std::string& error) = 0;
+    // A consistent view over several calls until `endView` (other programs wait to write meanwhile,
+    // so views are kept short or whole-export long).
+    virtual bool beginView(std::string& error) = 0;
+    virtual void endView() = 0;
+};
+
+// Where the inventory database is: `--database FILE` when given, else QV.mdb in the documents
+// folder.
+struct SourceChoice {
+    std::string databaseFile;     // from --database, may be empty
+    std::string documentsFolder;  // may be empty when unknown
+};
+
+// Opens and checks the inventory database: it must exist, be an SQLite file, hold the inventory
+// tables with their columns and at least one inventory. Null with a message otherwise.
+std::unique_ptr<InventorySource> openInventory(const SourceChoice& choice, std::string& error);
+
+// The SQLite back-end for one file (used by openInventory; `busyMs` bounds the wait for a lock).
+std::unique_ptr<InventorySource> openSqliteInventory(const std::string& path, int busyMs, std::string& error);
+
+// Every column of a table, the three key columns first, as its file lists them.
+std::vector<std::string> allColumnNames(const database::TableDef& table);
+
+// The index of a category column in rows of `rowsOf`, or -1.
+int columnIndex(const database::TableDef& table, const std::string& column);
+
+}  // namespace qv::qvdb

@@ -1,0 +1,82 @@
+// The report's HTML pieces.
+#include "qvdb/report/html.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace qv::qvdb::report {
+
+std::string esc(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&#39;"; break;
+            case '\0': out += "&#xFFFD;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string pageStart(const std::string& title, const std::string& root) {
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
+           esc(title) + " - Quorvex inventory</title>\n<link rel=\"stylesheet\" href=\"" + root +
+           "qv.css\">\n<script src=\"" + root + "qv.js\" defer></script>\n</head>\n<body>\n<nav><a href=\"" + root +
+           "index.html\">Overview</a> <a href=\"" + root + "computers.html\">Computers</a> <a href=\"" + root +
+           "software.html\">Software</a> <a href=\"" + root + "disks.html\">Logical disks</a></nav>\n<main>\n<h1>" +
+           esc(title) + "</h1>\n";
+}
+
+std::string pageEnd() { return "</main>\n</body>\n</html>\n"; }
+
+std::string grouped(long long n) {
+    std::string digits = std::to_string(n < 0 ? -n : n), out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return n < 0 ? "-" + out : out;
+}
+
+std::string numberText(double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    std::string s = buf;
+    if (s.find('.') != std::string::npos) {
+        while (s.back() == '0') s.pop_back();
+        if (s.back() == '.') s.pop_back();
+    }
+    return s;
+}
+
+std::string bytesText(double bytes) {
+    const char* units[] = {"bytes", "KB", "MB", "GB", "TB", "PB"};
+    int u = 0;
+    while (std::fabs(bytes) >= 1024 && u < 5) bytes /= 1024, ++u;
+    return numberText(bytes, u == 0 ? 0 : 1) + " " + units[u];
+}
+
+std::string shortened(const std::string& text, std::size_t max, bool* cut) {
+    std::size_t chars = 0, i = 0;
+    for (; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if (chars == max) break;
+        ++chars;
+    }
+    const bool isCut = i < text.size();
+    if (cut) *cut = isCut;
+    if (!isCut) return text;
+    // Room for the ellipsis: drop the last character kept.
+    std::size_t end = i;
+    do --end;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80);
+    return text.substr(0, end) + "\xE2\x80\xA6";
+}
+
+}  // namespace qv::qvdb::report

@@ -1,0 +1,260 @@
+// The inventory database read from an SQLite file, and the checks that it is one.
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <map>
+#include <set>
+
+#include "qvdb/inventory_source.h"
+
+namespace qv::qvdb {
+
+using database::TableDef;
+
+bool sameComputer(const InventoryKey& a, const InventoryKey& b) { return a.name == b.name && a.domain == b.domain; }
+
+std::vector<std::string> allColumnNames(const TableDef& table) {
+    std::vector<std::string> names;
+    for (const auto& c : database::inventoryKeyColumns()) names.push_back(c.name);
+    for (const auto& c : table.columns) names.push_back(c.name);
+    return names;
+}
+
+int columnIndex(const TableDef& table, const std::string& column) {
+    for (std::size_t i = 0; i < table.columns.size(); ++i)
+        if (column == table.columns[i].name) return static_cast<int>(i);
+    return -1;
+}
+
+namespace {
+
+Value valueAt(sqlite3_stmt* st, int i) {
+    if (sqlite3_column_type(st, i) == SQLITE_NULL) return std::nullopt;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+    return std::string(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(st, i)));
+}
+
+// The order rows were written in: tables with their own primary key are kept in key order (they
+// have no row numbers), the others in the order of their row numbers.
+std::string writtenOrder(const TableDef& t) {
+    return t.primaryKey ? " ORDER BY InvDateTime, DomainWorkGrp, DeviceName" : " ORDER BY rowid";
+}
+
+std::string selectList(const std::vector<std::string>& names) {
+    std::string s;
+    for (const auto& n : names) s += (s.empty() ? "" : ", ") + database::quoted(n);
+    return s;
+}
+
+class SqliteSource : public InventorySource {
+public:
+    SqliteSource(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+    ~SqliteSource() override {
+        for (auto& [name, st] : byKey_) sqlite3_finalize(st);
+        if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(db_);
+    }
+
+    std::string where() const override { return path_; }
+
+    // The reason of the last failure, worded for the user.
+    std::string failure(int rc) const {
+        const int primary = rc & 0xff;
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+            return path_ + " is locked by another program writing to it; try again once it has finished";
+        if (primary == SQLITE_NOTADB) return path_ + " is not an inventory database (not an SQLite file)";
+        if (primary == SQLITE_CORRUPT) return path_ + " is damaged: " + sqlite3_errmsg(db_);
+        return path_ + ": " + sqlite3_errmsg(db_);
+    }
+
+    bool check(std::string& error) {
+        // The tables and their columns, as the file holds them.
+        std::map<std::string, std::set<std::string>> found;
+        sqlite3_stmt* st = nullptr;
+        int rc = sqlite3_prepare_v2(db_,
+                                    "SELECT m.name, p.name FROM sqlite_master AS m, pragma_table_info(m.name) AS p "
+                                    "WHERE m.type = 'table'",
+                                    -1, &st, nullptr);
+        if (rc == SQLITE_OK) {
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+                found[reinterpret_cast<const char*>(sqlite3_column_text(st, 0))].insert(
+                    reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
+            if (rc == SQLITE_DONE) rc = SQLITE_OK;
+        }
+        sqlite3_finalize(st);
+        if (rc != SQLITE_OK) {
+            error = failure(rc);
+            return false;
+        }
+        if (found.empty()) {
+            error = path_ + " is empty: it holds no tables (not an inventory database)";
+            return false;
+        }
+        for (const TableDef& t : database::tableList()) {
+            auto it = found.find(t.name);
+            if (it == found.end()) {
+                error = path_ + " is not an inventory database (it has no table " + t.name + ")";
+                return false;
+            }
+            for (const auto& c : allColumnNames(t))
+                if (!it->second.count(c)) {
+                    error = path_ + " is not an inventory database (table " + t.name + " has no column " + c + ")";
+                    return false;
+                }
+        }
+        std::vector<InventoryKey> keys;
+        if (!inventoriesLimited(keys, " LIMIT 1", error)) return false;
+        if (keys.empty()) {
+            error = path_ + " holds no inventory yet (run qv first)";
+            return false;
+        }
+        return true;
+    }
+
+    bool inventories(std::vector<InventoryKey>& out, std::string& error) override {
+        return inventoriesLimited(out, "", error);
+    }
+
+    bool inventoriesLimited(std::vector<InventoryKey>& out, const char* limit, std::string& error) {
+        out.clear();
+        sqlite3_stmt* st = nullptr;
+        std::string sql = "SELECT InvDateTime, DomainWorkGrp, DeviceName FROM DeviceID "
+                          "ORDER BY DeviceName, DomainWorkGrp, InvDateTime";
+        sql += limit;
+        int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr);
+        if (rc == SQLITE_OK) {
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+                out.push_back({valueAt(st, 0).value_or(""), valueAt(st, 1), valueAt(st, 2).value_or("")});
+            if (rc == SQLITE_DONE) rc = SQLITE_OK;
+        }
+        sqlite3_finalize(st);
+        if (rc != SQLITE_OK) error = failure(rc);
+        return rc == SQLITE_OK;
+    }
+
+    bool rowsOf(const TableDef& table, const InventoryKey& key, std::vector<Row>& out, std::string& error) override {
+        out.clear();
+        sqlite3_stmt*& st = byKey_[table.name];
+        if (!st) {
+            std::vector<std::string> names;
+            for (const auto& c : table.columns) names.push_back(c.name);
+            const std::string sql = "SELECT " + (names.empty() ? std::string("1") : selectList(names)) + " FROM " +
+                                    database::quoted(table.name) +
+                                    " WHERE InvDateTime = ?1 AND DomainWorkGrp IS ?2 AND DeviceName = ?3" + writtenOrder(table);
+            int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr);
+            if (rc != SQLITE_OK) {
+                error = failure(rc);
+                return false;
+            }
+        }
+        sqlite3_reset(st);
+        sqlite3_bind_text(st, 1, key.when.data(), static_cast<int>(key.when.size()), SQLITE_STATIC);
+        if (key.domain)
+            sqlite3_bind_text(st, 2, key.domain->data(), static_cast<int>(key.domain->size()), SQLITE_STATIC);
+        else
+            sqlite3_bind_null(st, 2);
+        sqlite3_bind_text(st, 3, key.name.data(), static_cast<int>(key.name.size()), SQLITE_STATIC);
+        const int n = static_cast<int>(table.columns.size());
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            Row row;
+            row.reserve(n);
+            for (int i = 0; i < n; ++i) row.push_back(valueAt(st, i));
+            out.push_back(std::move(row));
+        }
+        sqlite3_reset(st);
+        if (rc != SQLITE_DONE) {
+            error = failure(rc);
+            return false;
+        }
+        return true;
+    }
+
+    bool scanTable(const TableDef& table, const std::function<bool(const Row&)>& each, std::string& error) override {
+        const auto names = allColumnNames(table);
+        const std::string sql = "SELECT " + selectList(names) + " FROM " + database::quoted(table.name) + writtenOrder(table);
+        sqlite3_stmt* st = nullptr;
+        int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr);
+        if (rc == SQLITE_OK) {
+            Row row(names.size());
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+                for (std::size_t i = 0; i < names.size(); ++i) row[i] = valueAt(st, static_cast<int>(i));
+                if (!each(row)) {
+                    rc = SQLITE_DONE;
+                    break;
+                }
+            }
+            if (rc == SQLITE_DONE) rc = SQLITE_OK;
+        }
+        sqlite3_finalize(st);
+        if (rc != SQLITE_OK) error = failure(rc);
+        return rc == SQLITE_OK;
+    }
+
+    bool beginView(std::string& error) override {
+        if (!sqlite3_get_autocommit(db_)) return true;
+        // A read transaction takes its lock at the first read: read once so that a lock held by
+        // another program shows here.
+        int rc = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
+            error = failure(rc);
+            endView();
+            return false;
+        }
+        return true;
+    }
+
+    void endView() override {
+        if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    }
+
+private:
+    sqlite3* db_;
+    std::string path_;
+    std::map<std::string, sqlite3_stmt*> byKey_;
+};
+
+}  // namespace
+
+std::unique_ptr<InventorySource> openSqliteInventory(const std::string& path, int busyMs, std::string& error) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        error = path + " does not exist (no inventory database there; --database names another file)";
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = path + " is not a file";
+        return nullptr;
+    }
+    if (info.st_size == 0) {
+        error = path + " is empty (0 bytes): not an inventory database";
+        return nullptr;
+    }
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (rc != SQLITE_OK) {
+        error = path + " cannot be opened: " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, busyMs);
+    auto source = std::make_unique<SqliteSource>(db, path);
+    if (!source->check(error)) return nullptr;
+    return source;
+}
+
+std::unique_ptr<InventorySource> openInventory(const SourceChoice& choice, std::string& error) {
+    std::string path = choice.databaseFile;
+    if (path.empty()) {
+        if (choice.documentsFolder.empty()) {
+            error = "the documents folder is not known; name the database with --database FILE";
+            return nullptr;
+        }
+        path = choice.documentsFolder + "/" + database::dataSourceOf(database::kConnectionString);
+    }
+    // Another program may be appending an inventory; its commit takes well under a second.
+    return openSqliteInventory(path, 1500, error);
+}
+
+}  // namespace qv::qvdb

@@ -1,0 +1,181 @@
+# The report site in headless Chromium, driven by chromium-driver through Selenium: every kind of
+# page opens without a console error, the overview's numbers equal the database's, a table's
+# filter and sort work, a computer's history names the packages added since its previous
+# inventory; a screenshot of each kind of page is kept and checked not blank.
+#   browser_check.py SITE DATABASE SCREENSHOT_DIR
+import datetime
+import os
+import sqlite3
+import struct
+import sys
+import urllib.parse
+import zlib
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+
+site, database, shots = sys.argv[1:4]
+os.makedirs(shots, exist_ok=True)
+failures = []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+    return ok
+
+
+def png_distinct_bytes(data):
+    """The number of distinct byte values in a PNG's pixel data (a blank page has two or three)."""
+    assert data[:8] == b"\x89PNG\r\n\x1a\n"
+    pos, idat = 8, b""
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        if kind == b"IDAT":
+            idat += data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+    return len(set(zlib.decompress(idat)))
+
+
+db = sqlite3.connect("file:" + database + "?mode=ro", uri=True)
+latest = db.execute("SELECT DeviceName, DomainWorkGrp, max(InvDateTime) FROM DeviceID "
+                    "GROUP BY DeviceName, DomainWorkGrp").fetchall()
+
+options = webdriver.ChromeOptions()
+options.binary_location = "/usr/bin/chromium"
+for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+            "--window-size=1300,1600", "--allow-file-access-from-files"):
+    options.add_argument(arg)
+options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+driver.set_page_load_timeout(30)
+
+
+def page_url(relative):
+    return "file://" + urllib.parse.quote(os.path.join(os.path.abspath(site), relative))
+
+
+def open_page(relative, shot):
+    driver.get(page_url(relative))
+    check(driver.execute_script("return document.readyState") == "complete", relative + ": not loaded")
+    for entry in driver.get_log("browser"):
+        check(entry["level"] not in ("SEVERE", "ERROR"), relative + ": console: " + entry["message"])
+    # Every link of the page leads to a page of the site.
+    for href in driver.execute_script("return Array.from(document.querySelectorAll('a[href]'), a => a.href)"):
+        if href.startswith("file://"):
+            path = urllib.parse.unquote(urllib.parse.urlparse(href).path)
+            check(os.path.exists(path), relative + ": broken link " + href)
+        else:
+            check(href.startswith(page_url(relative)) and "#" in href, relative + ": link leaves the site: " + href)
+    png = driver.get_screenshot_as_png()
+    with open(os.path.join(shots, shot + ".png"), "wb") as f:
+        f.write(png)
+    check(png_distinct_bytes(png) > 16, relative + ": screenshot is blank")
+
+
+def text_of(css):
+    return driver.find_element(By.CSS_SELECTOR, css).text.strip()
+
+
+def number(css):
+    return int(text_of(css).replace(",", ""))
+
+
+def visible_rows(table_id):
+    return driver.execute_script(
+        "return Array.from(document.getElementById(arguments[0]).tBodies[0].rows)"
+        ".filter(r => !r.hidden).map(r => Array.from(r.cells, c => c.getAttribute('data-v') ?? c.textContent))",
+        table_id)
+
+
+try:
+    # Overview: its numbers against the database.
+    open_page("index.html", "overview")
+    check(number("#n-computers") == len(latest), "computers: %s, database %d" % (text_of("#n-computers"), len(latest)))
+    inventories = db.execute("SELECT count(*) FROM DeviceID").fetchone()[0]
+    check(number("#n-inventories") == inventories, "inventories: %s, database %d" % (text_of("#n-inventories"), inventories))
+    as_of = datetime.datetime.strptime(text_of("#as-of"), "%Y-%m-%d %H:%M:%S")
+    stale = sum(1 for _, _, when in latest
+                if (as_of - datetime.datetime.strptime(when, "%Y-%m-%d %H:%M:%S")).total_seconds() >= 30 * 86400)
+    check(number("#n-stale") == stale, "not inventoried for 30 days: %s, database %d" % (text_of("#n-stale"), stale))
+    check(stale > 0 and stale < len(latest), "the fleet has both recent and stale computers")
+    packages = db.execute("SELECT count(DISTINCT trim(p.Name)) FROM RegSoftwarePackages p JOIN "
+                          "(SELECT DeviceName, DomainWorkGrp, max(InvDateTime) AS t FROM DeviceID GROUP BY 1, 2) l "
+                          "ON p.DeviceName = l.DeviceName AND p.DomainWorkGrp IS l.DomainWorkGrp AND p.InvDateTime = l.t "
+                          "WHERE trim(p.Name) <> ''").fetchone()[0]
+    check(number("#n-packages") == packages, "packages: %s, database %d" % (text_of("#n-packages"), packages))
+    bars = driver.execute_script(
+        "return Array.from(document.querySelectorAll('#chart-os g.bar'), g => [g.dataset.label, g.dataset.value])")
+    expected = {}
+    for name, domain, when in latest:
+        os_row = db.execute("SELECT trim(OSName || ' ' || Version) FROM OSData WHERE DeviceName = ? AND "
+                            "DomainWorkGrp IS ? AND InvDateTime = ?", (name, domain, when)).fetchone()
+        expected[os_row[0]] = expected.get(os_row[0], 0) + 1
+    check({label: int(value) for label, value in bars} == expected, "systems chart %s, database %s" % (bars, expected))
+    memory = driver.execute_script(
+        "return Array.from(document.querySelectorAll('#chart-memory g.bar'), g => +g.dataset.value)")
+    check(sum(memory) == len(latest), "memory chart counts %d computers" % sum(memory))
+    # Bars are drawn to scale: widths in proportion to their numbers.
+    widths = driver.execute_script(
+        "return Array.from(document.querySelectorAll('#chart-os g.bar'), g => [+g.dataset.value, g.querySelector('rect').getBBox().width])")
+    ratios = [w / v for v, w in widths if v > 0]
+    check(ratios and max(ratios) - min(ratios) < 0.01 * max(ratios), "bars not to scale: %s" % widths)
+
+    # Computers: filter and sort.
+    open_page("computers.html", "computers")
+    total = len(visible_rows("computers"))
+    check(total == len(latest), "computer list has %d rows" % total)
+    box = driver.find_element(By.CSS_SELECTOR, "input.filter[data-filter-for=computers]")
+    box.send_keys("PC0007")
+    rows = visible_rows("computers")
+    check(len(rows) == 1 and "PC0007" in rows[0][0], "filter PC0007 shows %s" % [r[0] for r in rows])
+    box.clear()
+    box.send_keys("LAB")
+    lab = db.execute("SELECT count(DISTINCT DeviceName) FROM DeviceID WHERE DomainWorkGrp = 'LAB'").fetchone()[0]
+    check(len(visible_rows("computers")) == lab, "filter LAB shows %d rows, database %d" % (len(visible_rows("computers")), lab))
+    box.clear()
+    box.send_keys(" ")
+    driver.execute_script("arguments[0].value = ''; arguments[0].dispatchEvent(new Event('input'))", box)
+    check(len(visible_rows("computers")) == total, "clearing the filter shows every row")
+    header = driver.find_element(By.XPATH, "//table[@id='computers']/thead/tr/th[text()='Memory']")
+    column = 5
+    header.click()
+    values = [float(r[column]) for r in visible_rows("computers")]
+    check(values == sorted(values) and values[0] < values[-1], "memory not sorted ascending")
+    header.click()
+    values = [float(r[column]) for r in visible_rows("computers")]
+    check(values == sorted(values, reverse=True), "memory not sorted descending")
+
+    # Software and one package's page.
+    open_page("software.html", "software")
+    link = driver.find_element(By.LINK_TEXT, "Fleet Monitor").get_attribute("href")
+    relative = os.path.relpath(urllib.parse.unquote(urllib.parse.urlparse(link).path), os.path.abspath(site))
+    open_page(relative, "package")
+    installs = db.execute("SELECT count(*) FROM RegSoftwarePackages p JOIN "
+                          "(SELECT DeviceName, DomainWorkGrp, max(InvDateTime) AS t FROM DeviceID GROUP BY 1, 2) l "
+                          "ON p.DeviceName = l.DeviceName AND p.DomainWorkGrp IS l.DomainWorkGrp AND p.InvDateTime = l.t "
+                          "WHERE trim(p.Name) = 'Fleet Monitor'").fetchone()[0]
+    check(len(visible_rows("installs")) == installs, "Fleet Monitor installs %d, database %d" % (len(visible_rows("installs")), installs))
+
+    # A computer: its history names what was added since the inventory before.
+    open_page("c/PC0002.html", "computer")
+    times = [t for (t,) in db.execute("SELECT InvDateTime FROM DeviceID WHERE DeviceName = 'PC0002' ORDER BY 1")]
+    check(len(times) == 2, "PC0002 has two inventories")
+    names = lambda t: {n for (n,) in db.execute("SELECT trim(Name) FROM RegSoftwarePackages WHERE DeviceName = "
+                                                "'PC0002' AND InvDateTime = ?", (t,))}
+    added = names(times[1]) - names(times[0])
+    history = text_of("#history + ol > li")
+    check(bool(added), "PC0002 got a package in its second inventory")
+    for package in added:
+        check("Software added: " + package in history, "history lacks the added package %s: %s" % (package, history))
+    check(times[1] in history, "history names the latest inventory's time")
+
+    open_page("disks.html", "disks")
+finally:
+    driver.quit()
+
+for f in failures:
+    print("FAILED: " + f)
+print("browser check: %d failures; screenshots in %s" % (len(failures), shots))
+sys.exit(1 if failures else 0)
