@@ -1,4 +1,4 @@
-// The inventory database's tables as data (name, parent, columns with type and size) and their SQL.
+// The inventory database's tables as data (name, parent, columns with type and size) and the quoting of their names.
 #pragma once
 
 #include <cstddef>

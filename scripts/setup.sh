@@ -13,6 +13,9 @@ PACKAGES="$PACKAGES libcurl4-openssl-dev libpugixml-dev libkrb5-dev gss-ntlmssp 
 # Their tests: a throwaway KDC, and pywinrm as a client the project did not write.
 TEST_PACKAGES="$TEST_PACKAGES krb5-kdc krb5-admin-server krb5-user python3-winrm python3-gssapi"
 # Each further group of packages goes on a line of its own below.
+# The inventory database on a PostgreSQL server: libpq; its tests start a server of their own.
+PACKAGES="$PACKAGES libpq-dev"
+TEST_PACKAGES="$TEST_PACKAGES postgresql openssl"
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix wine wine64"
 case "$1" in
   "") TEST_PACKAGES=""; WINDOWS_PACKAGES="" ;;

@@ -74,12 +74,14 @@ std::string shellQuoted(const std::string& text) {
 }  // namespace
 
 SimResult runSim(const std::string& fixtureJson, const std::vector<std::string>& args, std::string dir,
-                 const char* parallel) {
+                 const char* parallel, const char* database) {
     SimResult r;
     r.dir = dir.empty() ? makeTempDir() : dir;
     writeFile(r.dir + "/fixture.json", fixtureJson);
     std::string cmd = "cd " + shellQuoted(r.dir) + " && ";
-    cmd += parallel ? "QV_PARALLEL=" + shellQuoted(parallel) : std::string("unset QV_PARALLEL;");
+    cmd += "unset QV_PARALLEL QV_DATABASE;";
+    if (parallel) cmd += " QV_PARALLEL=" + shellQuoted(parallel);
+    if (database) cmd += " QV_DATABASE=" + shellQuoted(database);
     cmd += " '" QV_SIM_PATH "' fixture.json";
     for (const std::string& a : args) cmd += " " + shellQuoted(a);
     cmd += " >.out 2>.err </dev/null";
