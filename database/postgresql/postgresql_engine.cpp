@@ -77,26 +77,37 @@ std::string textArray(const std::vector<std::string>& items) {
     return a + "}";
 }
 
-// Whether `text` is UTF-8 without a NUL character, and its length in characters.
-bool plainUtf8(const std::string& text, std::size_t& characters) {
+// `text` as the server's text columns take it, with its length in characters: a NUL character,
+// which they cannot hold, becomes U+2400 (the symbol for NUL), and a byte that is not part of
+// UTF-8 becomes U+FFFD, each one character as before, so a row is never lost for them.
+std::string serverText(const std::string& text, std::size_t& characters) {
+    std::string out;
+    out.reserve(text.size());
     characters = 0;
-    for (std::size_t i = 0; i < text.size();) {
+    for (std::size_t i = 0; i < text.size(); ++characters) {
         const auto c = static_cast<unsigned char>(text[i]);
         std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (c == 0 || n == 0 || i + n > text.size()) return false;
+        bool valid = n > 0 && i + n <= text.size();
         unsigned cp = n == 1 ? c : c & (0x7F >> n);
-        for (std::size_t k = 1; k < n; ++k) {
+        for (std::size_t k = 1; valid && k < n; ++k) {
             const auto d = static_cast<unsigned char>(text[i + k]);
-            if ((d & 0xC0) != 0x80) return false;
+            valid = (d & 0xC0) == 0x80;
             cp = (cp << 6) | (d & 0x3F);
         }
-        if ((n == 2 && cp < 0x80) || (n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += n;
-        ++characters;
+        valid = valid && !((n == 2 && cp < 0x80) || (n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+                           (cp >= 0xD800 && cp <= 0xDFFF));
+        if (!valid) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else if (c == 0) {
+            out += "\xE2\x90\x80";
+            ++i;
+        } else {
+            out.append(text, i, n);
+            i += n;
+        }
     }
-    return true;
+    return out;
 }
 
 bool validDate(const std::string& t) {
@@ -121,12 +132,17 @@ std::optional<std::string> textOf(const Column& c, const Stored& v, std::optiona
         case ColumnType::Date: {
             const auto* s = std::get_if<std::string>(&v);
             if (!s) return std::string("not a text");
+            if (c.type == ColumnType::Date) {
+                if (!validDate(*s)) return std::string("not a date");
+                out = *s;
+                return std::nullopt;
+            }
             std::size_t characters = 0;
-            if (!plainUtf8(*s, characters)) return std::string("not UTF-8 text without NUL characters");
-            if (c.type == ColumnType::Date && !validDate(*s)) return std::string("not a date");
-            if (c.type == ColumnType::VarWChar && static_cast<int>(characters) > c.size)
+            out = serverText(*s, characters);
+            if (static_cast<int>(characters) > c.size) {
+                out.reset();
                 return "longer than " + std::to_string(c.size) + " characters";
-            out = *s;
+            }
             return std::nullopt;
         }
         case ColumnType::Integer:

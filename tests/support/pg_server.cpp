@@ -2,10 +2,12 @@
 #include "tests/support/pg_server.h"
 
 #include <libpq-fe.h>
+#include <sqlite3.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -38,7 +40,94 @@ struct Connection {
     ~Connection() { PQfinish(conn); }
 };
 
+// A value in one form for both engines, by the server's type of its column: Booleans true or
+// false, single-precision reals by their float value, double-precision ones by all their digits.
+std::string normalValue(Oid type, const std::string& text, bool isNull) {
+    if (isNull) return "NULL";
+    char buf[48];
+    switch (type) {
+        case 16: return text == "1" || text == "t" ? "true" : "false";
+        case 700: std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(static_cast<float>(std::strtod(text.c_str(), nullptr)))); return buf;
+        case 701: std::snprintf(buf, sizeof buf, "%.17g", std::strtod(text.c_str(), nullptr)); return buf;
+        default: return text;
+    }
+}
+
 }  // namespace
+
+bool mirrorRunsOnServer() {
+    const char* mirror = std::getenv("QV_TEST_SERVER_MIRROR");
+    return mirror && *mirror;
+}
+
+std::string PgServer::differencesFrom(const std::string& path, const std::string& database) const {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return "cannot open " + path;
+    }
+    std::vector<std::string> tables;
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid", -1, &st, nullptr);
+    while (st && sqlite3_step(st) == SQLITE_ROW) tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    Connection c(connection(database));
+    std::string differences;
+    if (PQstatus(c.conn) != CONNECTION_OK) differences = PQerrorMessage(c.conn);
+    for (std::size_t t = 0; differences.empty() && t < tables.size(); ++t) {
+        std::string quotedName = "\"";
+        for (char ch : tables[t]) quotedName += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+        quotedName += "\"";
+        const std::string sql = "SELECT * FROM " + quotedName;
+        PGresult* r = PQexec(c.conn, sql.c_str());
+        if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+            differences = tables[t] + ": " + PQresultErrorMessage(r);
+            PQclear(r);
+            break;
+        }
+        std::vector<std::string> onServer, inFile;
+        for (int i = 0; i < PQntuples(r); ++i) {
+            std::string line;
+            for (int k = 0; k < PQnfields(r); ++k)
+                line += "|" + normalValue(PQftype(r, k), PQgetvalue(r, i, k), PQgetisnull(r, i, k));
+            onServer.push_back(line);
+        }
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+        while (st && sqlite3_step(st) == SQLITE_ROW) {
+            std::string line;
+            for (int k = 0; k < sqlite3_column_count(st) && k < PQnfields(r); ++k) {
+                const bool isNull = sqlite3_column_type(st, k) == SQLITE_NULL;
+                const Oid type = PQftype(r, k);
+                std::string text;
+                if (!isNull && (type == 700 || type == 701)) {
+                    char buf[48];
+                    std::snprintf(buf, sizeof buf, "%.17g", sqlite3_column_double(st, k));
+                    text = buf;
+                } else if (!isNull) {
+                    text.assign(reinterpret_cast<const char*>(sqlite3_column_text(st, k)), static_cast<std::size_t>(sqlite3_column_bytes(st, k)));
+                    // The server's texts hold the symbol for NUL where the file holds NUL.
+                    for (std::size_t at; (at = text.find('\0')) != std::string::npos;) text.replace(at, 1, "\xE2\x90\x80");
+                }
+                line += "|" + normalValue(type, text, isNull);
+            }
+            inFile.push_back(line);
+        }
+        sqlite3_finalize(st);
+        PQclear(r);
+        std::sort(onServer.begin(), onServer.end());
+        std::sort(inFile.begin(), inFile.end());
+        if (onServer != inFile) {
+            differences = tables[t] + ": " + std::to_string(inFile.size()) + " rows in the file, " +
+                          std::to_string(onServer.size()) + " on the server";
+            for (const std::string& row : inFile)
+                if (!std::binary_search(onServer.begin(), onServer.end(), row)) differences += "\n  only in the file: " + row;
+            for (const std::string& row : onServer)
+                if (!std::binary_search(inFile.begin(), inFile.end(), row)) differences += "\n  only on the server: " + row;
+        }
+    }
+    sqlite3_close(db);
+    return differences;
+}
 
 std::string PgServer::asServerUser(const std::string& command) const {
     // The server refuses to run as root: the tests then start it as Debian's postgres account.

@@ -6,6 +6,10 @@
 
 namespace qvtest {
 
+// With QV_TEST_SERVER_MIRROR set, every fixture run that writes a QV.mdb is run again against
+// this process's server (see runSim), and the server's rows must equal the file's.
+bool mirrorRunsOnServer();
+
 // Starts Debian's PostgreSQL (initdb in a temporary folder, as the unprivileged `postgres`
 // account when the test runs as root, pg_ctl on a free loopback port) with one superuser whose
 // password is SCRAM-hashed, TLS from a self-signed certificate for "localhost"; stops it when it
@@ -37,6 +41,11 @@ public:
     std::vector<std::string> rows(const std::string& database, const std::string& sql) const;
     // Runs statements; false with the server's message in `error`.
     bool exec(const std::string& database, const std::string& sql, std::string* error = nullptr) const;
+
+    // What differs between the rows of every table of the QV.mdb at `path` and those of the same
+    // tables in `database`: each table's rows compared as a whole, values in one form (Booleans,
+    // reals at their column's precision, dates, Nulls). Empty when they are the same.
+    std::string differencesFrom(const std::string& path, const std::string& database) const;
 
     // Stops the server at once (as a crash would) and starts it again on the same port.
     bool stop();
