@@ -3,6 +3,8 @@
 
 #include <ostream>
 
+#include "qvdb/import.h"
+
 namespace qv::qvdb {
 
 namespace {
@@ -10,6 +12,7 @@ namespace {
 // Each subcommand's source adds its line here.
 constexpr Command kCommands[] = {
     {"help", "", "print this usage", nullptr},
+    {"import", "FILE...", "copy every inventory of QV.mdb files into the QV_DATABASE server", &runImport},
 };
 
 }  // namespace

@@ -223,33 +223,7 @@ private:
     bool usable(const std::vector<TableDef>& tables, std::string& why) {
         sqlite3* db = openForRows(layer_, path_, waitMs_, why);
         if (!db) return false;
-        bool ok = true;
-        for (const TableDef& table : tables) {
-            std::vector<std::string> expected, found;
-            for (const Column& c : inventoryKeyColumns()) expected.push_back(c.name);
-            for (const Column& c : table.columns) expected.push_back(c.name);
-            sqlite3_stmt* stmt = nullptr;
-            if (sqlite3_prepare_v2(db, ("PRAGMA table_info(" + quoted(table.name) + ")").c_str(), -1, &stmt, nullptr) !=
-                SQLITE_OK) {
-                why = sqlite3_errmsg(db);
-                ok = false;
-                break;
-            }
-            while (sqlite3_step(stmt) == SQLITE_ROW)
-                found.push_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
-            int rc = sqlite3_finalize(stmt);
-            if (rc != SQLITE_OK) {
-                why = sqlite3_errmsg(db);
-                ok = false;
-                break;
-            }
-            if (found != expected) {
-                why = found.empty() ? std::string("it has no table ") + table.name
-                                    : std::string("its table ") + table.name + " has other columns";
-                ok = false;
-                break;
-            }
-        }
+        bool ok = holdsTables(db, tables, why);
         // Taking the write lock once shows that rows can be added (a read-only file system, a
         // file held by another program past the wait).
         if (ok && !exec(db, "BEGIN IMMEDIATE")) {
@@ -271,6 +245,30 @@ private:
 };
 
 }  // namespace
+
+bool holdsTables(sqlite3* db, const std::vector<TableDef>& tables, std::string& why) {
+    for (const TableDef& table : tables) {
+        std::vector<std::string> expected, found;
+        for (const Column& c : inventoryKeyColumns()) expected.push_back(c.name);
+        for (const Column& c : table.columns) expected.push_back(c.name);
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, ("PRAGMA table_info(" + quoted(table.name) + ")").c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+            why = sqlite3_errmsg(db);
+            return false;
+        }
+        while (sqlite3_step(stmt) == SQLITE_ROW) found.push_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
+        if (sqlite3_finalize(stmt) != SQLITE_OK) {
+            why = sqlite3_errmsg(db);
+            return false;
+        }
+        if (found != expected) {
+            why = found.empty() ? std::string("it has no table ") + table.name
+                                : std::string("its table ") + table.name + " has other columns";
+            return false;
+        }
+    }
+    return true;
+}
 
 std::vector<TableCreation> createTables(sqlite3* db, const std::vector<TableDef>& tables, bool& committed) {
     std::vector<TableCreation> result;

@@ -26,10 +26,7 @@ using qv::database::ColumnType;
 namespace {
 
 // One server for the tests of this process, started at the first test that needs it.
-PgServer& server() {
-    static PgServer s;
-    return s;
-}
+PgServer& server() { return PgServer::instance(); }
 
 #define NEED_SERVER()                                                      \
     do {                                                                   \

@@ -179,6 +179,11 @@ PgServer::PgServer() {
     if (!start()) return;
 }
 
+PgServer& PgServer::instance() {
+    static PgServer server;
+    return server;
+}
+
 PgServer::~PgServer() {
     if (running_) {
         std::string out;

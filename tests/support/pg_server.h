@@ -18,6 +18,8 @@ class PgServer {
 public:
     PgServer();
     ~PgServer();
+    // The server of this test process, started at its first use and stopped when the process ends.
+    static PgServer& instance();
     PgServer(const PgServer&) = delete;
     PgServer& operator=(const PgServer&) = delete;
 

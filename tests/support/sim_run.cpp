@@ -111,7 +111,7 @@ namespace {
 // rows compared with the run's QV.mdb.
 void mirrorOnServer(const std::string& fixtureJson, const std::vector<std::string>& args, const SimResult& r,
                     const char* parallel) {
-    static PgServer server;
+    PgServer& server = PgServer::instance();
     static std::map<std::string, std::pair<std::string, std::string>> mirrors;  // folder: its folder, database
     if (!server.skipReason().empty() || !server.failure().empty()) {
         ADD_FAILURE() << "no server for the mirrored run: " << server.skipReason() << server.failure();
