@@ -39,6 +39,17 @@ void Connection::close() {
     conn_ = nullptr;
 }
 
+void Connection::dropIfEnded() {
+    if (!conn_) return;
+    pollfd p{PQsocket(conn_), POLLIN, 0};
+    // An idle connection has nothing to read unless the server ended it (or sent a notice).
+    if (PQstatus(conn_) == CONNECTION_BAD || ::poll(&p, 1, 0) != 0) {
+        if (PQstatus(conn_) == CONNECTION_BAD || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) || !PQconsumeInput(conn_) ||
+            PQstatus(conn_) == CONNECTION_BAD)
+            close();
+    }
+}
+
 std::string Connection::lastError() const { return conn_ ? oneLine(PQerrorMessage(conn_)) : std::string(); }
 
 bool Connection::open(const std::string& connection, int waitMs, std::string& why) {

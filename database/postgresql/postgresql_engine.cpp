@@ -334,6 +334,8 @@ public:
     bool begin(std::string& why) override {
         pending_.clear();
         begun_ = false;
+        rootTable_ = nullptr;
+        conn_.dropIfEnded();
         return connect(why);
     }
 
@@ -368,6 +370,8 @@ public:
             if (!a.ok) return {RowStatus::Failed, a.message.empty() ? "an earlier statement failed" : a.message};
         if (std::string(PQcmdTuples(answers.back().result.get())) == "0")
             return {RowStatus::KeyExists, std::string("an inventory with this key is already in ") + table.name};
+        rootTable_ = &table;
+        rootKey_.assign(pending.values.begin(), pending.values.begin() + 3);
         return {};
     }
 
@@ -380,7 +384,15 @@ public:
         pending_.clear();
         statements.push_back({"COMMIT", {}, {}});
         std::vector<Answer> answers;
-        if (!conn_.exchange(statements, answers, why)) return false;
+        if (!conn_.exchange(statements, answers, why)) {
+            // The connection was lost with the COMMIT on its way: whether it took effect is asked
+            // over a new connection, so a computer is never said lost when its rows are there.
+            if (committedAfterAll()) {
+                begun_ = false;
+                return true;
+            }
+            return false;
+        }
         for (const Answer& a : answers)
             if (!a.ok) {
                 why = a.message.empty() ? "an earlier statement failed" : a.message;
@@ -393,6 +405,7 @@ public:
     void rollback() override {
         pending_.clear();
         begun_ = false;
+        rootTable_ = nullptr;
         if (!conn_.isOpen()) return;
         std::vector<Answer> answers;
         std::string why;
@@ -401,6 +414,20 @@ public:
     }
 
 private:
+    // Whether the root row of the transaction whose commit went unanswered is on the server: it
+    // was new when inserted, so it is there only if that commit was made.
+    bool committedAfterAll() {
+        if (!rootTable_) return false;
+        std::string why;
+        std::vector<Answer> answers;
+        const Statement ask{"SELECT count(*) FROM " + quoted(rootTable_->name) +
+                                " WHERE \"InvDateTime\" = $1 AND \"DomainWorkGrp\" IS NOT DISTINCT FROM $2 AND \"DeviceName\" = $3",
+                            rootKey_,
+                            {1114, 1043, 1043}};
+        return connect(why) && conn_.exchange({ask}, answers, why) && answers[0].ok &&
+               std::string(PQgetvalue(answers[0].result.get(), 0, 0)) == "1";
+    }
+
     // The connection, made on first use and again after it was lost.
     bool connect(std::string& why) { return conn_.isOpen() || conn_.open(settings_.connection, settings_.waitMs, why); }
 
@@ -441,6 +468,9 @@ private:
     Connection conn_;
     std::vector<PendingRow> pending_;
     bool begun_ = false;  // BEGIN was sent for the current computer
+    // The root row of the current computer's transaction: its table and key values.
+    const TableDef* rootTable_ = nullptr;
+    std::vector<std::optional<std::string>> rootKey_;
 };
 
 }  // namespace

@@ -216,6 +216,14 @@ TEST(PostgresqlDatabase, RowsEqualThoseOfQvMdbAndTheLogNamesTheServerWithoutItsP
         SimResult again = runSim(later.dump(), c.args, onServer.dir, nullptr, connection.c_str());
         EXPECT_TRUE(has(again.file("docs/QV.log"), "  " + shown + " exists; data to be appended\r\n"));
         EXPECT_EQ(server().rows(database, "SELECT count(DISTINCT \"InvDateTime\") FROM \"DeviceID\"")[0], "2");
+        // A run with the same start time writes no row of its computers and says why.
+        const std::vector<std::string> before = serverRows(database);
+        SimResult same = runSim(later.dump(), c.args, onServer.dir, nullptr, connection.c_str());
+        const std::string name = c.args.empty() ? "WS01" : c.args[0];
+        EXPECT_TRUE(has(same.out, name + " Rows not written to " + shown + ": an inventory of " + name +
+                                      " with this run's start time is already stored\r\n"))
+            << same.out;
+        EXPECT_EQ(serverRows(database), before);
     }
 }
 
