@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "database/connection_name.h"
 #include "database/schema.h"
 #include "tests/support/db_read.h"
 #include "tests/support/pg_server.h"
@@ -168,6 +169,7 @@ TEST(PostgresqlDatabase, RowsEqualThoseOfQvMdbAndTheLogNamesTheServerWithoutItsP
         const char* what;
         std::string fixture;
         std::vector<std::string> args;
+        bool verified = false;  // a URI to localhost whose certificate is verified, else a key/value string
     };
     json odd = json::parse(standardFixture());
     // Dates, Nulls, single-precision reals, texts cut to their column, Booleans, grouped numbers.
@@ -190,21 +192,24 @@ TEST(PostgresqlDatabase, RowsEqualThoseOfQvMdbAndTheLogNamesTheServerWithoutItsP
     const Case cases[] = {
         {"an empty computer", standardFixture(), {}},
         {"values of every kind", odd.dump(), {}},
-        {"several computers", network(5, 3), names(5)},
+        {"several computers", network(5, 3), names(5), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SimResult file = runSim(c.fixture, c.args);
         const std::string database = server().newDatabase();
-        const std::string connection = server().connection(database);
+        const std::string connection =
+            c.verified ? "postgresql://qvadmin:" + server().password() + "@localhost:" + std::to_string(server().port()) + "/" +
+                             database + "?sslmode=verify-full&sslrootcert=" + server().certificate()
+                       : server().connection(database);
         SimResult onServer = runSim(c.fixture, c.args, "", nullptr, connection.c_str());
         const std::vector<std::string> expected = fileRows(file.dir + "/docs/QV.mdb");
         EXPECT_GT(expected.size(), 2u);
         EXPECT_EQ(serverRows(database), expected);
         EXPECT_FALSE(onServer.exists("docs/QV.mdb"));
         // The log says what QV.mdb's says, naming the server with its password masked.
-        const std::string shown = "host=127.0.0.1 port=" + std::to_string(server().port()) + " dbname=" + database +
-                                  " user=qvadmin password=***** sslmode=require";
+        const std::string shown = qv::database::maskedConnection(connection);
+        EXPECT_TRUE(has(shown, "*****"));
         std::string log = file.file("docs/QV.log"), serverLog = onServer.file("docs/QV.log");
         for (std::size_t at; (at = log.find("QV.mdb")) != std::string::npos;) log.replace(at, 6, shown);
         for (std::size_t at; (at = log.find(file.dir)) != std::string::npos;) log.replace(at, file.dir.size(), onServer.dir);
@@ -355,16 +360,19 @@ TEST(PostgresqlDatabase, RunsStartedTogetherFromSeveralFoldersKeepEveryRow) {
                          "' fixture.json /F:names.txt >.out 2>.err </dev/null").c_str());
         });
     for (std::thread& t : runs) t.join();
-    std::size_t created = 0;
+    std::size_t created = 0, tablesCreated = 0;
     for (const std::string& dir : dirs) {
         const std::string log = readFile(dir + "/docs/QV.log");
         EXPECT_FALSE(has(log, "Rows not written")) << log.substr(0, 2000);
         EXPECT_EQ(occurrences(log, " Inventory Completed\r\n"), static_cast<std::size_t>(kComputers));
         created += occurrences(log, "    Table DeviceID Created\r\n");
+        for (std::size_t at = log.find("    Table "); at != std::string::npos; at = log.find("    Table ", at + 1))
+            tablesCreated += log.compare(log.find("\r\n", at) - 8, 8, " Created") == 0;
         EXPECT_EQ(occurrences(log, " Created\r\n") > 0, has(log, "    Table DeviceID Created\r\n"));
     }
     // Each table created once, every row there once.
     EXPECT_EQ(created, 1u);
+    EXPECT_EQ(tablesCreated, 34u);  // every table but the two key tables, whose creation is not logged
     EXPECT_EQ(count(database, "DeviceID"), std::to_string(kRuns * kComputers));
     EXPECT_EQ(count(database, "HardwareKey"), std::to_string(kRuns * kComputers));
     EXPECT_EQ(count(database, "EnvStrings"), std::to_string(kRuns * kComputers * kVariables));
