@@ -123,6 +123,8 @@ bool importFile(const std::string& file, database::Engine& engine, Counts& count
     std::string why;
     bool ok = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
     if (!ok) why = db ? sqlite3_errmsg(db) : "it cannot be opened";
+    // A run writing to the file holds it for one computer's commit at a time.
+    if (ok) sqlite3_busy_timeout(db, Limits{}.databaseMs);
     ok = ok && database::sqlite::holdsTables(db, database::tableList(), why);
     if (ok) {
         // The keys first, then each inventory on its own: the file is read in one transaction of its own.
