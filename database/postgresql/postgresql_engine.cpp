@@ -235,7 +235,8 @@ public:
         PGresult* cols = answers[0].result.get();
         for (int r = 0; r < PQntuples(cols); ++r) {
             Found& f = found[PQgetvalue(cols, r, 0)];
-            f.columns.push_back(std::string(PQgetvalue(cols, r, 1)) + " " + PQgetvalue(cols, r, 2));
+            f.columns.push_back(std::string(PQgetvalue(cols, r, 1)) + " " + PQgetvalue(cols, r, 2) +
+                                (std::string(PQgetvalue(cols, r, 3)) == "t" ? " not null" : ""));
             f.insertable = std::string(PQgetvalue(cols, r, 4)) == "t";
         }
         std::set<std::string> keys;
@@ -251,7 +252,14 @@ public:
                 continue;
             }
             std::vector<std::string> expected;
-            for (const Column& c : columnsOf(t)) expected.push_back(std::string(c.name) + " " + typeName(c));
+            for (const Column& c : columnsOf(t)) {
+                // As created: the key columns but DomainWorkGrp refuse Null, and it too under a
+                // primary key; Booleans always.
+                const std::string name = c.name;
+                const bool notNull = name == "InvDateTime" || name == "DeviceName" || c.type == ColumnType::Boolean ||
+                                     (name == "DomainWorkGrp" && t.primaryKey);
+                expected.push_back(name + " " + typeName(c) + (notNull ? " not null" : ""));
+            }
             if (it->second.columns != expected) {
                 why = std::string("its table ") + t.name + " has other columns";
                 return CheckStatus::Refused;

@@ -273,14 +273,44 @@ TEST(PostgresqlDatabase, SchemaIsTheListedOneAndAnotherIsRefused) {
     EXPECT_EQ(::testing::PrintToString(keys), ::testing::PrintToString(expectedKeys));
     for (std::size_t i = 0; i < std::min(keys.size(), expectedKeys.size()); ++i) EXPECT_EQ(keys[i], expectedKeys[i]);
 
-    // A database with a DeviceID of other columns is left as it is.
-    const std::string other = server().newDatabase();
-    ASSERT_TRUE(server().exec(other, "CREATE TABLE \"DeviceID\" (id integer)"));
-    SimResult r = runSim(standardFixture(), {}, "", nullptr, server().connection(other).c_str());
-    EXPECT_TRUE(has(r.out, "password=***** sslmode=require cannot be used: its table DeviceID has other columns\r\n"
-                           "Warning: Database requirements not met.\r\n")) << r.out;
-    EXPECT_EQ(server().rows(other, "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'")[0], "1");
-    EXPECT_TRUE(r.exists("docs/QVWS01.txt"));
+    // A schema that differs is left as it is, and the run goes on with its reports.
+    struct Case {
+        const char* what;
+        bool firstRun;    // the schema made by a run first, then changed
+        std::string sql;  // the change
+        std::string reason;
+    };
+    const std::string key = "(\"InvDateTime\", \"DomainWorkGrp\", \"DeviceName\")";
+    const Case cases[] = {
+        {"a DeviceID of other columns", false, "CREATE TABLE \"DeviceID\" (id integer)", "its table DeviceID has other columns"},
+        {"a key column that takes Null", true, "ALTER TABLE \"OSData\" ALTER COLUMN \"DeviceName\" DROP NOT NULL",
+         "its table OSData has other columns"},
+        {"a text column of another width", true, "ALTER TABLE \"BIOS\" ALTER COLUMN \"Manufacturer\" TYPE varchar(40)",
+         "its table BIOS has other columns"},
+        {"a foreign key without its cascades", true,
+         ("ALTER TABLE \"CPU\" DROP CONSTRAINT \"CPUFKey\"; ALTER TABLE \"CPU\" ADD CONSTRAINT \"CPUFKey\" FOREIGN KEY " + key +
+          " REFERENCES \"HardwareKey\" " + key),
+         "its table CPU lacks the foreign key CPUFKey to HardwareKey with cascades"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string other = server().newDatabase();
+        if (c.firstRun) runSim(standardFixture(), {}, "", nullptr, server().connection(other).c_str());
+        std::string error;
+        ASSERT_TRUE(server().exec(other, c.sql, &error)) << error;
+        const std::vector<std::string> tables = server().rows(other, "SELECT tablename FROM pg_tables ORDER BY 1");
+        json later = json::parse(standardFixture());
+        later["now"] = "2026-12-08T11:00:00";
+        SimResult r = runSim(later.dump(), {}, "", nullptr, server().connection(other).c_str());
+        EXPECT_TRUE(has(r.out, "password=***** sslmode=require cannot be used: " + c.reason +
+                                   "\r\nWarning: Database requirements not met.\r\n"))
+            << r.out;
+        EXPECT_EQ(server().rows(other, "SELECT tablename FROM pg_tables ORDER BY 1"), tables);
+        if (c.firstRun) {
+            EXPECT_EQ(count(other, "DeviceID"), "1");
+        }
+        EXPECT_TRUE(r.exists("docs/QVWS01.txt"));
+    }
 }
 
 TEST(PostgresqlDatabase, AServerThatCannotBeHadIsAClearReasonWithinTheLimit) {
