@@ -3,11 +3,12 @@
 #  1. rows per second through the record writer (qv-db-bench: 150-row inventories, each row its
 #     own INSERT, each inventory committed when it ends);
 #  2. a /F run of qv-sim over COMPUTERS fixture computers of about 150 rows each, whole run timed.
-# Usage: bench/database.sh [COMPUTERS]   (default 1000)
+# Usage: bench/database.sh [COMPUTERS]   (default 1000); with QV_DATABASE set (bench/postgresql.sh
+# sets it), both go to that server instead of QV.mdb.
 set -e
 cd "$(dirname "$0")/.."
 COMPUTERS=${1:-1000}
-BUILD=build-bench
+BUILD=${BUILD:-build-bench}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_TESTS=OFF >/dev/null
 ninja -C "$BUILD" qv-sim qv-db-bench >/dev/null || { echo "build failed"; exit 1; }
 WORK=$(mktemp -d)
@@ -48,10 +49,18 @@ SIM=$(pwd)/$BUILD/qv-sim
 start=$(date +%s%N)
 (cd "$WORK" && /usr/bin/time -f "%U %S" -o time.txt "$SIM" fixture.json /F:NAMES.TXT >/dev/null 2>&1)
 end=$(date +%s%N)
-rows=$(sqlite3 "$WORK/docs/QV.mdb" "SELECT (SELECT count(*) FROM DeviceID)" )
+if [ -n "$QV_DATABASE" ]; then
+  query() { psql "$QV_DATABASE" -Atc "$1"; }
+  tables="SELECT tablename FROM pg_tables WHERE schemaname = current_schema()"
+else
+  query() { sqlite3 "$WORK/docs/QV.mdb" "$1"; }
+  tables="SELECT name FROM sqlite_master WHERE type='table'"
+fi
+# (the record writer's computers, PC-0 and on, share a server database with the run: not counted)
+rows=$(query "SELECT count(*) FROM \"DeviceID\" WHERE \"DeviceName\" NOT LIKE 'PC-%'")
 total=0
-for t in $(sqlite3 "$WORK/docs/QV.mdb" "SELECT name FROM sqlite_master WHERE type='table'"); do
-  n=$(sqlite3 "$WORK/docs/QV.mdb" "SELECT count(*) FROM \"$t\"")
+for t in $(query "$tables"); do
+  n=$(query "SELECT count(*) FROM \"$t\" WHERE \"DeviceName\" NOT LIKE 'PC-%'")
   total=$((total + n))
 done
 awk -v ns=$((end - start)) -v c="$rows" -v r="$total" -v cpu="$(cat "$WORK/time.txt")" 'BEGIN {

@@ -1,6 +1,8 @@
 // Benchmark of the record writer (not a test): rows per second appended through appendRow, each
 // row independent, in inventories of `rows` rows each committed as a computer's inventory ends.
-//   qv-db-bench [COMPUTERS] [ROWS_PER_COMPUTER]
+// With QV_DATABASE set the rows go to that server; WORKER names this process's computers apart
+// from those of others writing at the same time.
+//   qv-db-bench [COMPUTERS] [ROWS_PER_COMPUTER] [WORKER]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -8,12 +10,16 @@
 #include <fstream>
 #include <string>
 
+#include "database/postgresql/postgresql_engine.h"
 #include "database/records.h"
 #include "platform/fixture/fixture-platform.h"
 
 int main(int argc, char** argv) {
     const int computers = argc > 1 ? std::atoi(argv[1]) : 200;
     const int rowsEach = argc > 2 ? std::atoi(argv[2]) : 150;
+    const std::string worker = argc > 3 ? argv[3] : "";
+    const char* server = std::getenv("QV_DATABASE");
+    const bool onServer = server && *server;
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / ("qv-db-bench-" + std::to_string(::getpid()));
     fs::create_directories(dir);
@@ -32,10 +38,14 @@ int main(int argc, char** argv) {
         ctx.env.bMDB = true;
         ctx.env.sPath = dir.string();
         ctx.runStartTime = {2026, 12, 8, 9, 30, 5};
+        if (onServer) {
+            ctx.databaseSetting = server;
+            ctx.serverEngine = &qv::database::postgresql::makeEngine;
+        }
         qv::database::createOrOpenDatabase(ctx);
         auto start = std::chrono::steady_clock::now();
         for (int c = 0; c < computers; ++c) {
-            const qv::database::InventoryKey key{"CORP", "PC" + std::to_string(c)};
+            const qv::database::InventoryKey key{"CORP", "PC" + worker + "-" + std::to_string(c)};
             if (qv::database::appendMasterRows(ctx, key, {{"Role", std::string("1 (Member Workstation)")},
                                                      {"TotalRAM(Bytes)", std::string("1,073,741,824")}}))
                 appended += 3;
@@ -64,9 +74,9 @@ int main(int argc, char** argv) {
         }
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
-    std::uintmax_t size = fs::file_size(dir / "QV.mdb");
+    std::uintmax_t size = onServer ? 0 : fs::file_size(dir / "QV.mdb");
     fs::remove_all(dir);
-    std::printf("writer: %ld rows (%ld refused) in %d inventories: %.3f s, %.0f rows/s, %.1f ms per commit-ended inventory, file %.1f MB\n",
-                appended, refused, computers, seconds, appended / seconds, 1000 * seconds / computers, size / 1048576.0);
+    std::printf("writer%s: %ld rows (%ld refused) in %d inventories: %.3f s, %.0f rows/s, %.1f ms per commit-ended inventory, file %.1f MB\n",
+                onServer ? " (server)" : "", appended, refused, computers, seconds, appended / seconds, 1000 * seconds / computers, size / 1048576.0);
     return refused == 0 ? 0 : 1;
 }

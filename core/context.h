@@ -19,6 +19,8 @@ void closeSession(Session* session);
 struct SessionCloser {
     void operator()(Session* session) const { closeSession(session); }
 };
+class Engine;
+struct ServerSettings;
 }  // namespace database
 
 // The facts the environment probe gathers, and the run-wide settings derived from them.
@@ -65,6 +67,11 @@ struct RunContext {
     std::unique_ptr<database::Session, database::SessionCloser> database;  // null until the first row
     // The environment's QV_PARALLEL, when set: how many computers to inventory at once.
     std::optional<std::string> parallelSetting;
+    // The environment's QV_DATABASE, when set: a database server's connection string or URI;
+    // unset or empty, the rows go to QV.mdb.
+    std::optional<std::string> databaseSetting;
+    // Makes the engine of that server; null in a program built without one.
+    std::unique_ptr<database::Engine> (*serverEngine)(const database::ServerSettings& settings) = nullptr;
 };
 
 }  // namespace qv

@@ -1,13 +1,11 @@
-// The table-building step of the database creation, open to tests with their own table lists.
+// What the database's creation step logs about its tables, whatever engine made them.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "database/engine.h"
 #include "database/schema.h"
-
-struct sqlite3;
 
 namespace qv::database {
 
@@ -15,11 +13,10 @@ namespace qv::database {
 // primary key. Their creation is not logged.
 bool isKeyTable(const TableDef& table);
 
-// Creates `tables` in order in one transaction, each table in its own savepoint: a table that
-// fails is logged with its error and the next ones are still created. `log` receives each log
-// line. False when the transaction itself cannot be begun or committed. `firstError`, when given,
-// receives the error of the first table that failed (left as it is when none failed).
-bool createTables(sqlite3* db, const std::vector<TableDef>& tables, const std::function<void(const std::string&)>& log,
-                  std::string* firstError = nullptr);
+// The log line of each table a creation made or failed to make, in order: "    Table BIOS
+// Created", or "    Table Creation Error " + table + label + "-->" + the engine's error + " Error".
+// With `errorsOnly`, only the failures.
+std::vector<std::string> tableCreationLines(const std::vector<TableCreation>& tables, const std::string& label,
+                                            bool errorsOnly = false);
 
 }  // namespace qv::database

@@ -1,18 +1,16 @@
-// The inventory database on SQLite: the creation step, the run's connection and the record writers.
-#include <sqlite3.h>
-
+// The inventory database, whatever engine holds it: the creation step, the value conversions, the row rules and what the console and log say about them.
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <map>
 #include <optional>
-#include <random>
 
 #include "console/console.h"
+#include "database/connection_name.h"
 #include "database/creation.h"
-#include "database/file_layer.h"
+#include "database/engine.h"
 #include "database/records.h"
 #include "database/schema.h"
+#include "database/sqlite/sqlite_engine.h"
 #include "files/run_log.h"
 #include "files/text_files.h"
 #include "management/connector.h"
@@ -20,135 +18,58 @@
 
 namespace qv::database {
 
-// One connection for the whole run. The rows of one inventory share a transaction that is
-// committed when that inventory ends, so a kill loses at most the unfinished computer; each row
-// is one INSERT, which the engine applies whole or not at all, so a refused row leaves the rows
-// before it in place.
+// The run's engine and the state of the current computer's rows.
 struct Session {
-    explicit Session(FileSystem& files) : layer(files) {}
-    // Every connection of the run reaches the files through the platform's file layer.
-    FileLayer layer;
-    sqlite3* db = nullptr;
-    std::map<const TableDef*, sqlite3_stmt*> inserts;
+    std::unique_ptr<Engine> engine;  // null when the program has no engine for the setting
+    bool inTransaction = false;
     // The database could not be had for the current inventory (locked, read-only, not a
-    // database): its remaining rows are refused at once instead of waiting again for each.
+    // database, a server lost): its remaining rows are refused at once instead of waiting again
+    // for each.
     bool inventoryRefused = false;
     std::string refusedWhy;
 };
 
+Fields emptyRowFields(const TableDef& def);
+
 namespace {
+
+bool onServer(const RunContext& ctx) { return ctx.databaseSetting && !ctx.databaseSetting->empty(); }
+
+// The database as the console and log name it: QV.mdb, or the server's connection without its
+// passwords.
+std::string databaseName(const RunContext& ctx) {
+    return onServer(ctx) ? maskedConnection(*ctx.databaseSetting) : dataSourceOf(kConnectionString);
+}
+
+// An engine's reason as it may be shown: never with a password of the connection.
+std::string shown(const RunContext& ctx, const std::string& why) {
+    return onServer(ctx) ? withoutPasswords(why, *ctx.databaseSetting) : why;
+}
 
 std::string databasePath(RunContext& ctx) {
     return ctx.platform.files.join(ctx.env.sPath, dataSourceOf(kConnectionString));
 }
 
-bool exec(sqlite3* db, const std::string& sql) {
-    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-}
+int databaseWait(RunContext& ctx) { return ctx.platform.management.limits().databaseMs; }
 
-void closeConnection(Session& s) {
-    for (auto& [table, stmt] : s.inserts) sqlite3_finalize(stmt);
-    s.inserts.clear();
-    if (s.db) {
-        // Every inventory ends with its commit or rollback; anything left open is given up.
-        if (!sqlite3_get_autocommit(s.db)) exec(s.db, "ROLLBACK");
-        // The journal is kept (emptied) between inventories to spare a file creation each; the
-        // run leaves none behind.
-        exec(s.db, "PRAGMA journal_mode=DELETE");
-        sqlite3_close_v2(s.db);
-    }
-    s.db = nullptr;
-}
-
-// The run's session, made on first use: it holds the file layer every connection uses.
+// The run's session, made on first use with the engine the setting chooses.
 Session& sessionOf(RunContext& ctx) {
-    if (!ctx.database) ctx.database.reset(new Session(ctx.platform.files));
+    if (ctx.database) return *ctx.database;
+    ctx.database.reset(new Session);
+    if (!onServer(ctx))
+        ctx.database->engine = sqlite::makeEngine(ctx.platform.files, databasePath(ctx), databaseWait(ctx));
+    else if (ctx.serverEngine)
+        ctx.database->engine = ctx.serverEngine(ServerSettings{*ctx.databaseSetting, databaseWait(ctx)});
     return *ctx.database;
 }
 
-// A connection to the existing file for writing, not following a link; null with the reason.
-sqlite3* openForRows(const FileLayer& layer, const std::string& path, int waitMs, std::string& why) {
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, layer.name());
-    if (rc != SQLITE_OK) {
-        why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-        sqlite3_close_v2(db);
-        return nullptr;
-    }
-    if (sqlite3_db_readonly(db, "main") == 1) {
-        why = "the file cannot be written";
-        sqlite3_close_v2(db);
-        return nullptr;
-    }
-    sqlite3_busy_timeout(db, waitMs);
-    return db;
-}
-
-// The run's connection, opened on first use; null when the file cannot be opened for writing.
-Session* session(RunContext& ctx) {
-    Session* s = &sessionOf(ctx);
-    if (s->inventoryRefused) return nullptr;
-    if (s->db) return s;
-    sqlite3* db = openForRows(s->layer, databasePath(ctx), ctx.platform.management.limits().databaseMs, s->refusedWhy);
-    if (!db) {
-        s->inventoryRefused = true;
-        return nullptr;
-    }
-    exec(db, "PRAGMA foreign_keys=ON");
-    // Each computer's commit reaches the disk before the next computer starts, so neither a killed
-    // process nor a power cut or system crash can damage the file or lose a finished computer
-    // (about 3.5 ms per computer). Truncating the journal instead of deleting it spares a file
-    // creation per computer.
-    exec(db, "PRAGMA synchronous=FULL");
-    exec(db, "PRAGMA journal_mode=TRUNCATE");
-    s->db = db;
-    return s;
-}
-
-// The current inventory's transaction, begun by its first row. Taking the write lock at once
-// means the rows after it never wait for another process.
-bool inTransaction(Session& s) {
-    if (!sqlite3_get_autocommit(s.db)) return true;
-    if (exec(s.db, "BEGIN IMMEDIATE")) return true;
-    s.refusedWhy = sqlite3_errmsg(s.db);
-    s.inventoryRefused = true;
-    return false;
-}
-
 // The current inventory cannot be trusted any more (a disk that failed or filled up, a damaged
-// file, a transaction the engine rolled back itself): its remaining rows are refused and the
-// rows it has are given up when it ends.
+// file, a transaction the engine rolled back itself, a server lost): its remaining rows are
+// refused and the rows it has are given up when it ends.
 void giveUpInventory(Session& s, const std::string& why) {
     s.inventoryRefused = true;
     s.refusedWhy = why;
 }
-
-// The failures with which a table refuses one row: the rows around it stand.
-bool refusedByTable(int code) {
-    switch (code & 0xff) {
-        case SQLITE_CONSTRAINT:
-        case SQLITE_MISMATCH:
-        case SQLITE_TOOBIG:
-        case SQLITE_RANGE: return true;
-        default: return false;
-    }
-}
-
-sqlite3_stmt* insertStatement(Session& s, const TableDef& table) {
-    auto it = s.inserts.find(&table);
-    if (it != s.inserts.end()) return it->second;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v3(s.db, insertSql(table).c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_finalize(stmt);
-        return nullptr;
-    }
-    s.inserts[&table] = stmt;
-    return stmt;
-}
-
-// A value as it is stored: Null, integer, real or text.
-using Stored = std::variant<std::monostate, std::int64_t, double, std::string>;
 
 std::string isoDate(const DateTime& t) {
     char buf[32];
@@ -234,71 +155,47 @@ std::optional<Stored> storedValue(const Column& c, const Field& f, const Locale&
     return std::nullopt;
 }
 
-bool bindStored(sqlite3_stmt* stmt, int index, const Stored& v) {
-    if (const auto* i = std::get_if<std::int64_t>(&v)) return sqlite3_bind_int64(stmt, index, *i) == SQLITE_OK;
-    if (const auto* d = std::get_if<double>(&v)) return sqlite3_bind_double(stmt, index, *d) == SQLITE_OK;
-    if (const auto* s = std::get_if<std::string>(&v))
-        return sqlite3_bind_text(stmt, index, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT) == SQLITE_OK;
-    return sqlite3_bind_null(stmt, index) == SQLITE_OK;
-}
-
-// One INSERT of the inventory key and the given columns; false when the row was refused.
-bool insertRow(RunContext& ctx, const InventoryKey& key, Session& s, const TableDef& table, const Fields& fields,
-               std::string& why) {
-    sqlite3_stmt* stmt = insertStatement(s, table);
-    if (!stmt) {
-        why = sqlite3_errmsg(s.db);
-        giveUpInventory(s, why);
-        return false;
-    }
+// One row: the inventory key and the given columns, converted for their columns and handed to
+// the engine. A value a column cannot take refuses the row before the engine sees it.
+RowOutcome insertRow(RunContext& ctx, const InventoryKey& key, Session& s, const TableDef& table, const Fields& fields) {
     const Locale& locale = ctx.platform.system.locale();
     std::vector<const Field*> byColumn(table.columns.size(), nullptr);
     for (const auto& [name, value] : fields) {
         std::size_t i = 0;
         while (i < table.columns.size() && name != table.columns[i].name) ++i;
-        if (i == table.columns.size()) {
-            why = "no column " + name;
-            return false;
-        }
+        if (i == table.columns.size()) return {RowStatus::Refused, "no column " + name};
         byColumn[i] = &value;
     }
     static const Field kNull;
-    bool ok = bindStored(stmt, 1, Stored(isoDate(ctx.runStartTime))) && bindStored(stmt, 2, Stored(key.targetDomain)) &&
-              bindStored(stmt, 3, Stored(key.currentTarget));
-    for (std::size_t i = 0; ok && i < table.columns.size(); ++i) {
+    std::vector<Stored> row = {Stored(isoDate(ctx.runStartTime)), Stored(key.targetDomain), Stored(key.currentTarget)};
+    row.reserve(3 + table.columns.size());
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
         std::optional<Stored> v = storedValue(table.columns[i], byColumn[i] ? *byColumn[i] : kNull, locale);
-        if (!v) why = std::string("the value of ") + table.columns[i].name + " does not fit its column";
-        ok = v && bindStored(stmt, static_cast<int>(i) + 4, *v);
+        if (!v) return {RowStatus::Refused, std::string("the value of ") + table.columns[i].name + " does not fit its column"};
+        row.push_back(std::move(*v));
     }
-    if (ok && sqlite3_step(stmt) != SQLITE_DONE) {
-        why = sqlite3_errmsg(s.db);
-        ok = false;
-        // Any other failure may have cost the rows before this one as well: on some the engine
-        // rolls the whole transaction back.
-        if (!refusedByTable(sqlite3_extended_errcode(s.db)) || sqlite3_get_autocommit(s.db)) giveUpInventory(s, why);
-    }
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-    return ok;
+    RowOutcome outcome = s.engine->insert(table, row);
+    outcome.reason = shown(ctx, outcome.reason);
+    if (outcome.status == RowStatus::Failed) giveUpInventory(s, outcome.reason);
+    return outcome;
 }
 
-bool append(RunContext& ctx, const InventoryKey& key, const std::string& tableName, const Fields& fields,
-            std::string& why) {
-    if (!ctx.env.bMDB) {
-        why = "there is no database";
-        return false;
-    }
+RowOutcome append(RunContext& ctx, const InventoryKey& key, const std::string& tableName, const Fields& fields) {
+    if (!ctx.env.bMDB) return {RowStatus::Refused, "there is no database"};
     const TableDef* table = findTable(tableName);
-    if (!table) {
-        why = "no table " + tableName;
-        return false;
+    if (!table) return {RowStatus::Refused, "no table " + tableName};
+    Session& s = sessionOf(ctx);
+    if (!s.engine) return {RowStatus::Refused, "there is no database"};
+    if (s.inventoryRefused) return {RowStatus::Failed, s.refusedWhy};
+    if (!s.inTransaction) {
+        std::string why;
+        if (!s.engine->begin(why)) {
+            giveUpInventory(s, shown(ctx, why));
+            return {RowStatus::Failed, s.refusedWhy};
+        }
+        s.inTransaction = true;
     }
-    Session* s = session(ctx);
-    if (!s || !inTransaction(*s)) {
-        why = ctx.database->refusedWhy;
-        return false;
-    }
-    return insertRow(ctx, key, *s, *table, fields, why);
+    return insertRow(ctx, key, s, *table, fields);
 }
 
 void warnNoDatabase(RunContext& ctx) {
@@ -308,100 +205,50 @@ void warnNoDatabase(RunContext& ctx) {
                                    "Database will not be created and data not written.", true);
 }
 
-// The file holds every table with its columns, and rows can be written to it (waiting for
-// another program's hold at most the database limit); else false with the reason.
-bool usable(RunContext& ctx, const std::string& path, std::string& why) {
-    sqlite3* db = openForRows(sessionOf(ctx).layer, path, ctx.platform.management.limits().databaseMs, why);
-    if (!db) return false;
-    bool ok = true;
-    for (const TableDef& table : tableList()) {
-        std::vector<std::string> expected, found;
-        for (const Column& c : inventoryKeyColumns()) expected.push_back(c.name);
-        for (const Column& c : table.columns) expected.push_back(c.name);
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, ("PRAGMA table_info(" + quoted(table.name) + ")").c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-            why = sqlite3_errmsg(db);
-            ok = false;
-            break;
-        }
-        while (sqlite3_step(stmt) == SQLITE_ROW) found.push_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
-        int rc = sqlite3_finalize(stmt);
-        if (rc != SQLITE_OK) {
-            why = sqlite3_errmsg(db);
-            ok = false;
-            break;
-        }
-        if (found != expected) {
-            why = found.empty() ? std::string("it has no table ") + table.name
-                                : std::string("its table ") + table.name + " has other columns";
-            ok = false;
-            break;
-        }
-    }
-    // Taking the write lock once shows that rows can be added (a read-only file system, a file
-    // held by another program past the wait).
-    if (ok && !exec(db, "BEGIN IMMEDIATE")) {
-        why = sqlite3_errmsg(db);
-        ok = false;
-    }
-    if (ok) exec(db, "ROLLBACK");
-    sqlite3_close_v2(db);
-    return ok;
-}
-
 // The database cannot be used: the reason and the two warning lines on the console and in the
 // log, and the run goes on with reports only.
 void refuse(RunContext& ctx, const std::string& why) {
-    const std::string reason = dataSourceOf(kConnectionString) + " cannot be used: " + why;
+    const std::string reason = databaseName(ctx) + " cannot be used: " + shown(ctx, why);
     files::logLine(ctx, "  " + reason);
     console::writeConsoleLine(ctx, reason, true);
     warnNoDatabase(ctx);
     ctx.env.bMDB = false;
 }
 
-// A suffix no other run uses at the same time.
-std::string uniqueSuffix() {
-    std::random_device random;
-    char text[24];
-    std::snprintf(text, sizeof text, "%08x%08x", random(), random());
-    return text;
+RowOutcome appendEmptyOutcome(RunContext& ctx, const InventoryKey& key, const std::string& table) {
+    const TableDef* def = findTable(table);
+    if (!def) return {RowStatus::Refused, "no table " + table};
+    return append(ctx, key, table, emptyRowFields(*def));
+}
+
+// DeviceID (with the given columns), SoftwareKey and HardwareKey; the first that is not stored
+// ends them, with its table.
+RowOutcome appendMasterOutcome(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields,
+                               std::string& table) {
+    for (const char* name : {"DeviceID", "SoftwareKey", "HardwareKey"}) {
+        table = name;
+        RowOutcome o = append(ctx, key, name, table == "DeviceID" ? deviceIdFields : Fields{});
+        if (o.status != RowStatus::Stored) return o;
+    }
+    return {};
 }
 
 }  // namespace
 
-void closeSession(Session* s) {
-    if (!s) return;
-    closeConnection(*s);
-    delete s;
-}
+void closeSession(Session* s) { delete s; }
 
 bool isKeyTable(const TableDef& table) { return table.primaryKey && table.parent; }
 
-bool createTables(sqlite3* db, const std::vector<TableDef>& tables, const std::function<void(const std::string&)>& log,
-                  std::string* firstError) {
-    if (!exec(db, "BEGIN")) return false;
-    for (const TableDef& table : tables) {
-        // Each table in its own savepoint: a table that fails leaves no part of itself behind and
-        // does not stop the tables after it.
-        exec(db, "SAVEPOINT createTable");
-        std::string error;
-        for (const std::string& sql : createTableSql(table)) {
-            if (!exec(db, sql)) {
-                error = sqlite3_errmsg(db);
-                break;
-            }
-        }
-        if (error.empty()) {
-            exec(db, "RELEASE createTable");
-            if (!isKeyTable(table)) log("    Table " + std::string(table.name) + " Created");
-        } else {
-            exec(db, "ROLLBACK TO createTable");
-            exec(db, "RELEASE createTable");
-            if (firstError && firstError->empty()) *firstError = error;
-            log("    Table Creation Error " + std::string(table.name) + "SQLite-->" + error + " Error");
-        }
+std::vector<std::string> tableCreationLines(const std::vector<TableCreation>& tables, const std::string& label,
+                                            bool errorsOnly) {
+    std::vector<std::string> lines;
+    for (const TableCreation& t : tables) {
+        if (!t.error.empty())
+            lines.push_back("    Table Creation Error " + std::string(t.table->name) + label + "-->" + t.error + " Error");
+        else if (!errorsOnly && !isKeyTable(*t.table))
+            lines.push_back("    Table " + std::string(t.table->name) + " Created");
     }
-    return exec(db, "COMMIT");
+    return lines;
 }
 
 void createOrOpenDatabase(RunContext& ctx) {
@@ -409,65 +256,38 @@ void createOrOpenDatabase(RunContext& ctx) {
         warnNoDatabase(ctx);
         return;
     }
-    const std::string name = dataSourceOf(kConnectionString);
-    const std::string path = databasePath(ctx);
+    Session& s = sessionOf(ctx);
+    if (!s.engine) return refuse(ctx, "this program was built without a database server engine");
+    const std::string name = databaseName(ctx);
     std::string why;
-    switch (ctx.platform.files.pathKind(path)) {
-        case PathKind::File:
-            if (!usable(ctx, path, why)) return refuse(ctx, why);
-            files::logLine(ctx, "  " + name + " exists; data to be appended");
-            return;
-        case PathKind::Missing: break;
-        case PathKind::Folder: return refuse(ctx, "a folder has its name");
-        case PathKind::Link: return refuse(ctx, "it is a link; only a file in the working folder is used");
-        case PathKind::Other: return refuse(ctx, "it is not a file");
-    }
-    // The file is built under a name of this run's own and moved into place in one step when
-    // complete, so a run stopped half-way never leaves a QV.mdb without its tables and runs
-    // started together never remove each other's work. Its log lines are held until it is in place.
-    const std::string work = path + ".creating-" + uniqueSuffix();
-    std::vector<std::string> lines;
-    std::string tableError;
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(work.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW,
-                             sessionOf(ctx).layer.name());
-    bool ok = rc == SQLITE_OK && exec(db, "PRAGMA journal_mode=DELETE");
-    if (ok) {
-        lines.push_back("  " + name + " Created");
-        ok = createTables(db, tableList(), [&](const std::string& line) { lines.push_back(line); }, &tableError);
-        // A table that failed is the reason (a full disk fails every one): the transaction around
-        // the tables still commits, so the connection's last error would say none.
-        if (!tableError.empty()) why = tableError;
-        ok = ok && tableError.empty();
-    }
-    if (!ok && why.empty()) why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-    sqlite3_close_v2(db);
-    InstallResult installed = ok ? ctx.platform.files.installNew(work, path) : InstallResult::Failed;
-    if (installed != InstallResult::Installed) {
-        ctx.platform.files.deleteFile(work);
-        ctx.platform.files.deleteFile(work + "-journal");
-    }
-    switch (installed) {
-        case InstallResult::Installed:
-            for (const std::string& line : lines) files::logLine(ctx, line);
-            return;
-        case InstallResult::Exists:
-            // Another run put its database in place first: that one is used.
-            if (!usable(ctx, path, why)) return refuse(ctx, why);
-            files::logLine(ctx, "  " + name + " exists; data to be appended");
-            return;
-        case InstallResult::Failed:
-            for (const std::string& line : lines)
-                if (line.rfind("    Table Creation Error ", 0) == 0) files::logLine(ctx, line);
-            return refuse(ctx, "it cannot be created in the working folder" + (why.empty() ? "" : ": " + why));
+    // Twice at most: when another run creates the database first, the second check finds it.
+    for (int round = 0; round < 2; ++round) {
+        switch (s.engine->check(tableList(), why)) {
+            case CheckStatus::Usable: files::logLine(ctx, "  " + name + " exists; data to be appended"); return;
+            case CheckStatus::Refused: return refuse(ctx, why);
+            case CheckStatus::Missing: break;
+        }
+        if (round == 1) return refuse(ctx, why.empty() ? "its tables are missing" : why);
+        Creation made = s.engine->create(tableList());
+        switch (made.outcome) {
+            case Creation::Outcome::Created:
+                files::logLine(ctx, "  " + name + " Created");
+                for (const std::string& line : tableCreationLines(made.tables, s.engine->label()))
+                    files::logLine(ctx, shown(ctx, line));
+                return;
+            case Creation::Outcome::AlreadyThere: break;
+            case Creation::Outcome::Failed:
+                for (const std::string& line : tableCreationLines(made.tables, s.engine->label(), true))
+                    files::logLine(ctx, shown(ctx, line));
+                return refuse(ctx, made.why);
+        }
     }
 }
 
 bool appendRow(RunContext& ctx, const InventoryKey& key, const std::string& table, const Fields& fields, std::string* why) {
-    std::string reason;
-    bool ok = append(ctx, key, table, fields, reason);
-    if (why) *why = reason;
-    return ok;
+    RowOutcome o = append(ctx, key, table, fields);
+    if (why) *why = o.reason;
+    return o.status == RowStatus::Stored;
 }
 
 Fields emptyRowFields(const TableDef& def) {
@@ -486,31 +306,31 @@ Fields emptyRowFields(const TableDef& def) {
 }
 
 bool appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string& table, std::string* why) {
-    const TableDef* def = findTable(table);
-    if (!def) {
-        if (why) *why = "no table " + table;
-        return false;
-    }
-    return appendRow(ctx, key, table, emptyRowFields(*def), why);
+    RowOutcome o = appendEmptyOutcome(ctx, key, table);
+    if (why) *why = o.reason;
+    return o.status == RowStatus::Stored;
 }
 
 bool appendMasterRows(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields, std::string* why) {
-    // The key rows the other tables hang from; when the first is refused the others are not tried.
-    return appendRow(ctx, key, "DeviceID", deviceIdFields, why) && appendRow(ctx, key, "SoftwareKey", {}, why) &&
-           appendRow(ctx, key, "HardwareKey", {}, why);
+    std::string table;
+    RowOutcome o = appendMasterOutcome(ctx, key, deviceIdFields, table);
+    if (why) *why = o.reason;
+    return o.status == RowStatus::Stored;
 }
 
 bool endInventory(RunContext& ctx, std::string* why) {
     Session* s = ctx.database.get();
     if (!s) return true;
     bool ok = true;
-    if (s->db && !sqlite3_get_autocommit(s->db) && !exec(s->db, "COMMIT")) {
-        // Held by another program past the wait, or the disk failed: the computer's rows are
-        // given up, and said so.
-        if (why) *why = sqlite3_errmsg(s->db);
-        exec(s->db, "ROLLBACK");
+    std::string reason;
+    if (s->engine && s->inTransaction && !s->engine->commit(reason)) {
+        // Held by another program past the wait, the disk failed, the server was lost: the
+        // computer's rows are given up, and said so.
+        if (why) *why = shown(ctx, reason);
+        s->engine->rollback();
         ok = false;
     }
+    s->inTransaction = false;
     s->inventoryRefused = false;
     return ok;
 }
@@ -520,7 +340,8 @@ namespace {
 void abandonInventory(RunContext& ctx) {
     Session* s = ctx.database.get();
     if (!s) return;
-    if (s->db && !sqlite3_get_autocommit(s->db)) exec(s->db, "ROLLBACK");
+    if (s->engine && s->inTransaction) s->engine->rollback();
+    s->inTransaction = false;
     s->inventoryRefused = false;
 }
 }  // namespace
@@ -550,11 +371,14 @@ void InventoryRows::write(const OutputItem& item) {
             // from another inventory or lose them one by one.
             if (!keyFits(key_, why)) {
                 skip(why, false);
-            } else if (!appendMasterRows(ctx_, key_, item.fields, &why)) {
+            } else {
+                std::string table;
+                RowOutcome o = appendMasterOutcome(ctx_, key_, item.fields, table);
+                if (o.status == RowStatus::Stored) break;
                 // Two runs in the same second, or one name twice in other case.
-                if (why.rfind("UNIQUE constraint failed: DeviceID", 0) == 0)
-                    why = "an inventory of " + key_.currentTarget + " with this run's start time is already stored";
-                skip(why, ctx_.database && ctx_.database->inventoryRefused);
+                if (o.status == RowStatus::KeyExists && table == "DeviceID")
+                    o.reason = "an inventory of " + key_.currentTarget + " with this run's start time is already stored";
+                skip(o.reason, ctx_.database && ctx_.database->inventoryRefused);
             }
             break;
         case OutputItem::Kind::Row:
@@ -565,7 +389,8 @@ void InventoryRows::write(const OutputItem& item) {
             if (ctx_.database && ctx_.database->inventoryRefused) {
                 skip(why, true);
             } else if (loggedTables_.insert(item.text).second) {
-                files::logLine(ctx_, text::shownSafely(key_.currentTarget) + " Row of " + item.text + " not written to QV.mdb: " + why);
+                files::logLine(ctx_, text::shownSafely(key_.currentTarget) + " Row of " + item.text + " not written to " +
+                                         databaseName(ctx_) + ": " + why);
             }
             break;
         }
@@ -577,7 +402,8 @@ bool InventoryRows::commit() {
     std::string why;
     if (!skipped_ && !endInventory(ctx_, &why)) skip(why, true);
     if (skipped_ && ctx_.env.bMDB) {
-        const std::string line = text::shownSafely(key_.currentTarget) + " Rows not written to QV.mdb: " + skippedWhy_;
+        const std::string line = text::shownSafely(key_.currentTarget) + " Rows not written to " + databaseName(ctx_) + ": " +
+                                 skippedWhy_;
         console::writeConsoleLine(ctx_, line, true);
         files::logLine(ctx_, line);
     }

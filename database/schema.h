@@ -1,4 +1,4 @@
-// The inventory database's tables as data (name, parent, columns with type and size) and their SQL.
+// The inventory database's tables as data (name, parent, columns with type and size) and the quoting of their names.
 #pragma once
 
 #include <cstddef>
@@ -47,10 +47,5 @@ std::size_t columnWidth(const std::string& table, const std::string& column);
 
 // A name quoted for SQL: "TotalRAM(Bytes)".
 std::string quoted(const std::string& name);
-// CREATE TABLE statement with types, size and range checks, nullability and keys; followed by the
-// index that serves the foreign key, for category tables.
-std::vector<std::string> createTableSql(const TableDef& table);
-// INSERT of one full row: the key columns then every category column, each a positional parameter.
-std::string insertSql(const TableDef& table);
 
 }  // namespace qv::database

@@ -5,6 +5,7 @@
 
 #include "qvdb/export/export_command.h"
 #include "qvdb/report/report_command.h"
+#include "qvdb/import.h"
 
 namespace qv::qvdb {
 
@@ -16,6 +17,7 @@ constexpr Command kCommands[] = {
     {"report", "[--out DIR] [--stale DAYS] [--database FILE]", "write the inventory as a static HTML site", runReport},
     {"export", "--format csv|glpi [--all] [--out DIR] [--database FILE]",
      "write the tables as CSV or the inventories as GLPI documents", runExport},
+    {"import", "FILE...", "copy every inventory of QV.mdb files into the QV_DATABASE server", &runImport},
 };
 
 }  // namespace

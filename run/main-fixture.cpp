@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "database/postgresql/postgresql_engine.h"
 #include "platform/fixture/fixture-platform.h"
 #include "run/driver.h"
 
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
     {
         qv::RunContext ctx(platform);
         if (const char* parallel = std::getenv("QV_PARALLEL")) ctx.parallelSetting = parallel;
+        if (const char* database = std::getenv("QV_DATABASE")) ctx.databaseSetting = database;
+        ctx.serverEngine = &qv::database::postgresql::makeEngine;
         qv::run::runProgram(ctx, qv::run::joinArguments(argc, argv, 2));
         // Ended while the run context, which holds the control-event words the handler writes,
         // still exists: a late control event then has nowhere to write.

@@ -17,6 +17,9 @@ TEST_PACKAGES="$TEST_PACKAGES krb5-kdc krb5-admin-server krb5-user python3-winrm
 TEST_PACKAGES="$TEST_PACKAGES dpkg-dev lintian groff-base man-db"
 # The report site's browser test: headless Chromium driven through chromium-driver by Selenium.
 TEST_PACKAGES="$TEST_PACKAGES chromium chromium-driver python3-selenium"
+# The inventory database on a PostgreSQL server: libpq; its tests start a server of their own.
+PACKAGES="$PACKAGES libpq-dev"
+TEST_PACKAGES="$TEST_PACKAGES postgresql openssl"
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix wine wine64"
 case "$1" in
   "") TEST_PACKAGES=""; WINDOWS_PACKAGES="" ;;

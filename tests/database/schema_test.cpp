@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "database/creation.h"
+#include "database/sqlite/sqlite_engine.h"
 #include "tests/support/db_read.h"
 #include "tests/support/sim_run.h"
 
@@ -230,8 +231,9 @@ TEST(DatabaseSchema, ATableThatCannotBeMadeIsLoggedAndTheRestAreStillCreated) {
     // OSData twice: the second cannot be made.
     std::vector<TableDef> tables = {*findTable("DeviceID"), *findTable("SoftwareKey"), *findTable("OSData"),
                                     *findTable("OSData"), *findTable("BIOS")};
-    std::vector<std::string> log;
-    EXPECT_TRUE(createTables(db, tables, [&](const std::string& line) { log.push_back(line); }));
+    bool committed = false;
+    std::vector<std::string> log = tableCreationLines(sqlite::createTables(db, tables, committed), "SQLite");
+    EXPECT_TRUE(committed);
     sqlite3_close(db);
     EXPECT_EQ(log, (std::vector<std::string>{"    Table DeviceID Created", "    Table OSData Created",
                                              "    Table Creation Error OSDataSQLite-->table \"OSData\" already exists Error",

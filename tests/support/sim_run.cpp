@@ -1,6 +1,8 @@
 // Test support: running qv-sim and reading its outputs.
 #include "tests/support/sim_run.h"
 
+#include "tests/support/pg_server.h"
+
 #include <ftw.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,6 +11,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
@@ -73,13 +76,20 @@ std::string shellQuoted(const std::string& text) {
 }
 }  // namespace
 
+namespace {
+void mirrorOnServer(const std::string& fixtureJson, const std::vector<std::string>& args, const SimResult& r,
+                    const char* parallel);
+}  // namespace
+
 SimResult runSim(const std::string& fixtureJson, const std::vector<std::string>& args, std::string dir,
-                 const char* parallel) {
+                 const char* parallel, const char* database) {
     SimResult r;
     r.dir = dir.empty() ? makeTempDir() : dir;
     writeFile(r.dir + "/fixture.json", fixtureJson);
     std::string cmd = "cd " + shellQuoted(r.dir) + " && ";
-    cmd += parallel ? "QV_PARALLEL=" + shellQuoted(parallel) : std::string("unset QV_PARALLEL;");
+    cmd += "unset QV_PARALLEL QV_DATABASE;";
+    if (parallel) cmd += " QV_PARALLEL=" + shellQuoted(parallel);
+    if (database) cmd += " QV_DATABASE=" + shellQuoted(database);
     cmd += " '" QV_SIM_PATH "' fixture.json";
     for (const std::string& a : args) cmd += " " + shellQuoted(a);
     cmd += " >.out 2>.err </dev/null";
@@ -91,8 +101,30 @@ SimResult runSim(const std::string& fixtureJson, const std::vector<std::string>&
     // fixture run expects one.
     if (std::size_t caught = r.err.find("Continued after error: "); caught != std::string::npos)
         ADD_FAILURE() << "the run caught " << r.err.substr(caught, r.err.find('\n', caught) - caught);
+    if (!database && mirrorRunsOnServer() && r.exists("docs/QV.mdb")) mirrorOnServer(fixtureJson, args, r, parallel);
     return r;
 }
+
+namespace {
+// The same run again against the process's database server, in a folder and a database that
+// stand for this run's folder (a later run in that folder goes to the same database), and the
+// rows compared with the run's QV.mdb.
+void mirrorOnServer(const std::string& fixtureJson, const std::vector<std::string>& args, const SimResult& r,
+                    const char* parallel) {
+    PgServer& server = PgServer::instance();
+    static std::map<std::string, std::pair<std::string, std::string>> mirrors;  // folder: its folder, database
+    if (!server.skipReason().empty() || !server.failure().empty()) {
+        ADD_FAILURE() << "no server for the mirrored run: " << server.skipReason() << server.failure();
+        return;
+    }
+    auto it = mirrors.find(r.dir);
+    if (it == mirrors.end()) it = mirrors.emplace(r.dir, std::make_pair(makeTempDir(), server.newDatabase())).first;
+    const std::string connection = server.connection(it->second.second);
+    runSim(fixtureJson, args, it->second.first, parallel, connection.c_str());
+    const std::string differences = server.differencesFrom(r.dir + "/docs/QV.mdb", it->second.second);
+    if (!differences.empty()) ADD_FAILURE() << "rows on the server differ from QV.mdb's: " << differences;
+}
+}  // namespace
 
 std::string standardFixture(const std::string& extraMembers) {
     using json = nlohmann::ordered_json;

@@ -21,9 +21,10 @@ void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
 
 // Writes `fixtureJson` to dir/fixture.json and runs qv-sim there with the arguments.
-// `dir` empty: a new temporary folder. `parallel`, when given, is the run's QV_PARALLEL.
+// `dir` empty: a new temporary folder. `parallel`, when given, is the run's QV_PARALLEL; `database`,
+// when given, its QV_DATABASE (a database server's connection).
 SimResult runSim(const std::string& fixtureJson, const std::vector<std::string>& args, std::string dir = "",
-                 const char* parallel = nullptr);
+                 const char* parallel = nullptr, const char* database = nullptr);
 
 // A fixture with a complete Windows XP administrator workstation WS01 (every component present,
 // documents folder "docs"), to which a test adds or replaces members: `extraMembers` is spliced

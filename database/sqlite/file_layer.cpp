@@ -1,5 +1,5 @@
 // The database's SQLite file layer: a VFS over the engine's default one that asks the platform's file layer first.
-#include "database/file_layer.h"
+#include "database/sqlite/file_layer.h"
 
 #include <sqlite3.h>
 

@@ -1,0 +1,159 @@
+// qvdb import: QV.mdb files of earlier runs copied into a PostgreSQL server the test starts, each
+// inventory once, files that are not inventory databases refused with the reason.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/support/pg_server.h"
+#include "tests/support/sim_run.h"
+#include "tests/support/slapd_server.h"
+
+using namespace qvtest;
+using json = nlohmann::ordered_json;
+
+namespace {
+
+struct Ran {
+    int status = -1;
+    std::string out, err;
+};
+
+// qvdb with the arguments, QV_DATABASE set to `database` (unset when empty).
+Ran qvdb(const std::vector<std::string>& args, const std::string& database) {
+    const std::string dir = makeTempDir();
+    std::string cmd = database.empty() ? "unset QV_DATABASE; " : "QV_DATABASE='" + database + "' ";
+    cmd += "'" QVDB_PATH "'";
+    for (const std::string& a : args) cmd += " '" + a + "'";
+    cmd += " >'" + dir + "/out' 2>'" + dir + "/err' </dev/null";
+    Ran r;
+    int s = std::system(cmd.c_str());
+    r.status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+    r.out = readFile(dir + "/out");
+    r.err = readFile(dir + "/err");
+    return r;
+}
+
+// A folder whose QV.mdb holds `runs` runs of the computers named, a minute apart.
+std::string filesOf(const std::vector<std::string>& computers, int runs, int firstMinute) {
+    const std::string dir = makeTempDir();
+    for (int run = 0; run < runs; ++run) {
+        json fixture = json::parse(standardFixture());
+        char now[32];
+        std::snprintf(now, sizeof now, "2026-12-08T09:%02d:05", firstMinute + run);
+        fixture["now"] = now;
+        for (const std::string& name : computers)
+            fixture["wmi"][name] = {{"classes",
+                                     {{"Win32_ComputerSystem", {{{"Domain", "CORP"}, {"DomainRole", 1}}}},
+                                      {"Win32_Environment",
+                                       {{{"UserName", "<SYSTEM>"}, {"Name", "PATH"}, {"VariableValue", "C:\\" + name}},
+                                        {{"UserName", "<SYSTEM>"}, {"Name", "TEMP"}, {"VariableValue", nullptr}}}},
+                                      {"Win32_Printer", {{{"DeviceID", "P"}, {"Default", true}}}}}}};
+        runSim(fixture.dump(), computers, dir);
+    }
+    return dir + "/docs/QV.mdb";
+}
+
+std::string value(const std::string& database, const std::string& sql) {
+    auto rows = PgServer::instance().rows(database, sql);
+    return rows.empty() ? "?" : rows[0];
+}
+
+}  // namespace
+
+TEST(QvdbImport, EveryInventoryOnceAndWhatIsNoInventoryRefused) {
+    PgServer& server = PgServer::instance();
+    if (!server.skipReason().empty()) GTEST_SKIP() << server.skipReason();
+    ASSERT_EQ(server.failure(), "");
+    const std::string a = filesOf({"PC01", "PC02", "PC03"}, 2, 0), b = filesOf({"PC04", "PC01"}, 1, 30);
+    const std::string database = server.newDatabase(), connection = server.connection(database);
+
+    struct Step {
+        const char* what;
+        std::vector<std::string> files;
+        std::string out;          // what qvdb prints
+        std::string err;          // a part of its errors ("" for none)
+        int status;
+        std::string inventories;  // DeviceID rows on the server after the step
+    };
+    const std::string text = makeTempDir() + "/notes.txt", other = makeTempDir() + "/orders.db";
+    writeFile(text, "not a database at all, just some text that is long enough to look like a header........\n");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(other.c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TABLE Orders(id INTEGER)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    const Step steps[] = {
+        {"a file of two runs", {a}, "6 inventories imported, 0 already there\n", "", 0, "6"},
+        {"the same file again", {a}, "0 inventories imported, 6 already there\n", "", 0, "6"},
+        {"another file and the first", {b, a}, "2 inventories imported, 6 already there\n", "", 0, "8"},
+        {"files that are not inventories beside one that is",
+         {text, other, "/nonexistent/QV.mdb", b},
+         "0 inventories imported, 2 already there\n",
+         text + " is not an inventory database: file is not a database\nqvdb import: " + other +
+             " is not an inventory database: it has no table DeviceID\nqvdb import: /nonexistent/QV.mdb is not an inventory "
+             "database: unable to open database file\n",
+         1, "8"},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        Ran r = qvdb([&] {
+            std::vector<std::string> args = {"import"};
+            args.insert(args.end(), s.files.begin(), s.files.end());
+            return args;
+        }(), connection);
+        EXPECT_EQ(r.out, s.out);
+        EXPECT_EQ(r.status, s.status) << r.err;
+        if (s.err.empty()) EXPECT_EQ(r.err, "");
+        else EXPECT_NE(r.err.find(s.err), std::string::npos) << r.err;
+        EXPECT_EQ(value(database, "SELECT count(*) FROM \"DeviceID\""), s.inventories);
+        EXPECT_EQ(r.out.find(server.password()), std::string::npos);
+        EXPECT_EQ(r.err.find(server.password()), std::string::npos);
+    }
+    // The server's rows equal the files' (each file against a database of its own, and the
+    // sum of both in the first).
+    const std::string onlyA = server.newDatabase();
+    EXPECT_EQ(qvdb({"import", a}, server.connection(onlyA)).status, 0);
+    EXPECT_EQ(server.differencesFrom(a, onlyA), "");
+    EXPECT_EQ(qvdb({"import", a}, server.connection(onlyA)).out, "0 inventories imported, 6 already there\n");
+    EXPECT_EQ(server.differencesFrom(a, onlyA), "");
+    for (const char* table : {"EnvStrings", "Printers", "HardwareKey", "SoftwareKey", "OSData"}) {
+        SCOPED_TRACE(table);
+        const std::string sql = std::string("SELECT count(*) FROM \"") + table + "\"";
+        sqlite3* fa = nullptr;
+        sqlite3* fb = nullptr;
+        sqlite3_open_v2(a.c_str(), &fa, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_open_v2(b.c_str(), &fb, SQLITE_OPEN_READONLY, nullptr);
+        auto countOf = [&](sqlite3* f) {
+            sqlite3_stmt* st = nullptr;
+            sqlite3_prepare_v2(f, sql.c_str(), -1, &st, nullptr);
+            sqlite3_step(st);
+            int n = sqlite3_column_int(st, 0);
+            sqlite3_finalize(st);
+            return n;
+        };
+        EXPECT_EQ(value(database, sql), std::to_string(countOf(fa) + countOf(fb)));
+        sqlite3_close(fa);
+        sqlite3_close(fb);
+    }
+}
+
+TEST(QvdbImport, UsageAndAMissingServerAreSaid) {
+    Ran help = qvdb({"--help"}, "");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("  import FILE...  "), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find(" copy every inventory of QV.mdb files into the QV_DATABASE server\n"),
+              std::string::npos)
+        << help.out;
+    Ran unset = qvdb({"import", "QV.mdb"}, "");
+    EXPECT_EQ(unset.status, 2);
+    EXPECT_EQ(unset.err, "qvdb import: QV_DATABASE names no database server to import into\n");
+    Ran noFiles = qvdb({"import"}, "host=127.0.0.1");
+    EXPECT_EQ(noFiles.status, 2);
+    const std::string port = std::to_string(freeLoopbackPort());
+    Ran down = qvdb({"import", "QV.mdb"}, "host=127.0.0.1 port=" + port + " password=hidden-one");
+    EXPECT_EQ(down.status, 1);
+    EXPECT_NE(down.err.find("qvdb import: host=127.0.0.1 port=" + port + " password=***** cannot be used: "), std::string::npos)
+        << down.err;
+    EXPECT_EQ(down.err.find("hidden-one"), std::string::npos);
+}
