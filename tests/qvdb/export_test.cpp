@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "database/schema.h"
+#include "database/sqlite/sqlite_engine.h"
 #include "qvdb/commands.h"
 #include "tests/qvdb/qvdb_support.h"
 #include "tests/support/db_read.h"
@@ -392,7 +393,7 @@ TEST(QvdbBadInput, RefusedWithAMessageAndNothingWritten) {
     ASSERT_TRUE(createDb(dir + "/other.mdb", "CREATE TABLE Customers (Name TEXT)", error)) << error;
     std::string schema;
     for (const auto& t : qv::database::tableList())
-        for (const auto& s : qv::database::createTableSql(t)) schema += s + ";";
+        for (const auto& s : qv::database::sqlite::createTableSql(t)) schema += s + ";";
     ASSERT_TRUE(createDb(dir + "/no-rows.mdb", schema, error)) << error;
     fs::copy_file(good, dir + "/partial.mdb");
     ASSERT_TRUE(qvtest::execDb(dir + "/partial.mdb", "DROP TABLE RegSoftwareAppl", &error)) << error;
