@@ -42,12 +42,10 @@ void Connection::close() {
 void Connection::dropIfEnded() {
     if (!conn_) return;
     pollfd p{PQsocket(conn_), POLLIN, 0};
-    // An idle connection has nothing to read unless the server ended it (or sent a notice).
-    if (PQstatus(conn_) == CONNECTION_BAD || ::poll(&p, 1, 0) != 0) {
-        if (PQstatus(conn_) == CONNECTION_BAD || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) || !PQconsumeInput(conn_) ||
-            PQstatus(conn_) == CONNECTION_BAD)
-            close();
-    }
+    // An idle connection has nothing to read unless the server is ending it (its last message,
+    // then the end of the stream) or, rarely, reports a changed setting: either way a new
+    // connection is the safe one.
+    if (PQstatus(conn_) == CONNECTION_BAD || ::poll(&p, 1, 0) != 0) close();
 }
 
 std::string Connection::lastError() const { return conn_ ? oneLine(PQerrorMessage(conn_)) : std::string(); }

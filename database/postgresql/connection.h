@@ -43,8 +43,8 @@ public:
     // the same. False with the reason.
     bool open(const std::string& connection, int waitMs, std::string& why);
     bool isOpen() const { return conn_ != nullptr; }
-    // Closes a connection the server has ended while it was idle (a restart, an idle timeout), so
-    // the next statement goes over a new one; costs no round trip.
+    // Closes a connection the server has ended, or begun to end, while it was idle (a restart,
+    // an idle timeout), so the next statement goes over a new one; costs no round trip.
     void dropIfEnded();
     void close();
 

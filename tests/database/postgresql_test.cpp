@@ -453,3 +453,32 @@ TEST(PostgresqlDatabase, AServerLostMidRunCostsOnlyTheComputersItWasGoneFor) {
     // The computers after the server came back are written.
     EXPECT_EQ(present.back(), names(kComputers).back());
 }
+
+TEST(PostgresqlDatabase, AServerRestartedBetweenComputersCostsNoComputer) {
+    NEED_SERVER();
+    const std::string database = server().newDatabase();
+    const std::string dir = makeTempDir();
+    // The second computer takes its time to connect: the server is restarted meanwhile, while the
+    // run's connection to it is idle.
+    json fixture = json::parse(network(2, 2, "2026-12-08T09:30:05", 5000));
+    fixture["wmi"]["PC002"]["connectDelayMs"] = 4000;
+    writeFile(dir + "/fixture.json", fixture.dump());
+    std::thread run([&] {
+        std::system(("cd '" + dir + "' && QV_PARALLEL=1 QV_DATABASE='" + server().connection(database) + "' '" QV_SIM_PATH
+                     "' fixture.json PC001 PC002 >.out 2>.err </dev/null")
+                        .c_str());
+    });
+    for (int i = 0; i < 200; ++i) {
+        auto n = server().rows(database, "SELECT count(*) FROM pg_tables WHERE tablename = 'DeviceID'");
+        if (!n.empty() && n[0] == "1" && count(database, "DeviceID") == "1") break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    ASSERT_TRUE(server().stop());
+    ASSERT_TRUE(server().start());
+    run.join();
+    const std::string log = readFile(dir + "/docs/QV.log");
+    EXPECT_FALSE(has(log, "Rows not written")) << log << readFile(dir + "/.err");
+    EXPECT_EQ(server().rows(database, "SELECT \"DeviceName\" FROM \"DeviceID\" ORDER BY 1"),
+              (std::vector<std::string>{"PC001", "PC002"}));
+    EXPECT_EQ(count(database, "EnvStrings"), "4");
+}

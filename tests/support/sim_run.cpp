@@ -106,6 +106,16 @@ SimResult runSim(const std::string& fixtureJson, const std::vector<std::string>&
 }
 
 namespace {
+int mirroredRuns = 0;
+
+// With mirroring asked for, a test process that mirrored no run has compared nothing: it fails.
+struct MirrorCheck : ::testing::Environment {
+    void TearDown() override {
+        if (mirrorRunsOnServer() && mirroredRuns == 0) ADD_FAILURE() << "QV_TEST_SERVER_MIRROR is set but no run was mirrored";
+    }
+};
+[[maybe_unused]] ::testing::Environment* const kMirrorCheck = ::testing::AddGlobalTestEnvironment(new MirrorCheck);
+
 // The same run again against the process's database server, in a folder and a database that
 // stand for this run's folder (a later run in that folder goes to the same database), and the
 // rows compared with the run's QV.mdb.
@@ -121,6 +131,7 @@ void mirrorOnServer(const std::string& fixtureJson, const std::vector<std::strin
     if (it == mirrors.end()) it = mirrors.emplace(r.dir, std::make_pair(makeTempDir(), server.newDatabase())).first;
     const std::string connection = server.connection(it->second.second);
     runSim(fixtureJson, args, it->second.first, parallel, connection.c_str());
+    ++mirroredRuns;
     const std::string differences = server.differencesFrom(r.dir + "/docs/QV.mdb", it->second.second);
     if (!differences.empty()) ADD_FAILURE() << "rows on the server differ from QV.mdb's: " << differences;
 }
