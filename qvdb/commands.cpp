@@ -32,7 +32,8 @@ std::string usage() {
         else head += "\n" + std::string(40, ' ');
         text += head + c.summary + "\n";
     }
-    text += "\nThe inventory database is QV.mdb in the documents folder unless a command says otherwise.\n";
+    text += "\nThe inventory database: the file --database names, else the PostgreSQL server QV_DATABASE\n"
+            "names, else QV.mdb in the documents folder.\n";
     return text;
 }
 

@@ -49,19 +49,23 @@ public:
     virtual void endView() = 0;
 };
 
-// Where the inventory database is: `--database FILE` when given, else QV.mdb in the documents
-// folder.
+// Where the inventory database is: `--database FILE` when given, else the PostgreSQL server
+// QV_DATABASE names (as qv writes to it), else QV.mdb in the documents folder.
 struct SourceChoice {
     std::string databaseFile;     // from --database, may be empty
     std::string documentsFolder;  // may be empty when unknown
 };
 
-// Opens and checks the inventory database: it must exist, be an SQLite file, hold the inventory
-// tables with their columns and at least one inventory. Null with a message otherwise.
+// Opens and checks the inventory database: it must exist, be an SQLite file (or the server),
+// hold the inventory tables with their columns and at least one inventory. Null with a message
+// otherwise.
 std::unique_ptr<InventorySource> openInventory(const SourceChoice& choice, std::string& error);
 
 // The SQLite back-end for one file (used by openInventory; `busyMs` bounds the wait for a lock).
 std::unique_ptr<InventorySource> openSqliteInventory(const std::string& path, int busyMs, std::string& error);
+
+// The PostgreSQL back-end for the server of a libpq connection string or URI.
+std::unique_ptr<InventorySource> openPostgresqlInventory(const std::string& connection, std::string& error);
 
 // Every column of a table, the three key columns first, as its file lists them.
 std::vector<std::string> allColumnNames(const database::TableDef& table);

@@ -2,6 +2,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -246,6 +247,8 @@ std::unique_ptr<InventorySource> openSqliteInventory(const std::string& path, in
 
 std::unique_ptr<InventorySource> openInventory(const SourceChoice& choice, std::string& error) {
     std::string path = choice.databaseFile;
+    if (const char* server = std::getenv("QV_DATABASE"); path.empty() && server && *server)
+        return openPostgresqlInventory(server, error);
     if (path.empty()) {
         if (choice.documentsFolder.empty()) {
             error = "the documents folder is not known; name the database with --database FILE";
