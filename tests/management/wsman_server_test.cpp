@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <regex>
-#include <set>
 
 #include <nlohmann/json.hpp>
 

@@ -22,10 +22,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <openssl/err.h>
 #include <openssl/ssl.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
