@@ -12,7 +12,7 @@
 
 #include "database/postgresql/postgresql_engine.h"
 #include "database/records.h"
-#include "platform/fixture/fixture-platform.h"
+#include "fixture/platform.h"
 
 int main(int argc, char** argv) {
     const int computers = argc > 1 ? std::atoi(argv[1]) : 200;
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     long appended = 0, refused = 0;
     double seconds = 0;
     {
-        qv::RunContext ctx(platform);
+        qv::RunContext ctx(platform, fixture->connector(), fixture->limits());
         ctx.env.bMDB = true;
         ctx.env.sPath = dir.string();
         ctx.runStartTime = {2026, 12, 8, 9, 30, 5};

@@ -7,9 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "core/limits.h"
 #include "platform/platform.h"
 
 namespace qv {
+
+namespace management {
+class Connector;  // the one way the program reaches a computer's management service
+}
 
 namespace database {
 // The run's open inventory database (defined by the database layer); closed, its last rows
@@ -48,11 +53,13 @@ struct CommandLine {
 };
 
 struct RunContext {
-    explicit RunContext(Platform& p) : platform(p) {}
+    RunContext(Platform& p, management::Connector& c, const Limits& l) : platform(p), connector(c), limits(l) {}
     RunContext(const RunContext&) = delete;
     RunContext& operator=(const RunContext&) = delete;
 
     Platform& platform;
+    management::Connector& connector;  // the program's transports, chosen per computer
+    const Limits& limits;              // what calls to computers and the database wait at most
     CommandLine commandLine;
     RunEnvironment env;
     DateTime runStartTime;

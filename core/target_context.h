@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "database/fields.h"
+#include "core/fields.h"
 #include "platform/text.h"
 #include "core/context.h"
 
@@ -32,7 +32,7 @@ struct OutputItem {
     };
     Kind kind = Kind::Console;
     std::string text;
-    database::Fields fields;
+    Fields fields;
     std::string targetDomain;  // for rows: TargetDomain when the row was made
 };
 

@@ -13,7 +13,6 @@
 #include "database/sqlite/sqlite_engine.h"
 #include "files/run_log.h"
 #include "files/text_files.h"
-#include "management/connector.h"
 #include "platform/text.h"
 
 namespace qv::database {
@@ -50,7 +49,7 @@ std::string databasePath(RunContext& ctx) {
     return ctx.platform.files.join(ctx.env.sPath, dataSourceOf(kConnectionString));
 }
 
-int databaseWait(RunContext& ctx) { return ctx.platform.management.limits().databaseMs; }
+int databaseWait(RunContext& ctx) { return ctx.limits.databaseMs; }
 
 // The run's session, made on first use with the engine the setting chooses.
 Session& sessionOf(RunContext& ctx) {

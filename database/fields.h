@@ -1,19 +1,12 @@
-// The values a record writer takes: one column's value and a row's columns by name.
+// The record writers' values, under the database layer's names: defined in core, where a
+// computer's output carries them to the ordered writer.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <utility>
-#include <variant>
-#include <vector>
-
-#include "platform/values.h"
+#include "core/fields.h"
 
 namespace qv::database {
 
-// A value handed to a writer. monostate stores Null. A text for a numeric or date column is
-// converted with the locale's rules; a value the column cannot take refuses the row.
-using Field = std::variant<std::monostate, std::string, double, std::int64_t, bool, DateTime>;
-using Fields = std::vector<std::pair<std::string, Field>>;  // column name, value
+using qv::Field;
+using qv::Fields;
 
 }  // namespace qv::database

@@ -37,7 +37,7 @@ void olderSystemDomainAndPath(RunContext& ctx) {
     if (e.sDomainName.empty()) e.sDomainName = regText(ctx, "HKLM", key, "Workgroup");
     const std::string shfolder = "C:\\WINDOWS\\SYSTEM\\SHFolder.dll";
     if (e.bWMIFlag) {
-        auto provider = ctx.platform.management.connect(e.sLocalComputer);
+        auto provider = ctx.connector.connect(e.sLocalComputer);
         e.sPath.clear();
         std::vector<std::string> names;
         std::vector<std::int32_t> types;
@@ -75,7 +75,7 @@ void debugDump(RunContext& ctx) {
 void checkWinsService(RunContext& ctx) {
     ctx.env.bFlagWINS = false;
     if (ctx.env.sWMIVerReg.empty()) return;
-    auto service = ctx.platform.management.connect(ctx.env.sLocalComputer);
+    auto service = ctx.connector.connect(ctx.env.sLocalComputer);
     if (!service) return;
     Instances found;
     PlatformError err;

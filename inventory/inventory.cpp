@@ -47,7 +47,7 @@ void runPhase(TargetContext& ctx, const PhaseInfo& info) {
 void inventoryTarget(TargetContext& ctx) {
     ctx.targetDomain.clear();
     const std::string& target = ctx.currentTarget;
-    auto services = ctx.platform.management.connect(target);
+    auto services = ctx.run.connector.connect(target);
     debugTrace(ctx, "InvTarget connecting to " + ctx.shownTarget);
     if (!services) {
         const PlatformError& err = services.error().error;

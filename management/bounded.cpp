@@ -40,7 +40,7 @@ Result<T> BoundedConnection::bounded(const std::string& className, Call&& call) 
     const CallError& failed = result.error();
     if (failed.limitReached && ctx_.limitedClasses.insert(key).second)
         files::logLine(ctx_, ctx_.shownTarget + " Query Timed Out: " + className + " gave no answer within " +
-                                 limitText(ctx_.platform.management.limits().queryMs) + "; inventory incomplete");
+                                 limitText(ctx_.run.limits.queryMs) + "; inventory incomplete");
     if (failed.connectionLost) lost_ = failed;
     return result;
 }

@@ -9,16 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "core/limits.h"
 #include "platform/locale.h"
 #include "platform/text.h"
 #include "platform/values.h"
 
 namespace qv {
-
-namespace management {
-class Connector;  // the one way the program reaches a computer's management service
-}
 
 // The break flag and the last control event type. Written by a signal or console handler
 // (possibly on another thread), read by the run driver before each computer.
@@ -216,12 +211,12 @@ public:
     virtual void yieldEvents() {}
 };
 
-// The services of one platform, handed to the run as one bundle.
+// The operating-system services of one platform, handed to the run as one bundle. The management
+// service, which is assembled from transports above this layer, reaches the run beside it.
 struct Platform {
     Console& console;
     Registry& registry;
     Identity& identity;
-    management::Connector& management;
     FileSystem& files;
     Directory& directory;
     System& system;

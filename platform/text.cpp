@@ -1,6 +1,7 @@
 // Text helpers shared by every layer.
 #include "platform/text.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -144,6 +145,67 @@ std::string plainNumber(double d) {
         return mant + "E" + sign + digits;
     }
     return s;
+}
+
+std::string trim(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool endsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto nl = text.find('\n', start);
+        if (nl == std::string_view::npos) nl = text.size();
+        std::string_view line = text.substr(start, nl - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.emplace_back(line);
+        start = nl + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> splitWords(std::string_view text) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+        std::size_t b = i;
+        while (i < text.size() && text[i] != ' ' && text[i] != '\t') ++i;
+        if (i > b) words.emplace_back(text.substr(b, i - b));
+    }
+    return words;
+}
+
+std::string unquote(std::string s) {
+    if (s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front())
+        return s.substr(1, s.size() - 2);
+    return s;
+}
+
+std::optional<std::uint64_t> parseUnsigned(std::string_view s, int base) {
+    std::string t = trim(s);
+    if (base == 16 && (startsWith(t, "0x") || startsWith(t, "0X"))) t = t.substr(2);
+    if (t.empty()) return std::nullopt;
+    std::uint64_t v = 0;
+    for (char c : t) {
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else return std::nullopt;
+        if (v > (UINT64_MAX - static_cast<unsigned>(d)) / static_cast<unsigned>(base)) return std::nullopt;
+        v = v * static_cast<unsigned>(base) + static_cast<unsigned>(d);
+    }
+    return v;
 }
 
 }  // namespace qv::text

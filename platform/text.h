@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv::text {
 
@@ -32,4 +35,15 @@ std::size_t characterCount(const std::string& s);
 std::string firstCharacters(const std::string& s, std::size_t n);
 // Plain decimal of a double as the scripting layer's default conversion writes it (15 significant digits).
 std::string plainNumber(double d);
+
+// Helpers of the readers of text files and answers: blanks are the C locale's white space.
+std::string trim(std::string_view s);
+bool startsWith(std::string_view s, std::string_view prefix);
+bool endsWith(std::string_view s, std::string_view suffix);
+std::vector<std::string> splitLines(std::string_view text);  // on LF, a CR before it dropped
+std::vector<std::string> splitWords(std::string_view text);  // on blanks and tabs
+std::string unquote(std::string s);  // strips one pair of matching ' or " quotes
+// A whole unsigned number in base 10 or 16 (an 0x prefix allowed), blanks around it ignored;
+// nullopt for anything else or a number past 64 bits.
+std::optional<std::uint64_t> parseUnsigned(std::string_view s, int base = 10);
 }  // namespace qv::text

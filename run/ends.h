@@ -1,4 +1,4 @@
-// The usage screen, the normal and abnormal ends, and the general text sort.
+// The usage screen and the normal and abnormal ends.
 #pragma once
 
 #include <string>
@@ -14,9 +14,5 @@ std::string now(RunContext& ctx);
 void showUsage(RunContext& ctx);
 void normalEnd(RunContext& ctx);
 void abnormalEnd(RunContext& ctx);
-
-// In-place, case-insensitive (ordinal on lower-case forms) quicksort of values[low..high].
-// The recursion is kept on an explicit stack in the same order, so no input can exhaust the stack.
-void quickSortText(std::vector<std::string>& values, long low, long high);
 
 }  // namespace qv::run

@@ -95,7 +95,7 @@ private:
     };
 
     void work() {
-        ctx_.platform.management.beginWorker();
+        ctx_.connector.beginWorker();
         for (;;) {
             std::size_t index = 0;
             {
@@ -120,7 +120,7 @@ private:
             slots_.at(index)->done = true;
             writerCv_.notify_one();
         }
-        ctx_.platform.management.endWorker();
+        ctx_.connector.endWorker();
         std::lock_guard<std::mutex> lock(mutex_);
         --running_;
         writerCv_.notify_one();

@@ -12,7 +12,7 @@
 #include "inventory/report.h"
 #include "inventory/values.h"
 #include "platform/text.h"
-#include "run/ends.h"
+#include "core/sort.h"
 
 namespace qv::inventory {
 
@@ -112,7 +112,7 @@ void sortByName(std::vector<Package>& packages) {
         names.push_back(packages[i][0]);
         byName[packages[i][0]].push_back(i);
     }
-    run::quickSortText(names, 0, static_cast<long>(names.size()) - 1);
+    quickSortText(names, 0, static_cast<long>(names.size()) - 1);
     std::unordered_map<std::string, std::size_t> taken;
     std::vector<Package> sorted;
     sorted.reserve(packages.size());
@@ -244,7 +244,7 @@ void collectApplications(TargetContext& ctx, TargetFiles& files) {
         for (int view : registryViews(*registry))
             if (registry->selectRegistryView(view)) readApplications(ctx, registry, texts, pairs);
     });
-    if (!texts.empty()) run::quickSortText(texts, 0, static_cast<long>(texts.size()) - 1);
+    if (!texts.empty()) quickSortText(texts, 0, static_cast<long>(texts.size()) - 1);
     report::writeLine(ctx, "**Registered Applications**");
     // Each pair once: texts that differ only in case may stand between two equal ones after the
     // case-insensitive sort, so every text already listed is dropped, not only the one before.

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace qv::posix {
+namespace qv::management::ssh {
 
 // Connection failures of the SSH transport, in a range of their own (customer-defined
 // HRESULTs 0xA0530001...), so they never collide with the management service's numbers.
@@ -14,4 +14,4 @@ inline constexpr std::int32_t kErrSshNoSftp = static_cast<std::int32_t>(0xA05300
 inline constexpr std::int32_t kErrSshFailed = static_cast<std::int32_t>(0xA0530005u);
 inline constexpr std::int32_t kErrSshLost = static_cast<std::int32_t>(0xA0530006u);
 
-}  // namespace qv::posix
+}  // namespace qv::management::ssh

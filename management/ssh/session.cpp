@@ -7,7 +7,7 @@
 
 #include "management/ssh/errors.h"
 
-namespace qv::posix {
+namespace qv::management::ssh {
 
 Session::~Session() {
     // The socket's number may be reused once closed: the watchdog lets go of it first.
@@ -60,4 +60,4 @@ std::shared_ptr<Session> configuredSession(const std::string& computer, Platform
     return session;
 }
 
-}  // namespace qv::posix
+}  // namespace qv::management::ssh

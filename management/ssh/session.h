@@ -10,7 +10,7 @@
 #include "management/ssh/watchdog.h"
 #include "platform/platform.h"
 
-namespace qv::posix {
+namespace qv::management::ssh {
 
 // One SSH session with its SFTP channel.
 struct Session {
@@ -29,4 +29,4 @@ std::shared_ptr<Session> configuredSession(const std::string& computer, Platform
 // The text of one of the session's options (empty when unset).
 std::string optionText(ssh_session ssh, ssh_options_e option);
 
-}  // namespace qv::posix
+}  // namespace qv::management::ssh

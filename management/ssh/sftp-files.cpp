@@ -13,20 +13,20 @@
 #include <utility>
 #include <vector>
 
-#include "management/linux/source.h"
+#include "facts/source.h"
 #include "management/ssh/sftp-pipeline.h"
 
-namespace qv::posix {
+namespace qv::management::ssh {
 
 namespace {
 
-using provider::FsSpace;
+using facts::FsSpace;
 
 constexpr std::size_t kMaxEntries = 1u << 20;  // names read from one folder
 
 // Another computer's files over SFTP, many requests in flight at once. Once the connection is
 // gone every call fails at once.
-class SftpFiles : public provider::FileAccess {
+class SftpFiles : public facts::FileAccess {
 public:
     explicit SftpFiles(std::shared_ptr<Session> session) : s_(std::move(session)), sftp_(*s_->sftp) {}
 
@@ -68,7 +68,7 @@ public:
         struct stat own {};
         if (::stat(path.c_str(), &own) == 0 && S_ISREG(own.st_mode) && own.st_size == remote->st_size &&
             own.st_mtime == remote->st_mtime)
-            if (auto copy = provider::localFiles("/")->read(path, limit))
+            if (auto copy = facts::localFiles("/")->read(path, limit))
                 if (copy->size() == std::min<std::size_t>(static_cast<std::size_t>(own.st_size), limit)) return copy;
         return read(path, limit);
     }
@@ -115,7 +115,7 @@ public:
         std::vector<std::optional<struct stat>> targets;
         if (!links.empty() && s_->alive() && !sftp_.status(links, true, targets)) return lose<std::map<std::string, std::time_t>>();
         for (std::size_t k = 0; k < links.size() && k < targets.size(); ++k)
-            if (targets[k]) times.emplace(provider::baseName(links[k]), targets[k]->st_mtime);
+            if (targets[k]) times.emplace(facts::baseName(links[k]), targets[k]->st_mtime);
         return times;
     }
 
@@ -188,7 +188,7 @@ public:
 
     // Folders, statuses, paths to resolve, link targets, file-system sizes and files asked for in
     // one go: the answers are kept where the calls that follow look first.
-    void prefetch(const provider::Wanted& wanted) override {
+    void prefetch(const facts::Wanted& wanted) override {
         if (!s_->alive()) return;
         SftpPipeline::Together t;
         t.maxEntries = kMaxEntries;
@@ -371,8 +371,8 @@ private:
 
 }  // namespace
 
-std::shared_ptr<provider::FileAccess> makeSftpFiles(std::shared_ptr<Session> session) {
+std::shared_ptr<facts::FileAccess> makeSftpFiles(std::shared_ptr<Session> session) {
     return std::make_shared<SftpFiles>(std::move(session));
 }
 
-}  // namespace qv::posix
+}  // namespace qv::management::ssh

@@ -3,13 +3,13 @@
 
 #include <memory>
 
-#include "management/linux/files.h"
+#include "facts/files.h"
 #include "management/ssh/session.h"
 
-namespace qv::posix {
+namespace qv::management::ssh {
 
 // The files of the computer `session` reaches, many requests in flight at once (see
 // sftp-files.cpp). Once the connection is gone every call fails at once and lost() says so.
-std::shared_ptr<provider::FileAccess> makeSftpFiles(std::shared_ptr<Session> session);
+std::shared_ptr<facts::FileAccess> makeSftpFiles(std::shared_ptr<Session> session);
 
-}  // namespace qv::posix
+}  // namespace qv::management::ssh

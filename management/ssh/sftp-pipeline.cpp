@@ -6,7 +6,7 @@
 #include <functional>
 #include <map>
 
-namespace qv::posix {
+namespace qv::management::ssh {
 
 namespace {
 
@@ -642,4 +642,4 @@ bool SftpPipeline::together(Together& t) {
     return ok;
 }
 
-}  // namespace qv::posix
+}  // namespace qv::management::ssh

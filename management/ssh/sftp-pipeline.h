@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace qv::posix {
+namespace qv::management::ssh {
 
 // SFTP version 3 as OpenSSH speaks it, on a channel of an SSH session: only the requests that
 // read (stat, open, read, readdir, readlink, realpath, close, and the statvfs extension). Used by
@@ -128,4 +128,4 @@ private:
     bool statvfs_ = false;  // the server offers statvfs@openssh.com
 };
 
-}  // namespace qv::posix
+}  // namespace qv::management::ssh

@@ -9,12 +9,12 @@
 #include <string>
 #include <utility>
 
-#include "management/linux/local-provider.h"
+#include "management/local/provider.h"
 #include "management/ssh/session.h"
 #include "management/ssh/sftp-files.h"
 #include "management/ssh/sftp-pipeline.h"
 
-namespace qv::posix {
+namespace qv::management::ssh {
 
 using management::CallError;
 using management::Result;
@@ -25,7 +25,7 @@ namespace {
 // provider's caches (the run opens the classes and the registry provider side by side).
 struct Remote {
     std::shared_ptr<Session> session;
-    std::shared_ptr<provider::FileAccess> files;
+    std::shared_ptr<facts::FileAccess> files;
     std::unique_ptr<management::TargetConnection> provider;
     ~Remote() { provider.reset(); }
 };
@@ -34,12 +34,12 @@ std::shared_ptr<Remote> makeRemote(std::shared_ptr<Session> session) {
     auto remote = std::make_shared<Remote>();
     remote->session = std::move(session);
     remote->files = makeSftpFiles(remote->session);
-    provider::Options options;
+    facts::Options options;
     options.probes = {};  // no system call reaches the other computer: facts come from its files
     options.probes.now = [] { return std::time(nullptr); };
     options.files = remote->files;
     options.warmUp = true;
-    remote->provider = makeLocalProvider(std::move(options));
+    remote->provider = local::makeLocalProvider(std::move(options));
     return remote;
 }
 
@@ -103,7 +103,7 @@ private:
 
     std::shared_ptr<Remote> remote_;
     std::shared_ptr<Session> session_;
-    std::shared_ptr<provider::FileAccess> files_;
+    std::shared_ptr<facts::FileAccess> files_;
     management::TargetConnection* inner_;
     std::string computer_;
     int queryMs_;
@@ -182,4 +182,4 @@ Result<std::unique_ptr<management::TargetConnection>> SshTransport::open(const s
     return connection;
 }
 
-}  // namespace qv::posix
+}  // namespace qv::management::ssh

@@ -9,7 +9,7 @@
 #include "management/transport.h"
 #include "platform/platform.h"
 
-namespace qv::posix {
+namespace qv::management::ssh {
 
 // Reaches `computer` as ~/.ssh/config names it (or the folder QV_SSH_DIR names), checks its host
 // key against known_hosts, authenticates without a prompt and opens SFTP; the local provider then
@@ -23,4 +23,4 @@ public:
         const std::string& computer, const Limits& limits, std::optional<management::Socket> probed) override;
 };
 
-}  // namespace qv::posix
+}  // namespace qv::management::ssh

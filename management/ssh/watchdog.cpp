@@ -3,7 +3,7 @@
 
 #include <sys/socket.h>
 
-namespace qv::posix {
+namespace qv::management::ssh {
 
 Watchdog::Watchdog() : thread_([this] { run(); }) {}
 
@@ -62,4 +62,4 @@ void Watchdog::run() {
     }
 }
 
-}  // namespace qv::posix
+}  // namespace qv::management::ssh

@@ -7,7 +7,7 @@
 #include <optional>
 #include <thread>
 
-namespace qv::posix {
+namespace qv::management::ssh {
 
 // Cuts the connection's socket when a call outlives its deadline, so that whatever libssh waits
 // for ends at once; the call then fails and every later one fails without waiting. Arming is
@@ -37,4 +37,4 @@ private:
     std::thread thread_;  // last: starts once the members above exist
 };
 
-}  // namespace qv::posix
+}  // namespace qv::management::ssh

@@ -9,6 +9,7 @@
 
 #include "management/property_types.h"
 #include "management/wsman/xml.h"
+#include "platform/text.h"
 
 namespace qv::management::wsman {
 
@@ -55,11 +56,7 @@ int number(std::string_view s, std::size_t at, std::size_t n) {
     return v;
 }
 
-std::string trim(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-    return std::string(s);
-}
+using text::trim;
 
 // The text a property element stands for: a date-time or interval in WMI's form, else its text.
 std::string propertyText(pugi::xml_node element) {

@@ -1,5 +1,6 @@
 // The HTTP exchanges of a WS-Management session over libcurl, with SPNEGO and message sealing.
 #include "management/wsman/session.h"
+#include "platform/text.h"
 
 #include <curl/curl.h>
 #include <strings.h>
@@ -13,12 +14,7 @@ namespace qv::management::wsman {
 
 namespace {
 
-std::string trim(std::string s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
-    std::size_t b = 0;
-    while (b < s.size() && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    return s.substr(b);
-}
+using text::trim;
 
 const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 

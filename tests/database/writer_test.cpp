@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "database/records.h"
-#include "platform/fixture/fixture-platform.h"
+#include "fixture/platform.h"
 #include "tests/support/db_read.h"
 #include "tests/support/sim_run.h"
 
@@ -29,7 +29,7 @@ struct WriterRun {
         std::string error;
         fixture = qv::fixture::FixturePlatform::load(dir + "/fixture.json", error);
         platform = std::make_unique<qv::Platform>(fixture->platform());
-        ctx = std::make_unique<qv::RunContext>(*platform);
+        ctx = std::make_unique<qv::RunContext>(*platform, fixture->connector(), fixture->limits());
         ctx->env.bMDB = true;
         ctx->env.sPath = dir;
         ctx->runStartTime = {2026, 12, 8, 9, 30, 5};

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "environment/registry_reader.h"
-#include "platform/fixture/fixture-platform.h"
+#include "fixture/platform.h"
 #include "tests/support/sim_run.h"
 
 using qv::environment::getRegEntry;
@@ -21,7 +21,7 @@ struct Harness {
         fixture = qv::fixture::FixturePlatform::load(dir + "/f.json", error);
         EXPECT_TRUE(fixture) << error;
         platform = std::make_unique<qv::Platform>(fixture->platform());
-        ctx = std::make_unique<qv::RunContext>(*platform);
+        ctx = std::make_unique<qv::RunContext>(*platform, fixture->connector(), fixture->limits());
     }
     RegEntry read(std::string hive, const std::string& key, const std::string& name, std::int32_t& type) {
         type = 0;

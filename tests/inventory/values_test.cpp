@@ -7,7 +7,7 @@
 
 #include "inventory/collector.h"
 #include "inventory/values.h"
-#include "platform/fixture/fixture-platform.h"
+#include "fixture/platform.h"
 #include "core/target_context.h"
 #include "tests/support/sim_run.h"
 
@@ -103,7 +103,7 @@ TEST(Values, GuardedStepsTraceWhatTheyCaught) {
     auto fixture = qv::fixture::FixturePlatform::load(dir + "/fixture.json", error);
     ASSERT_TRUE(fixture) << error;
     qv::Platform platform = fixture->platform();
-    qv::RunContext run(platform);
+    qv::RunContext run(platform, fixture->connector(), fixture->limits());
     RecordedOutput out;
     qv::TargetContext ctx(run, "PC1", out);
     int after = 0;

@@ -5,12 +5,12 @@
 
 #include <set>
 
-#include "management/linux/local-provider.h"
+#include "management/local/provider.h"
 #include "management/property_types.h"
-#include "platform/fixture/fixture-platform.h"
+#include "fixture/platform.h"
 #include "platform/text.h"
 #include "tests/management/type_check.h"
-#include "tests/platform/posix/tree.h"
+#include "tests/facts/tree.h"
 #include "tests/support/sim_run.h"
 
 using qv::Value;
@@ -146,7 +146,7 @@ TEST(PropertyTypes, FixtureValuesHaveTheTableKinds) {
     auto fixture = qv::fixture::FixturePlatform::load(dir + "/fixture.json", error);
     ASSERT_TRUE(fixture) << error;
     qv::PlatformError err;
-    auto connected = fixture->platform().management.connect("WS01");
+    auto connected = fixture->connector().connect("WS01");
     ASSERT_TRUE(connected) << connected.error().error.description;
     auto& target = *connected;
 
@@ -312,15 +312,15 @@ TEST(PropertyTypes, LinuxProviderValuesHaveTheTableKinds) {
     buildEveryKind(tree);
     auto options = qvtest::optionsFor(tree);
     options.probes.interfaceAddresses = [] {
-        return std::vector<qv::posix::provider::InterfaceAddress>{{"eth0", false, "192.168.2.10", "255.255.255.0", true},
+        return std::vector<qv::facts::InterfaceAddress>{{"eth0", false, "192.168.2.10", "255.255.255.0", true},
                                                                   {"eth0", true, "fe80::1", "64", true}};
     };
     options.probes.birthTime = [](const std::string&) { return std::optional<std::time_t>(1700000000); };
     options.probes.fsSpace = [](const std::string&) {
-        return std::optional<qv::posix::provider::FsSpace>({1u << 30, 1u << 20});
+        return std::optional<qv::facts::FsSpace>({1u << 30, 1u << 20});
     };
     Findings everyKind, here;
-    auto everyKindProvider = qv::posix::makeLocalProvider(options), hereProvider = qv::posix::makeLocalProvider();
+    auto everyKindProvider = qv::management::local::makeLocalProvider(options), hereProvider = qv::management::local::makeLocalProvider();
     const std::pair<qv::management::TargetConnection*, Findings*> runs[] = {{everyKindProvider.get(), &everyKind},
                                                              {hereProvider.get(), &here}};
     for (const auto& [provider, found] : runs)

@@ -3,9 +3,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "management/linux/local-provider.h"
-#include "platform/fixture/fixture-platform.h"
-#include "tests/platform/posix/tree.h"
+#include "management/local/provider.h"
+#include "fixture/platform.h"
+#include "tests/facts/tree.h"
 
 namespace {
 
@@ -125,10 +125,10 @@ TEST(Wql, EveryBackEndAnswersTheTableAlike) {
     t.file("/sys/class/net/eth0/address", "00:1b:21:aa:bb:00\n");
     auto options = qvtest::optionsFor(t);
     options.probes.interfaceAddresses = [] {
-        return std::vector<qv::posix::provider::InterfaceAddress>{
+        return std::vector<qv::facts::InterfaceAddress>{
             {"eth0", false, "192.168.2.10", "255.255.255.0", true}, {"say\"hi\"", false, "10.0.0.7", "255.0.0.0", true}};
     };
-    std::unique_ptr<qv::management::TargetConnection> provider = qv::posix::makeLocalProvider(options);
+    std::unique_ptr<qv::management::TargetConnection> provider = qv::management::local::makeLocalProvider(options);
 
     // The simulated computer holds the provider's instances, so both hold the same values.
     qv::Instances all;
@@ -146,7 +146,7 @@ TEST(Wql, EveryBackEndAnswersTheTableAlike) {
     std::string error;
     auto fixture = qv::fixture::FixturePlatform::load(t.root() + "/fixture.json", error);
     ASSERT_TRUE(fixture) << error;
-    auto connected = fixture->platform().management.connect("WS01");
+    auto connected = fixture->connector().connect("WS01");
     ASSERT_TRUE(connected) << connected.error().error.description;
     std::unique_ptr<qv::management::TargetConnection> simulated = std::move(*connected);
 

@@ -16,7 +16,7 @@
 
 #include "management/errors.h"
 #include "management/network.h"
-#include "management/remote-posix.h"
+#include "management/remote/choice.h"
 #include "management/wsman/errors.h"
 #include "management/wsman/transport.h"
 #include "tests/support/db_read.h"
@@ -320,9 +320,9 @@ TEST_F(WsmanServerTest, AnUnconfiguredNameGoesWhereTheProbeFindsWindows) {
     limits.connectMs = 5000;
     limits.queryMs = 5000;
     management::SystemNetwork network;
-    posix::SshTransport ssh;
+    management::ssh::SshTransport ssh;
     wsman::WsmanTransport ws;
-    posix::RemoteChoice choice(network, ssh, ws);
+    management::remote::RemoteChoice choice(network, ssh, ws);
     auto opened = choice.open("127.0.0.1", limits, std::nullopt);
     ASSERT_TRUE(opened) << opened.error().error.description;
     Result<Instances> boards = (*opened)->instances("Win32_BaseBoard");

@@ -15,7 +15,7 @@
 #include "management/dcom/connection.h"
 #include "management/dcom/variant.h"
 #include "management/dcom/wbem-errors.h"
-#include "platform/win32/win32-platform.h"
+#include "programs/win32.h"
 
 using namespace qv;
 using Kind = Value::Kind;
@@ -61,8 +61,8 @@ protected:
         EXPECT_EQ(all.size(), 1u) << cls;
         return all.empty() ? Instance{} : all[0];
     }
-    win32::Win32Platform platform;
-    management::Connector& wmi = platform.management;
+    programs::Win32Program platform;
+    management::Connector& wmi = platform.connector;
 };
 
 }  // namespace

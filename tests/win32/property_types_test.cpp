@@ -9,7 +9,7 @@
 #include "management/connector.h"
 #include "management/dcom/com.h"
 #include "management/dcom/variant.h"
-#include "platform/win32/win32-platform.h"
+#include "programs/win32.h"
 #include "tests/management/type_check.h"
 
 using namespace qv;
@@ -45,9 +45,9 @@ CIMTYPE declaredType(CimType t) {
 }  // namespace
 
 TEST(Win32PropertyTypes, WmiValuesAndDeclarationsHaveTheTableTypes) {
-    win32::Win32Platform platform;
+    programs::Win32Program platform;
     PlatformError err;
-    auto connected = platform.management.connect("localhost");
+    auto connected = platform.connector.connect("localhost");
     ASSERT_TRUE(connected) << connected.error().error.number << " " << connected.error().error.description;
     auto& target = *connected;
     IWbemLocator* locator = nullptr;

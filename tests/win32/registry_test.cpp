@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "environment/registry_reader.h"
-#include "platform/win32/win32-platform.h"
+#include "programs/win32.h"
 
 using namespace qv;
 using environment::RegEntry;
@@ -70,11 +70,11 @@ protected:
         return std::string(buffer, n);
     }
 
-    win32::Win32Platform win32;
+    programs::Win32Program win32;
     RecordingSystem system;
-    Platform platform{win32.console, win32.registry, win32.identity, win32.management,
+    Platform platform{win32.console, win32.registry, win32.identity,
                       win32.files, win32.directory, system};
-    RunContext ctx{platform};
+    RunContext ctx{platform, win32.connector, win32.limits};
     std::int32_t dataType = 0;
     std::string hiveAfter;
 };

@@ -34,14 +34,14 @@
 #include <thread>
 
 #include "management/errors.h"
-#include "management/fixture/computers.h"
+#include "fixture/computers.h"
 #include "management/property_types.h"
 #include "management/wql.h"
 #include "management/wsman/gss.h"
 #include "management/wsman/session.h"
 #include "management/wsman/xml.h"
-#include "platform/fixture/fixture-platform.h"
-#include "platform/fixture/state.h"
+#include "fixture/platform.h"
+#include "fixture/state.h"
 #include "platform/text.h"
 #include "tests/wsman-server/example.h"
 #include "tests/wsman-server/http.h"

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "inventory/collectors/collectors.h"
-#include "platform/fixture/fixture-platform.h"
+#include "fixture/platform.h"
 #include "tests/support/sim_run.h"
 
 namespace {
@@ -150,14 +150,14 @@ CollectorRun runCollector(const std::string& localComputer, const std::string& f
     qv::Platform base = fixture->platform();
     BrokenVersionFiles files(base.files);
     files.adminShare = adminShare;
-    qv::Platform platform{base.console, base.registry, base.identity, base.management, files, base.directory, base.system};
-    qv::RunContext run(platform);
+    qv::Platform platform{base.console, base.registry, base.identity, files, base.directory, base.system};
+    qv::RunContext run(platform, fixture->connector(), fixture->limits());
     run.env.sLocalComputer = localComputer;
     Lines output;
     output.failOn = failReportOn;
     qv::TargetContext ctx(run, "SRV01", output);
     qv::PlatformError err;
-    auto services = platform.management.connect("SRV01");
+    auto services = fixture->connector().connect("SRV01");
     EXPECT_TRUE(services);
     if (!services) return result;
     RecordingTarget recorder(**services);

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/fixture/fixture-platform.h"
+#include "fixture/platform.h"
 #include "platform/posix/directory-posix.h"
 #include "targets/directory_source.h"
 #include "targets/target_list.h"
@@ -61,8 +61,8 @@ SourceRun runDirectorySource(qv::Directory& directory, const std::string& pdc, b
     if (!fixture) return result;
     qv::Platform base = fixture->platform();
     RecordingConsole console;
-    qv::Platform platform{console, base.registry, base.identity, base.management, base.files, directory, base.system};
-    qv::RunContext ctx(platform);
+    qv::Platform platform{console, base.registry, base.identity, base.files, directory, base.system};
+    qv::RunContext ctx(platform, fixture->connector(), fixture->limits());
     ctx.runLog = std::make_unique<RecordingLog>(result.log);
     ctx.env.sAdsiDBProvider = "LDAP";
     ctx.env.sPDC = pdc;

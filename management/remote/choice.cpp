@@ -1,0 +1,90 @@
+// The choice between SSH and WS-Management for another computer, and the probe of both.
+#include "management/remote/choice.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <future>
+#include <sstream>
+
+#include "management/errors.h"
+#include "management/host_config.h"
+#include "management/wsman/errors.h"
+
+namespace qv::management::remote {
+
+using management::CallError;
+using management::ProbeAddress;
+using management::Result;
+using management::Socket;
+using management::TargetConnection;
+namespace wsman = management::wsman;
+
+bool sshConfigNames(const std::string& computer) {
+    std::string dir;
+    if (const char* d = std::getenv("QV_SSH_DIR"); d && *d) {
+        dir = d;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) {
+            passwd* pw = ::getpwuid(::getuid());
+            home = pw ? pw->pw_dir : nullptr;
+        }
+        if (!home) return false;
+        dir = std::string(home) + "/.ssh";
+    }
+    std::ifstream in(dir + "/config");
+    if (!in) return false;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return management::hostSettings(text.str(), computer).named;
+}
+
+Result<std::unique_ptr<TargetConnection>> RemoteChoice::open(const std::string& computer, const Limits& limits,
+                                                             std::optional<Socket>) {
+    auto unavailable = [] {
+        return CallError::of(management::kErrRpcServerUnavailable, management::kErrRpcServerUnavailableText);
+    };
+    auto probe = [&](const std::optional<ProbeAddress>& where) {
+        return std::async(std::launch::async, [this, where, ms = limits.probeMs]() -> std::optional<Socket> {
+            if (!where) return std::nullopt;
+            return network_.probe(where->host, where->port, ms);
+        });
+    };
+    auto openSsh = [&](std::optional<Socket> probed) { return ssh_.open(computer, limits, std::move(probed)); };
+
+    if (sshConfigNames(computer)) {
+        std::optional<ProbeAddress> where = ssh_.probeAddress(computer);
+        std::optional<Socket> probed;
+        if (where && !(probed = network_.probe(where->host, where->port, limits.probeMs))) return unavailable();
+        return openSsh(std::move(probed));
+    }
+    wsman::Settings settings;
+    std::string why;
+    if (!wsman::settingsFor(computer, settings, why)) return CallError::of(wsman::kErrWsmanSettings, why + " ");
+    if (settings.configured) {
+        std::optional<ProbeAddress> where = wsman_.probeAddress(computer);
+        if (where && !network_.probe(where->host, where->port, limits.probeMs)) return unavailable();
+        return wsman_.openOver(computer, limits, std::nullopt, false);
+    }
+    // Nothing configured: the three ports at once, within the probe's limit.
+    auto http = probe(ProbeAddress{computer, 5985});
+    auto https = probe(ProbeAddress{computer, 5986});
+    const std::optional<ProbeAddress> sshWhere = ssh_.probeAddress(computer);
+    auto ssh = probe(sshWhere);
+    std::optional<wsman::Scheme> scheme;
+    if (http.get()) scheme = wsman::Scheme::Http;
+    else if (https.get()) scheme = wsman::Scheme::Https;
+    if (scheme) {
+        auto opened = wsman_.openOver(computer, limits, scheme, true);
+        if (opened || opened.error().error.number != wsman::kErrWsmanNotWindows) return opened;
+    }
+    // No Windows there: SSH where 22 answers (or where a proxy command reaches the computer).
+    if (!sshWhere) return openSsh(std::nullopt);
+    if (std::optional<Socket> answered = ssh.get()) return openSsh(std::move(answered));
+    return unavailable();
+}
+
+}  // namespace qv::management::remote
