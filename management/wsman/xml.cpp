@@ -1,5 +1,6 @@
 // Safe parsing and namespace resolution of WS-Management answers.
 #include "management/wsman/xml.h"
+#include "platform/markup.h"
 
 #include <cstring>
 
@@ -82,20 +83,6 @@ std::string textOf(pugi::xml_node node) {
     return out;
 }
 
-std::string escape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&apos;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
+std::string escape(std::string_view text) { return text::markupEscaped(text, text::Markup::Xml); }
 
 }  // namespace qv::management::wsman

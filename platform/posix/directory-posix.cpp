@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/directory_address.h"
+#include "platform/directory_search.h"
 
 namespace qv::posix {
 
@@ -128,105 +128,95 @@ std::optional<std::string> firstValue(LDAP* ld, LDAPMessage* entry, const char* 
     return value;
 }
 
+// A connection through libldap, bound as the user who runs the program.
+class LibldapSession : public LdapSession {
+public:
+    bool connectAndBind(const std::string& host, int port, std::string& why) override {
+        return posix::connectAndBind(c_, host, port, why);
+    }
+
+    bool rootDseValue(const std::string& attribute, std::optional<std::string>& value, std::string& why) override {
+        std::string name = attribute;
+        char* attributes[] = {name.data(), nullptr};
+        timeval limit{kOperationTimeoutSeconds, 0};
+        Result result;
+        int rc = ldap_search_ext_s(c_.ld, "", LDAP_SCOPE_BASE, "(objectClass=*)", attributes, 0, nullptr, nullptr,
+                                   &limit, LDAP_NO_LIMIT, &result.message);
+        if (rc != LDAP_SUCCESS) {
+            why = errorText(c_.ld, rc);
+            return false;
+        }
+        LDAPMessage* entry = ldap_first_entry(c_.ld, result.message);
+        value = entry ? firstValue(c_.ld, entry, name.c_str()) : std::nullopt;
+        return true;
+    }
+
+    bool computerNames(const std::string& dn, std::vector<std::optional<std::string>>& names,
+                       std::string& why) override {
+        char dnAttribute[] = "distinguishedName", nameAttribute[] = "name";
+        char* attributes[] = {dnAttribute, nameAttribute, nullptr};
+        char filter[] = "(objectCategory=Computer)";
+        berval cookie{0, nullptr};
+        auto dropCookie = [&cookie] {
+            if (cookie.bv_val) ber_memfree(cookie.bv_val);
+            cookie = berval{0, nullptr};
+        };
+        for (;;) {
+            LDAPControl* page = nullptr;
+            int rc = ldap_create_page_control(c_.ld, kPageSize, cookie.bv_val ? &cookie : nullptr, 0, &page);
+            if (rc != LDAP_SUCCESS) {
+                dropCookie();
+                why = ldap_err2string(rc);
+                return false;
+            }
+            LDAPControl* controls[] = {page, nullptr};
+            timeval limit{kOperationTimeoutSeconds, 0};
+            Result result;
+            rc = ldap_search_ext_s(c_.ld, dn.c_str(), LDAP_SCOPE_SUBTREE, filter, attributes, 0, controls, nullptr,
+                                   &limit, LDAP_NO_LIMIT, &result.message);
+            ldap_control_free(page);
+            // A referral to another part of the forest ends the page; its own entries still count.
+            if (rc != LDAP_SUCCESS && rc != LDAP_REFERRAL) {
+                dropCookie();
+                why = errorText(c_.ld, rc);
+                return false;
+            }
+            for (LDAPMessage* entry = ldap_first_entry(c_.ld, result.message); entry;
+                 entry = ldap_next_entry(c_.ld, entry))
+                names.push_back(firstValue(c_.ld, entry, nameAttribute));
+
+            LDAPControl** returned = nullptr;
+            int resultCode = LDAP_SUCCESS;
+            ldap_parse_result(c_.ld, result.message, &resultCode, nullptr, nullptr, nullptr, &returned, 0);
+            dropCookie();
+            bool more = false;
+            if (LDAPControl* response = ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, returned, nullptr)) {
+                ber_int_t estimate = 0;
+                more = ldap_parse_pageresponse_control(c_.ld, response, &estimate, &cookie) == LDAP_SUCCESS &&
+                       cookie.bv_len > 0;
+            }
+            if (returned) ldap_controls_free(returned);
+            if (!more) break;
+        }
+        dropCookie();
+        return true;
+    }
+
+private:
+    Connection c_;
+};
+
 }  // namespace
 
 bool LdapDirectory::defaultNamingContext(const std::string& server, std::string& namingContext, std::string& why) {
-    const std::string where = "LDAP://" + server + "/rootDSE";
-    if (!isDirectoryHostName(server)) {
-        why = "Unable to bind to " + where + ": not a host name";
-        return false;
-    }
-    Connection c;
-    std::string failure;
-    if (!connectAndBind(c, server, ldapPort_, failure)) {
-        why = "Unable to bind to " + where + ": " + failure;
-        return false;
-    }
-    char attribute[] = "defaultNamingContext";
-    char* attributes[] = {attribute, nullptr};
-    timeval limit{kOperationTimeoutSeconds, 0};
-    Result result;
-    int rc = ldap_search_ext_s(c.ld, "", LDAP_SCOPE_BASE, "(objectClass=*)", attributes, 0, nullptr, nullptr, &limit,
-                               LDAP_NO_LIMIT, &result.message);
-    if (rc != LDAP_SUCCESS) {
-        why = "Unable to read " + where + ": " + errorText(c.ld, rc);
-        return false;
-    }
-    LDAPMessage* entry = ldap_first_entry(c.ld, result.message);
-    std::optional<std::string> value = entry ? firstValue(c.ld, entry, attribute) : std::nullopt;
-    if (!value || value->empty()) {
-        why = "defaultNamingContext not readable on " + server;
-        return false;
-    }
-    namingContext = *value;
-    return true;
+    LibldapSession session;
+    return readDefaultNamingContext(session, server, ldapPort_, namingContext, why);
 }
 
 bool LdapDirectory::searchComputers(const std::string& server, const std::string& base,
                                     std::vector<std::optional<std::string>>& names, std::string& why) {
-    const DirectoryBase where = parseDirectoryBase(base);
-    const std::string& scheme = where.scheme;
-    const std::string& dn = where.dn;
-    const int port = where.globalCatalog ? globalCatalogPort_ : ldapPort_;
-    if (!isDirectoryHostName(server)) {
-        why = "Unable to bind to " + scheme + server + ": not a host name";
-        return false;
-    }
-    Connection c;
-    std::string failure;
-    if (!connectAndBind(c, server, port, failure)) {
-        why = "Unable to bind to " + scheme + server + ": " + failure;
-        return false;
-    }
-
-    char dnAttribute[] = "distinguishedName", nameAttribute[] = "name";
-    char* attributes[] = {dnAttribute, nameAttribute, nullptr};
-    char filter[] = "(objectCategory=Computer)";
-    std::vector<std::optional<std::string>> found;
-    berval cookie{0, nullptr};
-    auto dropCookie = [&cookie] {
-        if (cookie.bv_val) ber_memfree(cookie.bv_val);
-        cookie = berval{0, nullptr};
-    };
-    for (;;) {
-        LDAPControl* page = nullptr;
-        int rc = ldap_create_page_control(c.ld, kPageSize, cookie.bv_val ? &cookie : nullptr, 0, &page);
-        if (rc != LDAP_SUCCESS) {
-            dropCookie();
-            why = "Search of " + scheme + dn + " failed: " + ldap_err2string(rc);
-            return false;
-        }
-        LDAPControl* controls[] = {page, nullptr};
-        timeval limit{kOperationTimeoutSeconds, 0};
-        Result result;
-        rc = ldap_search_ext_s(c.ld, dn.c_str(), LDAP_SCOPE_SUBTREE, filter, attributes, 0, controls, nullptr, &limit,
-                               LDAP_NO_LIMIT, &result.message);
-        ldap_control_free(page);
-        // A referral to another part of the forest ends the page; its own entries still count.
-        if (rc != LDAP_SUCCESS && rc != LDAP_REFERRAL) {
-            dropCookie();
-            why = "Search of " + scheme + dn + " failed: " + errorText(c.ld, rc);
-            return false;
-        }
-        for (LDAPMessage* entry = ldap_first_entry(c.ld, result.message); entry; entry = ldap_next_entry(c.ld, entry))
-            found.push_back(firstValue(c.ld, entry, nameAttribute));
-
-        LDAPControl** returned = nullptr;
-        int resultCode = LDAP_SUCCESS;
-        ldap_parse_result(c.ld, result.message, &resultCode, nullptr, nullptr, nullptr, &returned, 0);
-        dropCookie();
-        bool more = false;
-        if (LDAPControl* response = ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, returned, nullptr)) {
-            ber_int_t estimate = 0;
-            more = ldap_parse_pageresponse_control(c.ld, response, &estimate, &cookie) == LDAP_SUCCESS &&
-                   cookie.bv_len > 0;
-        }
-        if (returned) ldap_controls_free(returned);
-        if (!more) break;
-    }
-    dropCookie();
-    names = std::move(found);
-    return true;
+    LibldapSession session;
+    return searchComputerNames(session, server, base, ldapPort_, globalCatalogPort_, names, why);
 }
 
 bool LdapDirectory::globalCatalogServer(const std::string& domain, std::string& server) {

@@ -8,7 +8,7 @@
 #include <lm.h>
 
 
-#include "platform/directory_address.h"
+#include "platform/directory_search.h"
 #include "platform/win32/text-win32.h"
 
 namespace qv::win32 {
@@ -119,90 +119,80 @@ std::optional<std::string> firstValue(LDAP* ld, LDAPMessage* entry, const wchar_
     return value;
 }
 
+// A connection through wldap32, bound as the user who runs the program.
+class WldapSession : public LdapSession {
+public:
+    bool connectAndBind(const std::string& host, int port, std::string& why) override {
+        return win32::connectAndBind(c_, host, port, why);
+    }
+
+    bool rootDseValue(const std::string& attribute, std::optional<std::string>& value, std::string& why) override {
+        std::wstring name = toWide(attribute);
+        wchar_t* attributes[] = {name.data(), nullptr};
+        wchar_t base[] = L"", filter[] = L"(objectClass=*)";
+        l_timeval limit{kOperationTimeoutSeconds, 0};
+        Result result;
+        ULONG rc = ldap_search_ext_sW(c_.ld, base, LDAP_SCOPE_BASE, filter, attributes, 0, nullptr, nullptr, &limit, 0,
+                                      &result.message);
+        if (rc != LDAP_SUCCESS) {
+            why = errorText(c_.ld, rc);
+            return false;
+        }
+        LDAPMessage* entry = ldap_first_entry(c_.ld, result.message);
+        value = entry ? firstValue(c_.ld, entry, name.c_str()) : std::nullopt;
+        return true;
+    }
+
+    bool computerNames(const std::string& dn, std::vector<std::optional<std::string>>& names,
+                       std::string& why) override {
+        std::wstring wideDn = toWide(dn);
+        wchar_t dnAttribute[] = L"distinguishedName", nameAttribute[] = L"name";
+        wchar_t* attributes[] = {dnAttribute, nameAttribute, nullptr};
+        wchar_t filter[] = L"(objectCategory=Computer)";
+        LDAPSearch* search = ldap_search_init_pageW(c_.ld, wideDn.data(), LDAP_SCOPE_SUBTREE, filter, attributes, 0,
+                                                    nullptr, nullptr, kOperationTimeoutSeconds, 0, nullptr);
+        if (!search) {
+            why = errorText(c_.ld, LdapGetLastError());
+            return false;
+        }
+        ULONG rc = LDAP_SUCCESS;
+        for (;;) {
+            Result page;
+            ULONG total = 0;
+            l_timeval limit{kOperationTimeoutSeconds, 0};
+            rc = ldap_get_next_page_s(c_.ld, search, &limit, kPageSize, &total, &page.message);
+            // The last page has been read.
+            if (rc == LDAP_NO_RESULTS_RETURNED) break;
+            // A referral to another part of the forest ends the page; its own entries still count.
+            if (rc != LDAP_SUCCESS && rc != LDAP_REFERRAL) break;
+            for (LDAPMessage* entry = ldap_first_entry(c_.ld, page.message); entry;
+                 entry = ldap_next_entry(c_.ld, entry))
+                names.push_back(firstValue(c_.ld, entry, nameAttribute));
+            if (rc == LDAP_REFERRAL) break;
+        }
+        ldap_search_abandon_page(c_.ld, search);
+        if (rc != LDAP_SUCCESS && rc != LDAP_NO_RESULTS_RETURNED && rc != LDAP_REFERRAL) {
+            why = errorText(c_.ld, rc);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    Connection c_;
+};
+
 }  // namespace
 
 bool WldapDirectory::defaultNamingContext(const std::string& server, std::string& namingContext, std::string& why) {
-    const std::string where = "LDAP://" + server + "/rootDSE";
-    if (!isDirectoryHostName(server)) {
-        why = "Unable to bind to " + where + ": not a host name";
-        return false;
-    }
-    Connection c;
-    std::string failure;
-    if (!connectAndBind(c, server, ldapPort_, failure)) {
-        why = "Unable to bind to " + where + ": " + failure;
-        return false;
-    }
-    wchar_t attribute[] = L"defaultNamingContext";
-    wchar_t* attributes[] = {attribute, nullptr};
-    wchar_t base[] = L"", filter[] = L"(objectClass=*)";
-    l_timeval limit{kOperationTimeoutSeconds, 0};
-    Result result;
-    ULONG rc = ldap_search_ext_sW(c.ld, base, LDAP_SCOPE_BASE, filter, attributes, 0, nullptr, nullptr, &limit, 0,
-                                  &result.message);
-    if (rc != LDAP_SUCCESS) {
-        why = "Unable to read " + where + ": " + errorText(c.ld, rc);
-        return false;
-    }
-    LDAPMessage* entry = ldap_first_entry(c.ld, result.message);
-    std::optional<std::string> value = entry ? firstValue(c.ld, entry, attribute) : std::nullopt;
-    if (!value || value->empty()) {
-        why = "defaultNamingContext not readable on " + server;
-        return false;
-    }
-    namingContext = *value;
-    return true;
+    WldapSession session;
+    return readDefaultNamingContext(session, server, ldapPort_, namingContext, why);
 }
 
 bool WldapDirectory::searchComputers(const std::string& server, const std::string& base,
                                      std::vector<std::optional<std::string>>& names, std::string& why) {
-    const DirectoryBase where = parseDirectoryBase(base);
-    const std::string& scheme = where.scheme;
-    const std::string& dn = where.dn;
-    const int port = where.globalCatalog ? globalCatalogPort_ : ldapPort_;
-    if (!isDirectoryHostName(server)) {
-        why = "Unable to bind to " + scheme + server + ": not a host name";
-        return false;
-    }
-    Connection c;
-    std::string failure;
-    if (!connectAndBind(c, server, port, failure)) {
-        why = "Unable to bind to " + scheme + server + ": " + failure;
-        return false;
-    }
-
-    std::wstring wideDn = toWide(dn);
-    wchar_t dnAttribute[] = L"distinguishedName", nameAttribute[] = L"name";
-    wchar_t* attributes[] = {dnAttribute, nameAttribute, nullptr};
-    wchar_t filter[] = L"(objectCategory=Computer)";
-    LDAPSearch* search = ldap_search_init_pageW(c.ld, wideDn.data(), LDAP_SCOPE_SUBTREE, filter, attributes, 0,
-                                                nullptr, nullptr, kOperationTimeoutSeconds, 0, nullptr);
-    if (!search) {
-        why = "Search of " + scheme + dn + " failed: " + errorText(c.ld, LdapGetLastError());
-        return false;
-    }
-    std::vector<std::optional<std::string>> found;
-    ULONG rc = LDAP_SUCCESS;
-    for (;;) {
-        Result page;
-        ULONG total = 0;
-        l_timeval limit{kOperationTimeoutSeconds, 0};
-        rc = ldap_get_next_page_s(c.ld, search, &limit, kPageSize, &total, &page.message);
-        // The last page has been read.
-        if (rc == LDAP_NO_RESULTS_RETURNED) break;
-        // A referral to another part of the forest ends the page; its own entries still count.
-        if (rc != LDAP_SUCCESS && rc != LDAP_REFERRAL) break;
-        for (LDAPMessage* entry = ldap_first_entry(c.ld, page.message); entry; entry = ldap_next_entry(c.ld, entry))
-            found.push_back(firstValue(c.ld, entry, nameAttribute));
-        if (rc == LDAP_REFERRAL) break;
-    }
-    ldap_search_abandon_page(c.ld, search);
-    if (rc != LDAP_SUCCESS && rc != LDAP_NO_RESULTS_RETURNED && rc != LDAP_REFERRAL) {
-        why = "Search of " + scheme + dn + " failed: " + errorText(c.ld, rc);
-        return false;
-    }
-    names = std::move(found);
-    return true;
+    WldapSession session;
+    return searchComputerNames(session, server, base, ldapPort_, globalCatalogPort_, names, why);
 }
 
 bool WldapDirectory::globalCatalogServer(const std::string&, std::string& server) {

@@ -1,27 +1,13 @@
 // The report's HTML pieces.
 #include "qvdb/report/html.h"
+#include "platform/markup.h"
 
 #include <cmath>
 #include <cstdio>
 
 namespace qv::qvdb::report {
 
-std::string esc(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            case '\0': out += "&#xFFFD;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
+std::string esc(const std::string& text) { return text::markupEscaped(text, text::Markup::Html); }
 
 std::string pageStart(const std::string& title, const std::string& root) {
     return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"

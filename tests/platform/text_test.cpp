@@ -1,6 +1,7 @@
-// Case rules: ASCII for identifiers, Latin letters for computer names.
+// Case rules: ASCII for identifiers, Latin letters for computer names; markup escaping.
 #include <gtest/gtest.h>
 
+#include "platform/markup.h"
 #include "platform/text.h"
 
 using namespace qv::text;
@@ -31,4 +32,22 @@ TEST(Text, AsciiCaseRules) {
     EXPECT_FALSE(equalsIgnoringCase("é", "É"));
     EXPECT_FALSE(equalsIgnoringCase("abc", "abcd"));
     EXPECT_TRUE(equalsIgnoringCase("", ""));
+}
+
+TEST(Text, MarkupEscapingOfXmlAndHtml) {
+    using qv::text::Markup;
+    const std::string nul("a\0b", 3);
+    struct Case {
+        std::string text;
+        Markup markup;
+        std::string escaped;
+    } cases[] = {
+        {"<a href=\"x\">Tom & 'Jerry'</a>", Markup::Xml, "&lt;a href=&quot;x&quot;&gt;Tom &amp; &apos;Jerry&apos;&lt;/a&gt;"},
+        {"<a href=\"x\">Tom & 'Jerry'</a>", Markup::Html, "&lt;a href=&quot;x&quot;&gt;Tom &amp; &#39;Jerry&#39;&lt;/a&gt;"},
+        {nul, Markup::Xml, nul},  // kept in XML, which has no reference for it
+        {nul, Markup::Html, "a&#xFFFD;b"},
+        {"pécé &amp;", Markup::Html, "pécé &amp;amp;"},
+        {"", Markup::Xml, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(qv::text::markupEscaped(c.text, c.markup), c.escaped) << c.text;
 }
