@@ -47,7 +47,15 @@ public:
     // so views are kept short or whole-export long).
     virtual bool beginView(std::string& error) = 0;
     virtual void endView() = 0;
+    // From the next read on, `rowsOf` gives texts longer than `characters` cut to that many, with
+    // "…" and their whole length ("… (157,286,400 characters)"): a page then never holds a huge
+    // value whole, and only one at a time is ever read whole. 0 (the start) keeps values whole,
+    // as the exports need them.
+    virtual void cutLongTexts(std::size_t characters) = 0;
 };
+
+// The note a cut text ends with: "… (157,286,400 characters)".
+std::string cutNote(long long characters);
 
 // Where the inventory database is: `--database FILE` when given, else the PostgreSQL server
 // QV_DATABASE names (as qv writes to it), else QV.mdb in the documents folder.

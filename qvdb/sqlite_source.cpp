@@ -27,6 +27,15 @@ int columnIndex(const TableDef& table, const std::string& column) {
     return -1;
 }
 
+std::string cutNote(long long characters) {
+    std::string digits = std::to_string(characters), grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i && (digits.size() - i) % 3 == 0) grouped += ',';
+        grouped += digits[i];
+    }
+    return "\xE2\x80\xA6 (" + grouped + " characters)";
+}
+
 namespace {
 
 Value valueAt(sqlite3_stmt* st, int i) {
@@ -139,7 +148,16 @@ public:
         if (!st) {
             std::vector<std::string> names;
             for (const auto& c : table.columns) names.push_back(c.name);
-            const std::string sql = "SELECT " + (names.empty() ? std::string("1") : selectList(names)) + " FROM " +
+            std::string list = names.empty() ? std::string("1") : selectList(names);
+            if (cutAt_ > 0 && !names.empty()) {
+                // Each value's start and its length: SQLite reads one huge value at a time for
+                // them and hands on only the start.
+                list.clear();
+                for (const auto& n : names)
+                    list += (list.empty() ? "substr(" : ", substr(") + database::quoted(n) + ", 1, " +
+                            std::to_string(cutAt_) + "), length(" + database::quoted(n) + ")";
+            }
+            const std::string sql = "SELECT " + list + " FROM " +
                                     database::quoted(table.name) +
                                     " WHERE InvDateTime = ?1 AND DomainWorkGrp IS ?2 AND DeviceName = ?3" + writtenOrder(table);
             int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr);
@@ -160,7 +178,16 @@ public:
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             Row row;
             row.reserve(n);
-            for (int i = 0; i < n; ++i) row.push_back(valueAt(st, i));
+            for (int i = 0; i < n; ++i) {
+                if (cutAt_ == 0) {
+                    row.push_back(valueAt(st, i));
+                    continue;
+                }
+                Value v = valueAt(st, 2 * i);
+                const long long length = sqlite3_column_int64(st, 2 * i + 1);
+                if (v && length > static_cast<long long>(cutAt_)) *v += cutNote(length);
+                row.push_back(std::move(v));
+            }
             out.push_back(std::move(row));
         }
         sqlite3_reset(st);
@@ -210,10 +237,19 @@ public:
         if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     }
 
+    void cutLongTexts(std::size_t characters) override {
+        if (characters == cutAt_) return;
+        cutAt_ = characters;
+        // The statements made so far read values whole.
+        for (auto& [name, st] : byKey_) sqlite3_finalize(st);
+        byKey_.clear();
+    }
+
 private:
     sqlite3* db_;
     std::string path_;
     std::map<std::string, sqlite3_stmt*> byKey_;
+    std::size_t cutAt_ = 0;  // 0: values whole
 };
 
 }  // namespace
