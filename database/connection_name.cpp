@@ -141,10 +141,18 @@ std::vector<std::string> passwordsOf(const std::string& connection) {
 std::string withoutPasswords(const std::string& text, const std::string& connection) {
     std::string why;
     if (!parsed(connection, why)) return masked(withoutQuoted(text), wordsOf(connection));
-    // Longest first, so that a secret holding another is masked whole.
+    // The connection quoted whole (its secrets as written: quoted, percent-encoded) is shown by
+    // its name; each secret as libpq read it, longest first so that one holding another goes whole.
+    std::string clean = text;
+    if (!connection.empty())
+        for (std::size_t at = clean.find(connection); at != std::string::npos; at = clean.find(connection, at + 1)) {
+            const std::string shown = maskedConnection(connection);
+            clean.replace(at, connection.size(), shown);
+            at += shown.size() - 1;
+        }
     std::vector<std::string> secrets = passwordsOf(connection);
     std::sort(secrets.begin(), secrets.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-    return masked(text, secrets);
+    return masked(clean, secrets);
 }
 
 }  // namespace qv::database
