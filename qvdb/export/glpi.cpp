@@ -386,7 +386,14 @@ bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::os
                 if (c == ' ' || c == ':') c = '-';
             name += "-" + when;
         }
-        const std::string text = glpiDocument(inv).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+        // Each stage given up once the next is made: a document of huge values is held twice at most.
+        std::string text;
+        {
+            const json document = glpiDocument(inv);
+            inv = Inventory();
+            text = document.dump(2, ' ', false, json::error_handler_t::replace);
+        }
+        text += '\n';
         if (!folder.writeFile(uniqueFileName(files, name, ".json"), text, error)) return false;
         ++written;
         if (written % 500 == 0 || written == total)

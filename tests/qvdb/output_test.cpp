@@ -54,6 +54,8 @@ struct StuckRun {
         const std::string fill(4096, 'x');
         while (::write(fds[1], fill.data(), fill.size()) > 0) {
         }
+        while (::write(fds[1], fill.data(), 1) > 0) {
+        }
         ::fcntl(fds[1], F_SETFL, 0);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
