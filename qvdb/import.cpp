@@ -129,6 +129,7 @@ bool importFile(const std::string& file, database::Engine& engine, Counts& count
         err << "qvdb import: " << file << " is not an inventory database: "
             << (S_ISDIR(info.st_mode) ? std::string("it is a folder")
                 : info.st_mode ? std::string("it is not a regular file (a pipe, device or socket)")
+                : e == ENOENT  ? std::string("it does not exist")
                                : std::string(std::strerror(e)))
             << "\n";
         return false;

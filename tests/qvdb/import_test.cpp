@@ -100,7 +100,7 @@ TEST(QvdbImport, EveryInventoryOnceAndWhatIsNoInventoryRefused) {
          "0 inventories imported, 2 already there\n",
          text + " is not an inventory database: file is not a database\nqvdb import: " + other +
              " is not an inventory database: it has no table DeviceID\nqvdb import: /nonexistent/QV.mdb is not an inventory "
-             "database: unable to open database file\n",
+             "database: it does not exist\n",
          1, "8"},
     };
     for (const Step& s : steps) {
@@ -244,9 +244,9 @@ TEST(QvdbImport, OnlyRegularFilesWithTablesAndNoPasswordShown) {
     struct Case {
         std::string file, reason;
     } cases[] = {
-        {work + "/fifo.mdb", "it is not a regular file"},
+        {work + "/fifo.mdb", "it is not a regular file (a pipe, device or socket)"},
         {work, "it is a folder"},
-        {"/dev/zero", "it is not a regular file"},
+        {"/dev/zero", "it is not a regular file (a pipe, device or socket)"},
         {work + "/endless.mdb", "its DeviceID is a view, not a table"},
         {work + "/cpu-view.mdb", "its CPU is a view, not a table"},
     };

@@ -84,11 +84,12 @@ struct StuckRun {
     }
 };
 
-// Waits until the run has made its work folder beside `out` (it then waits for its output).
+// Waits until the run has made its work folder beside `out` (it then waits for its output); the
+// test's own stand-in for a live run ("-live") does not count.
 bool workFolderMade(const std::string& out) {
     for (int i = 0; i < 6000; ++i) {
         for (const std::string& name : besides(out))
-            if (name.find(".part-") != std::string::npos) return true;
+            if (name.find(".part-") != std::string::npos && !name.ends_with("-live")) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
@@ -189,7 +190,7 @@ TEST(QvdbOutput, FileNamesAreUniqueBoundedAndNoDeviceNames) {
     const std::string dir = qvtest::makeTempDir(), db = dir + "/QV.mdb";
     fs::copy_file(qvtest::fleetDatabase(), db);
     const std::vector<std::string> renamed = {"PC#1", "PC$1", "pc#1", "CON", longName, longName + "B"};
-    std::string sql;
+    std::string sql = "PRAGMA ignore_check_constraints = 1;";  // qv never writes names this long
     for (std::size_t i = 0; i < renamed.size(); ++i)
         for (const std::string& table : qvtest::queryJoined(db, "SELECT name FROM sqlite_master WHERE type = 'table'"))
             sql += "UPDATE \"" + table + "\" SET DeviceName = '" + renamed[i] + "' WHERE DeviceName = 'PC000" +
@@ -266,7 +267,7 @@ TEST(QvdbOutput, LongValuesAreCutOnPagesAndWholeInExports) {
     std::string error;
     for (const Case& c : cases)
         ASSERT_TRUE(qvtest::execDb(db,
-                                   "UPDATE DeviceID SET Manufacturer = 'M' || substr(hex(zeroblob(" + std::to_string(c.length) +
+                                   "PRAGMA ignore_check_constraints = 1; UPDATE DeviceID SET Manufacturer = 'M' || substr(hex(zeroblob(" + std::to_string(c.length) +
                                        ")), 1, " + std::to_string(c.length - 1) + ") WHERE DeviceName = '" + c.computer + "'",
                                    &error, false))
             << error;
