@@ -38,6 +38,26 @@ std::string cutNote(long long characters) {
 
 namespace {
 
+// qv_cut(value): a text longer than the characters its user data names, cut to them with the
+// note of its whole length; any other value as it is.
+void cutValue(sqlite3_context* context, int, sqlite3_value** args) {
+    const std::size_t limit = *static_cast<const std::size_t*>(sqlite3_user_data(context));
+    sqlite3_value* v = args[0];
+    if (sqlite3_value_type(v) != SQLITE_TEXT && sqlite3_value_type(v) != SQLITE_BLOB) return sqlite3_result_value(context, v);
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    const std::size_t bytes = static_cast<std::size_t>(sqlite3_value_bytes(v));
+    long long characters = 0;
+    std::size_t end = bytes;  // where the first `limit` characters end
+    for (std::size_t i = 0; i < bytes; ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if (static_cast<std::size_t>(characters) == limit) end = i;
+        ++characters;
+    }
+    if (static_cast<std::size_t>(characters) <= limit) return sqlite3_result_value(context, v);
+    const std::string cut = std::string(text, end) + cutNote(characters);
+    sqlite3_result_text(context, cut.data(), static_cast<int>(cut.size()), SQLITE_TRANSIENT);
+}
+
 Value valueAt(sqlite3_stmt* st, int i) {
     if (sqlite3_column_type(st, i) == SQLITE_NULL) return std::nullopt;
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
@@ -150,12 +170,11 @@ public:
             for (const auto& c : table.columns) names.push_back(c.name);
             std::string list = names.empty() ? std::string("1") : selectList(names);
             if (cutAt_ > 0 && !names.empty()) {
-                // Each value's start and its length: SQLite reads one huge value at a time for
-                // them and hands on only the start.
+                // Each value through qv_cut, a function of one argument: SQLite then reads the
+                // values of a row into one register in turn, so that one huge value at a time is
+                // held, and hands on only the start of each.
                 list.clear();
-                for (const auto& n : names)
-                    list += (list.empty() ? "substr(" : ", substr(") + database::quoted(n) + ", 1, " +
-                            std::to_string(cutAt_) + "), length(" + database::quoted(n) + ")";
+                for (const auto& n : names) list += (list.empty() ? "qv_cut(" : ", qv_cut(") + database::quoted(n) + ")";
             }
             const std::string sql = "SELECT " + list + " FROM " +
                                     database::quoted(table.name) +
@@ -178,16 +197,7 @@ public:
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             Row row;
             row.reserve(n);
-            for (int i = 0; i < n; ++i) {
-                if (cutAt_ == 0) {
-                    row.push_back(valueAt(st, i));
-                    continue;
-                }
-                Value v = valueAt(st, 2 * i);
-                const long long length = sqlite3_column_int64(st, 2 * i + 1);
-                if (v && length > static_cast<long long>(cutAt_)) *v += cutNote(length);
-                row.push_back(std::move(v));
-            }
+            for (int i = 0; i < n; ++i) row.push_back(valueAt(st, i));
             out.push_back(std::move(row));
         }
         sqlite3_reset(st);
@@ -239,6 +249,9 @@ public:
 
     void cutLongTexts(std::size_t characters) override {
         if (characters == cutAt_) return;
+        if (cutAt_ == 0)
+            sqlite3_create_function_v2(db_, "qv_cut", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &cutAt_, &cutValue, nullptr,
+                                       nullptr, nullptr);
         cutAt_ = characters;
         // The statements made so far read values whole.
         for (auto& [name, st] : byKey_) sqlite3_finalize(st);
