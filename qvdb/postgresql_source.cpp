@@ -89,7 +89,8 @@ public:
             return false;
         }
         if (answers.empty() || !answers[0].ok) {
-            error = name_ + ": " + (answers.empty() ? std::string("no answer") : answers[0].message);
+            error = name_ + ": " +
+                    (answers.empty() ? std::string("no answer") : database::withoutPasswords(answers[0].message, connection_));
             return false;
         }
         PGresult* r = answers[0].result.get();
