@@ -111,7 +111,12 @@ void removeLeftovers(const fs::path& target) {
         std::ifstream writer(it->path() / kWriter);
         long pid = 0;
         std::string theirHost;
-        if (!(writer >> pid >> theirHost) || theirHost != host || running(pid)) continue;
+        if (!(writer >> pid >> theirHost)) {
+            // A run cut short before it named itself left its folder empty: nothing to lose.
+            ::rmdir(it->path().c_str());
+            continue;
+        }
+        if (theirHost != host || running(pid)) continue;
         gone.push_back(it->path());
     }
     for (const fs::path& p : gone) fs::remove_all(p, ec);

@@ -157,14 +157,17 @@ public:
         return true;
     }
 
-    bool scanTable(const TableDef& table, const std::function<bool(const Row&)>& each, std::string& error) override {
+    bool scanTable(const TableDef& table, const std::function<bool(const FieldViews&)>& each, std::string& error) override {
         const std::vector<database::Column> columns = allColumns(table);
         std::vector<Row> rows;
         if (!run("SELECT " + selectList(columns) + " FROM " + quotedName(table.name) + writtenOrder(table), {}, columns,
                  rows, error))
             return false;
-        for (const Row& r : rows)
-            if (!each(r)) break;
+        FieldViews views;
+        for (const Row& r : rows) {
+            views.assign(r.begin(), r.end());
+            if (!each(views)) break;
+        }
         return true;
     }
 

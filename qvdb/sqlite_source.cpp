@@ -208,15 +208,23 @@ public:
         return true;
     }
 
-    bool scanTable(const TableDef& table, const std::function<bool(const Row&)>& each, std::string& error) override {
+    bool scanTable(const TableDef& table, const std::function<bool(const FieldViews&)>& each, std::string& error) override {
         const auto names = allColumnNames(table);
         const std::string sql = "SELECT " + selectList(names) + " FROM " + database::quoted(table.name) + writtenOrder(table);
         sqlite3_stmt* st = nullptr;
         int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr);
         if (rc == SQLITE_OK) {
-            Row row(names.size());
+            FieldViews row(names.size());
             while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-                for (std::size_t i = 0; i < names.size(); ++i) row[i] = valueAt(st, static_cast<int>(i));
+                for (std::size_t i = 0; i < names.size(); ++i) {
+                    const int c = static_cast<int>(i);
+                    if (sqlite3_column_type(st, c) == SQLITE_NULL) {
+                        row[i].reset();
+                        continue;
+                    }
+                    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+                    row[i] = std::string_view(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+                }
                 if (!each(row)) {
                     rc = SQLITE_DONE;
                     break;

@@ -9,7 +9,7 @@ namespace {
 
 // Whether a text needs quotes in a field: empty (to tell it from Null), or holding a comma, a
 // quote or a control character.
-bool needsQuotes(const std::string& s) {
+bool needsQuotes(std::string_view s) {
     if (s.empty()) return true;
     for (unsigned char c : s)
         if (c == ',' || c == '"' || c < 0x20 || c == 0x7f) return true;
@@ -17,13 +17,13 @@ bool needsQuotes(const std::string& s) {
 }
 
 // A field written straight to the file, piece by piece: a huge value is never copied.
-void writeField(FileOut& file, const Value& v) {
+void writeField(FileOut& file, const std::optional<std::string_view>& v) {
     if (!v) return;
-    const std::string& s = *v;
-    if (!needsQuotes(s)) return file.write(s);
+    const std::string_view s = *v;
+    if (!needsQuotes(s)) return file.write(s.data(), s.size());
     file.write("\"", 1);
     std::size_t from = 0;
-    for (std::size_t at; (at = s.find('"', from)) != std::string::npos; from = at + 1) {
+    for (std::size_t at; (at = s.find('"', from)) != std::string_view::npos; from = at + 1) {
         file.write(s.data() + from, at + 1 - from);
         file.write("\"", 1);
     }
@@ -60,7 +60,7 @@ bool exportCsv(InventorySource& source, StagedFolder& folder, std::ostream& prog
         long rows = 0;
         ok = source.scanTable(
             table,
-            [&](const Row& row) {
+            [&](const FieldViews& row) {
                 for (std::size_t i = 0; i < row.size(); ++i) {
                     if (i) file.write(",", 1);
                     writeField(file, row[i]);

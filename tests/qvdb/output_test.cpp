@@ -84,12 +84,15 @@ struct StuckRun {
     }
 };
 
-// Waits until the run has made its work folder beside `out` (it then waits for its output); the
-// test's own stand-in for a live run ("-live") does not count.
+// Waits until the run has made its work folder beside `out`, marked whole (it then waits for its
+// output); the test's own stand-in for a live run ("-live") does not count.
 bool workFolderMade(const std::string& out) {
+    const fs::path parent = fs::path(out).parent_path();
     for (int i = 0; i < 6000; ++i) {
         for (const std::string& name : besides(out))
-            if (name.find(".part-") != std::string::npos && !name.ends_with("-live")) return true;
+            if (name.find(".part-") != std::string::npos && !name.ends_with("-live") &&
+                fs::exists(parent / name / ".qvdb-output"))
+                return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
