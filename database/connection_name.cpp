@@ -1,7 +1,14 @@
-// Masking the passwords of a connection string or URI before it is shown anywhere.
+// The shown name of a database connection, made from libpq's parse of it so that no form of password slips through.
 #include "database/connection_name.h"
 
-#include <cctype>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#ifndef _WIN32
+#include <libpq-fe.h>
+#endif
 
 namespace qv::database {
 
@@ -9,98 +16,143 @@ namespace {
 
 constexpr const char* kMask = "*****";
 
-// A span of the connection text that holds a password.
-struct Span {
-    std::size_t at, length;
+// One option of a connection as libpq read it.
+struct Option {
+    std::string key, value;
+    bool secret = false;
 };
 
-bool isUri(const std::string& c) { return c.rfind("postgresql://", 0) == 0 || c.rfind("postgres://", 0) == 0; }
-
-// The password spans of a URI: the one after "user:" in front of the first '@' before the path,
-// and the value of each "password=" query parameter.
-std::vector<Span> uriPasswords(const std::string& c) {
-    std::vector<Span> spans;
-    const std::size_t start = c.find("://") + 3;
-    std::size_t end = start;
-    while (end < c.size() && c[end] != '@' && c[end] != '/' && c[end] != '?') ++end;
-    if (end < c.size() && c[end] == '@') {
-        std::size_t colon = c.find(':', start);
-        if (colon != std::string::npos && colon < end) spans.push_back({colon + 1, end - colon - 1});
+// libpq's reading of the connection: the options it sets, or nullopt with libpq's reason.
+std::optional<std::vector<Option>> parsed(const std::string& connection, std::string& why) {
+#ifdef _WIN32
+    // The Windows program has no database server engine, so it never names a connection.
+    (void)connection;
+    why = "no database server engine in this program";
+    return std::nullopt;
+#else
+    char* message = nullptr;
+    PQconninfoOption* options = PQconninfoParse(connection.c_str(), &message);
+    if (!options) {
+        why = message ? message : "out of memory";
+        PQfreemem(message);
+        while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
+        return std::nullopt;
     }
-    std::size_t query = c.find('?', start);
-    while (query != std::string::npos && query < c.size()) {
-        std::size_t from = query + 1;
-        std::size_t next = c.find('&', from);
-        std::size_t stop = next == std::string::npos ? c.size() : next;
-        std::size_t eq = c.find('=', from);
-        if (eq != std::string::npos && eq < stop && c.compare(from, eq - from, "password") == 0)
-            spans.push_back({eq + 1, stop - eq - 1});
-        query = next;
-    }
-    return spans;
+    std::vector<Option> out;
+    for (const PQconninfoOption* o = options; o->keyword; ++o)
+        if (o->val) out.push_back({o->keyword, o->val, o->dispchar && std::strchr(o->dispchar, '*') != nullptr});
+    PQconninfoFree(options);
+    return out;
+#endif
 }
 
-// The password spans of "keyword = value" pairs (values bare or in single quotes, with
-// backslash escapes), as libpq reads them.
-std::vector<Span> keywordPasswords(const std::string& c) {
-    std::vector<Span> spans;
-    std::size_t i = 0;
-    auto blank = [&](std::size_t k) { return k < c.size() && std::isspace(static_cast<unsigned char>(c[k])); };
-    while (i < c.size()) {
-        while (blank(i)) ++i;
-        std::size_t keyStart = i;
-        while (i < c.size() && c[i] != '=' && !blank(i)) ++i;
-        const std::string key = c.substr(keyStart, i - keyStart);
-        while (blank(i)) ++i;
-        if (i >= c.size() || c[i] != '=') break;  // not a connection string libpq takes
-        ++i;
-        while (blank(i)) ++i;
-        std::size_t valueStart = i;
-        if (i < c.size() && c[i] == '\'') {
-            ++i;
-            while (i < c.size() && c[i] != '\'') i += c[i] == '\\' ? 2 : 1;
-            if (i < c.size()) ++i;
-            if (i > c.size()) i = c.size();
-        } else {
-            while (i < c.size() && !blank(i)) i += c[i] == '\\' ? 2 : 1;
-            if (i > c.size()) i = c.size();
+// A value as a connection string writes it: bare when it can be, else in single quotes with
+// backslash escapes, so that the shown name is itself a connection string libpq reads alike.
+std::string quotedValue(const std::string& v) {
+    const bool bare = !v.empty() && std::none_of(v.begin(), v.end(), [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v' || c == '\'' || c == '\\';
+    });
+    if (bare) return v;
+    std::string out = "'";
+    for (char c : v) {
+        if (c == '\'' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "'";
+}
+
+// Where an option is shown: where the server is and who logs in first, the rest in libpq's order.
+int rank(const std::string& key) {
+    static const char* const first[] = {"host", "hostaddr", "port", "dbname", "user", "password"};
+    for (int i = 0; i < 6; ++i)
+        if (key == first[i]) return i;
+    return 6;
+}
+
+// `text` with every span in double quotes replaced: libpq's reasons quote the part of the
+// connection they stumbled on, which may be a password.
+std::string withoutQuoted(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '"') {
+            out += text[i];
+            continue;
         }
-        if (key == "password") spans.push_back({valueStart, i - valueStart});
+        const std::size_t end = text.find('"', i + 1);
+        if (end == std::string::npos) {
+            out += "\"...";
+            break;
+        }
+        out += "\"...\"";
+        i = end;
     }
-    return spans;
+    return out;
 }
 
-std::vector<Span> passwordSpans(const std::string& c) { return isUri(c) ? uriPasswords(c) : keywordPasswords(c); }
+// The words of a connection text, split where a connection string or URI separates its parts.
+std::vector<std::string> wordsOf(const std::string& connection) {
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : connection + " ") {
+        if (std::strchr(" \t\r\n=:@/?&,'\"", c)) {
+            if (word.size() >= 2) words.push_back(word);
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    return words;
+}
+
+std::string masked(std::string text, const std::vector<std::string>& secrets) {
+    for (const std::string& p : secrets) {
+        if (p.empty()) continue;
+        for (std::size_t at = text.find(p); at != std::string::npos; at = text.find(p, at + std::strlen(kMask)))
+            text.replace(at, p.size(), kMask);
+    }
+    return text;
+}
 
 }  // namespace
 
 std::string maskedConnection(const std::string& connection) {
+    std::string why;
+    std::optional<std::vector<Option>> options = parsed(connection, why);
+    if (!options)
+        return "the server QV_DATABASE names (libpq cannot read its connection string: " +
+               masked(withoutQuoted(why), wordsOf(connection)) + ")";
+    std::stable_sort(options->begin(), options->end(),
+                     [](const Option& a, const Option& b) { return rank(a.key) < rank(b.key); });
     std::string shown;
-    std::size_t from = 0;
-    for (const Span& s : passwordSpans(connection)) {
-        shown += connection.substr(from, s.at - from) + kMask;
-        from = s.at + s.length;
-    }
-    return shown + connection.substr(from);
+    for (const Option& o : *options)
+        shown += (shown.empty() ? "" : " ") + o.key + "=" + (o.secret ? kMask : quotedValue(o.value));
+    return shown.empty() ? "the server libpq's defaults name" : shown;
 }
 
 std::vector<std::string> passwordsOf(const std::string& connection) {
-    std::vector<std::string> passwords;
-    for (const Span& s : passwordSpans(connection)) {
-        std::string p = connection.substr(s.at, s.length);
-        if (p.size() >= 2 && p.front() == '\'' && p.back() == '\'') p = p.substr(1, p.size() - 2);
-        if (!p.empty()) passwords.push_back(p);
-    }
-    return passwords;
+    std::string why;
+    std::vector<std::string> secrets;
+    if (std::optional<std::vector<Option>> options = parsed(connection, why))
+        for (const Option& o : *options)
+            if (o.secret && !o.value.empty()) secrets.push_back(o.value);
+    return secrets;
 }
 
 std::string withoutPasswords(const std::string& text, const std::string& connection) {
+    std::string why;
+    if (!parsed(connection, why)) return masked(withoutQuoted(text), wordsOf(connection));
+    // The connection quoted whole (its secrets as written: quoted, percent-encoded) is shown by
+    // its name; each secret as libpq read it, longest first so that one holding another goes whole.
     std::string clean = text;
-    for (const std::string& p : passwordsOf(connection)) {
-        for (std::size_t at = clean.find(p); at != std::string::npos; at = clean.find(p, at + 5))
-            clean.replace(at, p.size(), kMask);
-    }
-    return clean;
+    if (!connection.empty())
+        for (std::size_t at = clean.find(connection); at != std::string::npos; at = clean.find(connection, at + 1)) {
+            const std::string shown = maskedConnection(connection);
+            clean.replace(at, connection.size(), shown);
+            at += shown.size() - 1;
+        }
+    std::vector<std::string> secrets = passwordsOf(connection);
+    std::sort(secrets.begin(), secrets.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    return masked(clean, secrets);
 }
 
 }  // namespace qv::database

@@ -1,4 +1,4 @@
-// The database server's connection as the console and log show it: every password masked.
+// The database server's connection as the console, log, qvdb and the report show it: never with a password.
 #pragma once
 
 #include <string>
@@ -6,16 +6,19 @@
 
 namespace qv::database {
 
-// A libpq connection string ("host=db password=x dbname=qv") or URI
-// ("postgresql://user:x@db/qv?password=x") with each password replaced by "*****"; the rest
-// stays as written.
+// The connection as it is shown, rebuilt from libpq's own reading of the connection string or
+// URI ("postgresql://alice:pw@db/qv?sslmode=require" shows as
+// "host=db dbname=qv user=alice password=***** sslmode=require"): every option the text sets, as
+// key=value, the ones libpq calls secret (password, sslpassword) as "*****". A text libpq cannot
+// read is never shown: the name then says so, with libpq's reason freed of anything it quotes.
 std::string maskedConnection(const std::string& connection);
 
-// The passwords the connection holds, as written (empty ones left out).
+// The secrets the connection holds, as libpq reads them (empty ones left out).
 std::vector<std::string> passwordsOf(const std::string& connection);
 
-// `text` with every password of `connection` in it replaced by "*****": a reason that quotes
-// part of the connection never shows one.
+// `text` with every secret of `connection` in it replaced by "*****": a reason that quotes part
+// of the connection never shows one. For a connection libpq cannot read, whatever `text` quotes
+// and every word of the connection is replaced.
 std::string withoutPasswords(const std::string& text, const std::string& connection);
 
 }  // namespace qv::database

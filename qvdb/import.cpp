@@ -2,8 +2,11 @@
 #include "qvdb/import.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ostream>
 
 #include "core/limits.h"
@@ -119,6 +122,18 @@ void importInventory(sqlite3* db, database::Engine& engine, const std::vector<St
 
 // Every inventory of one file; false when it is not an inventory database (said with the reason).
 bool importFile(const std::string& file, database::Engine& engine, Counts& counts, std::ostream& err) {
+    // Only regular files are read: a FIFO would wait for a writer without end, a device never end.
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int e = errno;
+        err << "qvdb import: " << file << " is not an inventory database: "
+            << (S_ISDIR(info.st_mode) ? std::string("it is a folder")
+                : info.st_mode ? std::string("it is not a regular file (a pipe, device or socket)")
+                : e == ENOENT  ? std::string("it does not exist")
+                               : std::string(std::strerror(e)))
+            << "\n";
+        return false;
+    }
     sqlite3* db = nullptr;
     std::string why;
     bool ok = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;

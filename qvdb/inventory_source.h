@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "database/schema.h"
@@ -15,6 +16,9 @@ namespace qv::qvdb {
 // is Null.
 using Value = std::optional<std::string>;
 using Row = std::vector<Value>;
+// A row's values as the database holds them, valid only during the call they are handed to:
+// a table scanned is never copied.
+using FieldViews = std::vector<std::optional<std::string_view>>;
 
 // The key of one inventory: one computer in one run.
 struct InventoryKey {
@@ -41,13 +45,21 @@ public:
                         std::string& error) = 0;
     // Every row of `table`, key columns then category columns, handed to `each` one at a time
     // (false from `each` stops the scan).
-    virtual bool scanTable(const database::TableDef& table, const std::function<bool(const Row&)>& each,
+    virtual bool scanTable(const database::TableDef& table, const std::function<bool(const FieldViews&)>& each,
                            std::string& error) = 0;
     // A consistent view over several calls until `endView` (other programs wait to write meanwhile,
     // so views are kept short or whole-export long).
     virtual bool beginView(std::string& error) = 0;
     virtual void endView() = 0;
+    // From the next read on, `rowsOf` gives texts longer than `characters` cut to that many, with
+    // "…" and their whole length ("… (157,286,400 characters)"): a page then never holds a huge
+    // value whole, and only one at a time is ever read whole. 0 (the start) keeps values whole,
+    // as the exports need them.
+    virtual void cutLongTexts(std::size_t characters) = 0;
 };
+
+// The note a cut text ends with: "… (157,286,400 characters)".
+std::string cutNote(long long characters);
 
 // Where the inventory database is: `--database FILE` when given, else the PostgreSQL server
 // QV_DATABASE names (as qv writes to it), else QV.mdb in the documents folder.

@@ -89,7 +89,8 @@ public:
             return false;
         }
         if (answers.empty() || !answers[0].ok) {
-            error = name_ + ": " + (answers.empty() ? std::string("no answer") : answers[0].message);
+            error = name_ + ": " +
+                    (answers.empty() ? std::string("no answer") : database::withoutPasswords(answers[0].message, connection_));
             return false;
         }
         PGresult* r = answers[0].result.get();
@@ -156,14 +157,17 @@ public:
         return true;
     }
 
-    bool scanTable(const TableDef& table, const std::function<bool(const Row&)>& each, std::string& error) override {
+    bool scanTable(const TableDef& table, const std::function<bool(const FieldViews&)>& each, std::string& error) override {
         const std::vector<database::Column> columns = allColumns(table);
         std::vector<Row> rows;
         if (!run("SELECT " + selectList(columns) + " FROM " + quotedName(table.name) + writtenOrder(table), {}, columns,
                  rows, error))
             return false;
-        for (const Row& r : rows)
-            if (!each(r)) break;
+        FieldViews views;
+        for (const Row& r : rows) {
+            views.assign(r.begin(), r.end());
+            if (!each(views)) break;
+        }
         return true;
     }
 
@@ -174,6 +178,10 @@ public:
         inView_ = true;
         return true;
     }
+
+    // The server's columns hold no more than their width (the schema is checked), far below any
+    // cut a page makes.
+    void cutLongTexts(std::size_t) override {}
 
     void endView() override {
         if (!inView_) return;

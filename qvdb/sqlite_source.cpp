@@ -27,7 +27,36 @@ int columnIndex(const TableDef& table, const std::string& column) {
     return -1;
 }
 
+std::string cutNote(long long characters) {
+    std::string digits = std::to_string(characters), grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i && (digits.size() - i) % 3 == 0) grouped += ',';
+        grouped += digits[i];
+    }
+    return "\xE2\x80\xA6 (" + grouped + " characters)";
+}
+
 namespace {
+
+// qv_cut(value): a text longer than the characters its user data names, cut to them with the
+// note of its whole length; any other value as it is.
+void cutValue(sqlite3_context* context, int, sqlite3_value** args) {
+    const std::size_t limit = *static_cast<const std::size_t*>(sqlite3_user_data(context));
+    sqlite3_value* v = args[0];
+    if (sqlite3_value_type(v) != SQLITE_TEXT && sqlite3_value_type(v) != SQLITE_BLOB) return sqlite3_result_value(context, v);
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    const std::size_t bytes = static_cast<std::size_t>(sqlite3_value_bytes(v));
+    long long characters = 0;
+    std::size_t end = bytes;  // where the first `limit` characters end
+    for (std::size_t i = 0; i < bytes; ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if (static_cast<std::size_t>(characters) == limit) end = i;
+        ++characters;
+    }
+    if (static_cast<std::size_t>(characters) <= limit) return sqlite3_result_value(context, v);
+    const std::string cut = std::string(text, end) + cutNote(characters);
+    sqlite3_result_text(context, cut.data(), static_cast<int>(cut.size()), SQLITE_TRANSIENT);
+}
 
 Value valueAt(sqlite3_stmt* st, int i) {
     if (sqlite3_column_type(st, i) == SQLITE_NULL) return std::nullopt;
@@ -139,7 +168,15 @@ public:
         if (!st) {
             std::vector<std::string> names;
             for (const auto& c : table.columns) names.push_back(c.name);
-            const std::string sql = "SELECT " + (names.empty() ? std::string("1") : selectList(names)) + " FROM " +
+            std::string list = names.empty() ? std::string("1") : selectList(names);
+            if (cutAt_ > 0 && !names.empty()) {
+                // Each value through qv_cut, a function of one argument: SQLite then reads the
+                // values of a row into one register in turn, so that one huge value at a time is
+                // held, and hands on only the start of each.
+                list.clear();
+                for (const auto& n : names) list += (list.empty() ? "qv_cut(" : ", qv_cut(") + database::quoted(n) + ")";
+            }
+            const std::string sql = "SELECT " + list + " FROM " +
                                     database::quoted(table.name) +
                                     " WHERE InvDateTime = ?1 AND DomainWorkGrp IS ?2 AND DeviceName = ?3" + writtenOrder(table);
             int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr);
@@ -171,15 +208,23 @@ public:
         return true;
     }
 
-    bool scanTable(const TableDef& table, const std::function<bool(const Row&)>& each, std::string& error) override {
+    bool scanTable(const TableDef& table, const std::function<bool(const FieldViews&)>& each, std::string& error) override {
         const auto names = allColumnNames(table);
         const std::string sql = "SELECT " + selectList(names) + " FROM " + database::quoted(table.name) + writtenOrder(table);
         sqlite3_stmt* st = nullptr;
         int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr);
         if (rc == SQLITE_OK) {
-            Row row(names.size());
+            FieldViews row(names.size());
             while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-                for (std::size_t i = 0; i < names.size(); ++i) row[i] = valueAt(st, static_cast<int>(i));
+                for (std::size_t i = 0; i < names.size(); ++i) {
+                    const int c = static_cast<int>(i);
+                    if (sqlite3_column_type(st, c) == SQLITE_NULL) {
+                        row[i].reset();
+                        continue;
+                    }
+                    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+                    row[i] = std::string_view(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+                }
                 if (!each(row)) {
                     rc = SQLITE_DONE;
                     break;
@@ -210,10 +255,22 @@ public:
         if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     }
 
+    void cutLongTexts(std::size_t characters) override {
+        if (characters == cutAt_) return;
+        if (cutAt_ == 0)
+            sqlite3_create_function_v2(db_, "qv_cut", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &cutAt_, &cutValue, nullptr,
+                                       nullptr, nullptr);
+        cutAt_ = characters;
+        // The statements made so far read values whole.
+        for (auto& [name, st] : byKey_) sqlite3_finalize(st);
+        byKey_.clear();
+    }
+
 private:
     sqlite3* db_;
     std::string path_;
     std::map<std::string, sqlite3_stmt*> byKey_;
+    std::size_t cutAt_ = 0;  // 0: values whole
 };
 
 }  // namespace

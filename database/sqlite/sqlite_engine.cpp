@@ -266,6 +266,21 @@ bool holdsTables(sqlite3* db, const std::vector<TableDef>& tables, std::string& 
                                 : std::string("its table ") + table.name + " has other columns";
             return false;
         }
+        // A view answers to the same name and columns, but its rows may be made up without end.
+        if (sqlite3_prepare_v2(db, "SELECT type FROM sqlite_master WHERE name = ?1 COLLATE NOCASE", -1, &stmt, nullptr) !=
+            SQLITE_OK) {
+            why = sqlite3_errmsg(db);
+            return false;
+        }
+        sqlite3_bind_text(stmt, 1, table.name, -1, SQLITE_STATIC);
+        std::string type;
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            if (const unsigned char* t = sqlite3_column_text(stmt, 0)) type = reinterpret_cast<const char*>(t);
+        sqlite3_finalize(stmt);
+        if (type != "table") {
+            why = std::string("its ") + table.name + " is a " + (type.empty() ? "temporary object" : type) + ", not a table";
+            return false;
+        }
     }
     return true;
 }

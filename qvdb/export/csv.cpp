@@ -5,13 +5,38 @@
 
 namespace qv::qvdb::exporting {
 
+namespace {
+
+// Whether a text needs quotes in a field: empty (to tell it from Null), or holding a comma, a
+// quote or a control character.
+bool needsQuotes(std::string_view s) {
+    if (s.empty()) return true;
+    for (unsigned char c : s)
+        if (c == ',' || c == '"' || c < 0x20 || c == 0x7f) return true;
+    return false;
+}
+
+// A field written straight to the file, piece by piece: a huge value is never copied.
+void writeField(FileOut& file, const std::optional<std::string_view>& v) {
+    if (!v) return;
+    const std::string_view s = *v;
+    if (!needsQuotes(s)) return file.write(s.data(), s.size());
+    file.write("\"", 1);
+    std::size_t from = 0;
+    for (std::size_t at; (at = s.find('"', from)) != std::string_view::npos; from = at + 1) {
+        file.write(s.data() + from, at + 1 - from);
+        file.write("\"", 1);
+    }
+    file.write(s.data() + from, s.size() - from);
+    file.write("\"", 1);
+}
+
+}  // namespace
+
 std::string csvField(const Value& v) {
     if (!v) return {};
     const std::string& s = *v;
-    bool quote = s.empty();
-    for (unsigned char c : s)
-        if (c == ',' || c == '"' || c < 0x20 || c == 0x7f) quote = true;
-    if (!quote) return s;
+    if (!needsQuotes(s)) return s;
     std::string out = "\"";
     for (char c : s) {
         if (c == '"') out += '"';
@@ -35,14 +60,12 @@ bool exportCsv(InventorySource& source, StagedFolder& folder, std::ostream& prog
         long rows = 0;
         ok = source.scanTable(
             table,
-            [&](const Row& row) {
-                line.clear();
+            [&](const FieldViews& row) {
                 for (std::size_t i = 0; i < row.size(); ++i) {
-                    if (i) line += ',';
-                    line += csvField(row[i]);
+                    if (i) file.write(",", 1);
+                    writeField(file, row[i]);
                 }
-                line += "\r\n";
-                file.write(line);
+                file.write("\r\n", 2);
                 ++rows;
                 return true;
             },

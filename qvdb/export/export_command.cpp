@@ -53,7 +53,7 @@ int runExport(Invocation& call) {
         call.err << "qvdb export: " << error << "\n";
         return 1;
     }
-    StagedFolder folder(out);
+    StagedFolder folder(out, call.documentsFolder);
     if (!folder.begin(error)) {
         call.err << "qvdb export: " << error << "\n";
         return 1;

@@ -364,6 +364,8 @@ bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::os
     for (std::size_t i = 0; i < keys.size(); ++i)
         if (i == 0 || !sameComputer(keys[i], keys[i - 1])) ++domainsOfName[keys[i].name];
     std::size_t written = 0, total = 0;
+    // Names that clean to the same file name (PC#1 and PC$1, PC1 and pc1) each get their own.
+    FileNames files;
     for (std::size_t i = 0; i < keys.size(); ++i)
         if (all || i + 1 == keys.size() || !sameComputer(keys[i], keys[i + 1])) ++total;
     for (std::size_t i = 0; i < keys.size(); ++i) {
@@ -378,15 +380,21 @@ bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::os
         if (!readInventory(source, keys[i], {}, inv, error)) return false;
         std::string name = keys[i].name;
         if (domainsOfName[name] > 1) name += "." + (keys[i].domain ? *keys[i].domain : std::string());
-        name = safeFileName(name);
         if (all) {
             std::string when = keys[i].when;
             for (char& c : when)
                 if (c == ' ' || c == ':') c = '-';
-            name += "-" + safeFileName(when);
+            name += "-" + when;
         }
-        const std::string text = glpiDocument(inv).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
-        if (!folder.writeFile(name + ".json", text, error)) return false;
+        // Each stage given up once the next is made: a document of huge values is held twice at most.
+        std::string text;
+        {
+            const json document = glpiDocument(inv);
+            inv = Inventory();
+            text = document.dump(2, ' ', false, json::error_handler_t::replace);
+        }
+        text += '\n';
+        if (!folder.writeFile(uniqueFileName(files, name, ".json"), text, error)) return false;
         ++written;
         if (written % 500 == 0 || written == total)
             progress << "  " << written << " of " << total << " documents\r" << std::flush;

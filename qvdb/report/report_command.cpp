@@ -56,7 +56,9 @@ int runReport(Invocation& call) {
         call.err << "qvdb report: " << error << "\n";
         return 1;
     }
-    StagedFolder folder(out);
+    // No value qv writes is longer than 255 characters; a page shows a longer one cut.
+    source->cutLongTexts(1000);
+    StagedFolder folder(out, call.documentsFolder);
     if (!folder.begin(error)) {
         call.err << "qvdb report: " << error << "\n";
         return 1;

@@ -169,7 +169,7 @@ bool writeSite(InventorySource& source, StagedFolder& folder, const SiteOptions&
 
     std::vector<ComputerLine> computers;
     computers.reserve(runs.size());
-    std::set<std::string> filesTaken;  // lower case: shares may not tell case apart
+    FileNames pageFiles;  // the computers' pages
     std::vector<DiskLine> disks;
     std::map<std::string, Package> packages;
     Tally byOs, byModel, byCpu, byCpuCount;
@@ -218,15 +218,7 @@ bool writeSite(InventorySource& source, StagedFolder& folder, const SiteOptions&
         line.inventories = end - first;
         std::string base = key.name;
         if (namesSeen[key.name] > 1) base += "." + line.domain;
-        base = exporting::safeFileName(base);
-        auto lower = [](std::string t) {
-            for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            return t;
-        };
-        std::string file = base;
-        for (int n = 2; filesTaken.count(lower(file)); ++n) file = base + "-" + std::to_string(n);
-        filesTaken.insert(lower(file));
-        line.file = file + ".html";
+        line.file = uniqueFileName(pageFiles, base, ".html");
 
         if (auto os = inv.first("OSData")) line.os = trimmed(os->text("OSName") + " " + os->text("Version"));
         byOs.add(line.os);
