@@ -21,7 +21,7 @@ for name in "$@"; do
     tail -40 "$work/$name.log"
     failed="$failed $name"
   fi
-  printf 'fuzz %-16s %s\n' "$name" "$(grep -E '^stat::number_of_executed_runs' "$work/$name.log" | awk '{print $2 " runs"}')"
+  printf 'fuzz %-16s %s\n' "$name" "$(grep -E '^stat::number_of_executed_units' "$work/$name.log" | awk '{print $2 " inputs"}')"
 done
 if [ -n "$failed" ]; then
   echo "fuzz: failed:$failed (inputs in build-fuzz/artifacts/)"
