@@ -389,7 +389,7 @@ void InventoryRows::write(const OutputItem& item) {
                 skip(why, true);
             } else if (loggedTables_.insert(item.text).second) {
                 files::logLine(ctx_, text::shownSafely(key_.currentTarget) + " Row of " + item.text + " not written to " +
-                                         databaseName(ctx_) + ": " + why);
+                                         databaseName(ctx_) + ": " + text::shownSafely(why));
             }
             break;
         }
@@ -402,7 +402,7 @@ bool InventoryRows::commit() {
     if (!skipped_ && !endInventory(ctx_, &why)) skip(why, true);
     if (skipped_ && ctx_.env.bMDB) {
         const std::string line = text::shownSafely(key_.currentTarget) + " Rows not written to " + databaseName(ctx_) + ": " +
-                                 skippedWhy_;
+                                 text::shownSafely(skippedWhy_);
         console::writeConsoleLine(ctx_, line, true);
         files::logLine(ctx_, line);
     }

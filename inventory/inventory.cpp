@@ -11,6 +11,7 @@
 #include "inventory/report.h"
 #include "management/bounded.h"
 #include "management/connector.h"
+#include "platform/text.h"
 
 namespace qv::inventory {
 
@@ -51,7 +52,8 @@ void inventoryTarget(TargetContext& ctx) {
     debugTrace(ctx, "InvTarget connecting to " + ctx.shownTarget);
     if (!services) {
         const PlatformError& err = services.error().error;
-        const std::string detail = " Err#" + std::to_string(err.number) + " " + err.description;
+        // The description may carry the other computer's own text (a fault's reason): shown safely.
+        const std::string detail = " Err#" + std::to_string(err.number) + " " + text::shownSafely(err.description);
         console::writeConsoleLine(ctx, "Failed to connect to " + ctx.shownTarget + detail, true);
         files::logLine(ctx, ctx.shownTarget + " Failed WMI Connection" + detail);
         debugTrace(ctx, "  Failed:" + detail);

@@ -5,6 +5,7 @@
 #include "management/connector.h"
 #include "management/errors.h"
 #include "management/wql.h"
+#include "management/wsman/errors.h"
 #include "platform/text.h"
 
 namespace qv::management {
@@ -20,6 +21,22 @@ const char* const kFiles = "CIM_DataFile";
 std::string queryClass(const std::string& query) {
     std::optional<wql::Query> q = wql::parse(query);
     return q ? q->className : query;
+}
+
+// WBEM_E_ACCESS_DENIED, as the management service refuses a class to the user.
+constexpr std::int32_t kErrWbemAccessDenied = -2147217405;
+
+// The failures that leave a class unread although the computer has it: the user was refused it,
+// or its answer could not be understood (malformed, past its bounds). A class the computer lacks
+// and a registry key that is not there are ordinary and stay unlogged.
+bool saysNothingOtherwise(const CallError& failed) {
+    const std::int32_t n = failed.error.number;
+    return n == wsman::kErrAccessDenied || n == kErrWbemAccessDenied || n == wsman::kErrWsmanProtocol;
+}
+
+std::string withoutTrailingBlanks(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
 }
 
 // "60 s" for whole seconds, else "250 ms".
@@ -41,6 +58,11 @@ Result<T> BoundedConnection::bounded(const std::string& className, Call&& call) 
     if (failed.limitReached && ctx_.limitedClasses.insert(key).second)
         files::logLine(ctx_, ctx_.shownTarget + " Query Timed Out: " + className + " gave no answer within " +
                                  limitText(ctx_.run.limits.queryMs) + "; inventory incomplete");
+    else if (!failed.limitReached && !failed.connectionLost && saysNothingOtherwise(failed) &&
+             failedClasses_.insert(key).second)
+        files::logLine(ctx_, ctx_.shownTarget + " Query Failed: " + text::shownSafely(className) + " could not be read: Err#" +
+                                 std::to_string(failed.error.number) + " " +
+                                 text::shownSafely(withoutTrailingBlanks(failed.error.description)) + "; inventory incomplete");
     if (failed.connectionLost) lost_ = failed;
     return result;
 }

@@ -1,11 +1,15 @@
 // A computer's connection as the inventory uses it: a call that reached its time limit is logged
 // once per class ("NAME Query Timed Out: CLASS gave no answer within N s; inventory incomplete")
 // and later calls of that class fail at once instead of waiting again, so one hung provider costs
-// one limit per computer; after a lost connection every later call fails at once.
+// one limit per computer; after a lost connection every later call fails at once. A class whose
+// answer was refused or not understood is logged once per class as well ("NAME Query Failed:
+// CLASS could not be read: Err#N TEXT; inventory incomplete"), rather than only leaving its
+// lines out.
 #pragma once
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "core/target_context.h"
@@ -38,6 +42,7 @@ private:
     TargetContext& ctx_;
     TargetConnection& inner_;
     std::optional<CallError> lost_;  // the connection is gone: every call fails with this
+    std::set<std::string> failedClasses_;  // the classes whose failure was logged (upper case)
 };
 
 }  // namespace qv::management

@@ -9,23 +9,38 @@ namespace qv::management {
 
 namespace {
 
-bool matchFrom(const std::string& p, std::size_t i, const std::string& n, std::size_t j) {
-    while (i < p.size()) {
-        if (p[i] == '*') {
-            while (i < p.size() && p[i] == '*') ++i;
-            if (i == p.size()) return true;
-            for (std::size_t k = j; k <= n.size(); ++k)
-                if (matchFrom(p, i, n, k)) return true;
+bool sameLetter(char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+}
+
+}  // namespace
+
+// Greedy matching that, on a mismatch, goes back only to the last star seen and lets it take one
+// more character: a star before the last one never needs to take more, since whatever the later
+// star skips it could skip as well. Each step moves the name or the star's start forward, so the
+// time is at most the product of the two lengths and never exponential ("*a*a*a*...*b").
+bool hostPatternMatches(const std::string& pattern, const std::string& name) {
+    std::size_t p = 0, n = 0;
+    std::size_t starAt = std::string::npos, starName = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starAt = p++;
+            starName = n;
+        } else if (p < pattern.size() && (pattern[p] == '?' || sameLetter(pattern[p], name[n]))) {
+            ++p;
+            ++n;
+        } else if (starAt != std::string::npos) {
+            p = starAt + 1;
+            n = ++starName;
+        } else {
             return false;
         }
-        if (j == n.size()) return false;
-        if (p[i] != '?' && std::tolower(static_cast<unsigned char>(p[i])) != std::tolower(static_cast<unsigned char>(n[j])))
-            return false;
-        ++i;
-        ++j;
     }
-    return j == n.size();
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
 }
+
+namespace {
 
 std::string lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -54,8 +69,6 @@ std::vector<std::string> wordsOf(const std::string& line) {
 }
 
 }  // namespace
-
-bool hostPatternMatches(const std::string& pattern, const std::string& name) { return matchFrom(pattern, 0, name, 0); }
 
 HostSettings hostSettings(const std::string& text, const std::string& name) {
     HostSettings out;

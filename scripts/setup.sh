@@ -20,6 +20,8 @@ TEST_PACKAGES="$TEST_PACKAGES chromium chromium-driver python3-selenium"
 # The inventory database on a PostgreSQL server: libpq; its tests start a server of their own.
 PACKAGES="$PACKAGES libpq-dev"
 TEST_PACKAGES="$TEST_PACKAGES postgresql openssl"
+# The parsers' fuzz harnesses: clang with its libFuzzer and sanitizer run-times.
+TEST_PACKAGES="$TEST_PACKAGES clang libclang-rt-14-dev"
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix wine wine64"
 case "$1" in
   "") TEST_PACKAGES=""; WINDOWS_PACKAGES="" ;;

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -376,10 +377,17 @@ public:
         if (!conn_.exchange(statements, answers, why)) return {RowStatus::Failed, why};
         for (const Answer& a : answers)
             if (!a.ok) return {RowStatus::Failed, a.message.empty() ? "an earlier statement failed" : a.message};
-        if (std::string(PQcmdTuples(answers.back().result.get())) == "0")
-            return {RowStatus::KeyExists, std::string("an inventory with this key is already in ") + table.name};
         rootTable_ = &table;
         rootKey_.assign(pending.values.begin(), pending.values.begin() + 3);
+        if (std::string(PQcmdTuples(answers.back().result.get())) == "0") {
+            // Not inserted: an inventory with this key is there, or a trigger or rule on the
+            // server dropped the row (INSERT 0 0 all the same), which only asking tells apart.
+            const std::optional<bool> there = rootRowThere();
+            rootTable_ = nullptr;
+            if (!there) return {RowStatus::Failed, "the server did not say whether the row of " + std::string(table.name) + " is there"};
+            if (*there) return {RowStatus::KeyExists, std::string("an inventory with this key is already in ") + table.name};
+            return {RowStatus::Failed, droppedText(table, 0, 1)};
+        }
         return {};
     }
 
@@ -388,10 +396,29 @@ public:
         std::vector<Statement> statements;
         if (!begun_) statements.push_back({"BEGIN", {}, {}});
         begun_ = true;
-        appendInserts(statements, pending_);
+        std::vector<Sent> sent(statements.size());
+        appendInserts(statements, pending_, &sent);
         pending_.clear();
-        statements.push_back({"COMMIT", {}, {}});
         std::vector<Answer> answers;
+        if (statements.size() > 0) {
+            // The rows first: each INSERT must have stored every row it carried before the commit
+            // is asked for, since a trigger or rule on the server may drop rows without an error
+            // ("INSERT 0 0"); such a computer is rolled back and said not written.
+            if (!conn_.exchange(statements, answers, why)) return false;
+            for (std::size_t i = 0; i < answers.size(); ++i) {
+                if (!answers[i].ok) {
+                    why = answers[i].message.empty() ? "an earlier statement failed" : answers[i].message;
+                    return false;
+                }
+                if (!sent[i].table) continue;
+                const std::string stored = PQcmdTuples(answers[i].result.get());
+                if (stored != std::to_string(sent[i].rows)) {
+                    why = droppedText(*sent[i].table, std::strtoull(stored.c_str(), nullptr, 10), sent[i].rows);
+                    return false;
+                }
+            }
+        }
+        statements.assign(1, {"COMMIT", {}, {}});
         if (!conn_.exchange(statements, answers, why)) {
             // The connection was lost with the COMMIT on its way: whether it took effect is asked
             // over a new connection, so a computer is never said lost when its rows are there.
@@ -428,12 +455,30 @@ private:
         if (!rootTable_) return false;
         std::string why;
         std::vector<Answer> answers;
-        const Statement ask{"SELECT count(*) FROM " + quoted(rootTable_->name) +
-                                " WHERE \"InvDateTime\" = $1 AND \"DomainWorkGrp\" IS NOT DISTINCT FROM $2 AND \"DeviceName\" = $3",
-                            rootKey_,
-                            {1114, 1043, 1043}};
-        return connect(why) && conn_.exchange({ask}, answers, why) && answers[0].ok &&
+        return connect(why) && conn_.exchange({rootCount()}, answers, why) && answers[0].ok &&
                std::string(PQgetvalue(answers[0].result.get(), 0, 0)) == "1";
+    }
+
+    // Whether the root row of the current transaction's key is in its table (as this transaction
+    // sees it); nullopt when the server did not answer.
+    std::optional<bool> rootRowThere() {
+        std::string why;
+        std::vector<Answer> answers;
+        if (!conn_.exchange({rootCount()}, answers, why) || !answers[0].ok) return std::nullopt;
+        return std::string(PQgetvalue(answers[0].result.get(), 0, 0)) != "0";
+    }
+
+    Statement rootCount() const {
+        return {"SELECT count(*) FROM " + quoted(rootTable_->name) +
+                    " WHERE \"InvDateTime\" = $1 AND \"DomainWorkGrp\" IS NOT DISTINCT FROM $2 AND \"DeviceName\" = $3",
+                rootKey_,
+                {1114, 1043, 1043}};
+    }
+
+    // The reason a computer is not stored when the server kept fewer rows than it was sent.
+    static std::string droppedText(const TableDef& table, unsigned long long stored, std::size_t sent) {
+        return "the server stored " + std::to_string(stored) + " of " + std::to_string(sent) + " rows of " + table.name +
+               " (a trigger or rule on the server dropped the others)";
     }
 
     // The connection, made on first use and again after it was lost.
@@ -458,8 +503,16 @@ private:
         return s;
     }
 
-    // The pending rows as INSERTs, in order, consecutive rows of one table in one statement.
-    static void appendInserts(std::vector<Statement>& statements, const std::vector<PendingRow>& rows) {
+    // What one statement of an exchange carried: the table and number of rows of an INSERT.
+    struct Sent {
+        const TableDef* table = nullptr;
+        std::size_t rows = 0;
+    };
+
+    // The pending rows as INSERTs, in order, consecutive rows of one table in one statement; with
+    // `sent`, what each statement carries is added to it.
+    static void appendInserts(std::vector<Statement>& statements, const std::vector<PendingRow>& rows,
+                              std::vector<Sent>* sent = nullptr) {
         std::size_t from = 0;
         while (from < rows.size()) {
             const TableDef* table = rows[from].table;
@@ -468,6 +521,7 @@ private:
             while (to < rows.size() && rows[to].table == table && to - from < kMaxRows && (to - from + 1) * perRow <= kMaxParameters)
                 ++to;
             statements.push_back(insertStatement(*table, {rows.data() + from, to - from}));
+            if (sent) sent->push_back({table, to - from});
             from = to;
         }
     }

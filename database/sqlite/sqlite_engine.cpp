@@ -231,8 +231,27 @@ private:
             ok = false;
         }
         if (ok) exec(db, "ROLLBACK");
+        else why = withHotJournal(db, why);
         sqlite3_close_v2(db);
         return ok;
+    }
+
+    // The reason a failure to read or write the file gives, told more plainly when the journal of
+    // a writer that was stopped mid-transaction is beside it: the engine must roll that journal
+    // back before the file can be used and could not (the folder or the journal cannot be written
+    // by this user), which it says only as "attempt to write a readonly database" or "disk I/O
+    // error". A journal of a writer that is still at work makes the engine wait instead (busy).
+    std::string withHotJournal(sqlite3* db, const std::string& why) {
+        const int code = sqlite3_errcode(db) & 0xff;
+        if (code == SQLITE_BUSY || code == SQLITE_LOCKED) return why;
+        const std::string journal = path_ + "-journal";
+        std::uint64_t length = 0;
+        if (files_.pathKind(journal) != PathKind::File || !files_.fileLength(journal, length) || length == 0) return why;
+        const std::string name = journal.substr(journal.find_last_of("/\\") + 1);
+        return "the journal of a run that was stopped while writing (" + name +
+               ") is beside it and could not be rolled back (" + why +
+               "); make the folder and that journal writable for this user and run again, which rolls it back "
+               "(deleting the journal would damage the database)";
     }
 
     FileSystem& files_;

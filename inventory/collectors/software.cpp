@@ -205,7 +205,7 @@ void listApplication(TargetContext& ctx, TargetFiles& files, const Application& 
         if (shared) {
             accessPath = *shared;
         } else {
-            files::logLine(ctx, "  Error: Unable to create share for file: " + app.path +
+            files::logLine(ctx, "  Error: Unable to create share for file: " + text::shownSafely(app.path) +
                                     "\r\n         File skipped for data collection");
             reachable = false;
         }
@@ -214,7 +214,7 @@ void listApplication(TargetContext& ctx, TargetFiles& files, const Application& 
         accessCount = checkForFile(ctx, files, accessPath);
         if (accessCount < 0) {
             accessCount = kFileChecks;
-            files::logLine(ctx, " Error: Unable to get Application File: " + app.path);
+            files::logLine(ctx, " Error: Unable to get Application File: " + text::shownSafely(app.path));
         } else {
             facts = files.facts(accessPath);
         }

@@ -77,8 +77,8 @@ void TargetFiles::releaseAll() {
         // A share that stays (the connection dropped, the delete refused) is said, never left
         // without a word; the next run's clean-up removes it.
         if (!deleteShares(drive.shareName, drive.sharePath, false))
-            files::logLine(ctx_, "  Error: Unable to delete share " + drive.shareName + " (" + drive.sharePath +
-                                     ") on " + ctx_.currentTarget + "; the next inventory removes it");
+            files::logLine(ctx_, "  Error: Unable to delete share " + drive.shareName + " (" + text::shownSafely(drive.sharePath) +
+                                     ") on " + ctx_.shownTarget + "; the next inventory removes it");
         drive.shareName.clear();
     }
     drives_.clear();

@@ -11,6 +11,7 @@
 #include "inventory/collectors/collectors.h"
 #include "inventory/report.h"
 #include "inventory/values.h"
+#include "platform/text.h"
 
 namespace qv::inventory {
 
@@ -137,7 +138,7 @@ std::int64_t writeSearchServers(TargetContext& ctx, const Value& searchOrder, co
     std::optional<std::vector<Value>> entries = entriesOf(searchOrder);
     if (!entries) {
         files::logLine(ctx, kLogInvalid);
-        files::logLine(ctx, kLogNic + cardName);
+        files::logLine(ctx, kLogNic + text::shownSafely(cardName));
         appendSearchServer(ctx, cardName, mac, 0, "");
         return 0;
     }
@@ -148,15 +149,15 @@ std::int64_t writeSearchServers(TargetContext& ctx, const Value& searchOrder, co
         std::optional<std::string> text = entryText((*entries)[static_cast<std::size_t>(i)]);
         if (!text || trimBlanks(*text).empty()) {
             files::logLine(ctx, kLogInvalid);
-            files::logLine(ctx, kLogNic + cardName);
+            files::logLine(ctx, kLogNic + text::shownSafely(cardName));
             appendSearchServer(ctx, cardName, mac, i + 1, "");
             break;
         }
         if (characterCount(*text) > serverWidth) {
             const std::string server = firstCharacters(*text, serverWidth);
             files::logLine(ctx, kLogTooLong);
-            files::logLine(ctx, kLogTruncated + server);
-            files::logLine(ctx, kLogNic + cardName);
+            files::logLine(ctx, kLogTruncated + text::shownSafely(server));
+            files::logLine(ctx, kLogNic + text::shownSafely(cardName));
             files::logLine(ctx, kLogEndedAt + std::to_string(i) + " of " + std::to_string(count - 1) + "\r\n");
             appendSearchServer(ctx, cardName, mac, i + 1, server);
             break;

@@ -1,17 +1,13 @@
 // The choice between SSH and WS-Management for another computer, and the probe of both.
 #include "management/remote/choice.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
 #include <future>
-#include <sstream>
 
 #include "management/errors.h"
 #include "management/host_config.h"
+#include "management/ssh/session.h"
 #include "management/wsman/errors.h"
+#include "management/wsman/settings.h"
 
 namespace qv::management::remote {
 
@@ -23,23 +19,11 @@ using management::TargetConnection;
 namespace wsman = management::wsman;
 
 bool sshConfigNames(const std::string& computer) {
-    std::string dir;
-    if (const char* d = std::getenv("QV_SSH_DIR"); d && *d) {
-        dir = d;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (!home || !*home) {
-            passwd* pw = ::getpwuid(::getuid());
-            home = pw ? pw->pw_dir : nullptr;
-        }
-        if (!home) return false;
-        dir = std::string(home) + "/.ssh";
-    }
-    std::ifstream in(dir + "/config");
-    if (!in) return false;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return management::hostSettings(text.str(), computer).named;
+    const std::string path = ssh::sshConfigPath();
+    if (path.empty()) return false;
+    // A configuration that cannot be used names no computer; opening over SSH says why.
+    wsman::SettingsFile file = wsman::readSettingsFile(path);
+    return file.status == wsman::FileStatus::Read && management::hostSettings(file.text, computer).named;
 }
 
 Result<std::unique_ptr<TargetConnection>> RemoteChoice::open(const std::string& computer, const Limits& limits,

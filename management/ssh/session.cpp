@@ -1,11 +1,15 @@
 // One SSH session: made from the SSH configuration without a password prompt, and closed.
 #include "management/ssh/session.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
 #include "management/ssh/errors.h"
+#include "management/wsman/settings.h"
 
 namespace qv::management::ssh {
 
@@ -35,9 +39,26 @@ std::string optionText(ssh_session ssh, ssh_options_e option) {
     return out;
 }
 
+std::string sshConfigPath() {
+    if (const char* d = std::getenv("QV_SSH_DIR"); d && *d) return std::string(d) + "/config";
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        passwd* pw = ::getpwuid(::getuid());
+        home = pw ? pw->pw_dir : nullptr;
+    }
+    return home ? std::string(home) + "/.ssh/config" : std::string();
+}
+
 std::shared_ptr<Session> configuredSession(const std::string& computer, PlatformError& why) {
     static std::once_flag once;
     std::call_once(once, [] { ssh_init(); });
+    if (const std::string config = sshConfigPath(); !config.empty()) {
+        management::wsman::SettingsFile file = management::wsman::readSettingsFile(config);
+        if (file.status == management::wsman::FileStatus::Refused) {
+            why = {kErrSshFailed, "SSH configuration for " + computer + " could not be read: " + file.why + " "};
+            return nullptr;
+        }
+    }
     auto session = std::make_shared<Session>();
     session->ssh = ssh_new();
     if (!session->ssh) {

@@ -102,6 +102,7 @@ struct WsmanConnection::Call {
             case Failure::TimedOut: error = timedOut(); return false;
             case Failure::Lost:
             case Failure::Unreachable:
+            case Failure::Handshake:
                 lost = true;
                 error = c.lostError();
                 return false;

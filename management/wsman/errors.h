@@ -14,6 +14,7 @@ inline constexpr std::int32_t kErrWsmanProtocol = static_cast<std::int32_t>(0xA0
 inline constexpr std::int32_t kErrWsmanLost = static_cast<std::int32_t>(0xA0570005u);
 inline constexpr std::int32_t kErrWsmanSettings = static_cast<std::int32_t>(0xA0570006u);
 inline constexpr std::int32_t kErrWsmanNotWindows = static_cast<std::int32_t>(0xA0570007u);
+inline constexpr std::int32_t kErrWsmanTls = static_cast<std::int32_t>(0xA0570008u);
 
 // What DCOM gives for a refused login (E_ACCESSDENIED).
 inline constexpr std::int32_t kErrAccessDenied = -2147024891;

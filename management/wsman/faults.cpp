@@ -9,7 +9,7 @@ namespace qv::management::wsman {
 
 namespace {
 
-constexpr FaultRule kRules[] = {
+const FaultRule kRules[] = {
     // The class (the resource URI or the query's class) does not exist.
     {2150858752u, "DestinationUnreachable", FaultKind::Failed, kErrInvalidClass, kErrInvalidClassText},
     // The provider gave no answer within OperationTimeout: the class reached its limit.

@@ -64,6 +64,7 @@ struct Session::Http {
     std::vector<std::string> authenticate;  // WWW-Authenticate values of the last answer
     std::string contentType;
     bool tooLarge = false;
+    char error[CURL_ERROR_SIZE] = {};  // libcurl's detail of a failure (the TLS library's reason)
 
     Http() {
         static std::once_flag init;
@@ -129,6 +130,8 @@ Exchange Session::post(const std::string& body, const std::string& contentType, 
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &Http::onHeader);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, http_.get());
     curl_easy_setopt(c, CURLOPT_USERAGENT, "Quorvex WS-Management");
+    http_->error[0] = '\0';
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, http_->error);
     if (endpoint_.scheme == Scheme::Https) {
         curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
         curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -155,9 +158,11 @@ Exchange Session::post(const std::string& body, const std::string& contentType, 
     curl_easy_getinfo(c, CURLINFO_NUM_CONNECTS, &connects);
     if (connects > 0 && !identify) authenticated_ = false;  // this answer came over a new connection
     if (rc != CURLE_OK) {
-        ex.why = curl_easy_strerror(rc);
-        long connected = 0;
+        ex.why = http_->error[0] ? http_->error : curl_easy_strerror(rc);
+        curl_off_t connected = 0, secured = 0;
         curl_easy_getinfo(c, CURLINFO_CONNECT_TIME_T, &connected);
+        curl_easy_getinfo(c, CURLINFO_APPCONNECT_TIME_T, &secured);
+        const bool https = endpoint_.scheme == Scheme::Https;
         switch (rc) {
             case CURLE_WRITE_ERROR:
                 ex.failure = http_->tooLarge ? Failure::TooLarge : Failure::Lost;
@@ -166,10 +171,24 @@ Exchange Session::post(const std::string& body, const std::string& contentType, 
             case CURLE_COULDNT_RESOLVE_HOST:
             case CURLE_COULDNT_CONNECT: ex.failure = Failure::Unreachable; break;
             case CURLE_PEER_FAILED_VERIFICATION: ex.failure = Failure::Untrusted; break;
-            case CURLE_SSL_CONNECT_ERROR:
+            // The port answered but not with TLS (an HTTP port answers a handshake with an HTTP
+            // error, "wrong version number"), or the handshake was refused: said with its reason.
+            case CURLE_SSL_CONNECT_ERROR: ex.failure = Failure::Handshake; break;
             case CURLE_SSL_CERTPROBLEM:
             case CURLE_SSL_CACERT_BADFILE: ex.failure = Failure::Unreachable; break;
-            case CURLE_OPERATION_TIMEDOUT: ex.failure = connected ? Failure::TimedOut : Failure::Unreachable; break;
+            case CURLE_OPERATION_TIMEDOUT:
+                if (https && connects > 0 && !secured) {
+                    // A new connection was made (the probe found the port open), but nothing
+                    // answered its handshake within the connection limit (a server that waits for
+                    // an HTTP request).
+                    ex.failure = Failure::Handshake;
+                    ex.why = "no answer to the TLS handshake within " +
+                             (connectMs_ % 1000 ? std::to_string(connectMs_) + " ms" : std::to_string(connectMs_ / 1000) + " s") +
+                             " (is the port one of HTTP rather than HTTPS?)";
+                } else {
+                    ex.failure = connected ? Failure::TimedOut : Failure::Unreachable;
+                }
+                break;
             default: ex.failure = Failure::Lost;
         }
         // The connection is not to be trusted after a failed exchange: the next one starts anew.

@@ -13,7 +13,8 @@ namespace qv::management::wsman {
 
 enum class Failure {
     None,
-    Unreachable,  // no connection could be made (or the TLS handshake failed: see `why`)
+    Unreachable,  // no connection could be made
+    Handshake,    // TCP connected, but the TLS handshake failed or got no answer (`why` says which)
     Untrusted,    // the server's certificate does not verify for its name
     TimedOut,     // no whole answer within the call's limit
     Lost,         // the connection broke during the exchange

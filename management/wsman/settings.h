@@ -2,10 +2,26 @@
 // quorvex/winrm file, and the user and password of ~/.netrc for NTLM and Basic.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
 namespace qv::management::wsman {
+
+// A settings or credential file (the winrm file, the netrc file, the SSH configuration) read
+// whole, and only when it is a regular file of at most kMaxSettingsBytes: a FIFO, a device or a
+// folder in its place, or a huge file, is refused with the reason instead of waiting forever or
+// filling memory. The file is opened without waiting (O_NONBLOCK) and what was opened is looked
+// at (fstat), so nothing can be put in its place between the look and the read.
+inline constexpr std::size_t kMaxSettingsBytes = 1024 * 1024;
+enum class FileStatus { Read, Missing, Refused };
+struct SettingsFile {
+    FileStatus status = FileStatus::Missing;
+    std::string text;
+    std::string why;    // for a refused file: "PATH is a FIFO, not a regular file; not used"
+    unsigned mode = 0;  // the permission bits of the file read
+};
+SettingsFile readSettingsFile(const std::string& path);
 
 enum class Scheme { Http, Https };
 enum class AuthChoice { Default, Kerberos, Ntlm, Basic };
@@ -26,7 +42,8 @@ std::string configFolder();
 // The settings of `computer` from a text of the winrm file; false with `why` for a value that
 // is not one of the keyword's.
 bool settingsFromText(const std::string& text, const std::string& computer, Settings& out, std::string& why);
-// The same from the file (a missing file: nothing configured).
+// The same from the file (a missing file: nothing configured; one refused by readSettingsFile:
+// false with its reason).
 bool settingsFor(const std::string& computer, Settings& out, std::string& why);
 
 struct Login {
@@ -38,7 +55,8 @@ struct Login {
 std::optional<Login> loginFromNetrc(const std::string& text, const std::string& machine);
 
 // The login from the netrc file (QV_NETRC, else ~/.netrc). A file that group or others can read
-// is refused with `why` (as ftp and curl refuse it), as is one that cannot be read.
+// is refused with `why` (as ftp and curl refuse it), as is one that cannot be read or that
+// readSettingsFile refuses (a folder, a FIFO, a file over 1 MiB).
 enum class NetrcStatus { Found, NotFound, Refused };
 NetrcStatus loginFor(const std::string& machine, Login& out, std::string& why);
 

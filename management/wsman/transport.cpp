@@ -84,6 +84,8 @@ Result<std::unique_ptr<TargetConnection>> WsmanTransport::openOver(const std::st
             case Failure::Lost: return unavailable();
             case Failure::Untrusted:
                 return CallError::of(kErrWsmanCertificate, "Certificate of " + computer + " not trusted: " + ex.why + " ");
+            case Failure::Handshake:
+                return CallError::of(kErrWsmanTls, "TLS handshake with " + computer + " failed: " + ex.why + " ");
             case Failure::Refused:
                 if (ex.status == 401) return CallError::of(kErrAccessDenied, kErrAccessDeniedText);
                 return CallError::of(kErrWsmanAuthentication, "Authentication to " + computer + " failed: " + ex.why + " ");

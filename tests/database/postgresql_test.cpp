@@ -482,3 +482,41 @@ TEST(PostgresqlDatabase, AServerRestartedBetweenComputersCostsNoComputer) {
               (std::vector<std::string>{"PC001", "PC002"}));
     EXPECT_EQ(count(database, "EnvStrings"), "4");
 }
+
+TEST(PostgresqlDatabase, RowsATriggerOrRuleDropsMakeTheComputerNotStored) {
+    NEED_SERVER();
+    struct Case {
+        const char* what;
+        std::string sql;     // what drops rows silently (the server answers INSERT 0 0, or fewer)
+        std::string reason;  // what the console and the log then say
+    };
+    const std::string dropAll = "CREATE FUNCTION drop_row() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN RETURN NULL; END$$; ";
+    const Case cases[] = {
+        {"the computer's own row", dropAll + "CREATE TRIGGER d BEFORE INSERT ON \"DeviceID\" FOR EACH ROW EXECUTE FUNCTION drop_row()",
+         "the server stored 0 of 1 rows of DeviceID (a trigger or rule on the server dropped the others)"},
+        {"one row of four", dropAll + "CREATE TRIGGER d BEFORE INSERT ON \"EnvStrings\" FOR EACH ROW "
+                                      "WHEN (NEW.\"VarName\" = 'VAR1') EXECUTE FUNCTION drop_row()",
+         "the server stored 3 of 4 rows of EnvStrings (a trigger or rule on the server dropped the others)"},
+        {"a rule", "CREATE RULE d AS ON INSERT TO \"OSData\" DO INSTEAD NOTHING",
+         "the server stored 0 of 1 rows of OSData (a trigger or rule on the server dropped the others)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string database = server().newDatabase();
+        const std::string connection = server().connection(database);
+        runSim(network(1, 4), names(1), "", nullptr, connection.c_str());
+        ASSERT_EQ(count(database, "EnvStrings"), "4");
+        std::string error;
+        ASSERT_TRUE(server().exec(database, c.sql, &error)) << error;
+        SimResult r = runSim(network(1, 4, "2026-12-08T11:00:00"), names(1), "", nullptr, connection.c_str());
+        const std::string log = r.file("docs/QV.log");
+        EXPECT_EQ(occurrences(r.out, "PC001 Rows not written to "), 1u) << r.out;
+        EXPECT_TRUE(has(r.out, c.reason + "\r\n")) << r.out;
+        EXPECT_TRUE(has(log, c.reason + "\r\n")) << log;
+        EXPECT_FALSE(has(log, " PC001 Inventory Completed")) << log;
+        // Nothing of the second inventory stays: its transaction was rolled back.
+        EXPECT_EQ(count(database, "DeviceID"), "1");
+        EXPECT_EQ(count(database, "EnvStrings"), "4");
+        EXPECT_EQ(count(database, "OSData"), "1");
+    }
+}
