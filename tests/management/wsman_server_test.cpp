@@ -132,7 +132,7 @@ std::map<std::string, std::vector<std::string>> rowsOf(const std::string& db) {
     return out;
 }
 
-void expectSameRows(const std::string& expectedDb, const std::string& actualDb) {
+void expectSameRows(const std::string& expectedDb, const std::string& actualDb, std::size_t least = 100) {
     auto expected = rowsOf(expectedDb), actual = rowsOf(actualDb);
     ASSERT_EQ(expected.size(), actual.size());
     std::size_t rows = 0;
@@ -140,7 +140,7 @@ void expectSameRows(const std::string& expectedDb, const std::string& actualDb) 
         EXPECT_EQ(actual[table], want) << "table " << table;
         rows += want.size();
     }
-    EXPECT_GT(rows, 100u);  // the example computers fill most tables
+    EXPECT_GT(rows, least);  // the example computers fill most tables
 }
 
 TEST_F(WsmanServerTest, NtlmSealedOverHttpWritesWhatTheSimulatedRunWrites) {
@@ -270,7 +270,7 @@ TEST_F(WsmanServerTest, SeveralConnectionsOverlapAndWriteWhatOneConnectionWrites
         EXPECT_EQ(stats["requests"], oneRequests[c.computer]) << what;
         EXPECT_EQ(report, qvtest::readFile(one + ".txt")) << what;
         EXPECT_EQ(log, qvtest::readFile(one + ".log")) << what;
-        expectSameRows(one + ".mdb", docs() + "/QV.mdb");
+        expectSameRows(one + ".mdb", docs() + "/QV.mdb", 50);
     }
 }
 
