@@ -105,7 +105,9 @@ PEAK_FIFTY=$(peak 50 "$NAMES")
 RELAY_PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 python3 bench/delay-relay.py "$RELAY_PORT" "$(awk '$1 == "PC01" {print $2}' "$WORK/ports")" 5 &
 RELAY_PID=$!
-sleep 0.2
+i=0
+while ! python3 -c 'import socket, sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), 1)' "$RELAY_PORT" 2>/dev/null \
+    && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
 printf 'Host PC01\n  HostName 127.0.0.1\n  Port %s\n  Auth ntlm\n' "$RELAY_PORT" >"$WORK/config/winrm.relay"
 cp "$WORK/config/winrm" "$WORK/config/winrm.direct"
 cp "$WORK/config/winrm.relay" "$WORK/config/winrm"
@@ -124,43 +126,52 @@ grep -h "Err#\|Timed Out\|lost" "$WORK/homefifty/Documents/QV.log" 2>/dev/null |
 
 # ---- The realistic desktop ----
 REAL_NAMES=$(i=1; while [ $i -le 50 ]; do printf 'RS%02d ' $i; i=$((i + 1)); done)
-{
-  sed -n '1,/"wmi": /p' "$WORK/fixture.json" | sed '$d'
-  printf ' "wmi": '
-  # shellcheck disable=SC2086
-  "$BUILD/qv-wsman-server" --realistic $REAL_NAMES
-  printf '}\n'
-} >"$WORK/real.json"
+# shellcheck disable=SC2086
+"$BUILD/qv-wsman-server" --realistic $REAL_NAMES >"$WORK/real-wmi.json"
+python3 -c 'import json, sys
+f = json.load(open(sys.argv[1])); f["wmi"] = json.load(open(sys.argv[2])); json.dump(f, open(sys.argv[3], "w"))' \
+    "$WORK/fixture.json" "$WORK/real-wmi.json" "$WORK/real.json"
 NTLM_USER_FILE="$WORK/ntlm-users" "$BUILD/qv-wsman-server" "$WORK/real.json" "$WORK/real-ports" \
     --stats "$WORK/real-stats" 2>"$WORK/real-server.log" &
 REAL_PID=$!
 i=0
 while [ ! -f "$WORK/real-ports" ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i + 1)); done
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+# As many free loopback ports as asked for, all different.
+free_ports() { python3 -c 'import socket, sys
+s = [socket.socket() for _ in range(int(sys.argv[1]))]
+for k in s: k.bind(("127.0.0.1", 0))
+print(" ".join(str(k.getsockname()[1]) for k in s))' "$1"; }
 # winrm settings for the realistic computers through the relay's ports ("direct": the server's).
 real_config() {
     : >"$WORK/config/winrm"
     while read -r name port; do
         [ "$1" = direct ] || port=$(awk -v n="$name" '$1 == n {print $2}' "$WORK/relay-ports")
         printf 'Host %s\n  HostName 127.0.0.1\n  Port %s\n  Auth ntlm\n' "$name" "$port" >>"$WORK/config/winrm"
-        [ -n "$CONNECTIONS" ] && printf '  Connections %s\n' "$CONNECTIONS" >>"$WORK/config/winrm"
+        if [ -n "$CONNECTIONS" ]; then printf '  Connections %s\n' "$CONNECTIONS" >>"$WORK/config/winrm"; fi
     done <"$WORK/real-ports"
 }
 # One relay for every realistic computer, with this one-way delay.
 start_relay() {
-    [ -n "$RELAY_PID" ] && kill "$RELAY_PID" && wait "$RELAY_PID" 2>/dev/null
+    if [ -n "$RELAY_PID" ]; then kill "$RELAY_PID"; wait "$RELAY_PID" 2>/dev/null || true; fi
     pairs=""
     : >"$WORK/relay-ports"
+    set -- "$1" $(free_ports "$(wc -l <"$WORK/real-ports")")
+    delay=$1
     while read -r name port; do
-        p=$(free_port)
-        echo "$name $p" >>"$WORK/relay-ports"
-        pairs="$pairs${pairs:+,}$p:$port"
+        shift
+        echo "$name $1" >>"$WORK/relay-ports"
+        pairs="$pairs${pairs:+,}$1:$port"
     done <"$WORK/real-ports"
+    set -- "$delay"
     python3 bench/delay-relay.py "$pairs" "$1" &
     RELAY_PID=$!
-    sleep 0.5
+    # Listening on every port before a run starts.
+    last=$(awk 'END {print $2}' "$WORK/relay-ports")
+    i=0
+    while ! python3 -c 'import socket, sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), 1)' "$last" 2>/dev/null \
+        && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
 }
-stat_of() { awk -v k="$1" '$1 == k {print $2}' "$WORK/real-stats"; }
+stat_of() { if [ -f "$WORK/real-stats" ]; then awk -v k="$1" '$1 == k {print $2}' "$WORK/real-stats"; else echo 0; fi; }
 # A timed run with the server's request count and qv's processor time: "seconds requests most cpu".
 measured() {
     home="$WORK/home-real"; rm -rf "$home"; mkdir -p "$home"
