@@ -17,7 +17,7 @@ WORK=$(mktemp -d)
 SERVER_PID=""
 RELAY_PID=""
 REAL_PID=""
-trap '[ -n "$SERVER_PID" ] && kill "$SERVER_PID"; [ -n "$RELAY_PID" ] && kill "$RELAY_PID"; [ -n "$REAL_PID" ] && kill "$REAL_PID"; rm -rf "$WORK"' EXIT
+trap 'for p in $SERVER_PID $RELAY_PID $REAL_PID; do kill "$p" 2>/dev/null || true; done; rm -rf "$WORK"' EXIT
 trap 'exit 1' HUP INT PIPE TERM
 
 now() { date +%s%N; }
