@@ -3,7 +3,12 @@
 # project's WS-Management server (NTLM, sealed messages) from example fixture computers. Prints one
 # computer's time against qv-sim on the same fixture, with 10 ms round trips (a delaying relay),
 # 50 computers with the default worker pool against one at a time, and peak memory of one and 50.
+# Then a realistic desktop (300 programs in each registry view, user hives, services and their
+# drivers' files) at 0, 10 and 50 ms round trips: time, requests the server answered, most
+# requests at once and qv's processor time; and 50 such computers at 10 ms with the default pool.
 #   bench/wsman.sh [RUNS]      (default 5 runs of each; needs ./scripts/build.sh tests)
+#   CONNECTIONS=N sets the winrm file's Connections line for the realistic runs (default: none,
+#   the default of 8); ONE=1 adds the realistic desktop over one connection at 10 ms.
 set -e
 cd "$(dirname "$0")/.."
 RUNS=${1:-5}
@@ -11,7 +16,8 @@ BUILD=$(pwd)/${BUILD:-build}
 WORK=$(mktemp -d)
 SERVER_PID=""
 RELAY_PID=""
-trap '[ -n "$SERVER_PID" ] && kill "$SERVER_PID"; [ -n "$RELAY_PID" ] && kill "$RELAY_PID"; rm -rf "$WORK"' EXIT
+REAL_PID=""
+trap 'for p in $SERVER_PID $RELAY_PID $REAL_PID; do kill "$p" 2>/dev/null || true; done; rm -rf "$WORK"' EXIT
 trap 'exit 1' HUP INT PIPE TERM
 
 now() { date +%s%N; }
@@ -99,7 +105,9 @@ PEAK_FIFTY=$(peak 50 "$NAMES")
 RELAY_PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 python3 bench/delay-relay.py "$RELAY_PORT" "$(awk '$1 == "PC01" {print $2}' "$WORK/ports")" 5 &
 RELAY_PID=$!
-sleep 0.2
+i=0
+while ! python3 -c 'import socket, sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), 1)' "$RELAY_PORT" 2>/dev/null \
+    && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
 printf 'Host PC01\n  HostName 127.0.0.1\n  Port %s\n  Auth ntlm\n' "$RELAY_PORT" >"$WORK/config/winrm.relay"
 cp "$WORK/config/winrm" "$WORK/config/winrm.direct"
 cp "$WORK/config/winrm.relay" "$WORK/config/winrm"
@@ -115,3 +123,91 @@ echo "peak memory: one computer $PEAK_ONE MB, 50 computers $PEAK_FIFTY MB ($(awk
 echo "reports of the last 50-computer run: $(ls "$WORK/homefifty/Documents/" | grep -c '^QVPC') (50 expected)"
 echo "failures in its log (none expected):"
 grep -h "Err#\|Timed Out\|lost" "$WORK/homefifty/Documents/QV.log" 2>/dev/null | head -5 || true
+
+# ---- The realistic desktop ----
+REAL_NAMES=$(i=1; while [ $i -le 50 ]; do printf 'RS%02d ' $i; i=$((i + 1)); done)
+# shellcheck disable=SC2086
+"$BUILD/qv-wsman-server" --realistic $REAL_NAMES >"$WORK/real-wmi.json"
+python3 -c 'import json, sys
+f = json.load(open(sys.argv[1])); f["wmi"] = json.load(open(sys.argv[2])); json.dump(f, open(sys.argv[3], "w"))' \
+    "$WORK/fixture.json" "$WORK/real-wmi.json" "$WORK/real.json"
+NTLM_USER_FILE="$WORK/ntlm-users" "$BUILD/qv-wsman-server" "$WORK/real.json" "$WORK/real-ports" \
+    --stats "$WORK/real-stats" 2>"$WORK/real-server.log" &
+REAL_PID=$!
+i=0
+while [ ! -f "$WORK/real-ports" ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i + 1)); done
+# As many free loopback ports as asked for, all different.
+free_ports() { python3 -c 'import socket, sys
+s = [socket.socket() for _ in range(int(sys.argv[1]))]
+for k in s: k.bind(("127.0.0.1", 0))
+print(" ".join(str(k.getsockname()[1]) for k in s))' "$1"; }
+# winrm settings for the realistic computers through the relay's ports ("direct": the server's).
+real_config() {
+    : >"$WORK/config/winrm"
+    while read -r name port; do
+        [ "$1" = direct ] || port=$(awk -v n="$name" '$1 == n {print $2}' "$WORK/relay-ports")
+        printf 'Host %s\n  HostName 127.0.0.1\n  Port %s\n  Auth ntlm\n' "$name" "$port" >>"$WORK/config/winrm"
+        if [ -n "$CONNECTIONS" ]; then printf '  Connections %s\n' "$CONNECTIONS" >>"$WORK/config/winrm"; fi
+    done <"$WORK/real-ports"
+}
+# One relay for every realistic computer, with this one-way delay.
+start_relay() {
+    if [ -n "$RELAY_PID" ]; then kill "$RELAY_PID"; wait "$RELAY_PID" 2>/dev/null || true; fi
+    pairs=""
+    : >"$WORK/relay-ports"
+    set -- "$1" $(free_ports "$(wc -l <"$WORK/real-ports")")
+    delay=$1
+    while read -r name port; do
+        shift
+        echo "$name $1" >>"$WORK/relay-ports"
+        pairs="$pairs${pairs:+,}$1:$port"
+    done <"$WORK/real-ports"
+    set -- "$delay"
+    python3 bench/delay-relay.py "$pairs" "$1" &
+    RELAY_PID=$!
+    # Listening on every port before a run starts.
+    last=$(awk 'END {print $2}' "$WORK/relay-ports")
+    i=0
+    while ! python3 -c 'import socket, sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), 1)' "$last" 2>/dev/null \
+        && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+}
+stat_of() { if [ -f "$WORK/real-stats" ]; then awk -v k="$1" '$1 == k {print $2}' "$WORK/real-stats"; else echo 0; fi; }
+# A timed run with the server's request count and qv's processor time: "seconds requests most cpu".
+measured() {
+    home="$WORK/home-real"; rm -rf "$home"; mkdir -p "$home"
+    r0=$(stat_of requests)
+    python3 -c 'import resource, subprocess, sys, time
+t = time.monotonic()
+subprocess.run(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+u = resource.getrusage(resource.RUSAGE_CHILDREN)
+print("%.2f %.2f" % (time.monotonic() - t, u.ru_utime + u.ru_stime))' \
+        env HOME="$home" XDG_CONFIG_HOME= QV_CONFIG_DIR="$WORK/config" QV_NETRC="$WORK/netrc" QV_SSH_DIR="$WORK" \
+        "$BUILD/qv" "$@" >"$WORK/measured"
+    echo "$(cut -d' ' -f1 "$WORK/measured") $(( $(stat_of requests) - r0 )) $(stat_of most-at-once) $(cut -d' ' -f2 "$WORK/measured")"
+}
+real_series() {  # the median run of RUNS by time
+    : >"$WORK/real-times"
+    k=0
+    while [ $k -lt "$RUNS" ]; do measured "$@" >>"$WORK/real-times"; k=$((k + 1)); done
+    sort -n "$WORK/real-times" | awk '{v[NR]=$0} END {print v[int((NR+1)/2)]}'
+}
+show() { echo "$2" | awk -v w="$1" '{printf "%-38s %6.2f s, %d requests, qv processor time %.2f s\n", w, $1, $2, $4}'; }
+
+echo "realistic desktop (Connections ${CONNECTIONS:-8 by default}; medians of $RUNS runs):"
+real_config direct
+show "  on loopback:" "$(real_series RS01)"
+start_relay 5
+real_config relay
+show "  10 ms round trips (goal at most 3 s):" "$(real_series RS01)"
+if [ -n "$ONE" ]; then
+    SAVED=$CONNECTIONS; CONNECTIONS=1; real_config relay
+    show "  10 ms round trips, one connection:" "$(measured RS01)"
+    CONNECTIONS=$SAVED; real_config relay
+fi
+# shellcheck disable=SC2086
+show "  50 such computers at 10 ms, default pool:" "$(measured $REAL_NAMES)"
+echo "  reports of that run: $(ls "$WORK/home-real/Documents/" | grep -c '^QVRS') (50 expected); failures in its log: $(grep -c "Err#\|Timed Out\|lost" "$WORK/home-real/Documents/QV.log" || true)"
+start_relay 25
+real_config relay
+show "  50 ms round trips (goal at most 10 s):" "$(real_series RS01)"
+echo "  most requests in flight at once at the server: $(stat_of most-at-once)"

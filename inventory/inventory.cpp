@@ -31,6 +31,14 @@ const PhaseInfo kPhases[] = {
 
 void runPhase(TargetContext& ctx, const PhaseInfo& info) {
     console::writeConsoleLine(ctx, info.consoleLabel, false);
+    // The phase's class enumerations go out together where the connection can overlap them; the
+    // collectors then read the answers in their own order.
+    if (ctx.targetServices && ctx.targetServices->sendsAhead()) {
+        std::vector<management::Ask> asks;
+        for (const char* className : phaseClasses(info.phase))
+            asks.push_back(management::Ask::query(std::string("Select * from ") + className));
+        ctx.targetServices->prefetch(asks);
+    }
     for (const CollectorEntry& entry : collectorTable()) {
         if (entry.phase != info.phase) continue;
         bool traceFirst = info.phase == Phase::Software;

@@ -109,4 +109,16 @@ Result<FileFacts> BoundedConnection::fileFacts(const std::string& path) {
     return bounded<FileFacts>(kFiles, [&] { return inner_.fileFacts(path); });
 }
 
+void BoundedConnection::prefetch(const std::vector<Ask>& asks) {
+    if (lost_) return;
+    std::vector<Ask> wanted;
+    wanted.reserve(asks.size());
+    for (const Ask& ask : asks) {
+        const std::string cls = ask.kind == Ask::Kind::Query ? queryClass(ask.text)
+                                : ask.kind == Ask::Kind::File ? kFiles : kRegistryProvider;
+        if (!ctx_.limitedClasses.count(text::asciiUpper(cls))) wanted.push_back(ask);
+    }
+    if (!wanted.empty()) inner_.prefetch(wanted);
+}
+
 }  // namespace qv::management

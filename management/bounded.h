@@ -34,6 +34,9 @@ public:
     Result<bool> fileExists(const std::string& path) override;
     Result<FileFacts> fileFacts(const std::string& path) override;
     bool filesThroughShares() const override { return inner_.filesThroughShares(); }
+    // Calls of a class that reached its limit, or on a lost connection, are not sent ahead.
+    void prefetch(const std::vector<Ask>& asks) override;
+    bool sendsAhead() const override { return !lost_ && inner_.sendsAhead(); }
 
 private:
     template <class T, class Call>

@@ -29,6 +29,32 @@ struct FileFacts {
 // The facts of a file read where it lies, through a file layer (the local computer's files).
 FileFacts fileFactsIn(FileSystem& files, const std::string& path);
 
+// A call the collector is about to make, named so that a connection that can keep several
+// requests in flight may send it ahead; the call itself, made later, then takes its answer.
+struct Ask {
+    enum class Kind { Query, Subkeys, ValueNames, StringValue, File };
+    Kind kind = Kind::Query;
+    std::string text;  // the query, the registry key, or the file's path
+    std::uint32_t hive = 0;
+    std::string valueName;
+    // The registry view the call reads (as selectRegistryView takes it); absent: the view
+    // selected when prefetch is called.
+    std::optional<int> view;
+
+    static Ask query(std::string wql) { return {Kind::Query, std::move(wql), 0, {}, std::nullopt}; }
+    static Ask subkeys(std::uint32_t hive, std::string key, std::optional<int> view = std::nullopt) {
+        return {Kind::Subkeys, std::move(key), hive, {}, view};
+    }
+    static Ask valueNames(std::uint32_t hive, std::string key, std::optional<int> view = std::nullopt) {
+        return {Kind::ValueNames, std::move(key), hive, {}, view};
+    }
+    static Ask stringValue(std::uint32_t hive, std::string key, std::string valueName,
+                           std::optional<int> view = std::nullopt) {
+        return {Kind::StringValue, std::move(key), hive, std::move(valueName), view};
+    }
+    static Ask file(std::string path) { return {Kind::File, std::move(path), 0, {}, std::nullopt}; }
+};
+
 // One connection is used by one thread at a time. Each call is bounded by the limits the
 // connection was opened with; a call that reached its limit fails with limitReached.
 class TargetConnection {
@@ -63,6 +89,13 @@ public:
     // through its drive shares (made with createShare when the administrative share does not
     // answer), and the file calls above are not used for it.
     virtual bool filesThroughShares() const { return false; }
+
+    // Sends ahead the calls about to be made, without waiting for them; the order in which the
+    // calls are then made, and what each answers, are those of calls made without it. A
+    // connection with one request in flight at a time does nothing.
+    virtual void prefetch(const std::vector<Ask>&) {}
+    // True where prefetch sends anything: only then is it worth finding out what to ask for.
+    virtual bool sendsAhead() const { return false; }
 
     // The same calls in the form of a yes or no with the value through an argument, as callers
     // that only tell success from failure take them; on failure `err` holds the error and `out`

@@ -3,7 +3,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 #include "console/console.h"
@@ -59,27 +61,38 @@ void stopForBreak(RunContext& ctx, int type, bool localOnly) {
 class UrgentStop {
 public:
     explicit UrgentStop(RunContext& ctx) : ctx_(ctx), watcher_([this] { watch(); }) {}
+    // The watcher is woken at once, so that the end of the run does not wait for its next look.
     ~UrgentStop() {
-        done_.store(true);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_all();
         watcher_.join();
     }
     UrgentStop(const UrgentStop&) = delete;
     UrgentStop& operator=(const UrgentStop&) = delete;
 
 private:
+    // The urgent flag is set from a signal handler, which cannot wake a thread: it is looked at
+    // every 20 ms.
     void watch() {
-        while (!done_.load()) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!done_) {
             if (ctx_.controlEvents.urgent.load()) {
+                lock.unlock();
                 int type = ctx_.controlEvents.type.load();
                 stopForBreak(ctx_, type >= 0 && type <= 2 ? type : 2, ctx_.env.sOption == "/L");
                 console::end(ctx_);
                 std::_Exit(0);
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            wake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return done_; });
         }
     }
     RunContext& ctx_;
-    std::atomic<bool> done_{false};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;  // under mutex_
     std::thread watcher_;
 };
 

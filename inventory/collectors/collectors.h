@@ -70,4 +70,8 @@ void collectSystemDrivers(TargetContext& ctx, TargetFiles& files);
 // The category sequence, in driver order.
 const std::vector<CollectorEntry>& collectorTable();
 
+// The classes a phase's collectors query, in the order they first do, so that a connection with
+// several requests in flight can ask for them all as the phase starts.
+const std::vector<const char*>& phaseClasses(Phase phase);
+
 }  // namespace qv::inventory

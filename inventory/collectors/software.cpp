@@ -1,4 +1,5 @@
 // The software collector: system drivers, installed packages and registered applications.
+#include <algorithm>
 #include <array>
 #include <unordered_map>
 #include <unordered_set>
@@ -58,6 +59,69 @@ std::vector<int> registryViews(management::TargetConnection& registry) {
     return {0};
 }
 
+bool isUserHive(const std::string& user) {
+    return !text::equalsIgnoringCase(user, ".DEFAULT") && !text::asciiUpper(user).ends_with("_CLASSES");
+}
+
+bool listsDisplayName(const std::vector<std::string>& names) {
+    return std::find(names.begin(), names.end(), kPackageFields[0].valueName) != names.end();
+}
+
+// Sends ahead every registry call readPackages makes, wave by wave where the connection can
+// overlap them: each wave is known from the answers of the one before, which this walk reads
+// (the connection keeps them, so the reading that follows takes them without asking again).
+void prefetchPackages(management::TargetConnection& registry, const std::vector<int>& views) {
+    using management::Ask;
+    struct Key {
+        int view;
+        std::uint32_t hive;
+        std::string key;
+    };
+    std::vector<Key> bases;
+    std::vector<Ask> asks;
+    for (int view : views) {
+        bases.push_back({view, kHiveLocalMachine, kUninstallKey});
+        asks.push_back(Ask::subkeys(kHiveLocalMachine, kUninstallKey, view));
+    }
+    asks.push_back(Ask::subkeys(kHiveUsers, "", views.front()));
+    registry.prefetch(asks);
+    registry.selectRegistryView(views.front());
+    std::vector<std::string> users;
+    if (registry.enumKey(kHiveUsers, "", users)) {
+        asks.clear();
+        for (const std::string& user : users) {
+            if (!isUserHive(user)) continue;
+            bases.push_back({views.front(), kHiveUsers, user + "\\" + kUninstallKey});
+            asks.push_back(Ask::subkeys(kHiveUsers, bases.back().key, views.front()));
+        }
+        registry.prefetch(asks);
+    }
+    std::vector<Key> entries;
+    for (const Key& base : bases) {
+        std::vector<std::string> subkeys;
+        registry.selectRegistryView(base.view);
+        if (!registry.enumKey(base.hive, base.key, subkeys)) continue;
+        asks.clear();
+        for (const std::string& subkey : subkeys) {
+            entries.push_back({base.view, base.hive, base.key + "\\" + subkey});
+            asks.push_back(Ask::valueNames(base.hive, entries.back().key, base.view));
+        }
+        registry.prefetch(asks);
+    }
+    for (const Key& entry : entries) {
+        std::vector<std::string> names;
+        std::vector<std::int32_t> types;
+        registry.selectRegistryView(entry.view);
+        if (!registry.enumValues(entry.hive, entry.key, names, types) || !listsDisplayName(names)) continue;
+        asks.clear();
+        for (const std::string& name : names)
+            for (const PackageField& field : kPackageFields)
+                if (name == field.valueName) asks.push_back(Ask::stringValue(entry.hive, entry.key, name, entry.view));
+        registry.prefetch(asks);
+    }
+    registry.selectRegistryView(views.front());
+}
+
 // The entries under one uninstall key that have a display name, in the provider's order.
 void readUninstallEntries(TargetContext& ctx, management::TargetConnection& registry, std::uint32_t hive, const std::string& base,
                           std::vector<Package>& packages) {
@@ -69,7 +133,8 @@ void readUninstallEntries(TargetContext& ctx, management::TargetConnection& regi
             Package package;
             std::vector<std::string> names;
             std::vector<std::int32_t> types;
-            if (!registry.enumValues(hive, key, names, types)) return;
+            // An entry without a display name is no package: none of its values is read.
+            if (!registry.enumValues(hive, key, names, types) || !listsDisplayName(names)) return;
             for (const std::string& name : names)
                 for (std::size_t f = 0; f < kPackageFieldCount; ++f) {
                     if (name != kPackageFields[f].valueName) continue;
@@ -89,13 +154,14 @@ std::vector<Package> readPackages(TargetContext& ctx) {
     management::TargetConnection* registry = bindRegistryProvider(ctx);
     if (!registry) return packages;
     const std::vector<int> views = registryViews(*registry);
+    if (registry->sendsAhead()) prefetchPackages(*registry, views);
     for (int view : views)
         if (registry->selectRegistryView(view)) readUninstallEntries(ctx, *registry, kHiveLocalMachine, kUninstallKey, packages);
     registry->selectRegistryView(views.front());
     std::vector<std::string> users;
     if (!registry->enumKey(kHiveUsers, "", users)) return packages;
     for (const std::string& user : users) {
-        if (text::equalsIgnoringCase(user, ".DEFAULT") || text::asciiUpper(user).ends_with("_CLASSES")) continue;
+        if (!isUserHive(user)) continue;
         readUninstallEntries(ctx, *registry, kHiveUsers, user + "\\" + kUninstallKey, packages);
     }
     return packages;
@@ -153,6 +219,59 @@ std::string programPath(const std::string& server) {
     return unquoted.substr(0, unquoted.find(".EXE") + 4);
 }
 
+const char* const kLocalServer = "LocalServer32";
+
+bool hasSubkey(const std::vector<std::string>& subkeys, const char* name) {
+    for (const std::string& subkey : subkeys)
+        if (text::equalsIgnoringCase(subkey, name)) return true;
+    return false;
+}
+
+// Sends ahead the registry calls readApplications makes in each view, wave by wave as
+// prefetchPackages does.
+void prefetchApplications(management::TargetConnection& registry, const std::vector<int>& views) {
+    using management::Ask;
+    std::vector<Ask> asks;
+    for (int view : views) asks.push_back(Ask::subkeys(kHiveClassesRoot, "", view));
+    registry.prefetch(asks);
+    struct Named {
+        int view;
+        std::string name;
+    };
+    std::vector<Named> classes;
+    asks.clear();
+    for (int view : views) {
+        std::vector<std::string> names;
+        if (!registry.selectRegistryView(view) || !registry.enumKey(kHiveClassesRoot, "", names)) continue;
+        for (const std::string& name : names) {
+            if (name.find("Application") == std::string::npos) continue;
+            classes.push_back({view, name});
+            asks.push_back(Ask::stringValue(kHiveClassesRoot, name + "\\CLSID", "", view));
+        }
+    }
+    registry.prefetch(asks);
+    std::vector<Named> classKeys;
+    asks.clear();
+    for (const Named& c : classes) {
+        std::string clsid;
+        registry.selectRegistryView(c.view);
+        if (!registry.getStringValue(kHiveClassesRoot, c.name + "\\CLSID", "", clsid) || clsid.empty()) continue;
+        classKeys.push_back({c.view, "CLSID\\" + clsid});
+        asks.push_back(Ask::subkeys(kHiveClassesRoot, classKeys.back().name, c.view));
+    }
+    registry.prefetch(asks);
+    asks.clear();
+    for (const Named& k : classKeys) {
+        std::vector<std::string> subkeys;
+        registry.selectRegistryView(k.view);
+        if (!registry.enumKey(kHiveClassesRoot, k.name, subkeys) || !hasSubkey(subkeys, kLocalServer)) continue;
+        asks.push_back(Ask::stringValue(kHiveClassesRoot, k.name + "\\" + kLocalServer, "", k.view));
+        for (const std::string& subkey : subkeys)
+            if (subkey == "ProgID") asks.push_back(Ask::stringValue(kHiveClassesRoot, k.name + "\\" + subkey, "", k.view));
+    }
+    registry.prefetch(asks);
+}
+
 // The classes whose names contain "Application" in the selected registry view, as ProgID + "|" + path texts in registry order,
 // each text with the pair it was made of.
 void readApplications(TargetContext& ctx, management::TargetConnection* registry, std::vector<std::string>& texts,
@@ -168,13 +287,15 @@ void readApplications(TargetContext& ctx, management::TargetConnection* registry
             const std::string classKey = "CLSID\\" + clsid;
             std::vector<std::string> subkeys;
             if (!registry->enumKey(kHiveClassesRoot, classKey, subkeys)) return;
+            // Without a local server there is no program path: nothing is listed, nothing read.
+            if (!hasSubkey(subkeys, kLocalServer)) return;
             for (const std::string& subkey : subkeys) {
                 if (subkey != "ProgID") continue;
                 std::string progId, server;
-                registry->getStringValue(kHiveClassesRoot, classKey + "\\" + subkey, "", progId);
-                registry->getStringValue(kHiveClassesRoot, classKey + "\\LocalServer32", "", server);
+                registry->getStringValue(kHiveClassesRoot, classKey + "\\" + kLocalServer, "", server);
                 std::string path = programPath(server);
                 if (path.empty()) continue;
+                registry->getStringValue(kHiveClassesRoot, classKey + "\\" + subkey, "", progId);
                 std::string text = progId + "|" + path;
                 pairs.try_emplace(text, Application{progId, path});
                 texts.push_back(std::move(text));
@@ -241,7 +362,12 @@ void collectApplications(TargetContext& ctx, TargetFiles& files) {
     guarded(ctx, [&] {
         management::TargetConnection* registry = bindRegistryProvider(ctx);
         if (!registry) return;
-        for (int view : registryViews(*registry))
+        const std::vector<int> views = registryViews(*registry);
+        if (registry->sendsAhead()) {
+            prefetchApplications(*registry, views);
+            registry->selectRegistryView(views.front());
+        }
+        for (int view : views)
             if (registry->selectRegistryView(view)) readApplications(ctx, registry, texts, pairs);
     });
     if (!texts.empty()) quickSortText(texts, 0, static_cast<long>(texts.size()) - 1);
@@ -249,6 +375,13 @@ void collectApplications(TargetContext& ctx, TargetFiles& files) {
     // Each pair once: texts that differ only in case may stand between two equal ones after the
     // case-insensitive sort, so every text already listed is dropped, not only the one before.
     std::unordered_set<std::string> listed;
+    if (files.sendsAhead()) {
+        std::vector<std::string> paths;
+        for (const std::string& text : texts)
+            if (listed.insert(text).second) paths.push_back(pairs.at(text).path);
+        files.prefetch(paths);
+        listed.clear();
+    }
     for (const std::string& text : texts) {
         if (!listed.insert(text).second) continue;
         guarded(ctx, [&] { listApplication(ctx, files, pairs.at(text)); });

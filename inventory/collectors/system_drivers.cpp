@@ -68,6 +68,18 @@ void collectSystemDrivers(TargetContext& ctx, TargetFiles& files) {
     report::writeLine(ctx, "**Note: Only Running files are reported**");
     std::int64_t count = 0;
     if (countInstances(ctx, kDriverClass, count) && count != 0) {
+        if (files.sendsAhead()) {
+            // The files of every driver listed, read ahead in the order they are listed (the
+            // connection answers the query again from its first answer).
+            Instances listed;
+            runQuery(ctx, std::string("Select * from ") + kDriverClass, listed);
+            std::vector<std::string> paths;
+            for (const DriverGroup& group : kDriverGroups)
+                for (const Instance& service : listed)
+                    if (listedIn(service, group))
+                        paths.push_back(cutTo(service.get("Pathname"), database::columnWidth("Drivers", "Path")));
+            files.prefetch(paths);
+        }
         for (const DriverGroup& group : kDriverGroups) {
             report::writeLine(ctx, group.heading);
             Instances services;

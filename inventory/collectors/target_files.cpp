@@ -114,6 +114,14 @@ bool TargetFiles::exists(const std::string& accessPath) {
     return found && *found;
 }
 
+void TargetFiles::prefetch(const std::vector<std::string>& filePaths) {
+    if (!ctx_.targetServices || throughShares() || filePaths.empty()) return;
+    std::vector<management::Ask> asks;
+    asks.reserve(filePaths.size());
+    for (const std::string& path : filePaths) asks.push_back(management::Ask::file(path));
+    ctx_.targetServices->prefetch(asks);
+}
+
 FileFacts TargetFiles::facts(const std::string& accessPath) {
     FileFacts facts;
     if (!throughShares()) {

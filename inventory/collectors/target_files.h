@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/target_context.h"
 #include "management/connection.h"
@@ -39,6 +40,10 @@ public:
     // cannot be read in any way just has no version or date).
     bool exists(const std::string& accessPath);
     management::FileFacts facts(const std::string& accessPath);
+    // Sends ahead the reads of these files where the connection reads them itself (through
+    // shares nothing is sent ahead: a share is made only when a file of its drive is read).
+    void prefetch(const std::vector<std::string>& filePaths);
+    bool sendsAhead() const { return ctx_.targetServices && ctx_.targetServices->sendsAhead() && !throughShares(); }
     // Deletes every share this object made.
     void releaseAll();
 

@@ -1,7 +1,11 @@
 // Enumerations, custom actions and files of a Windows computer over WS-Management.
 #include "management/wsman/connection.h"
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <thread>
 
 #include "management/errors.h"
@@ -72,31 +76,80 @@ bool isWmiDatetime(const std::string& s) {
 
 }  // namespace
 
+// One operation: an enumeration or a custom action, with all it takes to be sent over any session.
+struct WsmanConnection::Operation {
+    bool enumeration = true;
+    std::string resourceUri, wql, className;  // an enumeration
+    std::string method;                       // a custom action
+    std::vector<std::pair<std::string, std::string>> parameters, selectors;
+    bool registry = false;
+    int view = 0;            // a registry call's view
+    bool keep = true;        // an answer that succeeded is kept for the computer's later calls
+    bool keepEmpty = true;   // an empty enumeration is kept too (a file not found is asked again)
+    std::string bound;       // the class whose limit the call counts against
+    std::string key;         // the same key for the same operation
+};
+
+// An operation's answer, in the queue, in flight, or there.
+struct WsmanConnection::Job {
+    explicit Job(Operation o) : op(std::move(o)) {}
+    Operation op;
+    bool started = false, queued = false, done = false, retried = false;
+    int avoid = -1;  // the worker whose connection was lost under it: retried on another
+    std::optional<Result<Instances>> instances;
+    std::optional<Result<MethodOutput>> output;
+
+    bool failed() const { return op.enumeration ? !instances || !*instances : !output || !*output; }
+    const CallError* error() const {
+        if (op.enumeration) return instances && !*instances ? &instances->error() : nullptr;
+        return output && !*output ? &output->error() : nullptr;
+    }
+    void fail(const CallError& e) {
+        if (op.enumeration) instances = e;
+        else output = e;
+        done = true;
+    }
+};
+
+// The worker threads and their queue.
+struct WsmanConnection::Pool {
+    std::mutex mutex;
+    std::condition_variable work, answered;
+    std::deque<std::shared_ptr<Job>> queue;
+    std::vector<std::thread> threads;
+    std::vector<Session*> sessions;  // of the workers alive, so that closing ends their exchanges
+    int allowed = 1, live = 0, idle = 0;
+    bool stopping = false;
+};
+
 // One request of a call: sent, its answer parsed, its failure turned into the call's error.
 struct WsmanConnection::Call {
-    Call(WsmanConnection& connection, int ms) : c(connection), budget(ms) {}
+    Call(WsmanConnection& connection, Session& s, int ms) : c(connection), session(s), budget(ms) {}
     WsmanConnection& c;
+    Session& session;
     Budget budget;
     pugi::xml_document doc;
     std::optional<Fault> fault;
     std::optional<CallError> error;
-    bool lost = false;   // the connection broke: the caller may start over once
-    bool tooBig = false; // the server asked for a smaller envelope
+    bool lost = false;      // the connection broke: the caller may start over once
+    bool refused = false;   // no connection could be made over a session that never had one
+    bool tooBig = false;    // the server asked for a smaller envelope
 
     // True with `doc` holding an answer that is not a fault; otherwise `fault` or `error`.
     bool send(Request r) {
         fault.reset();
         error.reset();
-        lost = tooBig = false;
+        lost = refused = tooBig = false;
         const int left = budget.left();
         if (left == 0) {
             error = timedOut();
             return false;
         }
-        r.to = c.session_->endpoint().url;
+        r.to = session.endpoint().url;
         r.maxEnvelopeSize = c.envelopeSize_;
         r.timeoutMs = Budget::operationMs(left);
-        Exchange ex = c.session_->send(envelope(r, newMessageId()), left);
+        const bool answeredBefore = session.answered();
+        Exchange ex = session.send(envelope(r, newMessageId()), left);
         switch (ex.failure) {
             case Failure::None: break;
             case Failure::TimedOut: error = timedOut(); return false;
@@ -104,11 +157,12 @@ struct WsmanConnection::Call {
             case Failure::Unreachable:
             case Failure::Handshake:
                 lost = true;
+                refused = !answeredBefore && !session.answered();
                 error = c.lostError();
                 return false;
             case Failure::Refused: error = CallError::of(kErrAccessDenied, kErrAccessDeniedText); return false;
             default:
-                error = CallError::of(kErrWsmanProtocol, "WS-Management answer of " + c.session_->endpoint().computer +
+                error = CallError::of(kErrWsmanProtocol, "WS-Management answer of " + session.endpoint().computer +
                                                              " not understood: " + ex.why + " ");
                 return false;
         }
@@ -119,7 +173,7 @@ struct WsmanConnection::Call {
         }
         std::string why;
         if (!parseAnswer(ex.soap, doc, why)) {
-            error = CallError::of(kErrWsmanProtocol, "WS-Management answer of " + c.session_->endpoint().computer +
+            error = CallError::of(kErrWsmanProtocol, "WS-Management answer of " + session.endpoint().computer +
                                                          " not understood: " + why + " (HTTP " +
                                                          std::to_string(ex.status) + ") ");
             return false;
@@ -131,39 +185,287 @@ struct WsmanConnection::Call {
         }
         if (ex.status != 200) {
             error = CallError::of(kErrWsmanProtocol, "HTTP " + std::to_string(ex.status) + " from " +
-                                                         c.session_->endpoint().computer + " ");
+                                                         session.endpoint().computer + " ");
             return false;
         }
         return true;
     }
 };
 
-WsmanConnection::WsmanConnection(std::unique_ptr<Session> session, const Limits& limits)
-    : session_(std::move(session)), limits_(limits) {}
+WsmanConnection::WsmanConnection(std::unique_ptr<Session> session, const Limits& limits, int connections)
+    : session_(std::move(session)), endpoint_(session_->endpoint()), limits_(limits) {
+    if (connections > 1) {
+        pool_ = std::make_unique<Pool>();
+        pool_->allowed = connections;
+    }
+}
+
+WsmanConnection::~WsmanConnection() {
+    if (!pool_) return;
+    {
+        std::lock_guard<std::mutex> lock(pool_->mutex);
+        pool_->stopping = true;
+        for (const std::shared_ptr<Job>& job : pool_->queue) job->fail(lostError());
+        pool_->queue.clear();
+        // Exchanges still in flight answer calls no one waits for any more: ended now.
+        for (Session* s : pool_->sessions) s->abort();
+    }
+    pool_->work.notify_all();
+    pool_->answered.notify_all();
+    for (std::thread& t : pool_->threads) t.join();
+}
+
+int WsmanConnection::connectionsAllowed() const {
+    if (!pool_) return 1;
+    std::lock_guard<std::mutex> lock(pool_->mutex);
+    return pool_->allowed;
+}
 
 CallError WsmanConnection::lostError() const {
-    CallError e = CallError::of(kErrWsmanLost, "Connection to " + session_->endpoint().computer + " lost ");
+    CallError e = CallError::of(kErrWsmanLost, "Connection to " + endpoint_.computer + " lost ");
     e.connectionLost = true;
     return e;
 }
 
-Result<Instances> WsmanConnection::enumerate(const std::string& resourceUri, const std::string& wql,
-                                             const std::string& className) {
-    Call call(*this, limits_.queryMs);
+// ---- Operations and their keys -------------------------------------------------------------
+
+WsmanConnection::Operation WsmanConnection::enumeration(const std::string& wql, const std::string& className) const {
+    Operation op;
+    op.resourceUri = std::string(kCimv2Uri) + "*";
+    op.wql = wql;
+    op.className = className;
+    op.bound = className;
+    std::optional<wql::Query> q = wql::parse(wql);
+    // Every query of a whole class is the same enumeration, however it is written.
+    op.key = q && !q->condition ? "E\nselect * from " + lower(q->className) : "E\n" + wql;
+    return op;
+}
+
+WsmanConnection::Operation WsmanConnection::registryCall(
+    const std::string& method, std::vector<std::pair<std::string, std::string>> parameters, int view) const {
+    Operation op;
+    op.enumeration = false;
+    op.resourceUri = kRegistryUri;
+    op.method = method;
+    op.parameters = std::move(parameters);
+    op.registry = true;
+    op.view = view;
+    op.bound = "StdRegProv";
+    op.key = "M\n" + method + "\n" + std::to_string(view);
+    for (const auto& [name, value] : op.parameters) op.key += "\n" + name + "=" + value;
+    return op;
+}
+
+WsmanConnection::Operation WsmanConnection::dataFileQuery(const std::string& path) const {
+    Operation op = enumeration("SELECT * FROM CIM_DataFile WHERE Name = " + wqlLiteral(path), "CIM_DataFile");
+    op.keepEmpty = false;  // a file that was not there yet is looked for again when asked again
+    return op;
+}
+
+WsmanConnection::Operation WsmanConnection::operationOf(const Ask& ask) const {
+    const int view = ask.view ? *ask.view : registryView_;
+    const std::string hive = std::to_string(ask.hive);
+    switch (ask.kind) {
+        case Ask::Kind::Subkeys: return registryCall("EnumKey", {{"hDefKey", hive}, {"sSubKeyName", ask.text}}, view);
+        case Ask::Kind::ValueNames:
+            return registryCall("EnumValues", {{"hDefKey", hive}, {"sSubKeyName", ask.text}}, view);
+        case Ask::Kind::StringValue:
+            return registryCall("GetStringValue",
+                                {{"hDefKey", hive}, {"sSubKeyName", ask.text}, {"sValueName", ask.valueName}}, view);
+        case Ask::Kind::File: return dataFileQuery(ask.text);
+        case Ask::Kind::Query: break;
+    }
+    std::optional<wql::Query> q = wql::parse(ask.text);
+    return enumeration(ask.text, q ? q->className : std::string());
+}
+
+// ---- Answers: kept, in flight, or sent now --------------------------------------------------
+
+void WsmanConnection::startWorkerLocked() {
+    Pool& p = *pool_;
+    while (!p.stopping && p.live < p.allowed && static_cast<std::size_t>(p.idle) < p.queue.size()) {
+        // The first worker takes the session the connection was opened with; the others open
+        // their own, each authenticated by its own first request.
+        std::unique_ptr<Session> s =
+            session_ ? std::move(session_) : std::make_unique<Session>(endpoint_, limits_.connectMs);
+        p.sessions.push_back(s.get());
+        ++p.live;
+        ++p.idle;  // counted idle until it takes its first job
+        const int index = static_cast<int>(p.threads.size());
+        p.threads.emplace_back([this, index, s = std::move(s)]() mutable { work(index, std::move(s)); });
+    }
+}
+
+void WsmanConnection::prefetch(const std::vector<Ask>& asks) {
+    if (!pool_) return;
+    std::lock_guard<std::mutex> lock(pool_->mutex);
+    if (pool_->stopping) return;
+    for (const Ask& ask : asks) {
+        Operation op = operationOf(ask);
+        if (op.className.empty() && op.enumeration) continue;  // not a query: the call itself says so
+        std::shared_ptr<Job>& slot = jobs_[op.key];
+        if (slot) continue;
+        slot = std::make_shared<Job>(std::move(op));
+        slot->started = slot->queued = true;
+        pool_->queue.push_back(slot);
+    }
+    startWorkerLocked();
+    pool_->work.notify_all();
+}
+
+std::shared_ptr<WsmanConnection::Job> WsmanConnection::answered(const Operation& op) {
+    if (!pool_) {
+        std::shared_ptr<Job> job = op.keep ? jobs_[op.key] : nullptr;
+        if (!job) {
+            job = std::make_shared<Job>(op);
+            Escalation none = Escalation::None;
+            run(*job, *session_, false, none);
+            job->done = true;
+            if (op.keep && !job->failed() && (op.keepEmpty || !job->instances || !(*job->instances)->empty()))
+                jobs_[op.key] = job;
+            else
+                jobs_.erase(op.key);
+        }
+        return job;
+    }
+    std::unique_lock<std::mutex> lock(pool_->mutex);
+    std::shared_ptr<Job> job;
+    if (op.keep) {
+        std::shared_ptr<Job>& slot = jobs_[op.key];
+        if (!slot) slot = std::make_shared<Job>(op);
+        job = slot;
+    } else {
+        job = std::make_shared<Job>(op);
+    }
+    if (!job->done) {
+        if (pool_->stopping) {
+            job->fail(lostError());
+        } else if (!job->started || job->queued) {
+            // Wanted now: ahead of everything sent ahead.
+            if (job->queued) pool_->queue.erase(std::find(pool_->queue.begin(), pool_->queue.end(), job));
+            job->started = job->queued = true;
+            pool_->queue.push_front(job);
+            startWorkerLocked();
+            pool_->work.notify_all();
+        }
+        pool_->answered.wait(lock, [&] { return job->done; });
+    }
+    const bool keep = op.keep && !job->failed() && (op.keepEmpty || !job->instances || !(*job->instances)->empty());
+    if (!keep) {
+        auto it = jobs_.find(op.key);
+        if (it != jobs_.end() && it->second == job) jobs_.erase(it);
+    }
+    return job;
+}
+
+Result<Instances> WsmanConnection::enumerated(const Operation& op) { return *answered(op)->instances; }
+
+Result<MethodOutput> WsmanConnection::invoked(const Operation& op) { return *answered(op)->output; }
+
+void WsmanConnection::run(Job& job, Session& session, bool pooled, Escalation& escalation) {
+    escalation = Escalation::None;
+    if (job.op.enumeration) job.instances = enumerate(session, job.op, pooled, escalation);
+    else job.output = invoke(session, job.op, pooled, escalation);
+}
+
+// Answered, or failed at last: the callers waiting for it go on. A call that reached its limit
+// ends the calls of its class still queued (they would wait as long, and the run takes the first
+// as the class's answer); a connection lost twice ends every call still queued.
+void WsmanConnection::finishLocked(const std::shared_ptr<Job>& job) {
+    Pool& p = *pool_;
+    job->done = true;
+    if (const CallError* e = job->error()) {
+        if (e->limitReached || e->connectionLost) {
+            const CallError failure = *e;
+            for (auto it = p.queue.begin(); it != p.queue.end();) {
+                if (failure.connectionLost || (*it)->op.bound == job->op.bound) {
+                    (*it)->queued = false;
+                    (*it)->fail(failure);
+                    it = p.queue.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+    }
+    p.answered.notify_all();
+}
+
+void WsmanConnection::work(int index, std::unique_ptr<Session> session) {
+    Pool& p = *pool_;
+    std::unique_lock<std::mutex> lock(p.mutex);
+    for (;;) {
+        if (p.stopping || p.live > p.allowed) break;  // closing, or one connection fewer wanted
+        auto it = p.queue.begin();
+        while (it != p.queue.end() && (*it)->avoid == index && p.live > 1) ++it;
+        if (it == p.queue.end()) {
+            p.work.wait(lock);
+            continue;
+        }
+        std::shared_ptr<Job> job = *it;
+        p.queue.erase(it);
+        job->queued = false;
+        --p.idle;
+        const bool pooled = p.live > 1;
+        lock.unlock();
+        Escalation escalation = Escalation::None;
+        run(*job, *session, pooled, escalation);
+        lock.lock();
+        ++p.idle;
+        if (p.stopping) {
+            finishLocked(job);
+            break;
+        }
+        if (escalation == Escalation::Quota || escalation == Escalation::Refused) {
+            // The computer takes fewer connections: one fewer, and the request again.
+            if (p.live > 1) p.allowed = std::min(p.allowed, p.live - 1);
+            job->queued = true;
+            p.queue.push_front(job);
+            p.work.notify_all();
+            if (escalation == Escalation::Refused && p.live > 1 && p.live > p.allowed) break;
+            continue;
+        }
+        if (escalation == Escalation::Lost && !job->retried) {
+            // Only this connection's request failed: once more, over another.
+            job->retried = true;
+            job->avoid = index;
+            job->queued = true;
+            p.queue.push_front(job);
+            p.work.notify_all();
+            continue;
+        }
+        finishLocked(job);
+    }
+    --p.live;
+    --p.idle;
+    p.sessions.erase(std::find(p.sessions.begin(), p.sessions.end(), session.get()));
+    if (!p.queue.empty()) startWorkerLocked();
+    p.work.notify_all();
+    lock.unlock();
+    session.reset();
+}
+
+// ---- The two kinds of request ---------------------------------------------------------------
+
+Result<Instances> WsmanConnection::enumerate(Session& session, const Operation& op, bool pooled,
+                                             Escalation& escalation) {
+    const std::string& resourceUri = op.resourceUri;
+    const std::string& className = op.className;
+    Call call(*this, session, limits_.queryMs);
     bool quotaWaited = false, restarted = false;
     for (;;) {
         Instances all;
         Request r;
         r.resourceUri = resourceUri;
         r.action = action::enumerate;
-        r.body = enumerateBody(wql, kMaxElements);
+        r.body = enumerateBody(op.wql, kMaxElements);
         bool ok = call.send(r);
         std::string context;
         Batch batch;
         std::string why;
         if (ok) {
             if (!readBatch(call.doc, className, batch, why)) {
-                return CallError::of(kErrWsmanProtocol, "WS-Management answer of " + session_->endpoint().computer +
+                return CallError::of(kErrWsmanProtocol, "WS-Management answer of " + endpoint_.computer +
                                                             " not understood: " + why + " ");
             }
             for (Instance& i : batch.items) all.push_back(std::move(i));
@@ -176,8 +478,7 @@ Result<Instances> WsmanConnection::enumerate(const std::string& resourceUri, con
                 if (!(ok = call.send(pull))) break;
                 if (!readBatch(call.doc, className, batch, why)) {
                     ok = false;
-                    call.error = CallError::of(kErrWsmanProtocol, "WS-Management answer of " +
-                                                                      session_->endpoint().computer +
+                    call.error = CallError::of(kErrWsmanProtocol, "WS-Management answer of " + endpoint_.computer +
                                                                       " not understood: " + why + " ");
                     break;
                 }
@@ -187,7 +488,7 @@ Result<Instances> WsmanConnection::enumerate(const std::string& resourceUri, con
             if (ok) return all;
             // Left early with the enumeration still open on the server: released, briefly.
             if (!call.lost && !(call.fault && kindOf(*call.fault) == FaultKind::InvalidContext) && !context.empty()) {
-                Call release(*this, std::min(limits_.queryMs, 2000));
+                Call release(*this, session, std::min(limits_.queryMs, 2000));
                 Request rel;
                 rel.resourceUri = resourceUri;
                 rel.action = action::release;
@@ -196,6 +497,14 @@ Result<Instances> WsmanConnection::enumerate(const std::string& resourceUri, con
             }
         }
         const FaultKind kind = call.fault ? kindOf(*call.fault) : FaultKind::Failed;
+        if (pooled && kind == FaultKind::Quota) {
+            escalation = Escalation::Quota;
+            return *call.error;
+        }
+        if (pooled && call.lost) {
+            escalation = call.refused ? Escalation::Refused : Escalation::Lost;
+            return *call.error;
+        }
         if (kind == FaultKind::Quota && !quotaWaited) {
             // The user's quota of operations is spent for a moment: waited out, then once more.
             quotaWaited = true;
@@ -215,40 +524,20 @@ Result<Instances> WsmanConnection::enumerate(const std::string& resourceUri, con
     }
 }
 
-Result<std::int64_t> WsmanConnection::count(const std::string& className) {
-    Result<Instances> all = instances(className);
-    if (!all) return all.error();
-    countedClass_ = lower(className);
-    counted_ = std::move(*all);
-    return static_cast<std::int64_t>(counted_.size());
-}
-
-Result<Instances> WsmanConnection::instances(const std::string& className) {
-    if (!countedClass_.empty() && countedClass_ == lower(className)) {
-        countedClass_.clear();
-        return std::move(counted_);
-    }
-    return enumerate(kCimv2Uri + className, "", className);
-}
-
-Result<Instances> WsmanConnection::query(const std::string& wql) {
-    std::optional<wql::Query> q = wql::parse(wql);
-    if (!q) return CallError::of(kErrInvalidQuery, kErrInvalidQueryText);
-    return enumerate(std::string(kCimv2Uri) + "*", wql, q->className);
-}
-
-Result<MethodOutput> WsmanConnection::invoke(const std::string& resourceUri, const std::string& method,
-                                             const std::vector<std::pair<std::string, std::string>>& parameters,
-                                             const std::vector<std::pair<std::string, std::string>>& selectors,
-                                             bool registry) {
-    Call call(*this, limits_.queryMs);
+Result<MethodOutput> WsmanConnection::invoke(Session& session, const Operation& op, bool pooled,
+                                             Escalation& escalation) {
+    Call call(*this, session, limits_.queryMs);
     Request r;
-    r.resourceUri = resourceUri;
-    r.action = resourceUri + "/" + method;
-    r.body = methodBody(resourceUri, method, parameters);
-    r.selectors = selectors;
-    if (registry && registryView_ != 0) r.options.push_back({"__ProviderArchitecture", "xs:int", std::to_string(registryView_)});
+    r.resourceUri = op.resourceUri;
+    r.action = op.resourceUri + "/" + op.method;
+    r.body = methodBody(op.resourceUri, op.method, op.parameters);
+    r.selectors = op.selectors;
+    if (op.registry && op.view != 0) r.options.push_back({"__ProviderArchitecture", "xs:int", std::to_string(op.view)});
     bool ok = call.send(r);
+    if (!ok && pooled && (call.lost || (call.fault && kindOf(*call.fault) == FaultKind::Quota))) {
+        escalation = call.lost ? (call.refused ? Escalation::Refused : Escalation::Lost) : Escalation::Quota;
+        return *call.error;
+    }
     if (!ok && call.fault && kindOf(*call.fault) == FaultKind::Quota) {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min(call.budget.left() / 2, 2000)));
         ok = call.send(r);
@@ -256,10 +545,30 @@ Result<MethodOutput> WsmanConnection::invoke(const std::string& resourceUri, con
     if (!ok) return *call.error;
     MethodOutput out;
     std::string why;
-    if (!readMethodOutput(call.doc, method, out, why))
+    if (!readMethodOutput(call.doc, op.method, out, why))
         return CallError::of(kErrWsmanProtocol,
-                             "WS-Management answer of " + session_->endpoint().computer + " not understood: " + why + " ");
+                             "WS-Management answer of " + endpoint_.computer + " not understood: " + why + " ");
     return out;
+}
+
+// ---- The calls ------------------------------------------------------------------------------
+
+Result<std::int64_t> WsmanConnection::count(const std::string& className) {
+    // The count is the number of instances the query of the class gives, and the same
+    // enumeration then answers the query.
+    Result<Instances> all = instances(className);
+    if (!all) return all.error();
+    return static_cast<std::int64_t>(all->size());
+}
+
+Result<Instances> WsmanConnection::instances(const std::string& className) {
+    return enumerated(enumeration("Select * from " + className, className));
+}
+
+Result<Instances> WsmanConnection::query(const std::string& wql) {
+    std::optional<wql::Query> q = wql::parse(wql);
+    if (!q) return CallError::of(kErrInvalidQuery, kErrInvalidQueryText);
+    return enumerated(enumeration(wql, q->className));
 }
 
 namespace {
@@ -288,15 +597,14 @@ CallError providerRefused(std::int64_t code) {
 }  // namespace
 
 Result<std::vector<std::string>> WsmanConnection::subkeys(std::uint32_t hive, const std::string& key) {
-    Result<MethodOutput> out = invoke(kRegistryUri, "EnumKey", {{"hDefKey", std::to_string(hive)}, {"sSubKeyName", key}}, {}, true);
+    Result<MethodOutput> out = invoked(operationOf(Ask::subkeys(hive, key)));
     if (!out) return out.error();
     if (std::int64_t rv = returnValueOf(*out); rv != 0) return providerRefused(rv);
     return textsOf(*out, "sNames");
 }
 
 Result<RegistryValueNames> WsmanConnection::valueNames(std::uint32_t hive, const std::string& key) {
-    Result<MethodOutput> out =
-        invoke(kRegistryUri, "EnumValues", {{"hDefKey", std::to_string(hive)}, {"sSubKeyName", key}}, {}, true);
+    Result<MethodOutput> out = invoked(operationOf(Ask::valueNames(hive, key)));
     if (!out) return out.error();
     if (std::int64_t rv = returnValueOf(*out); rv != 0) return providerRefused(rv);
     RegistryValueNames names;
@@ -313,9 +621,7 @@ Result<RegistryValueNames> WsmanConnection::valueNames(std::uint32_t hive, const
 }
 
 Result<std::string> WsmanConnection::stringValue(std::uint32_t hive, const std::string& key, const std::string& valueName) {
-    Result<MethodOutput> out = invoke(
-        kRegistryUri, "GetStringValue",
-        {{"hDefKey", std::to_string(hive)}, {"sSubKeyName", key}, {"sValueName", valueName}}, {}, true);
+    Result<MethodOutput> out = invoked(operationOf(Ask::stringValue(hive, key, valueName)));
     if (!out) return out.error();
     if (std::int64_t rv = returnValueOf(*out); rv != 0) return providerRefused(rv);
     const std::vector<std::string>& v = textsOf(*out, "sValue");
@@ -329,12 +635,35 @@ bool WsmanConnection::selectRegistryView(int bits) {
     return true;
 }
 
+// A share's method: never kept, and the answers kept of shares' queries go, since the shares
+// are no longer what they said.
+Result<MethodOutput> WsmanConnection::shareMethod(const std::string& method,
+                                                 std::vector<std::pair<std::string, std::string>> parameters,
+                                                 std::vector<std::pair<std::string, std::string>> selectors) {
+    Operation op;
+    op.enumeration = false;
+    op.resourceUri = std::string(kCimv2Uri) + "Win32_Share";
+    op.method = method;
+    op.parameters = std::move(parameters);
+    op.selectors = std::move(selectors);
+    op.keep = false;
+    op.bound = "Win32_Share";
+    op.key = "S\n" + std::to_string(++shareCalls_);
+    {
+        std::unique_lock<std::mutex> lock;
+        if (pool_) lock = std::unique_lock<std::mutex>(pool_->mutex);
+        for (auto it = jobs_.begin(); it != jobs_.end();) {
+            if (it->second->done && text::equalsIgnoringCase(it->second->op.className, "Win32_Share")) it = jobs_.erase(it);
+            else ++it;
+        }
+    }
+    return invoked(op);
+}
+
 Result<std::int32_t> WsmanConnection::createShare(const std::string& path, const std::string& name, std::int32_t type,
                                                   const std::string& description) {
-    Result<MethodOutput> out = invoke(std::string(kCimv2Uri) + "Win32_Share", "Create",
-                                      {{"Path", path}, {"Name", name}, {"Type", std::to_string(type)},
-                                       {"Description", description}},
-                                      {}, false);
+    Result<MethodOutput> out =
+        shareMethod("Create", {{"Path", path}, {"Name", name}, {"Type", std::to_string(type)}, {"Description", description}}, {});
     if (!out) return kShareUnknownFailure;
     std::int64_t rv = returnValueOf(*out);
     return rv < 0 ? kShareUnknownFailure : static_cast<std::int32_t>(rv);
@@ -343,26 +672,21 @@ Result<std::int32_t> WsmanConnection::createShare(const std::string& path, const
 Result<Done> WsmanConnection::deleteShare(const Instance& share) {
     const Value& name = share.get("Name");
     if (name.kind != Value::Kind::Text) return CallError::of(static_cast<std::int32_t>(0x80041008u), "Invalid parameter ");
-    Result<MethodOutput> out =
-        invoke(std::string(kCimv2Uri) + "Win32_Share", "Delete", {}, {{"Name", name.text}}, false);
+    Result<MethodOutput> out = shareMethod("Delete", {}, {{"Name", name.text}});
     if (!out) return out.error();
     if (std::int64_t rv = returnValueOf(*out); rv != 0)
         return CallError::of(static_cast<std::int32_t>(rv), "Win32_Share.Delete returned " + std::to_string(rv) + " ");
     return Done{};
 }
 
-Result<Instances> WsmanConnection::dataFile(const std::string& path) {
-    return query("SELECT * FROM CIM_DataFile WHERE Name = " + wqlLiteral(path));
-}
-
 Result<bool> WsmanConnection::fileExists(const std::string& path) {
-    Result<Instances> found = dataFile(path);
+    Result<Instances> found = enumerated(dataFileQuery(path));
     if (!found) return found.error();
     return !found->empty();
 }
 
 Result<FileFacts> WsmanConnection::fileFacts(const std::string& path) {
-    Result<Instances> found = dataFile(path);
+    Result<Instances> found = enumerated(dataFileQuery(path));
     if (!found) return found.error();
     FileFacts facts;
     if (found->empty()) return facts;

@@ -2,6 +2,8 @@
 // registry provider and shares by custom actions, its files from CIM_DataFile.
 #pragma once
 
+#include <atomic>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -13,9 +15,15 @@
 
 namespace qv::management::wsman {
 
+// Up to `connections` authenticated sessions to the computer, each with one request in flight
+// (WinRM answers one request at a time per HTTP connection). Calls sent ahead by prefetch are
+// answered by worker threads, one per session; the calls themselves wait for their answers. Every
+// answer of a call that succeeded is kept for the computer's inventory, so a call made again is
+// answered from it. With one connection every call is sent by the calling thread, in its order.
 class WsmanConnection : public TargetConnection {
 public:
-    WsmanConnection(std::unique_ptr<Session> session, const Limits& limits);
+    WsmanConnection(std::unique_ptr<Session> session, const Limits& limits, int connections = 1);
+    ~WsmanConnection() override;
 
     Result<std::int64_t> count(const std::string& className) override;
     Result<Instances> instances(const std::string& className) override;
@@ -31,24 +39,48 @@ public:
     Result<FileFacts> fileFacts(const std::string& path) override;
     // Files come from CIM_DataFile by the computer's own path: no share is made.
     bool filesThroughShares() const override { return false; }
+    void prefetch(const std::vector<Ask>& asks) override;
+    bool sendsAhead() const override { return pool_ != nullptr; }
+
+    // The most sessions used at once so far (lowered by QuotaLimit faults and refusals).
+    int connectionsAllowed() const;
 
 private:
     struct Call;
-    Result<Instances> enumerate(const std::string& resourceUri, const std::string& wql, const std::string& className);
-    Result<MethodOutput> invoke(const std::string& resourceUri, const std::string& method,
-                                const std::vector<std::pair<std::string, std::string>>& parameters,
-                                const std::vector<std::pair<std::string, std::string>>& selectors, bool registry);
-    Result<Instances> dataFile(const std::string& path);
+    struct Operation;
+    struct Job;
+    struct Pool;
+    enum class Escalation { None, Quota, Refused, Lost };
+
+    Operation enumeration(const std::string& wql, const std::string& className) const;
+    Operation registryCall(const std::string& method, std::vector<std::pair<std::string, std::string>> parameters,
+                           int view) const;
+    Operation dataFileQuery(const std::string& path) const;
+    Operation operationOf(const Ask& ask) const;
+    // The answer of the operation: kept, in flight, or sent now.
+    Result<Instances> enumerated(const Operation& op);
+    Result<MethodOutput> invoked(const Operation& op);
+    std::shared_ptr<Job> answered(const Operation& op);
+    void run(Job& job, Session& session, bool pooled, Escalation& escalation);
+    void work(int index, std::unique_ptr<Session> session);
+    void startWorkerLocked();
+    void finishLocked(const std::shared_ptr<Job>& job);
+
+    Result<Instances> enumerate(Session& session, const Operation& op, bool pooled, Escalation& escalation);
+    Result<MethodOutput> invoke(Session& session, const Operation& op, bool pooled, Escalation& escalation);
+    Result<MethodOutput> shareMethod(const std::string& method, std::vector<std::pair<std::string, std::string>> parameters,
+                                     std::vector<std::pair<std::string, std::string>> selectors);
     CallError lostError() const;
 
-    std::unique_ptr<Session> session_;
+    std::unique_ptr<Session> session_;  // the first session, authenticated when the connection opened
+    Endpoint endpoint_;
     Limits limits_;
-    std::size_t envelopeSize_ = kMaxEnvelopeSize;
+    std::atomic<std::size_t> envelopeSize_{kMaxEnvelopeSize};
     int registryView_ = 0;
-    // The last class counted: its instances, so a count and the instances that follow it are
-    // one enumeration.
-    std::string countedClass_;
-    Instances counted_;
+    // The answers of the computer's calls by operation: in flight, or kept once they succeeded.
+    std::map<std::string, std::shared_ptr<Job>> jobs_;
+    long shareCalls_ = 0;
+    std::unique_ptr<Pool> pool_;  // with more than one connection
 };
 
 }  // namespace qv::management::wsman

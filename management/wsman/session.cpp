@@ -84,6 +84,9 @@ struct Session::Http {
         h.body.append(data, size * n);
         return size * n;
     }
+    static int onProgress(void* aborted, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        return static_cast<std::atomic<bool>*>(aborted)->load() ? 1 : 0;
+    }
     static size_t onHeader(char* data, size_t size, size_t n, void* self) {
         Http& h = *static_cast<Http*>(self);
         std::string line(data, size * n);
@@ -112,6 +115,7 @@ Exchange Session::post(const std::string& body, const std::string& contentType, 
     Exchange ex;
     CURL* c = http_->curl;
     if (!c) return {Failure::Protocol, 0, {}, "HTTP could not be set up"};
+    if (aborted_) return {Failure::Lost, 0, {}, "the connection was closed"};
     http_->body.clear();
     http_->authenticate.clear();
     http_->contentType.clear();
@@ -132,6 +136,9 @@ Exchange Session::post(const std::string& body, const std::string& contentType, 
     curl_easy_setopt(c, CURLOPT_USERAGENT, "Quorvex WS-Management");
     http_->error[0] = '\0';
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, http_->error);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Http::onProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &aborted_);
     if (endpoint_.scheme == Scheme::Https) {
         curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
         curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -197,6 +204,7 @@ Exchange Session::post(const std::string& body, const std::string& contentType, 
         return ex;
     }
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &ex.status);
+    answered_ = true;
     ex.soap = std::move(http_->body);
     return ex;
 }

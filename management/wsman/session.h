@@ -2,6 +2,7 @@
 // SPNEGO (Kerberos or NTLM) or Basic over HTTPS, each message sealed over HTTP.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +57,11 @@ public:
     Session& operator=(const Session&) = delete;
 
     const Endpoint& endpoint() const { return endpoint_; }
+    int connectMs() const { return connectMs_; }
+    // True once any answer came back over this session.
+    bool answered() const { return answered_; }
+    // Ends the exchange in progress (from another thread) and every later one, as lost.
+    void abort() { aborted_ = true; }
     // The unauthenticated Identify.
     Exchange identify(int timeoutMs);
     // One request: authenticated first where the connection is not (a new TCP connection always
@@ -74,6 +80,8 @@ private:
     std::unique_ptr<Http> http_;
     std::unique_ptr<SecurityContext> context_;
     bool authenticated_ = false;
+    bool answered_ = false;
+    std::atomic<bool> aborted_{false};
 };
 
 }  // namespace qv::management::wsman

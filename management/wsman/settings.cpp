@@ -120,6 +120,15 @@ bool settingsFromText(const std::string& text, const std::string& computer, Sett
         why = "Auth basic is only ever used over https";
         return false;
     }
+    if (std::string n = host.value("connections"); !n.empty()) {
+        char* end = nullptr;
+        long v = std::strtol(n.c_str(), &end, 10);
+        if (*end || v < 1 || v > Settings::kMostConnections) {
+            why = "Connections " + n + " is not a number from 1 to " + std::to_string(Settings::kMostConnections);
+            return false;
+        }
+        out.connections = static_cast<int>(v);
+    }
     out.caFile = host.value("cafile");
     return true;
 }

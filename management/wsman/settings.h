@@ -33,6 +33,10 @@ struct Settings {
     Scheme scheme = Scheme::Http;
     AuthChoice auth = AuthChoice::Default;
     std::string caFile;
+    // Authenticated connections kept to the computer, each with one request in flight.
+    int connections = kDefaultConnections;
+    static constexpr int kDefaultConnections = 8;
+    static constexpr int kMostConnections = 64;
 };
 
 // The folder that stands for ~/.config/quorvex: QV_CONFIG_DIR, else $XDG_CONFIG_HOME/quorvex,

@@ -110,7 +110,7 @@ Result<std::unique_ptr<TargetConnection>> WsmanTransport::openOver(const std::st
     if (check.status != 200 || !parseAnswer(check.soap, doc, why) || !readIdentify(doc, who, why))
         return CallError::of(kErrWsmanProtocol, "WS-Management answer of " + computer + " not understood: HTTP " +
                                                     std::to_string(check.status) + " to Identify ");
-    std::unique_ptr<TargetConnection> connection = std::make_unique<WsmanConnection>(std::move(session), limits);
+    std::unique_ptr<TargetConnection> connection = std::make_unique<WsmanConnection>(std::move(session), limits, s.connections);
     return connection;
 }
 

@@ -158,12 +158,14 @@ TEST(WsmanFaults, WsmanNumbersBecomeTheWindowsProgramsErrors) {
 TEST(WsmanSettings, HostBlocksNetrcAndTheirRefusals) {
     const std::string config =
         "# computers over WS-Management\nHost ws* !ws9\n  HostName 127.0.0.1\n  Port 15985\nHost *\n  Scheme https\n"
-        "Host lab?\n  Auth=basic\n  Scheme http\n";
-    struct Case { const char* name; bool ok; bool configured; const char* host; unsigned port; Scheme scheme; } cases[] = {
-        {"WS01", true, true, "127.0.0.1", 15985, Scheme::Https},
-        {"ws9", true, false, "ws9", 0, Scheme::Https},
-        {"lab1", true, true, "lab1", 0, Scheme::Https},
-        {"other", true, false, "other", 0, Scheme::Https},
+        "Host lab?\n  Auth=basic\n  Scheme http\n  Connections 1\nHost ws0?\n  Connections 3\n";
+    struct Case {
+        const char* name; bool ok; bool configured; const char* host; unsigned port; Scheme scheme; int connections;
+    } cases[] = {
+        {"WS01", true, true, "127.0.0.1", 15985, Scheme::Https, 3},
+        {"ws9", true, false, "ws9", 0, Scheme::Https, 8},  // the default
+        {"lab1", true, true, "lab1", 0, Scheme::Https, 1},
+        {"other", true, false, "other", 0, Scheme::Https, 8},
     };
     for (const Case& c : cases) {
         Settings s;
@@ -178,12 +180,15 @@ TEST(WsmanSettings, HostBlocksNetrcAndTheirRefusals) {
         EXPECT_EQ(s.hostName, c.host) << c.name;
         EXPECT_EQ(s.port, c.port) << c.name;
         EXPECT_EQ(s.scheme, c.scheme) << c.name;
+        EXPECT_EQ(s.connections, c.connections) << c.name;
     }
     Settings s;
     std::string why;
     EXPECT_FALSE(settingsFromText("Host a\n Auth basic\n", "a", s, why));
     EXPECT_FALSE(settingsFromText("Host a\n Port 70000\n", "a", s, why));
     EXPECT_FALSE(settingsFromText("Host a\n Scheme ftp\n", "a", s, why));
+    for (const char* n : {"0", "65", "2x", "-1"})
+        EXPECT_FALSE(settingsFromText(std::string("Host a\n Connections ") + n + "\n", "a", s, why)) << n;
 
     const std::string netrc =
         "machine WS01 login CORP\\alice password s3cret\nmacdef init\nmachine ws02 login x password y\n\n"

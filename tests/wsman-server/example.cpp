@@ -117,4 +117,75 @@ json exampleComputer(int index) {
     return json{{"classes", classes}, {"registry", registry}, {"files", files}};
 }
 
+json realisticComputer(int index, int programs) {
+    json c = exampleComputer(index);
+    json& registry = c["registry"];
+    json& files = c["files"];
+    const std::string current = "\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+    // An uninstall entry as installers write them: the values the inventory reads, and others.
+    auto entry = [&](const std::string& name, int i) {
+        json e = {{"DisplayName", {{"type", 1}, {"data", name}}},
+                  {"DisplayVersion", {{"type", 1}, {"data", std::to_string(1 + i % 9) + "." + std::to_string(i % 23)}}},
+                  {"Publisher", {{"type", 1}, {"data", "Vendor " + std::to_string(i % 17)}}},
+                  {"InstallDate", {{"type", 1}, {"data", "2024" + std::string(i % 12 < 9 ? "0" : "") +
+                                                             std::to_string(1 + i % 12) + "15"}}},
+                  {"UninstallString", {{"type", 2}, {"data", "%ProgramFiles%\\" + name + "\\uninstall.exe"}}},
+                  {"EstimatedSize", {{"type", 4}, {"data", 1024 + i}}},
+                  {"NoModify", {{"type", 4}, {"data", 1}}}};
+        if (i % 3 == 0) e["ProductID"] = {{"type", 1}, {"data", "0000" + std::to_string(i) + "-OEM"}};
+        return e;
+    };
+    for (int i = 0; i < programs; ++i) {
+        char guid[48];
+        std::snprintf(guid, sizeof guid, "{%08X-1B4C-4D5E-9F60-%012d}", 0x10000000u + static_cast<unsigned>(i), index);
+        registry["HKLM\\Software" + current + guid] = entry("Program " + std::to_string(i), i);
+        registry["HKLM\\Software\\Wow6432Node" + current + "App" + std::to_string(i)] =
+            entry("Program (x86) " + std::to_string(i), i + 7);
+    }
+    // Updates without a display name: listed, never read further.
+    for (int i = 0; i < programs / 10; ++i)
+        registry["HKLM\\Software" + current + "KB" + std::to_string(500000 + i)] = {
+            {"ParentKeyName", {{"type", 1}, {"data", "OperatingSystem"}}}};
+    for (int u = 0; u < 3; ++u) {
+        const std::string sid = "S-1-5-21-3623811015-3361044348-30300820-" + std::to_string(1001 + u);
+        for (int i = 0; i < 5; ++i)
+            registry["HKU\\" + sid + "\\Software" + current + "UserApp" + std::to_string(i)] =
+                entry("User " + std::to_string(u) + " Program " + std::to_string(i), i);
+        registry["HKU\\" + sid + "_Classes\\Local Settings"] = {{"", {{"type", 1}, {"data", ""}}}};
+    }
+    registry["HKU\\.DEFAULT\\Software" + current + "System"] = entry("System Account Program", 1);
+    for (int i = 0; i < 30; ++i) {
+        char clsid[48];
+        std::snprintf(clsid, sizeof clsid, "{%08X-0000-0000-C000-000000000046}", 0x20000000u + static_cast<unsigned>(i));
+        const std::string progId = "Vendor" + std::to_string(i) + ".Application";
+        registry["HKCR\\" + progId + "\\CLSID"] = {{"", {{"type", 1}, {"data", clsid}}}};
+        registry["HKCR\\CLSID\\" + std::string(clsid) + "\\ProgID"] = {{"", {{"type", 1}, {"data", progId + ".1"}}}};
+        if (i % 5 != 4) {
+            const std::string exe = "C:\\Program Files\\Vendor" + std::to_string(i) + "\\app" + std::to_string(i) + ".exe";
+            registry["HKCR\\CLSID\\" + std::string(clsid) + "\\LocalServer32"] = {{"", {{"type", 1}, {"data", "\"" + exe + "\" /automation"}}}};
+            files[exe] = {{"version", "3." + std::to_string(i) + ".0.1"}, {"created", "2023-05-06T07:08:09"}};
+        }
+        registry["HKCR\\.ext" + std::to_string(i)] = {{"", {{"type", 1}, {"data", "file"}}}};
+    }
+    // Services: running kernel and file-system drivers with files, and stopped services.
+    json& services = c["classes"]["Win32_BaseService"];
+    const json model = services[0];
+    services = json::array();
+    for (int i = 0; i < 250; ++i) {
+        json s = model;
+        const bool driver = i % 2 == 0;
+        const std::string name = (driver ? "drv" : "svc") + std::to_string(i);
+        s["Name"] = name;
+        s["Caption"] = (driver ? "Driver " : "Service ") + std::to_string(i);
+        s["State"] = i % 3 == 2 ? "Stopped" : "Running";
+        s["ServiceType"] = driver ? (i % 4 == 0 ? "Kernel Driver" : "File System Driver") : "Own Process";
+        const std::string path = driver ? "C:\\Windows\\system32\\drivers\\" + name + ".sys"
+                                        : "C:\\Windows\\system32\\" + name + ".exe";
+        s["PathName"] = path;
+        if (driver && i % 10 != 0) files[path] = {{"version", "10.0.19041." + std::to_string(i)}, {"created", "2021-02-03T04:05:06"}};
+        services.push_back(s);
+    }
+    return c;
+}
+
 }  // namespace qvwsman

@@ -5,15 +5,24 @@
 // the benchmark only.
 //
 //   qv-wsman-server FIXTURE.json PORTS_FILE [--tls CERT KEY] [--basic USER:PASSWORD] [--batch N]
-//                   [--port NAME=PORT]... [--hostile CLASS=MODE]...
+//                   [--port NAME=PORT]... [--hostile CLASS=MODE]... [--delay MS] [--stats FILE]
+//                   [--max-connections N]
 //   qv-wsman-server --example NAME...   prints the "wmi" member of example computers of these names
+//   qv-wsman-server --realistic NAME... the same of realistic desktops (300 programs per view)
 //
 // Every reachable computer of the fixture gets a loopback port of its own; PORTS_FILE receives a
 // line "NAME PORT" for each once all listen. NTLM users come from gss-ntlmssp's NTLM_USER_FILE,
 // the Kerberos key from KRB5_KTNAME. Modes: drop (the connection ends at the first Pull, once),
 // expire (the first Pull's context is unknown), quota (the first Enumerate is over the quota),
 // encoding (the first Enumerate asks for a smaller envelope), endless, huge (100 MB), malformed,
-// laughs (entity expansion), external (an external entity).
+// laughs (entity expansion), external (an external entity). --delay holds every answer MS ms (a
+// network's round trip); --stats rewrites FILE after every answer with the counts so far:
+// "requests N" (operations, authentication legs left out), "enumerations N" (Enumerates of classes),
+// "files N" (Enumerates of CIM_DataFile), "registry N" (StdRegProv calls), "connections N" (TCP
+// connections) and
+// "most-at-once N" (the largest number of requests being served at the same time);
+// --max-connections N closes at once every connection to a computer beyond N open ones, as a
+// server out of connections refuses them.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -24,6 +33,8 @@
 
 #include <openssl/ssl.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -60,6 +71,18 @@ struct Options {
     std::size_t batch = 0;  // items per answer at most; 0: as many as the envelope holds
     std::map<std::string, unsigned> ports;  // upper-case name -> a port of its own (WS-Management's, say)
     std::map<std::string, std::string> hostile;  // upper-case class -> mode
+    int maxConnections = 0;  // connections open at once per computer beyond it are closed at once; 0: any
+    int delayMs = 0;         // every answer held this long
+    std::string statsFile;  // the counts, rewritten after every answer
+};
+
+// What the server has served, for the tests' checks of the client's overlap and request count.
+struct Stats {
+    std::mutex mutex;
+    long requests = 0, connections = 0;
+    std::map<const void*, int> open;  // connections being served, by computer
+    long enumerations = 0, files = 0, registry = 0;  // Enumerates of classes and of CIM_DataFile; StdRegProv calls
+    int atOnce = 0, mostAtOnce = 0;
 };
 
 // An enumeration left open on the server: the items still to be pulled.
@@ -76,6 +99,27 @@ struct Server {
     std::mutex mutex;  // the enumerations and the hostile modes' counters
     std::map<std::string, Open> open;
     std::map<std::string, int> hostileUsed;  // mode+class -> times done
+    Stats stats;
+    // One request read: counted as being served until done() is called.
+    void begin() {
+        std::lock_guard<std::mutex> lock(stats.mutex);
+        stats.mostAtOnce = std::max(stats.mostAtOnce, ++stats.atOnce);
+    }
+    void counted(long Stats::*what) {
+        std::lock_guard<std::mutex> lock(stats.mutex);
+        ++(stats.*what);
+    }
+    void done(bool operation) {
+        std::lock_guard<std::mutex> lock(stats.mutex);
+        --stats.atOnce;
+        if (operation) ++stats.requests;
+        if (options.statsFile.empty()) return;
+        const std::string partial = options.statsFile + ".part";
+        std::ofstream(partial) << "requests " << stats.requests << "\nenumerations " << stats.enumerations
+                               << "\nfiles " << stats.files << "\nregistry " << stats.registry << "\nconnections "
+                               << stats.connections << "\nmost-at-once " << stats.mostAtOnce << "\n";
+        std::rename(partial.c_str(), options.statsFile.c_str());
+    }
     // Takes a hostile mode for a class once: true the first time.
     bool firstTime(const std::string& mode, const std::string& cls) {
         std::lock_guard<std::mutex> lock(mutex);
@@ -329,6 +373,7 @@ private:
             if (!q) return {500, fault(r.messageId, "Sender", "w:CannotProcessFilter", 2150858758u, 0,
                                        "The data source could not process the filter.")};
             cls = q->className;
+            server_.counted(qv::text::equalsIgnoringCase(cls, "CIM_DataFile") ? &Stats::files : &Stats::enumerations);
             if (std::optional<Answer> h = hostileFirst(r, cls)) return *h;
             found = qv::text::equalsIgnoringCase(cls, "CIM_DataFile") ? dataFile(*q) : target(r.timeoutMs)->query(wql);
         } else {
@@ -337,6 +382,7 @@ private:
                 return {500, fault(r.messageId, "Sender", "w:DestinationUnreachable", 2150858752u, 0,
                                    "The WS-Management service cannot process the request.")};
             cls = r.resourceUri.substr(prefix.size());
+            server_.counted(&Stats::enumerations);
             if (std::optional<Answer> h = hostileFirst(r, cls)) return *h;
             found = target(r.timeoutMs)->instances(cls);
         }
@@ -460,6 +506,7 @@ private:
         };
         std::unique_ptr<qv::management::TargetConnection> t = target(r.timeoutMs);
         if (r.resourceUri == wx::kRegistryUri) {
+            server_.counted(&Stats::registry);
             auto view = r.options.find("__ProviderArchitecture");
             t->selectRegistryView(view == r.options.end() ? 0 : std::atoi(view->second.c_str()));
             const auto hive = static_cast<std::uint32_t>(std::strtoul(input(r, "hDefKey").c_str(), nullptr, 10));
@@ -522,7 +569,18 @@ void serveConnection(Server& server, qv::fixture::Computer& computer, std::uniqu
             return;
         }
         if (st != ReadStatus::Ok) return;
-        auto send = [&](const std::string& bytes) { return stream->writeAll(bytes); };
+        // Counted from the whole request to its whole answer (or the connection's end).
+        server.begin();
+        bool operation = false;
+        struct Served {
+            Server& s;
+            bool& operation;
+            ~Served() { s.done(operation); }
+        } served{server, operation};
+        auto send = [&](const std::string& bytes) {
+            if (server.options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(server.options.delayMs));
+            return stream->writeAll(bytes);
+        };
 
         // The unauthenticated Identify.
         if (qv::text::equalsIgnoringCase(req.header("wsmanidentify"), "unauthenticated")) {
@@ -581,6 +639,7 @@ void serveConnection(Server& server, qv::fixture::Computer& computer, std::uniqu
         } else {
             soapText = req.body;
         }
+        operation = true;
         Soap soap;
         Answer answer;
         if (!parseSoap(soapText, soap)) {
@@ -638,15 +697,16 @@ int listenOnLoopback(unsigned& port) {
 int run(int argc, char** argv) {
     Server server;
     Options& o = server.options;
-    if (argc >= 2 && std::string(argv[1]) == "--example") {
+    if (argc >= 2 && (std::string(argv[1]) == "--example" || std::string(argv[1]) == "--realistic")) {
+        const bool realistic = std::string(argv[1]) == "--realistic";
         nlohmann::ordered_json wmi = nlohmann::ordered_json::object();
-        for (int i = 2; i < argc; ++i) wmi[argv[i]] = exampleComputer(i - 2);
+        for (int i = 2; i < argc; ++i) wmi[argv[i]] = realistic ? realisticComputer(i - 2) : exampleComputer(i - 2);
         std::cout << wmi.dump(1) << "\n";
         return 0;
     }
     if (argc < 3) {
         std::cerr << "usage: qv-wsman-server FIXTURE.json PORTS_FILE [--tls CERT KEY] [--basic USER:PASSWORD] "
-                     "[--batch N] [--hostile CLASS=MODE]...\n";
+                     "[--batch N] [--hostile CLASS=MODE]... [--delay MS] [--stats FILE] [--max-connections N]\n";
         return 2;
     }
     o.fixture = argv[1];
@@ -656,6 +716,9 @@ int run(int argc, char** argv) {
         if (a == "--tls" && i + 2 < argc) o.cert = argv[++i], o.key = argv[++i];
         else if (a == "--basic" && i + 1 < argc) o.basic = argv[++i];
         else if (a == "--batch" && i + 1 < argc) o.batch = std::strtoull(argv[++i], nullptr, 10);
+        else if (a == "--delay" && i + 1 < argc) o.delayMs = std::atoi(argv[++i]);
+        else if (a == "--max-connections" && i + 1 < argc) o.maxConnections = std::atoi(argv[++i]);
+        else if (a == "--stats" && i + 1 < argc) o.statsFile = argv[++i];
         else if (a == "--port" && i + 1 < argc) {
             std::string p = argv[++i];
             std::size_t eq = p.find('=');
@@ -717,6 +780,16 @@ int run(int argc, char** argv) {
             int one = 1;
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             qv::fixture::Computer* c = served[i];
+            {
+                // A computer that takes no more connections closes the new one unanswered.
+                std::lock_guard<std::mutex> lock(server.stats.mutex);
+                if (o.maxConnections > 0 && server.stats.open[c] >= o.maxConnections) {
+                    ::close(fd);
+                    continue;
+                }
+                ++server.stats.open[c];
+                ++server.stats.connections;
+            }
             std::thread([&server, c, fd] {
                 SSL* ssl = nullptr;
                 if (server.tls) {
@@ -725,10 +798,14 @@ int run(int argc, char** argv) {
                     if (SSL_accept(ssl) != 1) {
                         SSL_free(ssl);
                         ::close(fd);
+                        std::lock_guard<std::mutex> lock(server.stats.mutex);
+                        --server.stats.open[c];
                         return;
                     }
                 }
                 serveConnection(server, *c, std::make_unique<Stream>(fd, ssl));
+                std::lock_guard<std::mutex> lock(server.stats.mutex);
+                --server.stats.open[c];
             }).detach();
         }
     }
