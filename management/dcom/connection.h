@@ -4,8 +4,16 @@
 #include <windows.h>
 #include <wbemcli.h>
 
+#include <condition_variable>
+#include <deque>
+#include <future>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
 
 #include "core/limits.h"
 #include "management/connection.h"
@@ -57,6 +65,12 @@ public:
     Result<FileFacts> fileFacts(const std::string& path) override;
     bool filesThroughShares() const override { return throughShares_; }
 
+    // The registry calls asked for ahead are made by a few threads at once; each call made later
+    // takes its answer, which stays for the rest of the computer's inventory. Where the provider
+    // takes one call at a time (Wine), the calls still run one by one under its lock.
+    void prefetch(const std::vector<Ask>& asks) override;
+    bool sendsAhead() const override { return true; }
+
 private:
     // queries.cpp: one class enumeration (`isQuery` false, `text` the class name) or one query,
     // read to its end: the number of instances, each into `out` when given.
@@ -65,13 +79,25 @@ private:
     // methods.cpp: the registry provider, bound on first use; its method calls; share parts.
     Result<Done> bindRegistry();
     Result<Instance> callRegistry(const wchar_t* method, std::uint32_t hive, const std::string& key,
-                                  const std::string* valueName);
+                                  const std::string* valueName, IWbemContext* view);
     Result<ComRef<IWbemClassObject>> spawn(const char* className);
     Result<ComRef<IWbemClassObject>> administratorsReadOnly();
     // A read of a class object or a method call on `services`, within the query limit.
     Result<ComRef<IWbemClassObject>> call(IWbemServices* services, const std::string& objectPath,
                                           const wchar_t* method = nullptr, IWbemClassObject* in = nullptr,
                                           IWbemContext* context = nullptr);
+
+    // A registry call asked for ahead: what it is and the view it reads.
+    using AskKey = std::tuple<int, std::uint32_t, std::string, std::string, int>;
+    // The answer of a call asked for ahead, or null when it was not; a call not asked for is made.
+    std::shared_future<Result<Instance>> sentAhead(Ask::Kind kind, std::uint32_t hive, const std::string& key,
+                                                   const std::string& valueName);
+    Result<Instance> registryCall(Ask::Kind kind, std::uint32_t hive, const std::string& key,
+                                  const std::string& valueName);
+    // The context of a view for calls sent ahead, made once per connection.
+    Result<ComRef<IWbemContext>*> contextOfView(int bits);
+    void startSenders();
+    void stopSenders();
 
     ComRef<IWbemServices> classes_;
     std::string server_;
@@ -82,6 +108,22 @@ private:
     std::optional<CallError> registryFailed_;  // its binding failed: every registry call fails so
     ComRef<IWbemClassObject> registryClass_;
     ComRef<IWbemContext> viewContext_;  // the selected registry view; none for the provider's own
+    int viewBits_ = 0;
+    ComRef<IWbemContext> viewContexts_[2];  // the 32- and 64-bit views, made once for calls sent ahead
+
+    // The calls sent ahead and the threads that make them.
+    struct Pending {
+        AskKey key;
+        IWbemContext* view = nullptr;  // one of viewContexts_, null for the provider's own
+        std::promise<Result<Instance>> answer;
+    };
+    std::mutex sentMutex_;
+    std::condition_variable sentReady_;
+    std::map<AskKey, std::shared_future<Result<Instance>>> sent_;
+    std::deque<Pending> queue_;
+    std::vector<std::thread> senders_;
+    bool stopping_ = false;
+    std::mutex parametersMutex_;  // the provider's class object, shared by the threads
 };
 
 }  // namespace qv::management::dcom

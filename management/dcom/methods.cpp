@@ -1,5 +1,8 @@
 // Method calls over DCOM: the registry provider (in the selected view) and Win32_Share's Create and Delete.
 #include <cstring>
+#include <future>
+#include <mutex>
+#include <thread>
 #include <initializer_list>
 #include <utility>
 
@@ -66,6 +69,32 @@ std::vector<std::string> textsOf(const Value& v) {
     return texts;
 }
 
+// The registry provider's method behind each kind of registry call.
+const wchar_t* methodOf(Ask::Kind kind) {
+    return kind == Ask::Kind::Subkeys ? L"EnumKey" : kind == Ask::Kind::ValueNames ? L"EnumValues" : L"GetStringValue";
+}
+
+// How many registry calls are sent at once: a provider's calls mostly wait for the network, and
+// more than a few at once only queue at the far end.
+constexpr int kSenders = 8;
+
+// A call context that selects the 32- or 64-bit registry view; null when it cannot be made.
+ComRef<IWbemContext> viewContextFor(int bits) {
+    ComRef<IWbemContext> context;
+    if (FAILED(CoCreateInstance(CLSID_WbemContext, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemContext,
+                                reinterpret_cast<void**>(context.put()))))
+        return {};
+    Variant architecture, required;
+    architecture.v.vt = VT_I4;
+    architecture.v.lVal = bits;
+    required.v.vt = VT_BOOL;
+    required.v.boolVal = VARIANT_TRUE;
+    if (FAILED(context->SetValue(L"__ProviderArchitecture", 0, &architecture.v)) ||
+        FAILED(context->SetValue(L"__RequiredArchitecture", 0, &required.v)))
+        return {};
+    return context;
+}
+
 }  // namespace
 
 Result<ComRef<IWbemClassObject>> DcomConnection::call(IWbemServices* services, const std::string& objectPath,
@@ -75,15 +104,13 @@ Result<ComRef<IWbemClassObject>> DcomConnection::call(IWbemServices* services, c
 }
 
 Result<std::vector<std::string>> DcomConnection::subkeys(std::uint32_t hive, const std::string& key) {
-    auto lock = providerLock();
-    Result<Instance> result = callRegistry(L"EnumKey", hive, key, nullptr);
+    Result<Instance> result = registryCall(Ask::Kind::Subkeys, hive, key, {});
     if (!result) return result.error();
     return textsOf(result->get("sNames"));
 }
 
 Result<RegistryValueNames> DcomConnection::valueNames(std::uint32_t hive, const std::string& key) {
-    auto lock = providerLock();
-    Result<Instance> result = callRegistry(L"EnumValues", hive, key, nullptr);
+    Result<Instance> result = registryCall(Ask::Kind::ValueNames, hive, key, {});
     if (!result) return result.error();
     RegistryValueNames values;
     values.names = textsOf(result->get("sNames"));
@@ -96,12 +123,107 @@ Result<RegistryValueNames> DcomConnection::valueNames(std::uint32_t hive, const 
 
 Result<std::string> DcomConnection::stringValue(std::uint32_t hive, const std::string& key,
                                                 const std::string& valueName) {
-    auto lock = providerLock();
-    Result<Instance> result = callRegistry(L"GetStringValue", hive, key, &valueName);
+    Result<Instance> result = registryCall(Ask::Kind::StringValue, hive, key, valueName);
     if (!result) return result.error();
     const Value& v = result->get("sValue");
     if (v.kind != Value::Kind::Text) return failure(WBEM_E_TYPE_MISMATCH);
     return v.text;
+}
+
+Result<Instance> DcomConnection::registryCall(Ask::Kind kind, std::uint32_t hive, const std::string& key,
+                                              const std::string& valueName) {
+    if (std::shared_future<Result<Instance>> answer = sentAhead(kind, hive, key, valueName); answer.valid())
+        return answer.get();
+    auto lock = providerLock();
+    return callRegistry(methodOf(kind), hive, key, kind == Ask::Kind::StringValue ? &valueName : nullptr,
+                        viewContext_.get());
+}
+
+std::shared_future<Result<Instance>> DcomConnection::sentAhead(Ask::Kind kind, std::uint32_t hive,
+                                                               const std::string& key, const std::string& valueName) {
+    std::lock_guard<std::mutex> lock(sentMutex_);
+    auto it = sent_.find(AskKey{static_cast<int>(kind), hive, key, valueName, viewBits_});
+    return it == sent_.end() ? std::shared_future<Result<Instance>>() : it->second;
+}
+
+void DcomConnection::prefetch(const std::vector<Ask>& asks) {
+    {
+        // Bound before any thread sends: the binding is then only read.
+        auto lock = providerLock();
+        std::lock_guard<std::mutex> parameters(parametersMutex_);
+        if (!bindRegistry()) return;
+    }
+    bool queued = false;
+    for (const Ask& ask : asks) {
+        if (ask.kind != Ask::Kind::Subkeys && ask.kind != Ask::Kind::ValueNames && ask.kind != Ask::Kind::StringValue)
+            continue;
+        const int bits = ask.view.value_or(viewBits_);
+        IWbemContext* view = nullptr;
+        if (bits != 0) {
+            Result<ComRef<IWbemContext>*> context = contextOfView(bits);
+            if (!context) continue;  // asked for when made, and refused there as it is today
+            view = (*context)->get();
+        }
+        AskKey key{static_cast<int>(ask.kind), ask.hive, ask.text,
+                   ask.kind == Ask::Kind::StringValue ? ask.valueName : std::string(), bits};
+        std::lock_guard<std::mutex> lock(sentMutex_);
+        if (sent_.count(key)) continue;
+        Pending pending{key, view, {}};
+        sent_.emplace(key, pending.answer.get_future().share());
+        queue_.push_back(std::move(pending));
+        queued = true;
+    }
+    if (!queued) return;
+    startSenders();
+    sentReady_.notify_all();
+}
+
+// A few threads, each in the multithreaded apartment, make the calls sent ahead in the order
+// they were asked for; each call is bounded by the query limit as any other.
+void DcomConnection::startSenders() {
+    std::lock_guard<std::mutex> lock(sentMutex_);
+    if (!senders_.empty()) return;
+    for (int n = 0; n < kSenders; ++n)
+        senders_.emplace_back([this] {
+            MultithreadedApartment apartment;
+            for (;;) {
+                Pending pending;
+                {
+                    std::unique_lock<std::mutex> wait(sentMutex_);
+                    sentReady_.wait(wait, [this] { return stopping_ || !queue_.empty(); });
+                    if (stopping_) return;
+                    pending = std::move(queue_.front());
+                    queue_.pop_front();
+                }
+                const auto& [kind, hive, key, valueName, bits] = pending.key;
+                const Ask::Kind asked = static_cast<Ask::Kind>(kind);
+                auto provider = providerLock();
+                pending.answer.set_value(callRegistry(methodOf(asked), hive, key,
+                                                      asked == Ask::Kind::StringValue ? &valueName : nullptr,
+                                                      pending.view));
+            }
+        });
+}
+
+// Calls still waiting are dropped: nothing asks for them once the connection ends.
+void DcomConnection::stopSenders() {
+    {
+        std::lock_guard<std::mutex> lock(sentMutex_);
+        stopping_ = true;
+    }
+    sentReady_.notify_all();
+    for (std::thread& sender : senders_) sender.join();
+    senders_.clear();
+}
+
+Result<ComRef<IWbemContext>*> DcomConnection::contextOfView(int bits) {
+    if (bits != 32 && bits != 64) return failure(WBEM_E_INVALID_PARAMETER);
+    ComRef<IWbemContext>& context = viewContexts_[bits == 64 ? 1 : 0];
+    if (!context) {
+        context = viewContextFor(bits);
+        if (!context) return failure(WBEM_E_FAILED);
+    }
+    return &context;
 }
 
 // A call context naming the provider architecture selects the view; the required flag makes a
@@ -109,22 +231,14 @@ Result<std::string> DcomConnection::stringValue(std::uint32_t hive, const std::s
 bool DcomConnection::selectRegistryView(int bits) {
     if (bits == 0) {
         viewContext_.reset();
+        viewBits_ = 0;
         return true;
     }
     if (bits != 32 && bits != 64) return false;
-    ComRef<IWbemContext> context;
-    if (FAILED(CoCreateInstance(CLSID_WbemContext, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemContext,
-                                reinterpret_cast<void**>(context.put()))))
-        return false;
-    Variant architecture, required;
-    architecture.v.vt = VT_I4;
-    architecture.v.lVal = bits;
-    required.v.vt = VT_BOOL;
-    required.v.boolVal = VARIANT_TRUE;
-    if (FAILED(context->SetValue(L"__ProviderArchitecture", 0, &architecture.v)) ||
-        FAILED(context->SetValue(L"__RequiredArchitecture", 0, &required.v)))
-        return false;
+    ComRef<IWbemContext> context = viewContextFor(bits);
+    if (!context) return false;
     viewContext_ = std::move(context);
+    viewBits_ = bits;
     return true;
 }
 
@@ -154,21 +268,26 @@ Result<Done> DcomConnection::bindRegistry() {
 // Calls a StdRegProv method with the hive, the key and (for GetStringValue) the value name; its
 // out-parameters when it answered 0 (or "no more items" for a key with nothing under it).
 Result<Instance> DcomConnection::callRegistry(const wchar_t* method, std::uint32_t hive, const std::string& key,
-                                              const std::string* valueName) {
-    if (Result<Done> bound = bindRegistry(); !bound) return bound.error();
-    Result<ComRef<IWbemClassObject>> in = parametersOf(registryClass_.get(), method);
-    if (!in) return in.error();
-    Variant vHive, vKey, vValue;
-    // The provider takes the hive as a signed 32-bit number.
-    setNumber(vHive, static_cast<LONG>(hive));
-    setText(vKey, key);
-    HRESULT hr = putAll(in->get(), {{L"hDefKey", &vHive.v}, {L"sSubKeyName", &vKey.v}});
-    if (SUCCEEDED(hr) && valueName) {
-        setText(vValue, *valueName);
-        hr = putAll(in->get(), {{L"sValueName", &vValue.v}});
+                                              const std::string* valueName, IWbemContext* view) {
+    Result<ComRef<IWbemClassObject>> in = failure(WBEM_E_FAILED);
+    {
+        // The provider's class object is shared by the threads that send calls ahead.
+        std::lock_guard<std::mutex> parameters(parametersMutex_);
+        if (Result<Done> bound = bindRegistry(); !bound) return bound.error();
+        in = parametersOf(registryClass_.get(), method);
+        if (!in) return in.error();
+        Variant vHive, vKey, vValue;
+        // The provider takes the hive as a signed 32-bit number.
+        setNumber(vHive, static_cast<LONG>(hive));
+        setText(vKey, key);
+        HRESULT hr = putAll(in->get(), {{L"hDefKey", &vHive.v}, {L"sSubKeyName", &vKey.v}});
+        if (SUCCEEDED(hr) && valueName) {
+            setText(vValue, *valueName);
+            hr = putAll(in->get(), {{L"sValueName", &vValue.v}});
+        }
+        if (FAILED(hr)) return failure(hr);
     }
-    if (FAILED(hr)) return failure(hr);
-    Result<ComRef<IWbemClassObject>> out = call(registry_.get(), kRegistryClass, method, in->get(), viewContext_.get());
+    Result<ComRef<IWbemClassObject>> out = call(registry_.get(), kRegistryClass, method, in->get(), view);
     if (!out) return out.error();
     if (!*out) return failure(WBEM_E_FAILED);
     Instance result = instanceOf(out->get());

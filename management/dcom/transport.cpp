@@ -80,9 +80,12 @@ DcomConnection::DcomConnection(ComRef<IWbemServices> classes, std::string server
       throughShares_(throughShares) {}
 
 DcomConnection::~DcomConnection() {
+    // The threads that send calls ahead take the provider lock for each call: stopped first.
+    stopSenders();
     auto lock = providerLock();
     registryClass_.reset();
     viewContext_.reset();
+    for (ComRef<IWbemContext>& context : viewContexts_) context.reset();
     registry_.reset();
     classes_.reset();
 }
