@@ -1,4 +1,6 @@
 // qvdb: the companion program for the inventory data, on Linux.
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,5 +13,5 @@ int main(int argc, char** argv) {
     std::string documents;
     qv::posix::PosixIdentity identity;
     if (!identity.documentsFolder(documents)) documents.clear();
-    return qv::qvdb::runQvdb(args, std::cout, std::cerr, documents);
+    return qv::qvdb::runQvdb(args, std::cout, std::cerr, documents, ::isatty(STDOUT_FILENO) == 1);
 }
