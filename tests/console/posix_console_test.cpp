@@ -117,7 +117,7 @@ TEST(PosixConsole, OnATerminalTheRunEndsWithoutWaitingForAKey) {
     ASSERT_GT(child.pid, 0);
     termios before {};
     ASSERT_EQ(::tcgetattr(child.master, &before), 0);
-    ASSERT_TRUE(child.waitFor("Program Complete Normal End\r\n")) << child.output;
+    ASSERT_TRUE(child.waitFor("Program Complete Normal End")) << child.output;
     int status = child.wait();
     ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
     EXPECT_EQ(WEXITSTATUS(status), 1);  // the computer was not reached

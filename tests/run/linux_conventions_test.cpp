@@ -66,7 +66,9 @@ TEST(LinuxConventions, HelpVersionUsageAndPathsAsTyped) {
         EXPECT_EQ(r.status, c.status) << r.out;
         for (const std::string& s : c.shown) EXPECT_TRUE(has(r.out, s)) << "missing " << s << "\n" << r.out;
         for (const std::string& s : c.notShown) EXPECT_FALSE(has(r.out, s)) << "shown " << s << "\n" << r.out;
-        if (c.args[0] == "--version") EXPECT_EQ(r.out, version);
+        if (c.args[0] == "--version") {
+            EXPECT_EQ(r.out, version);
+        }
     }
     EXPECT_EQ(runQv(home, {"-h"}).out, runQv(home, {"--help"}).out);
 }
