@@ -206,7 +206,9 @@ TEST(LinuxConventions, ProgressLineOnATerminalOnlyAndTallyInTheLog) {
     const std::string tally = "              Tally: 1 inventoried, 2 failed, 0 rows not written\r\n**Normal End ";
     const std::size_t first = log.find(tally);
     ASSERT_NE(first, std::string::npos) << log;
-    EXPECT_NE(log.find(tally, first + 1), std::string::npos) << log;
+    // The second run may start in the first one's second: then this computer's rows are refused
+    // (the same inventory key), which its tally says.
+    EXPECT_NE(log.find("              Tally: ", first + tally.size()), std::string::npos) << log;
     // A run of one computer has no tally.
     runQv(home, {});
     EXPECT_EQ(qvtest::readFile(home + "/Documents/QV.log").rfind("Tally:"), log.rfind("Tally:"));
