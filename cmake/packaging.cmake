@@ -34,11 +34,16 @@ qv_compressed("${QV_PACKAGE_DIR}/changelog" changelog)
 add_custom_target(package-files ALL DEPENDS ${QV_PACKAGE_FILES})
 
 # What the package holds: the two programs (not qv-sim, not the tests), the manual pages, the
-# README, the copyright file and the changelog.
+# README, the copyright file, the changelog, and the nightly inventory: its systemd service and
+# timer (installed, not enabled), its settings in /etc/quorvex and the logrotate rule of its reports.
 install(TARGETS qv qvdb RUNTIME DESTINATION bin)
 install(FILES "${QV_PACKAGE_DIR}/qv.1.gz" "${QV_PACKAGE_DIR}/qvdb.1.gz" DESTINATION share/man/man1)
 install(FILES "${QV_PACKAGE_DIR}/README.md.gz" doc/copyright "${QV_PACKAGE_DIR}/changelog.gz"
         DESTINATION share/doc/quorvex)
+install(FILES packaging/quorvex-inventory.service packaging/quorvex-inventory.timer DESTINATION lib/systemd/system)
+install(FILES packaging/computers packaging/database packaging/user-dirs.dirs packaging/winrm
+        DESTINATION /etc/quorvex)
+install(FILES packaging/logrotate DESTINATION /etc/logrotate.d RENAME quorvex)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvex)
@@ -62,6 +67,14 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # Depends is worked out by dpkg-shlibdeps from the shared libraries the programs link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The package's scripts create the system user with adduser. NTLM to Windows computers needs the
+# GSSAPI NTLM mechanism; Kerberos tickets (kinit) come from krb5-user.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gss-ntlmssp")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "krb5-user")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    "${CMAKE_SOURCE_DIR}/packaging/conffiles;${CMAKE_SOURCE_DIR}/packaging/postinst;${CMAKE_SOURCE_DIR}/packaging/postrm")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
 
 # The package's test makes it with CPack from this build's own programs (no second compile), alone,

@@ -25,7 +25,8 @@ void writeConsoleLine(TargetContext& ctx, const std::string& text, bool newline)
 
 void pauseForKey(RunContext& ctx, const std::string& prompt, bool newline) {
     const std::string shown = prompt.empty() ? std::string(kDefaultPrompt) : prompt;
-    if (!ctx.platform.console.pauseForKey(shown)) {
+    // A Linux terminal stays open after the program ends: there is nothing to wait for.
+    if (ctx.conventions == Conventions::Linux || !ctx.platform.console.pauseForKey(shown)) {
         // Nobody can press a key: the wait and its last line are left out, the lines before it
         // (the end line) still reach the output.
         const std::size_t lineEnd = shown.rfind("\r\n");

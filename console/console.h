@@ -19,7 +19,8 @@ std::size_t writeConsoleLine(RunContext& ctx, const std::string& text, bool newl
 // The same for a computer being inventoried: written in list order with its other output.
 void writeConsoleLine(TargetContext& ctx, const std::string& text, bool newline);
 // Shows the prompt (default "Press any key to continue . . . ") and waits for one key. When no
-// key can be read, only the lines before the prompt's last one are written, without a wait.
+// key can be read, or under Linux conventions, only the lines before the prompt's last one are
+// written, without a wait.
 void pauseForKey(RunContext& ctx, const std::string& prompt, bool newline);
 
 // True when a break event of type 0, 1 or 2 has arrived (a type still -1 counts as not yet arrived).

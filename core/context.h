@@ -52,6 +52,19 @@ struct CommandLine {
     std::string optionError;
 };
 
+// Whose conventions the program follows where Windows consoles and Linux differ: the usage
+// screen's program name and paths, the exit wait, letter case of paths in messages, name-file
+// comments, local names and user rights. The simulator and QV.exe keep the Windows console's; the
+// Linux program chooses Linux's in its main.
+enum class Conventions { WindowsConsole, Linux };
+
+// How the computers of a run ended, counted by the ordered writer as each one is written.
+struct RunTally {
+    int inventoried = 0;     // report and rows complete
+    int failed = 0;          // not connected, report not opened or not completely written
+    int rowsNotWritten = 0;  // report complete, rows refused or lost
+};
+
 struct RunContext {
     RunContext(Platform& p, management::Connector& c, const Limits& l) : platform(p), connector(c), limits(l) {}
     RunContext(const RunContext&) = delete;
@@ -60,11 +73,13 @@ struct RunContext {
     Platform& platform;
     management::Connector& connector;  // the program's transports, chosen per computer
     const Limits& limits;              // what calls to computers and the database wait at most
+    Conventions conventions = Conventions::WindowsConsole;
     CommandLine commandLine;
     RunEnvironment env;
     DateTime runStartTime;
     ControlEvents controlEvents;
 
+    RunTally tally;
     std::vector<std::string> targetList;  // TargetList: ComputerName of each entry
     std::unique_ptr<TextWriter> runLog;   // RunLog; null when closed
     std::string runLogPath;
@@ -80,5 +95,8 @@ struct RunContext {
     // Makes the engine of that server; null in a program built without one.
     std::unique_ptr<database::Engine> (*serverEngine)(const database::ServerSettings& settings) = nullptr;
 };
+
+// The program's name as the banner, the usage and the log show it.
+inline const char* programName(const RunContext& ctx) { return ctx.conventions == Conventions::Linux ? "qv" : "QV.exe"; }
 
 }  // namespace qv

@@ -54,6 +54,9 @@ public:
     // False when the computer's rows were lost to the database (it failed, or could not be had);
     // true when they were committed, when there is no database, and when the key was refused.
     bool commit();
+    // True when every row of the computer reached the database: none refused, none lost, and a
+    // database there to take them.
+    bool allWritten() const { return ctx_.env.bMDB && !skipped_ && loggedTables_.empty(); }
 
 private:
     void skip(const std::string& why, bool lost);

@@ -137,6 +137,8 @@ void probeEnvironment(RunContext& ctx) {
         e.sSourceFile = options[0].substr(options[0].find(':') + 1);
         const std::vector<std::string>& typed = ctx.commandLine.optionsAsTyped;
         if (!typed.empty()) e.sourceFileAsTyped = typed[0].substr(typed[0].find(':') + 1);
+        // Linux file names differ by letter case: the path is shown and used as typed.
+        if (ctx.conventions == Conventions::Linux && !typed.empty()) e.sSourceFile = e.sourceFileAsTyped;
     }
     debugDump(ctx);
 }

@@ -56,7 +56,10 @@ bool checkRequirements(RunContext& ctx) {
         say(ctx, "Requirement Missing: Microsoft.Jet.OLEDB.4.0");
         e.bMDB = false;
     }
-    if (e.sOption != "/L" && e.lUserLevel < 2) {
+    // On Linux another computer is reached over SSH or WS-Management, where the remote account's
+    // rights are what count; local root is needed only for this computer's root-only facts.
+    const bool remoteNeedsLocalAdministrator = ctx.conventions != Conventions::Linux;
+    if (e.sOption != "/L" && e.lUserLevel < 2 && remoteNeedsLocalAdministrator) {
         log(ctx, "  User Rights Error: User must be an Administrator");
         say(ctx, "Requirement Missing: Insufficient User Rights\r\n"
                  "                     You must be an Administrator to run option " + e.sOption);

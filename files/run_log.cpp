@@ -17,7 +17,7 @@ std::string headerFirstWrite(RunContext& ctx) {
     s += "**Start " + formatGeneralDate(ctx.platform.system.locale(), ctx.runStartTime) + CRLF;
     s += std::string(kProductLine) + CRLF;
     s += CRLF;
-    s += "       Command Line: QV.exe " + ctx.commandLine.argumentText + CRLF;
+    s += "       Command Line: " + std::string(programName(ctx)) + " " + ctx.commandLine.argumentText + CRLF;
     s += "    Selected Option: " + e.sOption + CRLF;
     s += "       Current Path: " + ctx.platform.files.currentDirectory() + CRLF;
     s += "  Working Directory: " + e.sPath + CRLF;

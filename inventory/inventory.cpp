@@ -64,6 +64,7 @@ void inventoryTarget(TargetContext& ctx) {
         const std::string detail = " Err#" + std::to_string(err.number) + " " + text::shownSafely(err.description);
         console::writeConsoleLine(ctx, "Failed to connect to " + ctx.shownTarget + detail, true);
         files::logLine(ctx, ctx.shownTarget + " Failed WMI Connection" + detail);
+        if (!services.error().logNote.empty()) files::logLine(ctx, ctx.shownTarget + " " + services.error().logNote);
         debugTrace(ctx, "  Failed:" + detail);
         return;
     }

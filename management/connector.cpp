@@ -18,6 +18,12 @@ bool isUsableComputerName(const std::string& name) {
     return true;
 }
 
+CallError unavailableComputer(Network& network, const std::string& host, int ms) {
+    CallError error = CallError::of(kErrRpcServerUnavailable, kErrRpcServerUnavailableText);
+    if (network.nameUnknown(host, ms)) error.logNote = "Name " + host + " not found by the resolver (DNS, /etc/hosts)";
+    return error;
+}
+
 Result<std::unique_ptr<TargetConnection>> Connector::connect(const std::string& computer) {
     if (!isUsableComputerName(computer)) return CallError::of(kErrInvalidComputerName, kErrInvalidComputerNameText);
     // Any name of the local computer (its DNS name, an address of its own) is the local
@@ -28,7 +34,7 @@ Result<std::unique_ptr<TargetConnection>> Connector::connect(const std::string& 
     if (!local) {
         if (std::optional<ProbeAddress> where = transport.probeAddress(computer)) {
             probed = network_.probe(where->host, where->port, limits_.probeMs);
-            if (!probed) return CallError::of(kErrRpcServerUnavailable, kErrRpcServerUnavailableText);
+            if (!probed) return unavailableComputer(network_, where->host, limits_.probeMs);
         }
     }
     return transport.open(computer, limits_, std::move(probed));

@@ -19,6 +19,10 @@ namespace qv::management {
 // failed connection so that no file lands outside the working directory.
 bool isUsableComputerName(const std::string& name);
 
+// The failure of a computer whose port did not answer the probe ("The RPC server is unavailable."),
+// with a log note when the resolver says nobody knows `host`.
+CallError unavailableComputer(Network& network, const std::string& host, int ms);
+
 class Connector {
 public:
     // `local` answers the computer this runs on, `remote` every other name.

@@ -21,7 +21,9 @@ using Clock = std::chrono::steady_clock;
 
 // The addresses of host within ms milliseconds (name lookups may wait on a silent DNS server far
 // longer). A lookup that cannot be cancelled keeps its request: the resolver still writes to it.
-addrinfo* resolve(const std::string& host, unsigned port, int ms) {
+// `error` gets the lookup's own error (EAI_NONAME for a name nobody knows), 0 when it ended well
+// or was still going at the limit.
+addrinfo* resolve(const std::string& host, unsigned port, int ms, int* error = nullptr) {
     struct Request {
         std::string host, service;
         addrinfo hints {};
@@ -46,6 +48,8 @@ addrinfo* resolve(const std::string& host, unsigned port, int ms) {
         ::gai_suspend(pending, 1, &wait);  // early on a signal: waits again for the rest
     }
     if (::gai_error(&r->cb) == EAI_INPROGRESS && ::gai_cancel(&r->cb) != EAI_CANCELED) return nullptr;
+    const int got = ::gai_error(&r->cb);
+    if (error) *error = got == EAI_CANCELED ? 0 : got;
     addrinfo* result = ::gai_error(&r->cb) == 0 ? r->cb.ar_result : nullptr;
     if (!result && r->cb.ar_result) ::freeaddrinfo(r->cb.ar_result);
     delete r;
@@ -98,6 +102,13 @@ std::optional<Socket> SystemNetwork::probe(const std::string& host, unsigned por
     int fd = connectWithin(host, port, ms);
     if (fd < 0) return std::nullopt;
     return Socket(fd);
+}
+
+bool SystemNetwork::nameUnknown(const std::string& host, int ms) {
+    int error = 0;
+    addrinfo* list = resolve(host, 0, ms, &error);
+    if (list) ::freeaddrinfo(list);
+    return !list && (error == EAI_NONAME || error == EAI_NODATA);
 }
 
 }  // namespace qv::management

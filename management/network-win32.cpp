@@ -79,4 +79,7 @@ std::optional<Socket> SystemNetwork::probe(const std::string& host, unsigned por
     return Socket(static_cast<std::intptr_t>(s));
 }
 
+// The Windows program keeps its log as it is: a name it cannot reach is not told apart further.
+bool SystemNetwork::nameUnknown(const std::string&, int) { return false; }
+
 }  // namespace qv::management

@@ -48,12 +48,16 @@ public:
     // off by a firewall fails here at once or at the limit, instead of after a transport's own,
     // much longer, wait. Nothing when none could be made.
     virtual std::optional<Socket> probe(const std::string& host, unsigned port, int ms) = 0;
+    // True when, within ms milliseconds, the resolver says nobody knows `host` (asked only after a
+    // failed probe, to tell a wrong name from a computer that is off). False where it cannot tell.
+    virtual bool nameUnknown(const std::string& /*host*/, int /*ms*/) { return false; }
 };
 
 // The operating system's TCP stack.
 class SystemNetwork : public Network {
 public:
     std::optional<Socket> probe(const std::string& host, unsigned port, int ms) override;
+    bool nameUnknown(const std::string& host, int ms) override;
 };
 
 }  // namespace qv::management

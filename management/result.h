@@ -16,6 +16,9 @@ struct CallError {
     bool limitReached = false;
     // The connection is gone: every later call to the computer fails at once with this error.
     bool connectionLost = false;
+    // A line for the log beside the error, where the error alone would mislead (a name that does
+    // not resolve reported as a computer that is off); empty when there is none.
+    std::string logNote = {};
 
     static CallError of(std::int32_t number, std::string description) { return {{number, std::move(description)}}; }
 };

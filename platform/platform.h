@@ -41,6 +41,10 @@ public:
     // Discards pending input, shows `prompt`, reads one key without echo, restores the mode.
     // False, with nothing shown, when no key can be read: input is not a console or terminal.
     virtual bool pauseForKey(const std::string& prompt) = 0;
+    // Shows `line` as the run's one status line, rewritten in place, where the platform has a
+    // terminal for it (POSIX: standard error is a terminal); an empty line erases it. Consoles
+    // without such a terminal show nothing of it.
+    virtual void status(const std::string& /*line*/) {}
     // Restores what start saved. Idempotent.
     virtual void end() = 0;
     // Called when the n-th computer of the run (1-based) starts; lets a simulated console raise

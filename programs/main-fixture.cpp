@@ -17,16 +17,17 @@ int main(int argc, char** argv) {
         std::cerr << "qv-sim: " << error << "\n";
         return 2;
     }
+    int status = 0;
     qv::Platform platform = fixture->platform();
     {
         qv::RunContext ctx(platform, fixture->connector(), fixture->limits());
         if (const char* parallel = std::getenv("QV_PARALLEL")) ctx.parallelSetting = parallel;
         if (const char* database = std::getenv("QV_DATABASE")) ctx.databaseSetting = database;
         ctx.serverEngine = &qv::database::postgresql::makeEngine;
-        qv::run::runProgram(ctx, qv::run::joinArguments(argc, argv, 2));
+        status = qv::run::runProgram(ctx, qv::run::joinArguments(argc, argv, 2));
         // Ended while the run context, which holds the control-event words the handler writes,
         // still exists: a late control event then has nowhere to write.
         platform.console.end();
     }
-    return 0;
+    return status;
 }

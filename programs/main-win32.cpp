@@ -28,14 +28,15 @@ std::string argumentText() {
 
 int main() {
     qv::programs::Win32Program win32;
+    int status = 0;
     qv::Platform platform = win32.platform();
     {
         qv::RunContext ctx(platform, win32.connector, win32.limits);
         if (const char* parallel = std::getenv("QV_PARALLEL")) ctx.parallelSetting = parallel;
-        qv::run::runProgram(ctx, argumentText());
+        status = qv::run::runProgram(ctx, argumentText());
         // Ended while the run context, which holds the control-event words the handler writes,
         // still exists: a late control event then has nowhere to write.
         win32.console.end();
     }
-    ExitProcess(0);
+    ExitProcess(static_cast<UINT>(status));
 }

@@ -38,7 +38,7 @@ std::string usage() {
 }
 
 int runQvdb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-            const std::string& documentsFolder) {
+            const std::string& documentsFolder, bool outIsTerminal) {
     if (args.empty()) {
         err << usage();
         return 2;
@@ -50,7 +50,7 @@ int runQvdb(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     for (const Command& c : commands()) {
         if (name != c.name || !c.run) continue;
-        Invocation call{std::vector<std::string>(args.begin() + 1, args.end()), out, err, documentsFolder};
+        Invocation call{std::vector<std::string>(args.begin() + 1, args.end()), out, err, documentsFolder, outIsTerminal};
         return c.run(call);
     }
     err << "qvdb: unknown command \"" << name << "\"\n\n" << usage();

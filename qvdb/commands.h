@@ -15,6 +15,8 @@ struct Invocation {
     std::ostream& out;
     std::ostream& err;
     std::string documentsFolder;  // empty when it could not be found
+    // `out` is a terminal: counts are rewritten in place ("\r"); otherwise only the last is written.
+    bool outIsTerminal = false;
 };
 
 struct Command {
@@ -29,7 +31,7 @@ std::span<const Command> commands();
 
 // The whole program: `args` are the arguments after the program's name.
 int runQvdb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-            const std::string& documentsFolder);
+            const std::string& documentsFolder, bool outIsTerminal = false);
 
 // The usage text, one line per subcommand.
 std::string usage();

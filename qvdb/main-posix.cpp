@@ -1,6 +1,7 @@
 // qvdb: the companion program for the inventory data, on Linux.
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <iostream>
 #include <string>
@@ -43,5 +44,5 @@ int main(int argc, char** argv) {
     std::string documents;
     qv::posix::PosixIdentity identity;
     if (!identity.documentsFolder(documents)) documents.clear();
-    return qv::qvdb::runQvdb(args, std::cout, std::cerr, documents);
+    return qv::qvdb::runQvdb(args, std::cout, std::cerr, documents, ::isatty(STDOUT_FILENO) == 1);
 }

@@ -84,7 +84,7 @@ private:
                 int type = ctx_.controlEvents.type.load();
                 stopForBreak(ctx_, type >= 0 && type <= 2 ? type : 2, ctx_.env.sOption == "/L");
                 console::end(ctx_);
-                std::_Exit(0);
+                std::_Exit(exitStatusForBreak(type));
             }
             wake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return done_; });
         }
@@ -102,6 +102,7 @@ void buildTargetList(RunContext& ctx) {
         targets::createTargetList(ctx);
         targets::addDirectoryTargets(ctx);
         targets::addWinsTargets(ctx);
+        targets::mergeLocalNames(ctx);
         targets::sortTargetList(ctx);
         std::string count = std::to_string(ctx.targetList.size());
         files::logLine(ctx, "System Reports " + count + " Computers");
@@ -109,6 +110,7 @@ void buildTargetList(RunContext& ctx) {
     } else if (option == "/F") {
         targets::createTargetList(ctx);
         targets::addNameFileTargets(ctx);
+        targets::mergeLocalNames(ctx);
         targets::sortTargetList(ctx);
         std::string count = std::to_string(ctx.targetList.size());
         files::logLine(ctx, "             Source: " + ctx.env.sSourceFile + " Reports " + count + " Computer(s)");
@@ -116,6 +118,7 @@ void buildTargetList(RunContext& ctx) {
     } else if (option == "/N") {
         targets::createTargetList(ctx);
         targets::addNameTokenTargets(ctx);
+        targets::mergeLocalNames(ctx);
         targets::sortTargetList(ctx);
         std::string count = std::to_string(ctx.targetList.size());
         files::logLine(ctx, "              Count: " + count + " Computer(s) Identified");
@@ -126,7 +129,29 @@ void buildTargetList(RunContext& ctx) {
     }
 }
 
+// The status of a run that ended normally: whether every computer was inventoried and written.
+int statusOfTally(const RunContext& ctx) {
+    return ctx.tally.failed > 0 || ctx.tally.rowsNotWritten > 0 ? kExitIncomplete : kExitDone;
+}
+
+// True when the run's list holds this computer (or inventories only it).
+bool listsLocalComputer(RunContext& ctx) {
+    if (ctx.env.sOption == "/L") return true;
+    for (const std::string& name : ctx.targetList)
+        if (ctx.platform.identity.isLocalComputer(name)) return true;
+    return false;
+}
+
+// On Linux a run without root still inventories this computer; what only root can read is named.
+void noteLocalFactsWithoutRoot(RunContext& ctx) {
+    if (ctx.conventions != Conventions::Linux || ctx.env.lUserLevel >= 2 || !listsLocalComputer(ctx)) return;
+    files::logLine(ctx, "        User Rights: not root; facts of this computer only root can read stay empty: "
+                        "SMBIOS serial numbers, UUID and asset tags (system, BIOS, baseboard, enclosure)");
+}
+
 }  // namespace
+
+int exitStatusForBreak(int type) { return type == 0 ? kExitInterrupted : type == 1 ? kExitQuit : kExitTerminated; }
 
 std::string joinArguments(int argc, char** argv, int first) {
     std::string text;
@@ -137,7 +162,7 @@ std::string joinArguments(int argc, char** argv, int first) {
     return text;
 }
 
-void runProgram(RunContext& ctx, const std::string& argumentText) {
+int runProgram(RunContext& ctx, const std::string& argumentText) {
     System& sys = ctx.platform.system;
     ctx.runStartTime = sys.now();
     ctx.env.sStartPath = ctx.platform.files.currentDirectory();
@@ -147,7 +172,15 @@ void runProgram(RunContext& ctx, const std::string& argumentText) {
     UrgentStop urgentStop(ctx);
     trace(ctx, "Con module Started");
     console::setTitle(ctx, "Quorvex Inventory Tool");
-    say(ctx, "Cmd Line:     QV.exe " + argumentText + "\r\n              " + files::kVersionLiteral +
+    if (ctx.conventions == Conventions::Linux && (argumentText == "--help" || argumentText == "-h")) {
+        showUsage(ctx);
+        return kExitDone;
+    }
+    if (ctx.conventions == Conventions::Linux && argumentText == "--version") {
+        say(ctx, std::string("qv (Quorvex) ") + files::kVersionLiteral);
+        return kExitDone;
+    }
+    say(ctx, "Cmd Line:     " + std::string(programName(ctx)) + " " + argumentText + "\r\n              " + files::kVersionLiteral +
                  "\r\nStarted:      " + started + "\r\n");
 
     ctx.env.sOption = selectOption(ctx.commandLine, argumentText, [&sys](const std::string& t) { return sys.upperCase(t); });
@@ -157,12 +190,12 @@ void runProgram(RunContext& ctx, const std::string& argumentText) {
         showUsage(ctx);
         console::pauseForKey(ctx, "Press any key to Exit . . . ", false);
         trace(ctx, ctx.commandLine.optionError + "\r\nStopped Quorvex: Invalid Option");
-        return;
+        return kExitRefused;
     }
     if (ctx.env.sOption == "/?") {
         showUsage(ctx);
         normalEnd(ctx);
-        return;
+        return kExitDone;
     }
 
     say(ctx, "Checking for required elements...", false);
@@ -176,7 +209,7 @@ void runProgram(RunContext& ctx, const std::string& argumentText) {
                  "   Program Ended\r\n");
         console::pauseForKey(ctx, "Press any key to Exit . . . ", false);
         trace(ctx, "Stopped Quorvex: Unable to establish Working Directory Check SHFOLDER.DLL");
-        return;
+        return kExitNotStarted;
     }
 
     ctx.platform.files.setCurrentDirectory(ctx.env.sPath);
@@ -187,15 +220,16 @@ void runProgram(RunContext& ctx, const std::string& argumentText) {
         say(ctx, "**Unable to open Log file**\r\nProgram Ended\r\n");
         console::pauseForKey(ctx, "Press any key to Exit . . . ", false);
         trace(ctx, "Stopped Quorvex: Unable to open Log file");
-        return;
+        return kExitNotStarted;
     }
 
     if (!environment::checkRequirements(ctx)) {
         abnormalEnd(ctx);
-        return;
+        return kExitNotStarted;
     }
     say(ctx, "All requirements present\r\nBuilding list of computers to inventory...");
     buildTargetList(ctx);
+    noteLocalFactsWithoutRoot(ctx);
     database::createOrOpenDatabase(ctx);
 
     std::string ignored;
@@ -203,14 +237,19 @@ void runProgram(RunContext& ctx, const std::string& argumentText) {
     if (!ignored.empty()) files::logLine(ctx, ignored);
 
     int type = -1;
+    int breakType = -1;
     if (ctx.env.sOption == "/L") {
         if (console::breakRequested(ctx, type)) {
             stopForBreak(ctx, type, true);
-            return;
+            return exitStatusForBreak(type);
         }
-        if (inventoryInOrder(ctx, {ctx.env.sLocalComputer}, 1, false, [&](int t) { stopForBreak(ctx, t, true); }))
-            normalEnd(ctx);
-        return;
+        if (!inventoryInOrder(ctx, {ctx.env.sLocalComputer}, 1, false, [&](int t) {
+                breakType = t;
+                stopForBreak(ctx, t, true);
+            }))
+            return exitStatusForBreak(breakType);
+        normalEnd(ctx);
+        return statusOfTally(ctx);
     }
 
     say(ctx, "Inventory of Target Computer(s):");
@@ -218,7 +257,18 @@ void runProgram(RunContext& ctx, const std::string& argumentText) {
     std::vector<std::string> names;
     names.reserve(ctx.targetList.size());
     for (const std::string& name : ctx.targetList) names.push_back(sys.upperCase(name));
-    if (inventoryInOrder(ctx, names, workers, true, [&](int t) { stopForBreak(ctx, t, false); })) normalEnd(ctx);
+    if (!inventoryInOrder(ctx, names, workers, true, [&](int t) {
+            breakType = t;
+            stopForBreak(ctx, t, false);
+        }))
+        return exitStatusForBreak(breakType);
+    // A Linux run of several computers ends with how they went, for whoever reads the log next day.
+    if (ctx.conventions == Conventions::Linux && names.size() > 1)
+        files::logLine(ctx, "              Tally: " + std::to_string(ctx.tally.inventoried) + " inventoried, " +
+                                std::to_string(ctx.tally.failed) + " failed, " + std::to_string(ctx.tally.rowsNotWritten) +
+                                " rows not written");
+    normalEnd(ctx);
+    return statusOfTally(ctx);
 }
 
 }  // namespace qv::run

@@ -36,13 +36,44 @@ const char* const kUsageLines[] = {
     "                    arguments.",
 };
 
+// The same screen under Linux conventions: the program's own name, Linux paths, the Linux options.
+const char* const kLinuxUsageLines[] = {
+    "QUORVEX: qv",
+    "Description: Inventories computer system(s). By default, reports on the",
+    "             local computer. No required options. Only one Named Option",
+    "             (/) is accepted. Options are not case sensitive. Output is",
+    "             written to files in the user's documents folder",
+    "             ($XDG_DOCUMENTS_DIR, else ~/Documents).",
+    "",
+    "SYNTAX: qv [/B] [/F:Filename] [/?] [TargetComputerName]",
+    "",
+    "Option              Meaning",
+    "------              -------",
+    "/B                  Inventory all computers found in the current domain.",
+    "",
+    "/F:path/filename    Inventory computers whose names are found in the file.",
+    "                    The file is a plain text file of computer names, one",
+    "                    computer name per line; blank lines and lines starting",
+    "                    with # are skipped.",
+    "",
+    "/?, ?, -h, --help   Displays usage (this screen).",
+    "--version           Displays the version.",
+    "",
+    "TargetComputerName  Inventory TargetComputerName.",
+    "                    Program will accept any number of TargetComputerName",
+    "                    arguments.",
+};
+
 }  // namespace
 
 std::string now(RunContext& ctx) { return formatGeneralDate(ctx.platform.system.locale(), ctx.platform.system.now()); }
 
 void showUsage(RunContext& ctx) {
     std::string text;
-    for (const char* line : kUsageLines) text += std::string(line) + "\r\n";
+    if (ctx.conventions == Conventions::Linux)
+        for (const char* line : kLinuxUsageLines) text += std::string(line) + "\r\n";
+    else
+        for (const char* line : kUsageLines) text += std::string(line) + "\r\n";
     console::writeConsoleLine(ctx, text, true);
 }
 

@@ -4,6 +4,7 @@
 #include "run/worker_pool.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
@@ -29,10 +30,13 @@ namespace {
 // every worker busy while the head is slow, few enough to bound the output held in memory.
 constexpr std::size_t kAheadPerWorker = 2;
 
+using Clock = std::chrono::steady_clock;
+
 // One computer's held output.
 struct Slot {
     std::deque<OutputItem> items;
     bool done = false;
+    Clock::time_point started = Clock::now(), ended;  // when its worker took it and finished it
 };
 
 class Pool {
@@ -55,9 +59,10 @@ public:
     }
 
     // Takes the held output of computer `index` as it comes, until that computer is done; false
-    // when no worker will ever take it (the workers stopped for a break).
+    // when no worker will ever take it (the workers stopped for a break). `seconds` gets how long
+    // its worker took.
     template <class Write>
-    bool drain(std::size_t index, Write&& write) {
+    bool drain(std::size_t index, Write&& write, double& seconds) {
         std::unique_lock<std::mutex> lock(mutex_);
         writerCv_.wait(lock, [&] { return index < next_ || running_ == 0; });
         if (index >= next_) return false;
@@ -72,6 +77,7 @@ public:
             lock.lock();
             if (done && slot.items.empty()) break;
         }
+        seconds = std::chrono::duration<double>(slot.ended - slot.started).count();
         slots_.erase(index);
         head_ = index + 1;
         workCv_.notify_all();
@@ -117,6 +123,7 @@ private:
                 // What the computer gave before the fault is written; the run goes on.
             }
             std::lock_guard<std::mutex> lock(mutex_);
+            slots_.at(index)->ended = Clock::now();
             slots_.at(index)->done = true;
             writerCv_.notify_one();
         }
@@ -169,6 +176,7 @@ public:
                 break;
             case OutputItem::Kind::Completed:
                 // Only a computer whose report and rows are all where they belong is completed.
+                completed_ = true;
                 if (report_ && !report_->flush()) reportNotWritten();
                 if (!reportFailed_ && rowsKept_) files::logLine(ctx_, item.text);
                 break;
@@ -182,6 +190,14 @@ public:
             case OutputItem::Kind::MasterRows: rows_.write(item); break;
             case OutputItem::Kind::Commit: rowsKept_ = rows_.commit(); break;
         }
+    }
+
+    // Counts the computer, once all its output is written: inventoried, failed (not connected, its
+    // report not opened or incomplete, or given up by a fault), or its rows not written.
+    void count(RunTally& tally) const {
+        if (!completed_ || skipping_ || reportFailed_) ++tally.failed;
+        else if (!rowsKept_ || !rows_.allWritten()) ++tally.rowsNotWritten;
+        else ++tally.inventoried;
     }
 
 private:
@@ -203,9 +219,40 @@ private:
     bool reportFailed_ = false;
     bool rowsKept_ = true;
     bool skipping_ = false;
+    bool completed_ = false;
+};
+
+// The run's status line while computers are written: how many are done, how many failed, and the
+// computer that took longest so far. Erased when the list ends, however it ends.
+class Progress {
+public:
+    Progress(RunContext& ctx, std::size_t total) : ctx_(ctx), total_(total) {}
+    ~Progress() { ctx_.platform.console.status(""); }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    void written(const std::string& target, double seconds) {
+        ++done_;
+        if (seconds >= longestSeconds_) {
+            longestSeconds_ = seconds;
+            longest_ = target;
+        }
+        ctx_.platform.console.status(statusLine(done_, total_, ctx_.tally.failed, longest_, longestSeconds_));
+    }
+
+private:
+    RunContext& ctx_;
+    std::size_t total_, done_ = 0;
+    std::string longest_;
+    double longestSeconds_ = -1;
 };
 
 }  // namespace
+
+std::string statusLine(std::size_t done, std::size_t total, int failed, const std::string& longest, double seconds) {
+    return std::to_string(done) + " of " + std::to_string(total) + " computers done, " + std::to_string(failed) +
+           " failed, longest " + text::shownSafely(longest) + " " + std::to_string(static_cast<long long>(seconds + 0.5)) + " s";
+}
 
 int workersFromSetting(const char* setting, std::string& why) {
     why.clear();
@@ -223,6 +270,7 @@ int workersFromSetting(const char* setting, std::string& why) {
 bool inventoryInOrder(RunContext& ctx, const std::vector<std::string>& targets, int workers, bool announce,
                       const std::function<void(int)>& onBreak) {
     Pool pool(ctx, targets, workers);
+    Progress progress(ctx, targets.size());
     for (std::size_t i = 0; i < targets.size(); ++i) {
         int type = -1;
         if (announce && console::breakRequested(ctx, type)) {
@@ -232,11 +280,14 @@ bool inventoryInOrder(RunContext& ctx, const std::vector<std::string>& targets, 
         if (announce) console::writeConsoleLine(ctx, text::shownSafely(targets[i]), true);
         ctx.platform.console.beginTarget(static_cast<int>(i) + 1);
         ItemWriter writer(ctx, targets[i]);
-        if (!pool.drain(i, [&](OutputItem& item) { writer.write(item); })) {
+        double seconds = 0;
+        if (!pool.drain(i, [&](OutputItem& item) { writer.write(item); }, seconds)) {
             console::breakRequested(ctx, type);
             onBreak(type);
             return false;
         }
+        writer.count(ctx.tally);
+        progress.written(targets[i], seconds);
     }
     return true;
 }

@@ -17,6 +17,10 @@ inline constexpr int kMaxWorkers = 256;
 // gives the default, with the reason in `why` (left empty when the setting is missing).
 int workersFromSetting(const char* setting, std::string& why);
 
+// The status line after `done` of `total` computers are written: "3 of 40 computers done, 1
+// failed, longest PC7 12 s" (seconds rounded).
+std::string statusLine(std::size_t done, std::size_t total, int failed, const std::string& longest, double seconds);
+
 // Inventories `targets` (names as they are shown) with up to `workers` computers at a time. The
 // computer at the head of the list is written as it goes; every other computer's output waits
 // until the ones before it are written, and at most a fixed number of computers run ahead of the

@@ -24,6 +24,11 @@ void addNameFileTargets(RunContext& ctx) {
     while (!ctx.nameFileStream->atEnd()) {
         std::string line = ctx.nameFileStream->readLine();
         ++lineNumber;
+        // Linux name files may hold blank lines and comments (lines starting with #).
+        if (ctx.conventions == Conventions::Linux) {
+            const std::string trimmed = text::trimBlanks(line);
+            if (trimmed.empty() || trimmed.front() == '#') continue;
+        }
         if (text::characterCount(line) > kMaxComputerNameLength) {
             console::writeConsoleLine(ctx,
                                       "Name File line " + std::to_string(lineNumber) +
@@ -38,6 +43,12 @@ void addNameFileTargets(RunContext& ctx) {
     }
     ctx.nameFileStream->close();
     ctx.nameFileStream.reset();
+}
+
+void mergeLocalNames(RunContext& ctx) {
+    if (ctx.conventions != Conventions::Linux || ctx.env.sLocalComputer.empty()) return;
+    for (std::string& name : ctx.targetList)
+        if (ctx.platform.identity.isLocalComputer(name)) name = ctx.env.sLocalComputer;
 }
 
 void sortTargetList(RunContext& ctx) {

@@ -3,6 +3,7 @@
 
 #include <future>
 
+#include "management/connector.h"
 #include "management/errors.h"
 #include "management/host_config.h"
 #include "management/ssh/session.h"
@@ -28,9 +29,7 @@ bool sshConfigNames(const std::string& computer) {
 
 Result<std::unique_ptr<TargetConnection>> RemoteChoice::open(const std::string& computer, const Limits& limits,
                                                              std::optional<Socket>) {
-    auto unavailable = [] {
-        return CallError::of(management::kErrRpcServerUnavailable, management::kErrRpcServerUnavailableText);
-    };
+    auto unavailable = [&](const std::string& host) { return management::unavailableComputer(network_, host, limits.probeMs); };
     auto probe = [&](const std::optional<ProbeAddress>& where) {
         return std::async(std::launch::async, [this, where, ms = limits.probeMs]() -> std::optional<Socket> {
             if (!where) return std::nullopt;
@@ -42,7 +41,7 @@ Result<std::unique_ptr<TargetConnection>> RemoteChoice::open(const std::string& 
     if (sshConfigNames(computer)) {
         std::optional<ProbeAddress> where = ssh_.probeAddress(computer);
         std::optional<Socket> probed;
-        if (where && !(probed = network_.probe(where->host, where->port, limits.probeMs))) return unavailable();
+        if (where && !(probed = network_.probe(where->host, where->port, limits.probeMs))) return unavailable(where->host);
         return openSsh(std::move(probed));
     }
     wsman::Settings settings;
@@ -50,7 +49,7 @@ Result<std::unique_ptr<TargetConnection>> RemoteChoice::open(const std::string& 
     if (!wsman::settingsFor(computer, settings, why)) return CallError::of(wsman::kErrWsmanSettings, why + " ");
     if (settings.configured) {
         std::optional<ProbeAddress> where = wsman_.probeAddress(computer);
-        if (where && !network_.probe(where->host, where->port, limits.probeMs)) return unavailable();
+        if (where && !network_.probe(where->host, where->port, limits.probeMs)) return unavailable(where->host);
         return wsman_.openOver(computer, limits, std::nullopt, false);
     }
     // Nothing configured: the three ports at once, within the probe's limit.
@@ -68,7 +67,7 @@ Result<std::unique_ptr<TargetConnection>> RemoteChoice::open(const std::string& 
     // No Windows there: SSH where 22 answers (or where a proxy command reaches the computer).
     if (!sshWhere) return openSsh(std::nullopt);
     if (std::optional<Socket> answered = ssh.get()) return openSsh(std::move(answered));
-    return unavailable();
+    return unavailable(sshWhere->host);
 }
 
 }  // namespace qv::management::remote

@@ -50,7 +50,35 @@ void PosixConsole::setTitle(const std::string& title) {
     if (::isatty(STDOUT_FILENO)) write("\033]0;" + title + "\007");
 }
 
+void PosixConsole::writeError(const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void PosixConsole::status(const std::string& line) {
+    if (!::isatty(STDERR_FILENO)) return;
+    std::lock_guard<std::mutex> lock(outputMutex_);
+    if (line.empty() && status_.empty()) return;
+    status_ = line;
+    // Back to the line's start, the line, the rest of the terminal line cleared.
+    writeError("\r" + line + "\033[K");
+}
+
 std::size_t PosixConsole::write(const std::string& text) {
+    std::lock_guard<std::mutex> lock(outputMutex_);
+    const bool statusShown = !status_.empty();
+    if (statusShown) writeError("\r\033[K");
+    const std::size_t written = writeOut(text);
+    if (statusShown && !text.empty() && text.back() == '\n') writeError(status_ + "\033[K");
+    return written;
+}
+
+std::size_t PosixConsole::writeOut(const std::string& text) {
     std::size_t done = 0;
     while (done < text.size()) {
         ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
@@ -93,6 +121,7 @@ bool PosixConsole::pauseForKey(const std::string& prompt) {
 void PosixConsole::end() {
     if (!started_ || ended_) return;
     ended_ = true;
+    status("");
     if (haveSavedModes_) ::tcsetattr(STDIN_FILENO, TCSANOW, &savedModes_);
     ControlEvents* expected = gEvents.load();
     if (expected) gEvents.compare_exchange_strong(expected, nullptr);

@@ -3,6 +3,8 @@
 
 #include <termios.h>
 
+#include <mutex>
+
 #include "platform/platform.h"
 
 namespace qv::posix {
@@ -18,9 +20,16 @@ public:
     void setTitle(const std::string& title) override;
     std::size_t write(const std::string& text) override;
     bool pauseForKey(const std::string& prompt) override;
+    // On standard error when it is a terminal; console text written meanwhile erases it first and
+    // draws it again after its line ends, so the two never run into each other.
+    void status(const std::string& line) override;
     void end() override;
 
 private:
+    void writeError(const std::string& text);
+    std::size_t writeOut(const std::string& text);
+    std::mutex outputMutex_;  // the run's writer and an urgent stop may both write
+    std::string status_;      // the status line shown, empty when none
     bool started_ = false;
     bool ended_ = false;
     bool haveSavedModes_ = false;

@@ -61,7 +61,7 @@ int runExport(Invocation& call) {
     call.out << "Exporting " << source->where() << " as " << format << " into " << folder.target() << "\n"
              << std::flush;
     const bool ok = format == "csv" ? exporting::exportCsv(*source, folder, call.out, error)
-                                    : exporting::exportGlpi(*source, folder, opts.has("--all"), call.out, error);
+                                    : exporting::exportGlpi(*source, folder, opts.has("--all"), call.out, error, call.outIsTerminal);
     if (!ok || !folder.commit(error)) {
         call.err << "qvdb export: " << error << " (nothing was written to " << folder.target() << ")\n";
         return 1;

@@ -356,7 +356,8 @@ json glpiDocument(const Inventory& inv) {
     return doc;
 }
 
-bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::ostream& progress, std::string& error) {
+bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::ostream& progress, std::string& error,
+                bool terminal) {
     std::vector<InventoryKey> keys;
     if (!source.inventories(keys, error)) return false;
     // Several computers of one name in different domains get the domain in their file names.
@@ -396,8 +397,8 @@ bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::os
         text += '\n';
         if (!folder.writeFile(uniqueFileName(files, name, ".json"), text, error)) return false;
         ++written;
-        if (written % 500 == 0 || written == total)
-            progress << "  " << written << " of " << total << " documents\r" << std::flush;
+        if (written == total || (terminal && written % 500 == 0))
+            progress << "  " << written << " of " << total << " documents" << (terminal ? "\r" : "") << std::flush;
     }
     source.endView();
     progress << "\n";

@@ -21,7 +21,9 @@ std::string glpiDeviceId(const InventoryKey& key);
 
 // Writes NAME.json per computer (its latest inventory), or with `all` one
 // NAME-YYYY-MM-DD-HH-MM-SS.json per inventory, into `folder`.
-bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::ostream& progress, std::string& error);
+// `terminal`: the document count is rewritten in place on `progress`; else only the last is written.
+bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::ostream& progress, std::string& error,
+                bool terminal = false);
 
 // "YYYY-MM-DD" from the date texts the inventory stores (management date-times
 // "yyyymmddHHMMSS.ffffff+zzz", "yyyymmdd", ISO dates), when it is a real date.

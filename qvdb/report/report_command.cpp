@@ -43,6 +43,7 @@ int runReport(Invocation& call) {
         site.staleDays = static_cast<int>(days);
     }
     site.now = std::time(nullptr);
+    site.progressIsTerminal = call.outIsTerminal;
     std::string out = opts.get("--out");
     if (out.empty()) {
         if (call.documentsFolder.empty()) {

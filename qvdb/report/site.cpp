@@ -265,8 +265,9 @@ bool writeSite(InventorySource& source, StagedFolder& folder, const SiteOptions&
             return "../software/" + packageFile(name);
         });
         if (!folder.writeFile("c/" + line.file, page, error)) return false;
-        if ((ci + 1) % step == 0 || ci + 1 == runs.size())
-            progress << "  computer pages: " << (ci + 1) << " of " << runs.size() << "\r" << std::flush;
+        if (ci + 1 == runs.size() || (options.progressIsTerminal && (ci + 1) % step == 0))
+            progress << "  computer pages: " << (ci + 1) << " of " << runs.size() << (options.progressIsTerminal ? "\r" : "")
+                     << std::flush;
     }
     source.endView();
     progress << "\n  overview, computer list, software and disk pages\n" << std::flush;

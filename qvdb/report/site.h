@@ -13,6 +13,7 @@ namespace qv::qvdb::report {
 struct SiteOptions {
     int staleDays = 30;
     std::time_t now = 0;  // the moment staleness is measured from
+    bool progressIsTerminal = false;  // the page count is rewritten in place; else only the last is written
 };
 
 // Writes index.html (overview), computers.html, software.html with one page per package under

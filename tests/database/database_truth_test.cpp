@@ -107,7 +107,8 @@ TEST(DatabaseTruth, WhatStandsInTheWayIsRefusedAndSaid) {
         auto start = std::chrono::steady_clock::now();
         auto r = runSim(network(), {"PC01", "SERVER01.CORP.EXAMPLE"}, dir);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));  // nothing blocks
-        EXPECT_EQ(r.exitCode, 0);
+        // SERVER01.CORP.EXAMPLE's rows are never written (its name is longer than its key column).
+        EXPECT_EQ(r.exitCode, r.out.find("**Unable to open Log file**") != std::string::npos ? 3 : 1);
         // (A FIFO in the log's place is not read: the test would wait for a writer.)
         const std::string log = fs::is_regular_file(dir + "/docs/QV.log") ? r.file("docs/QV.log") : std::string();
         EXPECT_NE(r.out.find(c.console), std::string::npos) << r.out;

@@ -184,7 +184,6 @@ TEST(FaultInjection, EveryFileOperationCanFailAndNothingIsLostWithoutAWord) {
                      (traced == std::string::npos ? "(none)" : r.err.substr(traced, r.err.find('\n', traced) - traced)));
 
         // The run ends normally, and the log with it, unless the console says the log could not be kept.
-        EXPECT_EQ(r.exitCode, 0);
         EXPECT_TRUE(has(r.err, "Stopped Quorvex: ")) << r.err;
         EXPECT_NE(traced, std::string::npos) << r.err;
         const bool logOpened = !has(r.out, "**Unable to open Log file**");
@@ -201,6 +200,14 @@ TEST(FaultInjection, EveryFileOperationCanFailAndNothingIsLostWithoutAWord) {
             EXPECT_EQ(queryValue(db, "PRAGMA integrity_check"), "ok");
         }
         const bool noDatabase = has(r.out, "Database will not be created and data not written.");
+        // The exit status: not started without a log, else done only when every computer is whole.
+        if (!logOpened) {
+            EXPECT_EQ(r.exitCode, 3);
+        } else if (!logBroken) {
+            bool allCompleted = !noDatabase;
+            for (const std::string& n : kComputers) allCompleted = allCompleted && has(o.log, " " + n + " Inventory Completed\r\n");
+            EXPECT_EQ(r.exitCode, allCompleted ? 0 : 1);
+        }
         EXPECT_FALSE(has(r.out, ": not an error")) << r.out;  // a refusal always says its reason
 
         for (const std::string& n : kComputers) {

@@ -194,7 +194,7 @@ TEST(DatabaseReliability, ALockedDatabaseNeitherStopsTheRunNorLosesItsRows) {
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     writeNetwork(dir, 2, runTime(1));
     auto t0 = std::chrono::steady_clock::now();
-    EXPECT_EQ(runToEnd(dir, {"/F:NAMES.TXT"}), 0);
+    EXPECT_EQ(runToEnd(dir, {"/F:NAMES.TXT"}), 1);  // ends normally; rows not written: status 1
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(15));
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
@@ -232,7 +232,7 @@ TEST(DatabaseReliability, AReadOnlyOrDamagedDatabaseIsLeftAsItWas) {
     // Read-only: the run ends normally, writes its report and log, and the file is untouched.
     writeNetwork(dir, 1, runTime(1));
     std::size_t logSize = readFile(dir + "/docs/QV.log").size();
-    EXPECT_EQ(runToEnd(dir, {"/F:NAMES.TXT"}, asNobody()), 0);
+    EXPECT_EQ(runToEnd(dir, {"/F:NAMES.TXT"}, asNobody()), 1);  // ends normally; rows not written: status 1
     EXPECT_TRUE(endedNormally(dir));
     std::string log = readFile(dir + "/docs/QV.log").substr(logSize);
     EXPECT_NE(log.find("  QV.mdb cannot be used: the file cannot be written\r\n"), std::string::npos) << log;
@@ -244,13 +244,13 @@ TEST(DatabaseReliability, AReadOnlyOrDamagedDatabaseIsLeftAsItWas) {
     const std::string garbage(8192, 'Q');
     writeFile(db, garbage);
     writeNetwork(dir, 1, runTime(2));
-    EXPECT_EQ(runToEnd(dir, {"/F:NAMES.TXT"}), 0);
+    EXPECT_EQ(runToEnd(dir, {"/F:NAMES.TXT"}), 1);  // ends normally; rows not written: status 1
     EXPECT_TRUE(endedNormally(dir));
     EXPECT_TRUE(readFile(db) == garbage);
     EXPECT_NE(readFile(dir + "/.out").find("QV.mdb cannot be used: file is not a database\r\n"), std::string::npos);
     writeFile(db, original.substr(0, original.size() / 3));
     writeNetwork(dir, 1, runTime(3));
-    EXPECT_EQ(runToEnd(dir, {"/F:NAMES.TXT"}), 0);
+    EXPECT_EQ(runToEnd(dir, {"/F:NAMES.TXT"}), 1);  // ends normally; rows not written: status 1
     EXPECT_TRUE(endedNormally(dir));
     EXPECT_NE(readFile(dir + "/docs/QV.log").find("**Normal End"), std::string::npos);
     fs::remove_all(dir);
@@ -270,7 +270,7 @@ TEST(DatabaseReliability, AFolderWhereTheFileCannotBeCreatedGivesTheWarningAndTh
     chmod((dir + "/.out").c_str(), 0666);
     ASSERT_EQ(chmod((dir + "/docs").c_str(), 0555), 0);
 
-    EXPECT_EQ(runToEnd(dir, {"/F:NAMES.TXT"}, asNobody()), 0);
+    EXPECT_EQ(runToEnd(dir, {"/F:NAMES.TXT"}, asNobody()), 1);  // ends normally; rows not written: status 1
     std::string out = readFile(dir + "/.out");
     EXPECT_NE(out.find("\r\nWarning: Database requirements not met.\r\nDatabase will not be created and data not written.\r\n"),
               std::string::npos)

@@ -98,7 +98,7 @@ protected:
         std::string cmd = "cd '" + dir_ + "' && " + environment() + "timeout 120 '" QV_PATH "'";
         for (const std::string& n : names) cmd += " " + n;
         cmd += " >'" + dir_ + "/qv.out' 2>'" + dir_ + "/qv.err' </dev/null";
-        ASSERT_EQ(std::system(cmd.c_str()), 0) << qvtest::readFile(dir_ + "/qv.err");
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << qvtest::readFile(dir_ + "/qv.err") << qvtest::readFile(dir_ + "/qv.out");
     }
     std::string docs() const { return dir_ + "/home/Documents"; }
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the Debian package and checks it as an administrator would meet it:
 # its files and Depends (dpkg-deb), qv and qvdb run from a throwaway root (dpkg -x), the manual
-# pages rendered without warnings, and lintian's report against the tags the README accepts.
+# pages rendered without warnings, the nightly inventory's systemd units (systemd-analyze verify),
+# and lintian's report against the tags the README accepts.
 # Arguments: the source folder, the package version the build derived, and optionally the build
 # folder the test is part of: then the package is made there by CPack from what that build already
 # compiled (the same install rules and CPack settings as scripts/package.sh, without a second
@@ -52,11 +53,20 @@ Version $VERSION
 Architecture $arch
 Section utils
 Priority optional
+Recommends gss-ntlmssp
+Suggests krb5-user
 FIELDS
 
 # Contents: exactly these files, owned by root, with these modes (qv-sim and the tests are not in it).
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 }' | sort >"$work/files"
 sort >"$work/expected" <<FILES
+-rw-r--r-- root/root ./etc/logrotate.d/quorvex
+-rw-r--r-- root/root ./etc/quorvex/computers
+-rw-r--r-- root/root ./etc/quorvex/database
+-rw-r--r-- root/root ./etc/quorvex/user-dirs.dirs
+-rw-r--r-- root/root ./etc/quorvex/winrm
+-rw-r--r-- root/root ./usr/lib/systemd/system/quorvex-inventory.service
+-rw-r--r-- root/root ./usr/lib/systemd/system/quorvex-inventory.timer
 -rwxr-xr-x root/root ./usr/bin/qv
 -rwxr-xr-x root/root ./usr/bin/qvdb
 -rw-r--r-- root/root ./usr/share/doc/quorvex/README.md.gz
@@ -103,6 +113,30 @@ for library in libssh libsqlite3 libldap libcurl libpugixml libgssapi-krb5 libst
   printf '%s\n' "$names" | grep -q "^$library" || fail "Depends names no $library package"
 done
 
+# The package's scripts and settings: the user is made by postinst, every /etc file is a conffile.
+dpkg-deb -e "$deb" "$work/control"
+grep -q '^\s*adduser --system --group --home /var/lib/quorvex' "$work/control/postinst" || fail "postinst does not create the user quorvex"
+printf '%s\n' "$depends" | grep -q 'adduser' || fail "Depends names no adduser, which postinst calls"
+for file in $(cd "$root" && find etc -type f); do
+  grep -qxF "/$file" "$work/control/conffiles" || fail "/$file is not a conffile"
+done
+# The units: what systemd itself says of them (any warning fails), against the programs of the
+# package, in a copy of the root that also holds the system's own units they refer to.
+if command -v systemd-analyze >/dev/null; then
+  vroot="$work/verify"
+  cp -a "$root" "$vroot"
+  cp -rn /usr/lib/systemd/system/. "$vroot/usr/lib/systemd/system/" 2>/dev/null
+  units="$vroot/usr/lib/systemd/system"
+  out=$(SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no --root="$vroot" \
+        "$units/quorvex-inventory.service" "$units/quorvex-inventory.timer" 2>&1)
+  [ $? -eq 0 ] && [ -z "$out" ] || fail "systemd-analyze verify: $out"
+else
+  echo "systemd-analyze not found: the units are not verified"
+fi
+grep -qx 'ExecStart=/usr/bin/qv /F:/etc/quorvex/computers' "$root/usr/lib/systemd/system/quorvex-inventory.service" ||
+  fail "the service does not inventory /etc/quorvex/computers"
+grep -qx 'WantedBy=timers.target' "$root/usr/lib/systemd/system/quorvex-inventory.timer" || fail "the timer cannot be enabled"
+
 # qv from the package: /? shows the usage screen and ends normally; qvdb lists its commands.
 out=$(cd "$work" && HOME="$work/home" "$root/usr/bin/qv" '/?' </dev/null 2>&1)
 status=$?
@@ -110,10 +144,10 @@ status=$?
 while IFS= read -r line; do
   printf '%s\n' "$out" | tr -d '\r' | grep -qxF -- "$line" || fail "qv /? does not show \"$line\""
 done <<'LINES'
-QUORVEX: QV.EXE
-SYNTAX: QV.exe [/B] [/F:Filename] [/?] [TargetComputerName]
+QUORVEX: qv
+SYNTAX: qv [/B] [/F:Filename] [/?] [TargetComputerName]
 /B                  Inventory all computers found in the current domain.
-/? or ?             Displays usage (this screen).
+/?, ?, -h, --help   Displays usage (this screen).
 Program Complete Normal End
 LINES
 # The package version is the program's own version text without leading zeros (3.00.0037: 3.0.37).
@@ -123,6 +157,10 @@ set -- $shown
 [ "$(printf '%d.%d.%d' "$1" "$(expr "$2" + 0)" "$(expr "$3" + 0)")" = "$VERSION" ] ||
   fail "qv shows version $*, the package is $VERSION"
 [ -z "$(ls -A "$work/home")" ] || fail "qv /? wrote into the home folder: $(ls -A "$work/home")"
+out=$("$root/usr/bin/qv" --version 2>&1)
+status=$?
+[ $status -eq 0 ] || fail "qv --version exited with $status"
+printf '%s\n' "$out" | tr -d '\r' | grep -qx "qv (Quorvex) Version [0-9.]*" || fail "qv --version shows \"$out\""
 out=$(HOME="$work/home" "$root/usr/bin/qvdb" help 2>&1)
 status=$?
 [ $status -eq 0 ] || fail "qvdb help exited with $status"
@@ -171,4 +209,4 @@ if [ $failures -ne 0 ]; then
   echo "$failures check(s) failed"
   exit 1
 fi
-echo "package $deb: contents, Depends, qv /?, qvdb help, manual pages and lintian checked"
+echo "package $deb: contents, Depends, scripts, units, qv /?, qvdb help, manual pages and lintian checked"

@@ -418,3 +418,35 @@ TEST(RunDriver, AdministratorInAConsoleThatIsNotElevatedIsToldSo) {
               std::string::npos)
         << r.file("docs/QV.log");
 }
+
+TEST(RunDriver, ExitStatusesSayHowTheRunEnded) {
+    const std::string wmi = R"("wmi": {"PC1": {}, "PC2": {}, "SERVER01.CORP.EXAMPLE": {}})";
+    const auto events = [&](int type) {
+        return standardFixture(wmi + R"(, "ctrlEvents": [{"duringTarget": 1, "type": )" + std::to_string(type) + "}]");
+    };
+    const struct {
+        const char* what;
+        std::string fixture;
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {"the local computer", standardFixture(), {}, 0},
+        {"the usage", standardFixture(), {"/?"}, 0},
+        {"named computers all inventoried", standardFixture(wmi), {"PC1", "PC2"}, 0},
+        {"a computer not reached", standardFixture(wmi), {"PC1", "ZZ9"}, 1},
+        {"rows refused: a name longer than its key column", standardFixture(wmi), {"SERVER01.CORP.EXAMPLE"}, 1},
+        {"no database to take the rows", withoutKey("HKCR\\ADOX.Key\\CurVer"), {}, 1},
+        {"too many options", standardFixture(), {"/B", "PC1"}, 2},
+        {"an unrecognized option", standardFixture(), {"-x"}, 2},
+        {"no working directory", withIdentity("documents", nullptr), {}, 3},
+        {"the name file not found", standardFixture(), {"/F:missing.txt"}, 3},
+        {"a requirement missing", withoutKey("HKCR\\WINMGMTS\\CurVer"), {}, 3},
+        {"Ctrl-C", events(0), {"PC1", "PC2"}, 130},
+        {"Ctrl-Break", events(1), {"PC1", "PC2"}, 131},
+        {"the console closed", events(2), {"PC1", "PC2"}, 143},
+    };
+    for (const auto& c : cases) {
+        auto r = runSim(c.fixture, c.args);
+        EXPECT_EQ(r.exitCode, c.status) << c.what << "\n" << r.out;
+    }
+}

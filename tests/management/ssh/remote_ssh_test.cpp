@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -476,4 +477,104 @@ TEST_F(RemoteSshChroot, PackagedIdListsAreTheRemoteOnesUnlessSizeAndTimeMatchThi
         ASSERT_EQ(controllers.size(), 1u) << c.what;
         EXPECT_EQ(qvtest::text(controllers[0], "Manufacturer"), c.expected) << c.what;
     }
+}
+
+// qv as an ordinary user: the remote account's rights are what count for another computer, and
+// this computer is inventoried with one log line naming the facts only root can read.
+TEST_F(RemoteSshTest, AnOrdinaryUserInventoriesAnotherComputerAndThisOne) {
+    const std::string dir = qvtest::makeTempDir();
+    // The client folder copied where the user can read it (the key readable by that user alone).
+    ASSERT_EQ(std::system(("cp -r '" + server_.sshDir() + "' '" + dir + "/ssh' && sed -i 's|" + server_.sshDir() + "|" + dir +
+                           "/ssh|' '" + dir + "/ssh/config'")
+                              .c_str()),
+              0);
+    std::string asUser;
+    if (::geteuid() == 0) {
+        ASSERT_EQ(std::system(("chown -R 65534:65534 '" + dir + "'").c_str()), 0);
+        asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    }
+    const struct {
+        std::vector<std::string> args;
+        const char* console;
+        const char* report;
+    } cases[] = {
+        {{"qvself"}, "Connected to QVSELF\r\n", "QVQVSELF.txt"},
+        {{}, "Complete: Inventory Local Computer Only\r\n", nullptr},
+    };
+    for (const auto& c : cases) {
+        std::string cmd = "cd '" + dir + "' && HOME='" + dir + "' XDG_CONFIG_HOME= QV_SSH_DIR='" + dir + "/ssh' QV_CONFIG_DIR='" +
+                          dir + "/config' QV_NETRC='" + dir + "/netrc' " + asUser + "timeout 120 '" QV_PATH "'";
+        for (const std::string& a : c.args) cmd += " " + a;
+        cmd += " >'" + dir + "/out' 2>'" + dir + "/err' </dev/null";
+        const int status = std::system(cmd.c_str());
+        const std::string out = qvtest::readFile(dir + "/out");
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << out << qvtest::readFile(dir + "/err");
+        EXPECT_EQ(out.find("Insufficient User Rights"), std::string::npos) << out;
+        EXPECT_NE(out.find(c.console), std::string::npos) << out;
+        if (c.report) {
+            EXPECT_TRUE(std::filesystem::exists(dir + "/Documents/" + c.report)) << out;
+        }
+    }
+    // Both runs were ordinary users'; the local one names what stays empty.
+    const std::string log = qvtest::readFile(dir + "/Documents/QV.log");
+    const std::string note = "User Rights: not root; facts of this computer only root can read stay empty: SMBIOS serial numbers";
+    std::size_t first = log.find(note);
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find(note, first + 1), std::string::npos) << "only the run that inventories this computer says it";
+    EXPECT_GT(first, log.find("Connected to QVSELF")) << log;
+}
+
+// The package's nightly inventory: the service's own environment and command line, with its
+// folders moved under a test folder, run as an unprivileged user (as the system user quorvex is)
+// over the package's name file plus a computer on the test SSH server.
+TEST_F(RemoteSshTest, TheServiceCommandLineAsItsUserInventoriesTheNamedComputers) {
+    const std::string dir = qvtest::makeTempDir();
+    std::ifstream unit(QV_SOURCE_DIR "/packaging/quorvex-inventory.service");
+    ASSERT_TRUE(unit);
+    auto moved = [&](std::string text) {
+        for (const auto& [from, to] : {std::pair<std::string, std::string>{"/etc/quorvex", dir + "/etc"},
+                                       {"/var/lib/quorvex", dir + "/state"}, {"/usr/bin/qv", QV_PATH}})
+            for (std::size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
+        return text;
+    };
+    std::string environment, command, user;
+    for (std::string line; std::getline(unit, line);) {
+        if (line.rfind("Environment=", 0) == 0) environment += moved(line.substr(12)) + " ";
+        if (line.rfind("ExecStart=", 0) == 0) command = moved(line.substr(10));
+        if (line.rfind("User=", 0) == 0) user = line.substr(5);
+    }
+    ASSERT_EQ(user, "quorvex");
+    ASSERT_FALSE(command.empty());
+    // The settings as the package and its postinst leave them, and the administrator's additions:
+    // one more name, the SSH client folder, the netrc.
+    ASSERT_EQ(std::system(("mkdir -p '" + dir + "/etc' '" + dir + "/state' && cp '" QV_SOURCE_DIR "/packaging/computers' '" QV_SOURCE_DIR
+                           "/packaging/winrm' '" + dir + "/etc/' && echo qvself >>'" + dir + "/etc/computers' && cp -r '" +
+                           server_.sshDir() + "' '" + dir + "/etc/ssh' && sed -i 's|" + server_.sshDir() + "|" + dir +
+                           "/etc/ssh|' '" + dir + "/etc/ssh/config' && install -m 0600 /dev/null '" + dir + "/etc/netrc'")
+                              .c_str()),
+              0);
+    qvtest::writeFile(dir + "/etc/user-dirs.dirs", moved(qvtest::readFile(QV_SOURCE_DIR "/packaging/user-dirs.dirs")));
+    std::string asUser;
+    if (::geteuid() == 0) {
+        ASSERT_EQ(std::system(("chmod 755 '" + dir + "' '" + dir + "/etc' && chown -R 65534:65534 '" + dir + "/state' '" + dir +
+                               "/etc/ssh' '" + dir + "/etc/netrc'")
+                                  .c_str()),
+                  0);
+        asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    }
+    const std::string cmd = "cd '" + dir + "/state' && env -i PATH=/usr/bin:/bin " + environment + asUser + "timeout 120 " + command +
+                            " >'" + dir + "/out' 2>'" + dir + "/err' </dev/null";
+    const int status = std::system(cmd.c_str());
+    const std::string out = qvtest::readFile(dir + "/out");
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << out << qvtest::readFile(dir + "/err");
+    char host[256] = {};
+    ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+    const std::string local = qv::posix::computerNameOf(host);
+    // Everything in the state folder: the log with its tally, both reports and the database.
+    const std::string log = qvtest::readFile(dir + "/state/QV.log");
+    EXPECT_NE(log.find("Tally: 2 inventoried, 0 failed, 0 rows not written\r\n"), std::string::npos) << log;
+    for (const std::string& file : std::vector<std::string>{"QVQVSELF.txt", "QV" + local + ".txt", "QV.mdb"})
+        EXPECT_TRUE(std::filesystem::exists(dir + "/state/" + file)) << file << "\n" << out;
 }
