@@ -27,9 +27,13 @@ std::string pageStart(const std::string& title, const std::string& root) {
     return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
            esc(title) + " - Quorvex inventory</title>\n<link rel=\"stylesheet\" href=\"" + root +
-           "qv.css\">\n<script src=\"" + root + "qv.js\" defer></script>\n</head>\n<body>\n<nav><a href=\"" + root +
-           "index.html\">Overview</a> <a href=\"" + root + "computers.html\">Computers</a> <a href=\"" + root +
-           "software.html\">Software</a> <a href=\"" + root + "disks.html\">Logical disks</a></nav>\n<main>\n<h1>" +
+           "qv.css\">\n<script src=\"" + root + "qv.js\" defer></script>\n</head>\n<body data-root=\"" + root +
+           "\">\n<nav><a href=\"" + root + "index.html\">Overview</a> <a href=\"" + root +
+           "computers.html\">Computers</a> <a href=\"" + root + "software.html\">Software</a> <a href=\"" + root +
+           "disks.html\">Logical disks</a>\n<form class=\"search\" role=\"search\"><input type=\"search\" "
+           "id=\"qv-search\" autocomplete=\"off\" placeholder=\"Search: name, address, MAC, serial, user, software\" "
+           "aria-label=\"Search computers and software\"><div class=\"results\" id=\"qv-results\" "
+           "aria-live=\"polite\"></div></form></nav>\n<main>\n<h1>" +
            esc(title) + "</h1>\n";
 }
 
