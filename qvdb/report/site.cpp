@@ -113,6 +113,20 @@ struct Package {
     std::vector<Install> installs;
 };
 
+// One change of one machine, for the fleet's page of changes.
+struct FleetChange {
+    std::string when;
+    std::size_t computer;
+    Change change;
+};
+
+// A tag of a change's topic: "Network adapter" -> "network-adapter".
+std::string topicTag(const std::string& topic) {
+    std::string t;
+    for (char c : topic) t += c == ' ' || c == '/' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return t;
+}
+
 std::string computerLink(const ComputerLine& c, const std::string& root) {
     return "<a href=\"" + root + "c/" + esc(c.file) + "\">" + esc(c.name) + "</a>";
 }
@@ -254,6 +268,7 @@ bool writeSite(InventorySource& source, StagedFolder& folder, const SiteOptions&
     std::vector<double> memoryValues;
     long stale = 0, inventoriesCount = static_cast<long>(keys.size());
     nlohmann::json searchComputers = nlohmann::json::array();
+    std::vector<FleetChange> changes;
 
     // Each package's page, by name: known only once every computer is read, so the links are
     // made from the name by the same rule the page is later written under.
@@ -303,6 +318,8 @@ bool writeSite(InventorySource& source, StagedFolder& folder, const SiteOptions&
         }
         const Inventory& inv = current;
         const InventoryKey& key = keys[order.back()];
+        for (const HistoryEntry& e : history)
+            for (const Change& c : e.changes) changes.push_back({e.when, ci, c});
 
         ComputerLine line;
         line.name = key.name;
@@ -534,6 +551,37 @@ bool writeSite(InventorySource& source, StagedFolder& folder, const SiteOptions&
     s = pageStart("Logical disks", "") + filterBox("disks", disks.size()) + tableStart("disks") + diskHead() +
         "<tbody>\n" + diskRows(disks, computers, "", disks.size()) + kTableEnd + pageEnd();
     if (!folder.writeFile("disks.html", s, error)) return false;
+
+    // The fleet's changes, newest first: what each inventory found different from the one before.
+    std::stable_sort(changes.begin(), changes.end(),
+                     [](const FleetChange& a, const FleetChange& b) { return a.when > b.when; });
+    const std::size_t changeLimit = 20000;
+    s = pageStart("Changes", "");
+    s += "<p class=\"note\">What each inventory found changed since the computer's inventory before, newest first. "
+         "Filter by computer or by words; <code>is:added</code>, <code>is:removed</code>, <code>is:changed</code> "
+         "and topics such as <code>is:software</code>, <code>is:memory</code>, <code>is:operating-system</code>, "
+         "<code>is:logical-disk</code>, <code>is:address</code> pick kinds: "
+         "<a href=\"changes.html?q=is%3Asoftware+is%3Aadded\">software added</a>, "
+         "<a href=\"changes.html?q=is%3Asoftware+is%3Aremoved\">software removed</a>, "
+         "<a href=\"changes.html?q=is%3Aoperating-system\">operating systems</a>, "
+         "<a href=\"changes.html?q=is%3Amemory\">memory</a>.</p>\n";
+    if (changes.size() > changeLimit)
+        s += "<p class=\"note\">The newest " + grouped(static_cast<long long>(changeLimit)) + " of " +
+             grouped(static_cast<long long>(changes.size())) + " changes; each computer's page has its whole history.</p>\n";
+    s += filterBox("changes", std::min(changes.size(), changeLimit)) + tableStart("changes") + "<thead><tr>" +
+         th("when", "Inventory") + th("computer", "Computer") + th("topic", "Topic") + th("kind", "Change") +
+         th("what", "What") + "</tr></thead><tbody>\n";
+    for (std::size_t i = 0; i < changes.size() && i < changeLimit; ++i) {
+        const FleetChange& f = changes[i];
+        const Change& c = f.change;
+        const char* kind = c.kind == Change::Added ? "added" : c.kind == Change::Removed ? "removed" : "changed";
+        const std::string what =
+            c.kind == Change::Changed ? (c.what.empty() ? "" : c.what + ": ") + c.before + " \xE2\x86\x92 " + c.after : c.what;
+        s += rowTags({kind, topicTag(c.topic)}) + "<td>" + esc(f.when) + "</td><td>" + computerLink(computers[f.computer], "") +
+             "</td><td>" + esc(c.topic) + "</td><td class=\"" + kind + "\">" + kind + "</td><td>" + esc(what) + "</td></tr>\n";
+    }
+    s += kTableEnd + pageEnd();
+    if (!folder.writeFile("changes.html", s, error)) return false;
 
     // The search index: loaded by the first search of a visit, then searched in the page.
     const nlohmann::json index = {{"c", searchComputers}, {"s", searchSoftware}};

@@ -206,6 +206,13 @@ try:
         check("Software added: " + package in history, "history lacks the added package %s: %s" % (package, history))
     check(times[1] in history, "history names the latest inventory's time")
 
+    # The fleet's changes, picked by kind from the address: PC0002's added packages among them.
+    open_page("changes.html?q=is%3Asoftware+is%3Aadded", "changes")
+    rows = visible_rows("changes")
+    check(rows and all(r[2] == "Software" and r[3] == "added" for r in rows), "changes filter shows %s" % rows[:3])
+    for package in added:
+        check(any("PC0002" in r[1] and r[4].startswith(package) for r in rows), "changes lack PC0002's %s" % package)
+
     open_page("disks.html", "disks")
     check("Latest inventory" in text_of("#disks thead"), "the disk list has no inventory date")
 
