@@ -61,6 +61,18 @@ try:
         d.get("file://" + os.path.join(os.path.abspath(sys.argv[1]), page))
         ms = d.execute_script("const t = performance.timing; return t.loadEventEnd - t.navigationStart")
         print("%-28s %6.2f s to open in headless Chromium" % (page, ms / 1000))
+    # Keystroke latency: each of six characters typed into the computer list's filter and into the
+    # site's search, the time from the input event to the end of the handler's work and layout.
+    d.get("file://" + os.path.join(os.path.abspath(sys.argv[1]), "computers.html"))
+    d.execute_async_script("const done = arguments[0]; const s = document.getElementById('qv-search');"
+                           "s.dispatchEvent(new Event('focus')); (function wait() { window.qvSearchIndex ? done() : setTimeout(wait, 50); })();")
+    for what, css in (("list filter", "input.filter"), ("site search", "#qv-search")):
+        times = d.execute_script(
+            "const box = document.querySelector(arguments[0]); const out = [];"
+            "for (const ch of 'PC0012') { box.value += ch; const t = performance.now();"
+            "  box.dispatchEvent(new Event('input')); document.body.offsetHeight; out.push(performance.now() - t); }"
+            "return out;", css)
+        print("%-28s %6.1f ms per keystroke at most (%s)" % (what, max(times), ", ".join("%.0f" % t for t in times)))
 finally:
     d.quit()
 PY

@@ -3,6 +3,9 @@
 
 #include <ostream>
 
+#include "qvdb/export/glpi.h"
+#include "qvdb/machine_identity.h"
+
 namespace qv::qvdb::exporting {
 
 namespace {
@@ -45,6 +48,35 @@ std::string csvField(const Value& v) {
     return out + "\"";
 }
 
+namespace {
+
+// machines.csv: each computer (name and domain or workgroup) with the machine it is, and what the
+// machine is known by.
+bool writeMachines(InventorySource& source, StagedFolder& folder, std::ostream& progress, std::string& error) {
+    Fleet fleet;
+    if (!readFleet(source, fleet, error)) return false;
+    FileOut file;
+    if (!file.open(folder.path() + "/machines.csv", error)) return false;
+    file.write("MachineID,DeviceName,DomainWorkGrp,FirstInventory,LatestInventory,IdentifiedBy,Identity\r\n");
+    const auto& keys = fleet.inventories;
+    for (const auto& machine : fleet.machines) {
+        const std::string id = glpiDeviceId(keys[fleet.computers[machine.front()].first]);
+        for (std::size_t c : machine) {
+            const auto& computer = fleet.computers[c];
+            const InventoryKey& k = keys[computer.first];
+            file.write(csvField(id) + "," + csvField(k.name) + "," + csvField(k.domain) + "," + csvField(k.when) +
+                       "," + csvField(keys[computer.end - 1].when) + "," + csvField(computer.key.by) + "," +
+                       csvField(computer.key.value) + "\r\n");
+        }
+    }
+    if (!file.close(error)) return false;
+    progress << "  machines.csv: " << fleet.computers.size() << " computers, " << fleet.machines.size()
+             << " machines\n" << std::flush;
+    return true;
+}
+
+}  // namespace
+
 bool exportCsv(InventorySource& source, StagedFolder& folder, std::ostream& progress, std::string& error) {
     if (!source.beginView(error)) return false;
     bool ok = true;
@@ -76,6 +108,7 @@ bool exportCsv(InventorySource& source, StagedFolder& folder, std::ostream& prog
         }
         progress << "  " << table.name << ".csv: " << rows << " rows\n" << std::flush;
     }
+    if (ok) ok = writeMachines(source, folder, progress, error);
     source.endView();
     return ok;
 }

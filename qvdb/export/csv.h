@@ -13,8 +13,8 @@ namespace qv::qvdb::exporting {
 // text; Null is the empty unquoted field, so that it reads back apart from an empty text.
 std::string csvField(const Value& v);
 
-// Writes TABLE.csv for each of the 36 tables into `folder`, with CR LF line ends; the tables are
-// read in one consistent view. `progress` gets one line per table.
+// Writes TABLE.csv for each of the 36 tables into `folder`, with CR LF line ends, and machines.csv
+// (each computer with the machine its hardware says it is); the tables are read in one consistent view. `progress` gets one line per table.
 bool exportCsv(InventorySource& source, StagedFolder& folder, std::ostream& progress, std::string& error);
 
 }  // namespace qv::qvdb::exporting

@@ -8,6 +8,8 @@
 #include <map>
 #include <ostream>
 
+#include "qvdb/machine_identity.h"
+
 namespace qv::qvdb::exporting {
 
 using json = nlohmann::ordered_json;
@@ -301,7 +303,7 @@ std::string glpiDeviceId(const InventoryKey& key) {
     return domain.empty() ? key.name : key.name + "." + domain;
 }
 
-json glpiDocument(const Inventory& inv) {
+json glpiDocument(const Inventory& inv, const std::string& deviceId) {
     json content = json::object();
     content["versionclient"] = kVersionClient;
 
@@ -349,7 +351,7 @@ json glpiDocument(const Inventory& inv) {
     addNetworks(content, inv);
 
     json doc = json::object();
-    doc["deviceid"] = glpiDeviceId(inv.key);
+    doc["deviceid"] = deviceId.empty() ? glpiDeviceId(inv.key) : deviceId;
     doc["itemtype"] = "Computer";
     doc["action"] = "inventory";
     doc["content"] = std::move(content);
@@ -358,8 +360,25 @@ json glpiDocument(const Inventory& inv) {
 
 bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::ostream& progress, std::string& error,
                 bool terminal) {
-    std::vector<InventoryKey> keys;
-    if (!source.inventories(keys, error)) return false;
+    // One machine inventoried under several names is one device: the id of the name it was first
+    // inventoried under, and (without --all) one document, of its latest inventory.
+    Fleet fleet;
+    if (!source.beginView(error)) return false;
+    const bool read = readFleet(source, fleet, error);
+    source.endView();
+    if (!read) return false;
+    const std::vector<InventoryKey>& keys = fleet.inventories;
+    std::vector<std::string> deviceIdOf(keys.size());
+    std::vector<bool> machineLatest(keys.size(), false);
+    for (const auto& machine : fleet.machines) {
+        const std::string id = glpiDeviceId(keys[fleet.computers[machine.front()].first]);
+        std::size_t newest = fleet.computers[machine.front()].end - 1;
+        for (std::size_t c : machine) {
+            for (std::size_t i = fleet.computers[c].first; i < fleet.computers[c].end; ++i) deviceIdOf[i] = id;
+            if (keys[fleet.computers[c].end - 1].when >= keys[newest].when) newest = fleet.computers[c].end - 1;
+        }
+        machineLatest[newest] = true;
+    }
     // Several computers of one name in different domains get the domain in their file names.
     std::map<std::string, int> domainsOfName;
     for (std::size_t i = 0; i < keys.size(); ++i)
@@ -368,10 +387,9 @@ bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::os
     // Names that clean to the same file name (PC#1 and PC$1, PC1 and pc1) each get their own.
     FileNames files;
     for (std::size_t i = 0; i < keys.size(); ++i)
-        if (all || i + 1 == keys.size() || !sameComputer(keys[i], keys[i + 1])) ++total;
+        if (all || machineLatest[i]) ++total;
     for (std::size_t i = 0; i < keys.size(); ++i) {
-        const bool latest = i + 1 == keys.size() || !sameComputer(keys[i], keys[i + 1]);
-        if (!all && !latest) continue;
+        if (!all && !machineLatest[i]) continue;
         // Short views: another program's inventories can be committed between computers.
         if (written % 200 == 0) {
             source.endView();
@@ -390,7 +408,7 @@ bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::os
         // Each stage given up once the next is made: a document of huge values is held twice at most.
         std::string text;
         {
-            const json document = glpiDocument(inv);
+            const json document = glpiDocument(inv, deviceIdOf[i]);
             inv = Inventory();
             text = document.dump(2, ' ', false, json::error_handler_t::replace);
         }

@@ -13,14 +13,16 @@ namespace qv::qvdb::exporting {
 
 // The document of one inventory: deviceid, itemtype Computer, action inventory and content with
 // the sections the inventory has values for. Values that would break the format's patterns are
-// left out, as are values the inventory lacks.
-nlohmann::ordered_json glpiDocument(const Inventory& inventory);
+// left out, as are values the inventory lacks. `deviceId` is the machine's (by default the
+// computer's own, glpiDeviceId).
+nlohmann::ordered_json glpiDocument(const Inventory& inventory, const std::string& deviceId = {});
 
 // The stable device id of a computer: its name, and its domain or workgroup when it has one.
 std::string glpiDeviceId(const InventoryKey& key);
 
-// Writes NAME.json per computer (its latest inventory), or with `all` one
-// NAME-YYYY-MM-DD-HH-MM-SS.json per inventory, into `folder`.
+// Writes NAME.json per machine (its latest inventory, under the name it had then), or with `all`
+// one NAME-YYYY-MM-DD-HH-MM-SS.json per inventory, into `folder`; every document of one machine
+// (one hardware identity under several names) has the same deviceid.
 // `terminal`: the document count is rewritten in place on `progress`; else only the last is written.
 bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::ostream& progress, std::string& error,
                 bool terminal = false);

@@ -3,57 +3,102 @@
 
 namespace qv::qvdb::report {
 
-const char* const kStyleSheet = R"(body { font: 14px/1.4 system-ui, sans-serif; margin: 0; color: #1d2430; background: #f6f7f9; }
-nav { background: #243447; padding: 8px 16px; }
-nav a { color: #fff; margin-right: 18px; text-decoration: none; font-weight: 600; }
-main { padding: 8px 20px 40px; }
+const char* const kStyleSheet = R"(:root { color-scheme: light dark; --fg: #1d2430; --bg: #f6f7f9; --box: #fff; --line: #d5dae2;
+  --head: #e9edf3; --kv: #f1f3f6; --note: #4f5866; --bar: #3b7dd8; --bar-hover: #1f5fb8; --grid: #e3e6eb;
+  --axis: #556; --nav: #243447; --link: #0b57b0; --added: #17692b; --removed: #a3201a; --changed: #7a5200;
+  --stale-bg: #fde8c8; --stale-fg: #6b3b00; }
+@media (prefers-color-scheme: dark) {
+  :root { --fg: #e4e8ee; --bg: #14181e; --box: #1d232b; --line: #3a4452; --head: #28303b; --kv: #232a33;
+    --note: #aab3c0; --bar: #5b9bf0; --bar-hover: #86b6f5; --grid: #2f3843; --axis: #aab3c0; --nav: #0c1218;
+    --link: #8ab8ff; --added: #6fd68a; --removed: #ff8b80; --changed: #f0c060; --stale-bg: #5a3b10; --stale-fg: #ffdca8; }
+}
+body { font: 14px/1.4 system-ui, sans-serif; margin: 0; color: var(--fg); background: var(--bg); }
+a { color: var(--link); }
+nav { background: var(--nav); padding: 8px 16px; display: flex; flex-wrap: wrap; align-items: center; gap: 6px 18px; }
+nav a { color: #fff; text-decoration: none; font-weight: 600; }
+form.search { position: relative; margin-left: auto; flex: 0 1 340px; min-width: 0; }
+form.search input { width: 100%; box-sizing: border-box; padding: 4px 8px; }
+.results { position: absolute; right: 0; left: 0; z-index: 10; background: var(--box); border: 1px solid var(--line);
+  border-radius: 4px; max-height: 70vh; overflow-y: auto; }
+.results:empty { display: none; }
+.results a { display: block; padding: 4px 8px; color: var(--fg); text-decoration: none; font-weight: 400; overflow-wrap: anywhere; }
+.results a:hover, .results a:focus { background: var(--head); }
+.results .why { color: var(--note); font-size: 12px; }
+main { padding: 8px 20px 40px; overflow-wrap: anywhere; }
 h1 { font-size: 22px; margin: 12px 0; }
-h2 { font-size: 18px; margin: 22px 0 8px; border-bottom: 1px solid #ccd; }
+h2 { font-size: 18px; margin: 22px 0 8px; border-bottom: 1px solid var(--line); }
 h3 { font-size: 15px; margin: 14px 0 6px; }
 .cards { display: flex; gap: 14px; flex-wrap: wrap; }
-.card { background: #fff; border: 1px solid #d5dae2; border-radius: 6px; padding: 10px 16px; min-width: 150px; }
+.card { background: var(--box); border: 1px solid var(--line); border-radius: 6px; padding: 10px 16px; min-width: 150px;
+  color: var(--fg); text-decoration: none; }
+a.card:hover, a.card:focus { border-color: var(--link); }
 .card .n { font-size: 26px; font-weight: 700; display: block; }
 .charts { display: flex; flex-wrap: wrap; gap: 16px; }
-figure.chart { background: #fff; border: 1px solid #d5dae2; border-radius: 6px; padding: 8px; margin: 0; }
-svg text { font-size: 12px; fill: #1d2430; }
+figure.chart { background: var(--box); border: 1px solid var(--line); border-radius: 6px; padding: 8px; margin: 0; max-width: 100%;
+  box-sizing: border-box; }
+figure.chart svg { max-width: 100%; height: auto; display: block; }
+svg text { font-size: 12px; fill: var(--fg); }
 svg text.title { font-size: 14px; font-weight: 700; }
-svg text.tick { font-size: 11px; fill: #556; }
-svg text.axis-title { font-size: 12px; fill: #334; }
+svg text.tick { font-size: 11px; fill: var(--note); }
+svg text.axis-title { font-size: 12px; fill: var(--fg); }
 svg text.value { font-size: 11px; }
-svg rect { fill: #3b7dd8; }
-svg g.bar:hover rect { fill: #1f5fb8; }
-svg line.grid { stroke: #e3e6eb; }
-svg line.axis { stroke: #556; }
-table { border-collapse: collapse; background: #fff; margin: 6px 0 12px; }
-th, td { border: 1px solid #d5dae2; padding: 3px 8px; text-align: left; vertical-align: top; }
-th { background: #e9edf3; }
-table.sortable th { cursor: pointer; user-select: none; }
-th.asc::after { content: " \25B2"; }
-th.desc::after { content: " \25BC"; }
-td.num { text-align: right; }
-input.filter { margin: 6px 0; padding: 4px 8px; width: 320px; }
-.added { color: #17692b; }
-.removed { color: #a3201a; }
-.changed { color: #7a5200; }
-.note { color: #556; }
-table.kv th { width: 190px; font-weight: 600; background: #f1f3f6; }
+svg rect { fill: var(--bar); }
+svg g.bar:hover rect { fill: var(--bar-hover); }
+svg line.grid { stroke: var(--grid); }
+svg line.axis { stroke: var(--axis); }
+.scroll { max-width: 100%; overflow-x: auto; }
+table { border-collapse: collapse; background: var(--box); margin: 6px 0 12px; }
+th, td { border: 1px solid var(--line); padding: 3px 8px; text-align: left; vertical-align: top; overflow-wrap: normal; }
+th { background: var(--head); }
+th button.sort { font: inherit; font-weight: 700; color: inherit; background: none; border: 0; padding: 0; cursor: pointer; text-align: left; }
+th button.sort:focus-visible { outline: 2px solid var(--link); outline-offset: 2px; }
+th[aria-sort=ascending] button.sort::after { content: " \25B2"; }
+th[aria-sort=descending] button.sort::after { content: " \25BC"; }
+td.num { text-align: right; white-space: nowrap; }
+input.filter { margin: 6px 0; padding: 4px 8px; width: 320px; max-width: 100%; box-sizing: border-box; }
+.added { color: var(--added); }
+.removed { color: var(--removed); }
+.changed { color: var(--changed); }
+.note { color: var(--note); }
+.stale { background: var(--stale-bg); color: var(--stale-fg); border-radius: 3px; padding: 0 4px; font-size: 12px; }
+table.kv th { width: 190px; font-weight: 600; background: var(--kv); }
+@media (max-width: 600px) { main { padding: 6px 10px 30px; } table.kv th { width: auto; } form.search { flex-basis: 100%; } }
+@media print {
+  nav, form.search, input.filter, .results { display: none; }
+  body { background: #fff; color: #000; font-size: 11px; }
+  main { padding: 0; }
+  .scroll { overflow: visible; }
+  table, figure.chart, .card { background: #fff; border-color: #999; }
+  tr, figure.chart { break-inside: avoid; }
+  a { color: #000; text-decoration: none; }
+  tr[hidden] { display: none; }
+}
 )";
 
-const char* const kScript = R"(// Sorting and filtering of the report's tables; nothing is fetched.
+const char* const kScript = R"(// Sorting, filtering and searching in the report's pages; views kept in the address, nothing sent.
 (function () {
   'use strict';
+  var each = function (list, f) { Array.prototype.forEach.call(list, f); };
+  var params = new URLSearchParams(location.search);
   function cellKey(td) {
     var v = td.getAttribute('data-v');
-    if (v !== null) return { n: parseFloat(v), t: v };
+    if (v !== null) return { n: /^-?\d+(\.\d+)?([eE][-+]?\d+)?$/.test(v) ? parseFloat(v) : NaN, t: v.toLowerCase() };
     var t = td.textContent.trim();
     var n = t.replace(/,/g, '');
     return /^-?\d+(\.\d+)?$/.test(n) ? { n: parseFloat(n), t: t } : { n: NaN, t: t.toLowerCase() };
   }
-  function sortBy(table, th, col) {
-    var body = table.tBodies[0];
-    var asc = !th.classList.contains('asc');
-    Array.prototype.forEach.call(th.parentNode.children, function (h) { h.classList.remove('asc', 'desc'); });
-    th.classList.add(asc ? 'asc' : 'desc');
+  // The table that the page's address names views of: the first with a filter.
+  var mainTable = null;
+  function remember(table, name, value) {
+    if (table !== mainTable) return;
+    if (value) params.set(name, value); else params.delete(name);
+    var q = params.toString();
+    history.replaceState(null, '', location.pathname + (q ? '?' + q : '') + location.hash);
+  }
+  function sortBy(table, col, asc) {
+    var body = table.tBodies[0], head = table.tHead.rows[0].cells;
+    each(head, function (h) { h.setAttribute('aria-sort', 'none'); });
+    head[col].setAttribute('aria-sort', asc ? 'ascending' : 'descending');
     var rows = Array.prototype.map.call(body.rows, function (r) { return { r: r, k: cellKey(r.cells[col]) }; });
     rows.sort(function (a, b) {
       var c;
@@ -66,30 +111,121 @@ const char* const kScript = R"(// Sorting and filtering of the report's tables; 
     var frag = document.createDocumentFragment();
     rows.forEach(function (x) { frag.appendChild(x.r); });
     body.appendChild(frag);
+    remember(table, 'sort', head[col].getAttribute('data-key') || String(col));
+    remember(table, 'dir', asc ? '' : 'desc');
   }
+  // Each row's text read once; a keystroke then only compares texts and shows or hides what changed.
+  var texts = new Map();
   function filter(table, text) {
-    var words = text.toLowerCase().split(/\s+/).filter(Boolean);
-    var shown = 0;
-    Array.prototype.forEach.call(table.tBodies[0].rows, function (r) {
-      var t = r.textContent.toLowerCase();
-      var ok = words.every(function (w) { return t.indexOf(w) >= 0; });
-      r.hidden = !ok;
+    var rows = table.tBodies[0].rows, cached = texts.get(table);
+    if (!cached) {
+      cached = Array.prototype.map.call(rows, function (r) {
+        var tags = (r.getAttribute('data-tags') || '').split(' ').filter(Boolean).map(function (t) { return 'is:' + t; });
+        return { r: r, t: r.textContent.toLowerCase(), tags: tags };
+      });
+      texts.set(table, cached);
+    }
+    var words = text.toLowerCase().split(/\s+/).filter(Boolean), shown = 0;
+    cached.forEach(function (x) {
+      var ok = words.every(function (w) { return w.lastIndexOf('is:', 0) === 0 ? x.tags.indexOf(w) >= 0 : x.t.indexOf(w) >= 0; });
+      if (x.r.hidden === ok) x.r.hidden = !ok;
       if (ok) shown++;
     });
     var count = document.querySelector('[data-count-for="' + table.id + '"]');
-    if (count) count.textContent = shown + ' of ' + table.tBodies[0].rows.length + ' rows';
+    if (count) count.textContent = shown + ' of ' + rows.length + ' rows';
+    remember(table, 'q', text.trim());
+  }
+  // The site's search: the index is loaded by the first search of the page, then kept.
+  var root = document.body ? document.body.getAttribute('data-root') || '' : '';
+  var index = null, loading = false, pending = '';
+  function loadIndex(then) {
+    if (index) return then();
+    if (loading) return;
+    loading = true;
+    var s = document.createElement('script');
+    s.src = root + 'search-index.js';
+    s.onload = function () {
+      var raw = window.qvSearchIndex || { c: [], s: [] };
+      index = raw.c.map(function (c) {
+        return { href: 'c/' + c[0], title: c[1], domain: c[3], kind: 'computer',
+          fields: [['name', c[1]], ['also', c[2]], ['domain', c[3]], ['address', c[4]], ['MAC', c[5]], ['serial', c[6]], ['UUID', c[7]], ['user', c[8]]],
+          all: c.slice(1).join(' ').toLowerCase() };
+      }).concat(raw.s.map(function (p) {
+        return { href: 'software/' + p[0], title: p[1], kind: 'software', count: p[2], fields: [['software', p[1]]], all: p[1].toLowerCase() };
+      }));
+      then();
+    };
+    document.head.appendChild(s);
+  }
+  function search(box, out) {
+    var words = box.value.toLowerCase().split(/\s+/).filter(Boolean);
+    out.textContent = '';
+    if (!words.length || !index) return;
+    var found = 0, frag = document.createDocumentFragment();
+    for (var i = 0; i < index.length && found < 15; i++) {
+      var e = index[i];
+      if (!words.every(function (w) { return e.all.indexOf(w) >= 0; })) continue;
+      found++;
+      var why = '';
+      for (var f = 0; f < e.fields.length && !why; f++)
+        if (e.fields[f][1] && e.fields[f][1].toLowerCase().indexOf(words[0]) >= 0 && f > 0) why = e.fields[f][0] + ' ' + e.fields[f][1];
+      var a = document.createElement('a');
+      a.href = root + e.href;
+      a.textContent = e.title + (e.domain ? ' (' + e.domain + ')' : '') + (e.kind === 'software' ? ' \u2014 software, ' + e.count + ' computers' : '');
+      if (why && e.kind === 'computer') {
+        var span = document.createElement('span');
+        span.className = 'why';
+        span.textContent = ' ' + why;
+        a.appendChild(span);
+      }
+      frag.appendChild(a);
+    }
+    if (!found) {
+      var none = document.createElement('a');
+      none.textContent = 'Nothing found';
+      frag.appendChild(none);
+    }
+    out.appendChild(frag);
   }
   document.addEventListener('DOMContentLoaded', function () {
-    Array.prototype.forEach.call(document.querySelectorAll('table.sortable'), function (table) {
-      Array.prototype.forEach.call(table.tHead.rows[0].cells, function (th, i) {
-        th.addEventListener('click', function () { sortBy(table, th, i); });
+    root = document.body.getAttribute('data-root') || '';
+    each(document.querySelectorAll('table.sortable'), function (table) {
+      each(table.tHead.rows[0].cells, function (th, i) {
+        var b = document.createElement('button');
+        b.type = 'button';
+        b.className = 'sort';
+        while (th.firstChild) b.appendChild(th.firstChild);
+        th.appendChild(b);
+        th.setAttribute('aria-sort', 'none');
+        b.addEventListener('click', function () { sortBy(table, i, th.getAttribute('aria-sort') !== 'ascending'); });
       });
     });
-    Array.prototype.forEach.call(document.querySelectorAll('input.filter'), function (input) {
+    each(document.querySelectorAll('input.filter'), function (input) {
       var table = document.getElementById(input.getAttribute('data-filter-for'));
       if (!table) return;
+      if (!mainTable) mainTable = table;
       input.addEventListener('input', function () { filter(table, input.value); });
     });
+    if (mainTable) {
+      var q = params.get('q'), key = params.get('sort');
+      if (q) {
+        document.querySelector('input.filter[data-filter-for="' + mainTable.id + '"]').value = q;
+        filter(mainTable, q);
+      }
+      if (key) each(mainTable.tHead.rows[0].cells, function (th, i) {
+        if (th.getAttribute('data-key') === key || String(i) === key) sortBy(mainTable, i, params.get('dir') !== 'desc');
+      });
+    }
+    var box = document.getElementById('qv-search'), out = document.getElementById('qv-results');
+    if (box && out) {
+      box.addEventListener('focus', function () { loadIndex(function () {}); });
+      box.addEventListener('input', function () { loadIndex(function () { search(box, out); }); });
+      box.form.addEventListener('submit', function (e) {
+        e.preventDefault();
+        var first = out.querySelector('a[href]');
+        if (first) location.href = first.href;
+      });
+    }
   });
 })();
 )";

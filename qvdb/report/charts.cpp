@@ -1,4 +1,4 @@
-// SVG charts: every length computed from the values, labels cut to their room.
+// SVG charts: every length computed from the values, labels wrapped to their room.
 #include "qvdb/report/charts.h"
 
 #include <cmath>
@@ -44,19 +44,27 @@ std::string barChart(const std::string& id, const std::string& title, const std:
         bars.resize(maxBars - 1);
         bars.push_back(other);
     }
-    const double labelWidth = 230, plotWidth = 330, rowHeight = 22, top = 34, right = 60;
+    const double labelWidth = 230, plotWidth = 330, top = 34, right = 60, lineHeight = 14;
     const std::size_t labelChars = 32;  // about 7 px per character at the label size
+    // Labels wrapped to their room (three lines at most); each row as high as its label.
+    std::vector<std::vector<std::string>> labels;
+    std::vector<double> rowTop{top};
+    for (const Bar& b : bars) {
+        labels.push_back(wrapped(b.label, labelChars, 3));
+        if (labels.back().empty()) labels.back().push_back("");
+        rowTop.push_back(rowTop.back() + 8 + lineHeight * static_cast<double>(labels.back().size()));
+    }
     double max = 0;
     for (const Bar& b : bars) max = std::max(max, b.value);
     const auto ticks = axisTicks(max);
     const double scaleMax = ticks.back();
-    const double height = top + rowHeight * static_cast<double>(std::max<std::size_t>(bars.size(), 1)) + 40;
+    const double plotBottom = bars.empty() ? top + 22 : rowTop.back();
+    const double height = plotBottom + 40;
     const double width = labelWidth + plotWidth + right;
     std::string s = "<figure class=\"chart\" id=\"" + esc(id) + "\"><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                     px(width) + "\" height=\"" + px(height) + "\" viewBox=\"0 0 " + px(width) + " " + px(height) +
                     "\" role=\"img\" aria-label=\"" + esc(title) + "\">";
     s += "<text class=\"title\" x=\"0\" y=\"18\">" + esc(title) + "</text>";
-    const double plotBottom = top + rowHeight * static_cast<double>(bars.size());
     // Grid lines and tick numbers along the value axis.
     for (double t : ticks) {
         const double x = labelWidth + plotWidth * t / scaleMax;
@@ -73,17 +81,22 @@ std::string barChart(const std::string& id, const std::string& title, const std:
         s += "<text class=\"tick\" x=\"" + px(labelWidth + 8) + "\" y=\"" + px(top + 14) + "\">no data</text>";
     for (std::size_t i = 0; i < bars.size(); ++i) {
         const Bar& b = bars[i];
-        const double y = top + rowHeight * static_cast<double>(i);
+        const double y = rowTop[i], h = rowTop[i + 1] - rowTop[i];
+        const double mid = y + h / 2;
         const double w = plotWidth * b.value / scaleMax;
         const std::string tip = b.hint.empty() ? b.label + ": " + valueText(b.value) : b.hint;
         s += "<g class=\"bar\" data-label=\"" + esc(b.label) + "\" data-value=\"" + valueText(b.value) + "\"><title>" +
              esc(tip) + "</title>";
         if (!b.link.empty()) s += "<a href=\"" + esc(b.link) + "\">";
-        s += "<text class=\"label\" x=\"" + px(labelWidth - 6) + "\" y=\"" + px(y + 15) + "\" text-anchor=\"end\">" +
-             esc(shortened(b.label, labelChars)) + "</text>";
-        s += "<rect x=\"" + px(labelWidth) + "\" y=\"" + px(y + 3) + "\" width=\"" + px(w) + "\" height=\"" +
-             px(rowHeight - 6) + "\"/>";
-        s += "<text class=\"value\" x=\"" + px(labelWidth + w + 4) + "\" y=\"" + px(y + 15) + "\">" +
+        const auto& lines = labels[i];
+        const double firstLine = mid + 4 - lineHeight * static_cast<double>(lines.size() - 1) / 2;
+        s += "<text class=\"label\" x=\"" + px(labelWidth - 6) + "\" y=\"" + px(firstLine) + "\" text-anchor=\"end\">";
+        for (std::size_t l = 0; l < lines.size(); ++l)
+            s += "<tspan x=\"" + px(labelWidth - 6) + "\" dy=\"" + (l ? px(lineHeight) : std::string("0")) + "\">" +
+                 esc(lines[l]) + "</tspan>";
+        s += "</text>";
+        s += "<rect x=\"" + px(labelWidth) + "\" y=\"" + px(mid - 8) + "\" width=\"" + px(w) + "\" height=\"16\"/>";
+        s += "<text class=\"value\" x=\"" + px(labelWidth + w + 4) + "\" y=\"" + px(mid + 4) + "\">" +
              valueText(b.value) + "</text>";
         if (!b.link.empty()) s += "</a>";
         s += "</g>";

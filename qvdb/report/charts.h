@@ -7,7 +7,7 @@
 namespace qv::qvdb::report {
 
 struct Bar {
-    std::string label;  // the whole label (cut in the drawing, whole in its tooltip)
+    std::string label;  // the whole label (wrapped in the drawing, whole in its tooltip)
     double value = 0;
     std::string link;   // a page the bar leads to, or ""
     std::string hint;   // the tooltip, when other than "label: value"

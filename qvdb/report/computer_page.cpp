@@ -1,8 +1,12 @@
 // A computer's page: its sections in the order of its text report, and its history.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <map>
+
+#include "qvdb/export/glpi.h"
 
 #include "qvdb/report/computer_page.h"
 #include "qvdb/report/html.h"
@@ -68,6 +72,80 @@ const std::vector<Watched>& watchedItems() {
     return list;
 }
 
+// The names people read for the database's columns, table by table, then for any table; the
+// column's own name stays as the label's tooltip.
+struct Label {
+    const char* table;  // nullptr: any table
+    const char* column;
+    const char* label;
+};
+
+const Label kLabels[] = {
+    {"DeviceID", "Role", "Domain role"},           {"DeviceID", "CurrentUser", "Current user"},
+    {"DeviceID", "IdentifyingNumber", "Serial number"}, {"DeviceID", "UUID", "System UUID"},
+    {"DeviceID", "TotalRAM(Bytes)", "Installed memory"}, {"DeviceID", "SystemType", "System type"},
+    {"OSData", "OSName", "Name"},                  {"OSData", "CSDVersion", "Service pack"},
+    {"OSData", "SerialNumber", "Product ID"},      {"OSData", "InstallDate", "Installed"},
+    {"OSData", "RegisteredUser", "Registered user"}, {"OSData", "NumberOfLicUsers", "Licensed users"},
+    {"OSData", "OSProductSuite", "Product suite"}, {"OSData", "OSType", "Type"},
+    {"OSData", "OSLanguage", "Language"},          {"OSData", "CodeSet", "Code page"},
+    {"OSData", "CountryCode", "Country code"},     {"OSData", "LocalDateTime", "Local time"},
+    {"OSData", "WindowsDirectory", "Windows folder"}, {"OSData", "SystemDirectory", "System folder"},
+    {"OSData", "OSManufacturer", "Manufacturer"},  {"OSData", "SysSvcsCount", "Services"},
+    {"OSData", "SysSvcsRunCount", "Services running"}, {"EnvStrings", "Owner", "User"},
+    {"EnvStrings", "VarName", "Variable"},         {"EnvStrings", "VarValue", "Value"},
+    {"LogicalDrives", "MaxSpace", "Size"},         {"LogicalDrives", "FreeSpace", "Free"},
+    {"LogicalDrives", "DriveType", "Type"},        {"BIOS", "SMBIOSVersion", "BIOS version"},
+    {"BIOS", "CurrentLanguage", "Language"},       {"CPU", "CPUID", "Device"},
+    {"CPU", "CPUName", "Name"},                    {"CPU", "CPU", "Family"},
+    {"CPU", "MaxClockSpeed", "Maximum speed (MHz)"}, {"CPU", "CurrentClockSpeed", "Current speed (MHz)"},
+    {"CPU", "L2CacheSize", "L2 cache (KB)"},       {"CPU", "CPUManufacturer", "Manufacturer"},
+    {"CPU", "ProcessorId", "Processor ID"},        {"RAM", "BankLabel", "Bank"},
+    {"Chassis", "SMBIOSAssetTag", "Asset tag"},    {"NetworkAdapters", "AdapterType", "Type"},
+    {"NetworkAdapters", "ServiceName", "Driver"},  {"TCP_IP", "CardName", "Adapter"},
+    {"TCP_IP", "DefaultIPGateway", "Gateway"},     {"TCP_IP", "DNSSearchCount", "DNS servers"},
+    {"TCP_IP", "WINSPrimary", "Primary WINS"},     {"TCP_IP", "WINSSecondary", "Secondary WINS"},
+    {"RegSoftwarePackages", "Serial#", "Product ID"}, {"RegSoftwarePackages", "InstallDate", "Installed"},
+    {"VideoAdapter", "AdapterRAM", "Memory"},      {"VideoAdapter", "RefreshRate", "Refresh rate (Hz)"},
+    {"Monitor", "ScreenHeight", "Height"},         {"Monitor", "ScreenWidth", "Width"},
+    {"Printers", "DriverName", "Driver"},          {"Printers", "PortName", "Port"},
+    {nullptr, "MACAddress", "MAC address"},        {nullptr, "IPAddress", "IP address"},
+    {nullptr, "IPSubnet", "Subnet mask"},          {nullptr, "IPEnabled", "IP enabled"},
+    {nullptr, "DHCPEnabled", "DHCP"},              {nullptr, "DHCPServer", "DHCP server"},
+    {nullptr, "DHCPLeaseExpires", "Lease expires"}, {nullptr, "DHCPLeaseObtained", "Lease obtained"},
+    {nullptr, "DNSHostName", "DNS host name"},     {nullptr, "DNSDomain", "DNS domain"},
+    {nullptr, "DNSServer", "DNS server"},          {nullptr, "SearchOrder", "Order"},
+    {nullptr, "FileSystem", "File system"},        {nullptr, "MediaType", "Media type"},
+    {nullptr, "SerialNumber", "Serial number"},    {nullptr, "ReleaseDate", "Release date"},
+    {nullptr, "InterfaceType", "Interface"},       {nullptr, "MaxSpeed", "Maximum speed"},
+    {nullptr, "VideoMode", "Video mode"},          {nullptr, "DateCreated", "Created"},
+    {nullptr, "ExtRefDesignator", "External connector"}, {nullptr, "IntRefDesignator", "Internal connector"},
+    {nullptr, "PortType", "Port type"},            {nullptr, "PortID", "Port"},
+    {nullptr, "ProviderType", "Provider"},         {nullptr, "ServiceType", "Service type"},
+    {nullptr, "AttachedTo", "Attached to"},        {nullptr, "ProviderName", "Provider"},
+    {nullptr, "PointerType", "Pointer type"},      {nullptr, "CardName", "Adapter"},
+};
+
+// A column's header cell: the readable name, the database's name as its tooltip.
+std::string columnHeader(const database::TableDef& t, const Column& c, const char* cell) {
+    const char* label = nullptr;
+    for (const Label& l : kLabels)
+        if ((!l.table || t.name == std::string(l.table)) && c.name == std::string(l.column) && (l.table || !label)) {
+            label = l.label;
+            if (l.table) break;
+        }
+    const std::string shown = label ? label : c.name;
+    return std::string("<") + cell + " title=\"" + esc(std::string(t.name) + "." + c.name) + "\">" + esc(shown) + "</" + cell + ">";
+}
+
+// Whether a text is a management date-time: yyyymmddHHMMSS.ffffff+zzz.
+bool managementDateTime(const std::string& t) {
+    if (t.size() != 25 || t[14] != '.' || (t[21] != '+' && t[21] != '-')) return false;
+    for (std::size_t i = 0; i < t.size(); ++i)
+        if (i != 14 && i != 21 && !std::isdigit(static_cast<unsigned char>(t[i]))) return false;
+    return true;
+}
+
 bool isSizeColumn(const std::string& name) {
     return name == "TotalRAM(Bytes)" || name == "Capacity" || name == "MaxSpace" || name == "FreeSpace" ||
            name == "Size" || name == "AdapterRAM";
@@ -117,8 +195,8 @@ std::string rowsTable(const database::TableDef& t, const std::vector<const Row*>
         s += "<input class=\"filter\" type=\"search\" placeholder=\"Filter\" data-filter-for=\"" + id +
              "\"> <span class=\"note\" data-count-for=\"" + id + "\">" + grouped(static_cast<long long>(rows.size())) +
              " rows</span>\n";
-    s += "<table class=\"sortable\" id=\"" + id + "\"><thead><tr>";
-    for (const Column& c : t.columns) s += "<th>" + esc(c.name) + "</th>";
+    s += "<div class=\"scroll\"><table class=\"sortable\" id=\"" + id + "\"><thead><tr>";
+    for (const Column& c : t.columns) s += columnHeader(t, c, "th");
     s += "</tr></thead><tbody>\n";
     for (const Row* r : rows) {
         s += "<tr>";
@@ -137,7 +215,7 @@ std::string rowsTable(const database::TableDef& t, const std::vector<const Row*>
         }
         s += "</tr>\n";
     }
-    return s + "</tbody></table>\n";
+    return s + "</tbody></table></div>\n";
 }
 
 std::string keyValueTable(const database::TableDef& t, const Row& r) {
@@ -145,7 +223,7 @@ std::string keyValueTable(const database::TableDef& t, const Row& r) {
     for (std::size_t i = 0; i < t.columns.size(); ++i) {
         const std::string v = displayValue(t.columns[i], r[i]);
         if (v.empty()) continue;
-        s += "<tr><th>" + esc(t.columns[i].name) + "</th><td>" + esc(v) + "</td></tr>\n";
+        s += "<tr>" + columnHeader(t, t.columns[i], "th") + "<td>" + esc(v) + "</td></tr>\n";
     }
     return s + "</tbody></table>\n";
 }
@@ -185,7 +263,19 @@ std::string displayValue(const Column& c, const Value& v) {
             if (isSizeColumn(c.name) && *d >= 1024) s += " (" + bytesText(*d) + ")";
             return s;
         }
+        case ColumnType::Date:
+            return t;
         default:
+            // Management date-times as ISO text with their offset from UTC ("+060" minutes).
+            if (managementDateTime(t)) {
+                const int minutes = std::stoi(t.substr(22));
+                char zone[16];
+                std::snprintf(zone, sizeof zone, " %c%02d:%02d", t[21], minutes / 60, minutes % 60);
+                const std::string iso = exporting::isoDateTimeOf(t);
+                return iso.empty() ? t : iso + zone;
+            }
+            if (t.size() == 8 && std::string(c.name).find("Date") != std::string::npos && !exporting::isoDateOf(t).empty())
+                return exporting::isoDateOf(t);
             return t;
     }
 }
@@ -234,35 +324,56 @@ std::string changeText(const Change& c) {
 }
 
 std::string computerPage(const Inventory& latest, const std::vector<HistoryEntry>& history, const std::string& root,
-                         const std::function<std::string(const std::string&)>& softwareLink) {
+                         const std::function<std::string(const std::string&)>& softwareLink,
+                         const std::vector<std::string>& names) {
     const InventoryKey& k = latest.key;
     std::string s = pageStart(k.name, root);
     s += "<p>Domain or workgroup: <b>" + esc(k.domain ? *k.domain : std::string()) + "</b>. Latest inventory: <b id=\"latest\">" +
          esc(k.when) + "</b>. Inventories: <b>" + grouped(static_cast<long long>(history.size())) +
          "</b>. <a href=\"#history\">History</a></p>\n";
+    if (names.size() > 1) {
+        s += "<p id=\"names\">The same machine was inventoried as: ";
+        for (std::size_t i = 0; i < names.size(); ++i) s += (i ? ", " : "") + std::string("<b>") + esc(names[i]) + "</b>";
+        s += ".</p>\n";
+    }
 
     s += "<h2 id=\"latest-inventory\">Latest inventory</h2>\n";
+    // Sections with nothing to show are named on one line each group, not shown one by one.
     int tableNo = 0;
+    std::string group, body, empty;
+    auto closeGroup = [&] {
+        if (!group.empty() || !body.empty() || !empty.empty()) {
+            s += group + body;
+            if (!empty.empty()) s += "<p class=\"note not-reported\">Not reported: " + empty + ".</p>\n";
+        }
+        group.clear(), body.clear(), empty.clear();
+    };
     for (const Section& sec : sections()) {
         const int ti = tableIndex(sec.table);
         if (ti < 0) continue;
         const auto& def = database::tableList()[static_cast<std::size_t>(ti)];
-        if (sec.group) s += "<h2>" + esc(sec.group) + "</h2>\n";
-        s += "<h3 id=\"s-" + std::string(sec.table) + "\">" + esc(sec.title) + "</h3>\n";
+        if (sec.group) {
+            closeGroup();
+            group = "<h2>" + esc(sec.group) + "</h2>\n";
+        }
         std::vector<const Row*> rows;
         for (const Row& r : latest.rows[static_cast<std::size_t>(ti)])
             if (!emptyRow(r)) rows.push_back(&r);
         if (rows.empty()) {
-            s += "<p class=\"note\">Not Reported</p>\n";
-        } else if (rows.size() == 1 && def.columns.size() > 4) {
-            s += keyValueTable(def, *rows.front());
+            empty += (empty.empty() ? "" : ", ") + esc(sec.title);
+            continue;
+        }
+        body += "<h3 id=\"s-" + std::string(sec.table) + "\">" + esc(sec.title) + "</h3>\n";
+        if (rows.size() == 1 && def.columns.size() > 4) {
+            body += keyValueTable(def, *rows.front());
         } else if (std::string(sec.table) == "RegSoftwarePackages" && softwareLink) {
             // Each package leads to the computers that have it.
-            s += rowsTable(def, rows, "t" + std::to_string(++tableNo), columnIndex(def, "Name"), softwareLink);
+            body += rowsTable(def, rows, "t" + std::to_string(++tableNo), columnIndex(def, "Name"), softwareLink);
         } else {
-            s += rowsTable(def, rows, "t" + std::to_string(++tableNo));
+            body += rowsTable(def, rows, "t" + std::to_string(++tableNo));
         }
     }
+    closeGroup();
 
     s += "<h2 id=\"history\">History</h2>\n<ol class=\"history\" reversed>\n";
     for (auto it = history.rbegin(); it != history.rend(); ++it) {

@@ -35,9 +35,11 @@ struct HistoryEntry {
 };
 
 // The whole page; `root` leads back to the site's top folder ("../"), `softwareLink` names the
-// page of a package by its name ("" for none).
+// page of a package by its name ("" for none); `names` are those the machine was inventoried
+// under, the latest first (listed when more than one).
 std::string computerPage(const Inventory& latest, const std::vector<HistoryEntry>& history, const std::string& root,
-                         const std::function<std::string(const std::string&)>& softwareLink);
+                         const std::function<std::string(const std::string&)>& softwareLink,
+                         const std::vector<std::string>& names = {});
 
 // A value as the report shows it: numbers grouped, sizes with their unit, flags as True/False.
 std::string displayValue(const database::Column& column, const Value& v);

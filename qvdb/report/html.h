@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace qv::qvdb::report {
 
@@ -22,5 +23,9 @@ std::string numberText(double v, int decimals = 1);
 
 // A text cut to `max` characters (UTF-8 aware) with an ellipsis; `cut` tells whether it was.
 std::string shortened(const std::string& text, std::size_t max, bool* cut = nullptr);
+
+// A text broken into lines of at most `width` characters (UTF-8 aware) at spaces, a word longer
+// than a line broken inside it; past `maxLines` the last line is shortened.
+std::vector<std::string> wrapped(const std::string& text, std::size_t width, std::size_t maxLines);
 
 }  // namespace qv::qvdb::report

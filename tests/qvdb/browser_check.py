@@ -1,7 +1,9 @@
 # The report site in headless Chromium, driven by chromium-driver through Selenium: every kind of
 # page opens without a console error, the overview's numbers equal the database's, a table's
-# filter and sort work, a computer's history names the packages added since its previous
-# inventory; a screenshot of each kind of page is kept and checked not blank.
+# filter and sort work (sorting by keyboard too) and views load from their address, the site's
+# search finds a computer by MAC address and a package by name, no page scrolls sideways at a
+# phone's width, a computer's history names the packages added since its previous inventory; a
+# screenshot of each kind of page is kept and checked not blank.
 #   browser_check.py SITE DATABASE SCREENSHOT_DIR
 import datetime
 import os
@@ -14,6 +16,7 @@ import zlib
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 
 site, database, shots = sys.argv[1:4]
 os.makedirs(shots, exist_ok=True)
@@ -53,7 +56,8 @@ driver.set_page_load_timeout(30)
 
 
 def page_url(relative):
-    return "file://" + urllib.parse.quote(os.path.join(os.path.abspath(site), relative))
+    path, query = (relative.split("?", 1) + [""])[:2]
+    return "file://" + urllib.parse.quote(os.path.join(os.path.abspath(site), path)) + ("?" + query if query else "")
 
 
 def open_page(relative, shot):
@@ -67,7 +71,7 @@ def open_page(relative, shot):
             path = urllib.parse.unquote(urllib.parse.urlparse(href).path)
             check(os.path.exists(path), relative + ": broken link " + href)
         else:
-            check(href.startswith(page_url(relative)) and "#" in href, relative + ": link leaves the site: " + href)
+            check(href.startswith(page_url(relative).split("?")[0]) and "#" in href, relative + ": link leaves the site: " + href)
     png = driver.get_screenshot_as_png()
     with open(os.path.join(shots, shot + ".png"), "wb") as f:
         f.write(png)
@@ -138,14 +142,45 @@ try:
     box.send_keys(" ")
     driver.execute_script("arguments[0].value = ''; arguments[0].dispatchEvent(new Event('input'))", box)
     check(len(visible_rows("computers")) == total, "clearing the filter shows every row")
-    header = driver.find_element(By.XPATH, "//table[@id='computers']/thead/tr/th[text()='Memory']")
-    column = 5
-    header.click()
+    # Sorting by keyboard: the header's button, reached with Tab, pressed with Enter.
+    header = driver.find_element(By.XPATH, "//table[@id='computers']/thead/tr/th[button[text()='Memory']]")
+    button = header.find_element(By.TAG_NAME, "button")
+    column = 6
+    driver.execute_script("document.querySelector('input.filter').focus()")
+    for _ in range(40):
+        if driver.switch_to.active_element == button:
+            break
+        driver.switch_to.active_element.send_keys(Keys.TAB)
+    check(driver.switch_to.active_element == button, "the Memory header is not reached with Tab")
+    button.send_keys(Keys.ENTER)
     values = [float(r[column]) for r in visible_rows("computers")]
     check(values == sorted(values) and values[0] < values[-1], "memory not sorted ascending")
-    header.click()
+    check(header.get_attribute("aria-sort") == "ascending", "aria-sort is %s" % header.get_attribute("aria-sort"))
+    button.click()
     values = [float(r[column]) for r in visible_rows("computers")]
     check(values == sorted(values, reverse=True), "memory not sorted descending")
+    check("sort=memory" in driver.current_url and "dir=desc" in driver.current_url,
+          "the sort is not in the address: " + driver.current_url)
+
+    # A view from its address: the stale computers, as the overview's card links them.
+    open_page("computers.html?q=is%3Astale&sort=latest", "computers-stale")
+    check(len(visible_rows("computers")) == stale, "computers.html?q=is:stale shows %d rows, %d stale"
+          % (len(visible_rows("computers")), stale))
+    open_page("computers.html?q=LAB", "computers-lab")
+    check(len(visible_rows("computers")) == lab, "computers.html?q=LAB shows %d rows" % len(visible_rows("computers")))
+
+    # The site's search: a MAC address and a package name give links while typing.
+    mac = db.execute("SELECT MACAddress FROM NetworkAdapters WHERE DeviceName = 'PC0042' ORDER BY InvDateTime DESC").fetchone()[0]
+    search = driver.find_element(By.ID, "qv-search")
+    search.send_keys(mac.lower())
+    results = lambda: driver.execute_script(
+        "return Array.from(document.querySelectorAll('#qv-results a[href]'), a => [a.textContent, a.href])")
+    found = results()
+    check(len(found) == 1 and "/c/PC0042.html" in found[0][1], "search for %s finds %s" % (mac, found))
+    search.clear()
+    search.send_keys("fleet mon")
+    check(any("/software/" in href and text.startswith("Fleet Monitor") for text, href in results()),
+          "search for fleet mon finds %s" % results())
 
     # Software and one package's page.
     open_page("software.html", "software")
@@ -171,7 +206,22 @@ try:
         check("Software added: " + package in history, "history lacks the added package %s: %s" % (package, history))
     check(times[1] in history, "history names the latest inventory's time")
 
+    # The fleet's changes, picked by kind from the address: PC0002's added packages among them.
+    open_page("changes.html?q=is%3Asoftware+is%3Aadded", "changes")
+    rows = visible_rows("changes")
+    check(rows and all(r[2] == "Software" and r[3] == "added" for r in rows), "changes filter shows %s" % rows[:3])
+    for package in added:
+        check(any("PC0002" in r[1] and r[4].startswith(package) for r in rows), "changes lack PC0002's %s" % package)
+
     open_page("disks.html", "disks")
+    check("Latest inventory" in text_of("#disks thead"), "the disk list has no inventory date")
+
+    # A phone's width: no page scrolls sideways (tables scroll in their own box).
+    driver.set_window_size(390, 800)
+    for relative in ("index.html", "computers.html", "c/PC0002.html", "disks.html", "software.html"):
+        driver.get(page_url(relative))
+        width = driver.execute_script("return document.documentElement.scrollWidth")
+        check(width <= 390, "%s is %d px wide at 390 px" % (relative, width))
 finally:
     driver.quit()
 
