@@ -164,7 +164,7 @@ TEST_F(WineInventory, DatabaseHoldsTheRowsOfBothRunsAndNoneOfTheFailedComputer) 
 }
 
 TEST_F(WineInventory, UnreachableComputerFailsAtTheProbeAndTheRunGoesOn) {
-    EXPECT_EQ(remoteRun_.exitCode, 0);
+    EXPECT_EQ(remoteRun_.exitCode, 1);  // a computer was not inventoried
     EXPECT_NE(remoteRun_.out.find("Failed to connect to NOSUCHPC " + kUnavailable + "\r\n"), std::string::npos)
         << remoteRun_.out;
     EXPECT_NE(remoteRun_.out.find("Connected to " + computer_ + "\r\n"), std::string::npos) << remoteRun_.out;
