@@ -207,4 +207,11 @@ std::vector<std::size_t> inventoriesOfMachine(const Fleet& fleet, std::size_t ma
     return all;
 }
 
+bool readFleetInOneView(InventorySource& source, Fleet& out, std::string& error) {
+    if (!source.beginView(error)) return false;
+    const bool read = readFleet(source, out, error);
+    source.endView();
+    return read;
+}
+
 }  // namespace qv::qvdb

@@ -51,6 +51,8 @@ struct Fleet {
 // Reads the inventory list and the hardware facts of each computer's latest inventory (four table
 // scans in the current view), and joins the computers into machines.
 bool readFleet(InventorySource& source, Fleet& out, std::string& error);
+// The same, read in one consistent view of its own.
+bool readFleetInOneView(InventorySource& source, Fleet& out, std::string& error);
 
 // Every inventory of a machine, oldest first (index into Fleet::inventories).
 std::vector<std::size_t> inventoriesOfMachine(const Fleet& fleet, std::size_t machine);

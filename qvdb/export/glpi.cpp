@@ -363,10 +363,7 @@ bool exportGlpi(InventorySource& source, StagedFolder& folder, bool all, std::os
     // One machine inventoried under several names is one device: the id of the name it was first
     // inventoried under, and (without --all) one document, of its latest inventory.
     Fleet fleet;
-    if (!source.beginView(error)) return false;
-    const bool read = readFleet(source, fleet, error);
-    source.endView();
-    if (!read) return false;
+    if (!readFleetInOneView(source, fleet, error)) return false;
     const std::vector<InventoryKey>& keys = fleet.inventories;
     std::vector<std::string> deviceIdOf(keys.size());
     std::vector<bool> machineLatest(keys.size(), false);

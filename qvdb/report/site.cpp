@@ -249,10 +249,7 @@ bool writeSite(InventorySource& source, StagedFolder& folder, const SiteOptions&
     // The computers, and the machines they are: one machine inventoried under several names is
     // one line and one page.
     Fleet fleet;
-    if (!source.beginView(error)) return false;
-    const bool read = readFleet(source, fleet, error);
-    source.endView();
-    if (!read) return false;
+    if (!readFleetInOneView(source, fleet, error)) return false;
     const std::vector<InventoryKey>& keys = fleet.inventories;
     std::map<std::string, int> namesSeen;
     for (const auto& c : fleet.computers) ++namesSeen[keys[c.first].name];
