@@ -23,8 +23,8 @@ bool sshConfigNames(const std::string& computer) {
     const std::string path = ssh::sshConfigPath();
     if (path.empty()) return false;
     // A configuration that cannot be used names no computer; opening over SSH says why.
-    wsman::SettingsFile file = wsman::readSettingsFile(path);
-    return file.status == wsman::FileStatus::Read && management::hostSettings(file.text, computer).named;
+    management::SettingsFile file = management::readSettingsFile(path);
+    return file.status == management::FileStatus::Read && management::hostSettings(file.text, computer).named;
 }
 
 Result<std::unique_ptr<TargetConnection>> RemoteChoice::open(const std::string& computer, const Limits& limits,

@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "management/ssh/errors.h"
-#include "management/wsman/settings.h"
+#include "management/settings_file.h"
 
 namespace qv::management::ssh {
 
@@ -53,8 +53,8 @@ std::shared_ptr<Session> configuredSession(const std::string& computer, Platform
     static std::once_flag once;
     std::call_once(once, [] { ssh_init(); });
     if (const std::string config = sshConfigPath(); !config.empty()) {
-        management::wsman::SettingsFile file = management::wsman::readSettingsFile(config);
-        if (file.status == management::wsman::FileStatus::Refused) {
+        management::SettingsFile file = management::readSettingsFile(config);
+        if (file.status == management::FileStatus::Refused) {
             why = {kErrSshFailed, "SSH configuration for " + computer + " could not be read: " + file.why + " "};
             return nullptr;
         }
