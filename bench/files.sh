@@ -33,7 +33,7 @@ printf "200 MB single-line name file: "
 
 run() {
   t0=$(date +%s.%N)
-  "$SIM" fixture.json "/F:$WORK/names.txt" >/dev/null 2>&1
+  "$SIM" fixture.json "/F:$WORK/names.txt" >/dev/null 2>&1 || [ $? -eq 1 ]
   t1=$(date +%s.%N)
   awk "BEGIN { printf \"%.2f\", $t1 - $t0 }"
 }

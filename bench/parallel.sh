@@ -59,9 +59,9 @@ timedRun() {
   rm -rf "$1" && mkdir "$1" && cp fixture.json names.txt "$1/"
   t0=$(date +%s.%N)
   if [ -n "$2" ]; then
-    (cd "$1" && QV_PARALLEL=$2 "$SIM" fixture.json /F:names.txt > out.txt 2> err.txt)
+    (cd "$1" && QV_PARALLEL=$2 "$SIM" fixture.json /F:names.txt > out.txt 2> err.txt) || [ $? -eq 1 ]
   else
-    (cd "$1" && unset QV_PARALLEL && "$SIM" fixture.json /F:names.txt > out.txt 2> err.txt)
+    (cd "$1" && unset QV_PARALLEL && "$SIM" fixture.json /F:names.txt > out.txt 2> err.txt) || [ $? -eq 1 ]
   fi
   t1=$(date +%s.%N)
   awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }'
