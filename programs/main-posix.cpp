@@ -1,11 +1,28 @@
 // qv: the inventory program on the real Linux platform.
+#include <sys/resource.h>
+
 #include <cstdlib>
 
 #include "database/postgresql/postgresql_engine.h"
 #include "programs/posix.h"
 #include "run/driver.h"
 
+namespace {
+
+// Every computer in flight holds a socket per connection (up to 32 each over WS-Management), so a
+// wide run would run out of descriptors under the usual soft limit of 1024: it is raised to the
+// hard limit. Nothing in the program waits with select(), so descriptors above 1024 are safe.
+void raiseOpenFileLimit() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur >= files.rlim_max) return;
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    raiseOpenFileLimit();
     qv::programs::PosixProgram posix;
     int status = 0;
     qv::Platform platform = posix.platform();

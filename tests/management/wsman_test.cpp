@@ -163,9 +163,9 @@ TEST(WsmanSettings, HostBlocksNetrcAndTheirRefusals) {
         const char* name; bool ok; bool configured; const char* host; unsigned port; Scheme scheme; int connections;
     } cases[] = {
         {"WS01", true, true, "127.0.0.1", 15985, Scheme::Https, 3},
-        {"ws9", true, false, "ws9", 0, Scheme::Https, 8},  // the default
+        {"ws9", true, false, "ws9", 0, Scheme::Https, Settings::kDefaultConnections},
         {"lab1", true, true, "lab1", 0, Scheme::Https, 1},
-        {"other", true, false, "other", 0, Scheme::Https, 8},
+        {"other", true, false, "other", 0, Scheme::Https, Settings::kDefaultConnections},
     };
     for (const Case& c : cases) {
         Settings s;
