@@ -1,10 +1,16 @@
-// A connection's calls as yes-or-no with the value through an argument: the form the tests'
-// assertions read most easily (the program itself takes the typed results).
+// A connection's calls as yes-or-no with the value through an argument, and the reason of a failed
+// call: the forms the tests' assertions read most easily (the program takes the typed results).
 #pragma once
 
 #include "management/connection.h"
 
 namespace qv::calls {
+
+// The reason a call failed; a text no test expects when it succeeded.
+template <class T>
+std::string failureOf(const Result<T>& r) {
+    return r ? std::string("(the call succeeded)") : r.error().why();
+}
 
 template <class T, class Out>
 bool into(management::Result<T> r, Out& out, PlatformError* err) {
