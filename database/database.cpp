@@ -187,9 +187,8 @@ RowOutcome append(RunContext& ctx, const InventoryKey& key, const std::string& t
     if (!s.engine) return {RowStatus::Refused, "there is no database"};
     if (s.inventoryRefused) return {RowStatus::Failed, s.refusedWhy};
     if (!s.inTransaction) {
-        std::string why;
-        if (!s.engine->begin(why)) {
-            giveUpInventory(s, shown(ctx, why));
+        if (Result<Done> begun = s.engine->begin(); !begun) {
+            giveUpInventory(s, shown(ctx, begun.error().why()));
             return {RowStatus::Failed, s.refusedWhy};
         }
         s.inTransaction = true;
@@ -258,15 +257,15 @@ void createOrOpenDatabase(RunContext& ctx) {
     Session& s = sessionOf(ctx);
     if (!s.engine) return refuse(ctx, "this program was built without a database server engine");
     const std::string name = databaseName(ctx);
-    std::string why;
     // Twice at most: when another run creates the database first, the second check finds it.
     for (int round = 0; round < 2; ++round) {
-        switch (s.engine->check(tableList(), why)) {
-            case CheckStatus::Usable: files::logLine(ctx, "  " + name + " exists; data to be appended"); return;
-            case CheckStatus::Refused: return refuse(ctx, why);
-            case CheckStatus::Missing: break;
+        Result<CheckStatus> status = s.engine->check(tableList());
+        if (!status) return refuse(ctx, status.error().why());
+        if (*status == CheckStatus::Usable) {
+            files::logLine(ctx, "  " + name + " exists; data to be appended");
+            return;
         }
-        if (round == 1) return refuse(ctx, why.empty() ? "its tables are missing" : why);
+        if (round == 1) return refuse(ctx, "its tables are missing");
         Creation made = s.engine->create(tableList());
         switch (made.outcome) {
             case Creation::Outcome::Created:
@@ -321,13 +320,14 @@ bool endInventory(RunContext& ctx, std::string* why) {
     Session* s = ctx.database.get();
     if (!s) return true;
     bool ok = true;
-    std::string reason;
-    if (s->engine && s->inTransaction && !s->engine->commit(reason)) {
-        // Held by another program past the wait, the disk failed, the server was lost: the
-        // computer's rows are given up, and said so.
-        if (why) *why = shown(ctx, reason);
-        s->engine->rollback();
-        ok = false;
+    if (s->engine && s->inTransaction) {
+        if (Result<Done> committed = s->engine->commit(); !committed) {
+            // Held by another program past the wait, the disk failed, the server was lost: the
+            // computer's rows are given up, and said so.
+            if (why) *why = shown(ctx, committed.error().why());
+            s->engine->rollback();
+            ok = false;
+        }
     }
     s->inTransaction = false;
     s->inventoryRefused = false;

@@ -74,15 +74,18 @@ public:
 
     const char* label() const override { return "SQLite"; }
 
-    CheckStatus check(const std::vector<TableDef>& tables, std::string& why) override {
+    Result<CheckStatus> check(const std::vector<TableDef>& tables) override {
+        std::string why;
         switch (files_.pathKind(path_)) {
-            case PathKind::File: return usable(tables, why) ? CheckStatus::Usable : CheckStatus::Refused;
+            case PathKind::File:
+                if (usable(tables, why)) return CheckStatus::Usable;
+                break;
             case PathKind::Missing: return CheckStatus::Missing;
             case PathKind::Folder: why = "a folder has its name"; break;
             case PathKind::Link: why = "it is a link; only a file in the working folder is used"; break;
             case PathKind::Other: why = "it is not a file"; break;
         }
-        return CheckStatus::Refused;
+        return CallError::because(why);
     }
 
     // The file is built under a name of this run's own and moved into place in one step when
@@ -129,13 +132,11 @@ public:
         return result;
     }
 
-    bool begin(std::string& why) override {
-        if (!db_ && !connect(why)) return false;
+    Result<Done> begin() override {
+        if (std::string why; !db_ && !connect(why)) return CallError::because(why);
         // Taking the write lock at once means the rows after it never wait for another process.
-        if (!sqlite3_get_autocommit(db_)) return true;
-        if (exec(db_, "BEGIN IMMEDIATE")) return true;
-        why = sqlite3_errmsg(db_);
-        return false;
+        if (!sqlite3_get_autocommit(db_) || exec(db_, "BEGIN IMMEDIATE")) return Done{};
+        return CallError::because(sqlite3_errmsg(db_));
     }
 
     RowOutcome insert(const TableDef& table, const std::vector<Stored>& row) override {
@@ -165,10 +166,9 @@ public:
         return outcome;
     }
 
-    bool commit(std::string& why) override {
-        if (!db_ || sqlite3_get_autocommit(db_) || exec(db_, "COMMIT")) return true;
-        why = sqlite3_errmsg(db_);
-        return false;
+    Result<Done> commit() override {
+        if (!db_ || sqlite3_get_autocommit(db_) || exec(db_, "COMMIT")) return Done{};
+        return CallError::because(sqlite3_errmsg(db_));
     }
 
     void rollback() override {
@@ -223,7 +223,9 @@ private:
     bool usable(const std::vector<TableDef>& tables, std::string& why) {
         sqlite3* db = openForRows(layer_, path_, waitMs_, why);
         if (!db) return false;
-        bool ok = holdsTables(db, tables, why);
+        Result<Done> held = holdsTables(db, tables);
+        bool ok = held.ok();
+        if (!ok) why = held.error().why();
         // Taking the write lock once shows that rows can be added (a read-only file system, a
         // file held by another program past the wait).
         if (ok && !exec(db, "BEGIN IMMEDIATE")) {
@@ -265,31 +267,25 @@ private:
 
 }  // namespace
 
-bool holdsTables(sqlite3* db, const std::vector<TableDef>& tables, std::string& why) {
+Result<Done> holdsTables(sqlite3* db, const std::vector<TableDef>& tables) {
     for (const TableDef& table : tables) {
         std::vector<std::string> expected, found;
         for (const Column& c : inventoryKeyColumns()) expected.push_back(c.name);
         for (const Column& c : table.columns) expected.push_back(c.name);
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, ("PRAGMA table_info(" + quoted(table.name) + ")").c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-            why = sqlite3_errmsg(db);
-            return false;
+            return CallError::because(sqlite3_errmsg(db));
         }
         while (sqlite3_step(stmt) == SQLITE_ROW) found.push_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
-        if (sqlite3_finalize(stmt) != SQLITE_OK) {
-            why = sqlite3_errmsg(db);
-            return false;
-        }
+        if (sqlite3_finalize(stmt) != SQLITE_OK) return CallError::because(sqlite3_errmsg(db));
         if (found != expected) {
-            why = found.empty() ? std::string("it has no table ") + table.name
-                                : std::string("its table ") + table.name + " has other columns";
-            return false;
+            return CallError::because(found.empty() ? std::string("it has no table ") + table.name
+                                : std::string("its table ") + table.name + " has other columns");
         }
         // A view answers to the same name and columns, but its rows may be made up without end.
         if (sqlite3_prepare_v2(db, "SELECT type FROM sqlite_master WHERE name = ?1 COLLATE NOCASE", -1, &stmt, nullptr) !=
             SQLITE_OK) {
-            why = sqlite3_errmsg(db);
-            return false;
+            return CallError::because(sqlite3_errmsg(db));
         }
         sqlite3_bind_text(stmt, 1, table.name, -1, SQLITE_STATIC);
         std::string type;
@@ -297,11 +293,10 @@ bool holdsTables(sqlite3* db, const std::vector<TableDef>& tables, std::string& 
             if (const unsigned char* t = sqlite3_column_text(stmt, 0)) type = reinterpret_cast<const char*>(t);
         sqlite3_finalize(stmt);
         if (type != "table") {
-            why = std::string("its ") + table.name + " is a " + (type.empty() ? "temporary object" : type) + ", not a table";
-            return false;
+            return CallError::because(std::string("its ") + table.name + " is a " + (type.empty() ? "temporary object" : type) + ", not a table");
         }
     }
-    return true;
+    return Done{};
 }
 
 std::vector<TableCreation> createTables(sqlite3* db, const std::vector<TableDef>& tables, bool& committed) {
