@@ -282,10 +282,15 @@ void createOrOpenDatabase(RunContext& ctx) {
     }
 }
 
-bool appendRow(RunContext& ctx, const InventoryKey& key, const std::string& table, const Fields& fields, std::string* why) {
-    RowOutcome o = append(ctx, key, table, fields);
-    if (why) *why = o.reason;
-    return o.status == RowStatus::Stored;
+namespace {
+Result<Done> resultOf(const RowOutcome& o) {
+    if (o.status == RowStatus::Stored) return Done{};
+    return CallError::because(o.reason);
+}
+}  // namespace
+
+Result<Done> appendRow(RunContext& ctx, const InventoryKey& key, const std::string& table, const Fields& fields) {
+    return resultOf(append(ctx, key, table, fields));
 }
 
 Fields emptyRowFields(const TableDef& def) {
@@ -303,35 +308,30 @@ Fields emptyRowFields(const TableDef& def) {
     return fields;
 }
 
-bool appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string& table, std::string* why) {
-    RowOutcome o = appendEmptyOutcome(ctx, key, table);
-    if (why) *why = o.reason;
-    return o.status == RowStatus::Stored;
+Result<Done> appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string& table) {
+    return resultOf(appendEmptyOutcome(ctx, key, table));
 }
 
-bool appendMasterRows(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields, std::string* why) {
+Result<Done> appendMasterRows(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields) {
     std::string table;
-    RowOutcome o = appendMasterOutcome(ctx, key, deviceIdFields, table);
-    if (why) *why = o.reason;
-    return o.status == RowStatus::Stored;
+    return resultOf(appendMasterOutcome(ctx, key, deviceIdFields, table));
 }
 
-bool endInventory(RunContext& ctx, std::string* why) {
+Result<Done> endInventory(RunContext& ctx) {
     Session* s = ctx.database.get();
-    if (!s) return true;
-    bool ok = true;
+    if (!s) return Done{};
+    Result<Done> ended = Done{};
     if (s->engine && s->inTransaction) {
         if (Result<Done> committed = s->engine->commit(); !committed) {
             // Held by another program past the wait, the disk failed, the server was lost: the
             // computer's rows are given up, and said so.
-            if (why) *why = shown(ctx, committed.error().why());
+            ended = CallError::because(shown(ctx, committed.error().why()));
             s->engine->rollback();
-            ok = false;
         }
     }
     s->inTransaction = false;
     s->inventoryRefused = false;
-    return ok;
+    return ended;
 }
 
 namespace {
@@ -345,31 +345,28 @@ void abandonInventory(RunContext& ctx) {
 }
 }  // namespace
 
-bool keyFits(const InventoryKey& key, std::string& why) {
+Result<Done> keyFits(const InventoryKey& key) {
     for (const Column& c : inventoryKeyColumns()) {
         const std::string name = c.name;
         const std::string* value = name == "DeviceName"      ? &key.currentTarget
                                    : name == "DomainWorkGrp" ? &key.targetDomain
                                                              : nullptr;
-        if (value && static_cast<int>(text::characterCount(*value)) > c.size) {
-            why = name + " holds at most " + std::to_string(c.size) + " characters";
-            return false;
-        }
+        if (value && static_cast<int>(text::characterCount(*value)) > c.size)
+            return CallError::because(name + " holds at most " + std::to_string(c.size) + " characters");
     }
-    return true;
+    return Done{};
 }
 
 void InventoryRows::write(const OutputItem& item) {
     if (skipped_) return;
     key_.targetDomain = item.targetDomain;
-    std::string why;
     switch (item.kind) {
         case OutputItem::Kind::MasterRows:
             // Without its own master row no row of the computer is written: a refused key (too
             // long, or the same as an inventory already stored) would otherwise hang the rows
             // from another inventory or lose them one by one.
-            if (!keyFits(key_, why)) {
-                skip(why, false);
+            if (Result<Done> fits = keyFits(key_); !fits) {
+                skip(fits.error().why(), false);
             } else {
                 std::string table;
                 RowOutcome o = appendMasterOutcome(ctx_, key_, item.fields, table);
@@ -382,9 +379,10 @@ void InventoryRows::write(const OutputItem& item) {
             break;
         case OutputItem::Kind::Row:
         case OutputItem::Kind::EmptyRow: {
-            bool ok = item.kind == OutputItem::Kind::Row ? appendRow(ctx_, key_, item.text, item.fields, &why)
-                                                         : appendEmptyRow(ctx_, key_, item.text, &why);
-            if (ok || !ctx_.env.bMDB) break;
+            Result<Done> appended = item.kind == OutputItem::Kind::Row ? appendRow(ctx_, key_, item.text, item.fields)
+                                                                       : appendEmptyRow(ctx_, key_, item.text);
+            if (appended || !ctx_.env.bMDB) break;
+            const std::string& why = appended.error().why();
             if (ctx_.database && ctx_.database->inventoryRefused) {
                 skip(why, true);
             } else if (loggedTables_.insert(item.text).second) {
@@ -398,8 +396,8 @@ void InventoryRows::write(const OutputItem& item) {
 }
 
 bool InventoryRows::commit() {
-    std::string why;
-    if (!skipped_ && !endInventory(ctx_, &why)) skip(why, true);
+    if (!skipped_)
+        if (Result<Done> ended = endInventory(ctx_); !ended) skip(ended.error().why(), true);
     if (skipped_ && ctx_.env.bMDB) {
         const std::string line = text::shownSafely(key_.currentTarget) + " Rows not written to " + databaseName(ctx_) + ": " +
                                  text::shownSafely(skippedWhy_);
