@@ -28,21 +28,12 @@ bool keyValue(const std::string& item, std::string& key, std::string& value) {
 }
 
 // The delimiter a Format (FMT) value names: TabDelimited, CSVDelimited, Delimited or Delimited(x).
-bool delimiterOf(const std::string& format, char& delimiter, std::string& why) {
-    if (equalsIgnoringCase(format, "TabDelimited")) {
-        delimiter = '\t';
-        return true;
-    }
-    if (equalsIgnoringCase(format, "CSVDelimited") || equalsIgnoringCase(format, "Delimited")) {
-        delimiter = ',';
-        return true;
-    }
-    if (format.size() == 12 && equalsIgnoringCase(std::string_view(format).substr(0, 10), "Delimited(") && format.back() == ')') {
-        delimiter = format[10];
-        return true;
-    }
-    why = "format " + format + " not supported";
-    return false;
+Result<char> delimiterOf(const std::string& format) {
+    if (equalsIgnoringCase(format, "TabDelimited")) return '\t';
+    if (equalsIgnoringCase(format, "CSVDelimited") || equalsIgnoringCase(format, "Delimited")) return ',';
+    if (format.size() == 12 && equalsIgnoringCase(std::string_view(format).substr(0, 10), "Delimited(") && format.back() == ')')
+        return format[10];
+    return CallError::because("format " + format + " not supported");
 }
 
 // True when a new "Key=" item of a connection text begins at `pos` (just after a ";").
@@ -119,7 +110,9 @@ Result<TextConnection> parseTextConnection(const std::string& connectionText) {
                 if (equalsIgnoringCase(k, "HDR")) {
                     out.format.header = equalsIgnoringCase(val, "Yes") || equalsIgnoringCase(val, "True");
                 } else if (equalsIgnoringCase(k, "FMT")) {
-                    if (std::string why; !delimiterOf(val, out.format.delimiter, why)) return CallError::because(why);
+                    Result<char> delimiter = delimiterOf(val);
+                    if (!delimiter) return delimiter.error();
+                    out.format.delimiter = *delimiter;
                 }
             }
         }
@@ -163,7 +156,9 @@ Result<TextFormat> applySchema(const std::vector<std::string>& schemaLines, cons
         std::string key, value;
         if (!keyValue(line, key, value)) continue;
         if (equalsIgnoringCase(key, "Format")) {
-            if (std::string why; !delimiterOf(value, format.delimiter, why)) return CallError::because(why);
+            Result<char> delimiter = delimiterOf(value);
+            if (!delimiter) return delimiter.error();
+            format.delimiter = *delimiter;
         } else if (equalsIgnoringCase(key, "ColNameHeader")) {
             format.header = equalsIgnoringCase(value, "True") || equalsIgnoringCase(value, "Yes") || value == "1";
         } else if (equalsIgnoringCase(key, "TextDelimiter")) {

@@ -17,19 +17,18 @@ bool exec(sqlite3* db, const std::string& sql) {
     return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-// A connection to the existing file for writing, not following a link; null with the reason.
-sqlite3* openForRows(const FileLayer& layer, const std::string& path, int waitMs, std::string& why) {
+// A connection to the existing file for writing, not following a link; else the reason.
+Result<sqlite3*> openForRows(const FileLayer& layer, const std::string& path, int waitMs) {
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, layer.name());
     if (rc != SQLITE_OK) {
-        why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        CallError failed = CallError::because(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         sqlite3_close_v2(db);
-        return nullptr;
+        return failed;
     }
     if (sqlite3_db_readonly(db, "main") == 1) {
-        why = "the file cannot be written";
         sqlite3_close_v2(db);
-        return nullptr;
+        return CallError::because("the file cannot be written");
     }
     sqlite3_busy_timeout(db, waitMs);
     return db;
@@ -78,8 +77,8 @@ public:
         std::string why;
         switch (files_.pathKind(path_)) {
             case PathKind::File:
-                if (usable(tables, why)) return CheckStatus::Usable;
-                break;
+                if (Result<Done> fit = usable(tables); !fit) return fit.error();
+                return CheckStatus::Usable;
             case PathKind::Missing: return CheckStatus::Missing;
             case PathKind::Folder: why = "a folder has its name"; break;
             case PathKind::Link: why = "it is a link; only a file in the working folder is used"; break;
@@ -133,7 +132,8 @@ public:
     }
 
     Result<Done> begin() override {
-        if (std::string why; !db_ && !connect(why)) return CallError::because(why);
+        if (!db_)
+            if (Result<Done> connected = connect(); !connected) return connected.error();
         // Taking the write lock at once means the rows after it never wait for another process.
         if (!sqlite3_get_autocommit(db_) || exec(db_, "BEGIN IMMEDIATE")) return Done{};
         return CallError::because(sqlite3_errmsg(db_));
@@ -177,9 +177,10 @@ public:
 
 private:
     // The run's connection for rows, opened at the first computer's first row.
-    bool connect(std::string& why) {
-        sqlite3* db = openForRows(layer_, path_, waitMs_, why);
-        if (!db) return false;
+    Result<Done> connect() {
+        Result<sqlite3*> opened = openForRows(layer_, path_, waitMs_);
+        if (!opened) return opened.error();
+        sqlite3* db = *opened;
         exec(db, "PRAGMA foreign_keys=ON");
         // Each computer's commit reaches the disk before the next computer starts, so neither a
         // killed process nor a power cut or system crash can damage the file or lose a finished
@@ -188,7 +189,7 @@ private:
         exec(db, "PRAGMA synchronous=FULL");
         exec(db, "PRAGMA journal_mode=TRUNCATE");
         db_ = db;
-        return true;
+        return Done{};
     }
 
     void closeConnection() {
@@ -219,13 +220,14 @@ private:
     }
 
     // The file holds every table with its columns, and rows can be written to it (waiting for
-    // another program's hold at most the database limit); else false with the reason.
-    bool usable(const std::vector<TableDef>& tables, std::string& why) {
-        sqlite3* db = openForRows(layer_, path_, waitMs_, why);
-        if (!db) return false;
+    // another program's hold at most the database limit); else the reason.
+    Result<Done> usable(const std::vector<TableDef>& tables) {
+        Result<sqlite3*> opened = openForRows(layer_, path_, waitMs_);
+        if (!opened) return opened.error();
+        sqlite3* db = *opened;
         Result<Done> held = holdsTables(db, tables);
         bool ok = held.ok();
-        if (!ok) why = held.error().why();
+        std::string why = ok ? std::string() : held.error().why();
         // Taking the write lock once shows that rows can be added (a read-only file system, a
         // file held by another program past the wait).
         if (ok && !exec(db, "BEGIN IMMEDIATE")) {
@@ -235,7 +237,8 @@ private:
         if (ok) exec(db, "ROLLBACK");
         else why = withHotJournal(db, why);
         sqlite3_close_v2(db);
-        return ok;
+        if (!ok) return CallError::because(why);
+        return Done{};
     }
 
     // The reason a failure to read or write the file gives, told more plainly when the journal of
