@@ -55,18 +55,18 @@ int main(int argc, char** argv) {
                     case 0:
                         ok = qv::database::appendRow(ctx, key, "EnvStrings", {{"Owner", std::string("<SYSTEM>")},
                                                                           {"VarName", "VAR" + std::to_string(r)},
-                                                                          {"VarValue", std::string("C:\\WINDOWS\\system32")}});
+                                                                          {"VarValue", std::string("C:\\WINDOWS\\system32")}}).ok();
                         break;
                     case 1:
                         ok = qv::database::appendRow(ctx, key, "LogicalDrives", {{"Name", std::string("C:")},
                                                                              {"MaxSpace", std::string("38,146.97")},
                                                                              {"FreeSpace", 1234.5},
-                                                                             {"MediaType", std::string("Fixed hard disk")}});
+                                                                             {"MediaType", std::string("Fixed hard disk")}}).ok();
                         break;
                     default:
                         ok = qv::database::appendRow(ctx, key, "Drivers", {{"Name", std::string("tcpip")},
                                                                        {"Path", std::string("C:\\WINDOWS\\system32\\drivers\\tcpip.sys")},
-                                                                       {"DateCreated", qv::DateTime{2004, 8, 4, 1, 2, 3}}});
+                                                                       {"DateCreated", qv::DateTime{2004, 8, 4, 1, 2, 3}}}).ok();
                 }
                 (ok ? appended : refused) += 1;
             }

@@ -187,9 +187,8 @@ RowOutcome append(RunContext& ctx, const InventoryKey& key, const std::string& t
     if (!s.engine) return {RowStatus::Refused, "there is no database"};
     if (s.inventoryRefused) return {RowStatus::Failed, s.refusedWhy};
     if (!s.inTransaction) {
-        std::string why;
-        if (!s.engine->begin(why)) {
-            giveUpInventory(s, shown(ctx, why));
+        if (Result<Done> begun = s.engine->begin(); !begun) {
+            giveUpInventory(s, shown(ctx, begun.error().why()));
             return {RowStatus::Failed, s.refusedWhy};
         }
         s.inTransaction = true;
@@ -258,15 +257,15 @@ void createOrOpenDatabase(RunContext& ctx) {
     Session& s = sessionOf(ctx);
     if (!s.engine) return refuse(ctx, "this program was built without a database server engine");
     const std::string name = databaseName(ctx);
-    std::string why;
     // Twice at most: when another run creates the database first, the second check finds it.
     for (int round = 0; round < 2; ++round) {
-        switch (s.engine->check(tableList(), why)) {
-            case CheckStatus::Usable: files::logLine(ctx, "  " + name + " exists; data to be appended"); return;
-            case CheckStatus::Refused: return refuse(ctx, why);
-            case CheckStatus::Missing: break;
+        Result<CheckStatus> status = s.engine->check(tableList());
+        if (!status) return refuse(ctx, status.error().why());
+        if (*status == CheckStatus::Usable) {
+            files::logLine(ctx, "  " + name + " exists; data to be appended");
+            return;
         }
-        if (round == 1) return refuse(ctx, why.empty() ? "its tables are missing" : why);
+        if (round == 1) return refuse(ctx, "its tables are missing");
         Creation made = s.engine->create(tableList());
         switch (made.outcome) {
             case Creation::Outcome::Created:
@@ -283,10 +282,15 @@ void createOrOpenDatabase(RunContext& ctx) {
     }
 }
 
-bool appendRow(RunContext& ctx, const InventoryKey& key, const std::string& table, const Fields& fields, std::string* why) {
-    RowOutcome o = append(ctx, key, table, fields);
-    if (why) *why = o.reason;
-    return o.status == RowStatus::Stored;
+namespace {
+Result<Done> resultOf(const RowOutcome& o) {
+    if (o.status == RowStatus::Stored) return Done{};
+    return CallError::because(o.reason);
+}
+}  // namespace
+
+Result<Done> appendRow(RunContext& ctx, const InventoryKey& key, const std::string& table, const Fields& fields) {
+    return resultOf(append(ctx, key, table, fields));
 }
 
 Fields emptyRowFields(const TableDef& def) {
@@ -304,34 +308,30 @@ Fields emptyRowFields(const TableDef& def) {
     return fields;
 }
 
-bool appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string& table, std::string* why) {
-    RowOutcome o = appendEmptyOutcome(ctx, key, table);
-    if (why) *why = o.reason;
-    return o.status == RowStatus::Stored;
+Result<Done> appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string& table) {
+    return resultOf(appendEmptyOutcome(ctx, key, table));
 }
 
-bool appendMasterRows(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields, std::string* why) {
+Result<Done> appendMasterRows(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields) {
     std::string table;
-    RowOutcome o = appendMasterOutcome(ctx, key, deviceIdFields, table);
-    if (why) *why = o.reason;
-    return o.status == RowStatus::Stored;
+    return resultOf(appendMasterOutcome(ctx, key, deviceIdFields, table));
 }
 
-bool endInventory(RunContext& ctx, std::string* why) {
+Result<Done> endInventory(RunContext& ctx) {
     Session* s = ctx.database.get();
-    if (!s) return true;
-    bool ok = true;
-    std::string reason;
-    if (s->engine && s->inTransaction && !s->engine->commit(reason)) {
-        // Held by another program past the wait, the disk failed, the server was lost: the
-        // computer's rows are given up, and said so.
-        if (why) *why = shown(ctx, reason);
-        s->engine->rollback();
-        ok = false;
+    if (!s) return Done{};
+    Result<Done> ended = Done{};
+    if (s->engine && s->inTransaction) {
+        if (Result<Done> committed = s->engine->commit(); !committed) {
+            // Held by another program past the wait, the disk failed, the server was lost: the
+            // computer's rows are given up, and said so.
+            ended = CallError::because(shown(ctx, committed.error().why()));
+            s->engine->rollback();
+        }
     }
     s->inTransaction = false;
     s->inventoryRefused = false;
-    return ok;
+    return ended;
 }
 
 namespace {
@@ -345,31 +345,28 @@ void abandonInventory(RunContext& ctx) {
 }
 }  // namespace
 
-bool keyFits(const InventoryKey& key, std::string& why) {
+Result<Done> keyFits(const InventoryKey& key) {
     for (const Column& c : inventoryKeyColumns()) {
         const std::string name = c.name;
         const std::string* value = name == "DeviceName"      ? &key.currentTarget
                                    : name == "DomainWorkGrp" ? &key.targetDomain
                                                              : nullptr;
-        if (value && static_cast<int>(text::characterCount(*value)) > c.size) {
-            why = name + " holds at most " + std::to_string(c.size) + " characters";
-            return false;
-        }
+        if (value && static_cast<int>(text::characterCount(*value)) > c.size)
+            return CallError::because(name + " holds at most " + std::to_string(c.size) + " characters");
     }
-    return true;
+    return Done{};
 }
 
 void InventoryRows::write(const OutputItem& item) {
     if (skipped_) return;
     key_.targetDomain = item.targetDomain;
-    std::string why;
     switch (item.kind) {
         case OutputItem::Kind::MasterRows:
             // Without its own master row no row of the computer is written: a refused key (too
             // long, or the same as an inventory already stored) would otherwise hang the rows
             // from another inventory or lose them one by one.
-            if (!keyFits(key_, why)) {
-                skip(why, false);
+            if (Result<Done> fits = keyFits(key_); !fits) {
+                skip(fits.error().why(), false);
             } else {
                 std::string table;
                 RowOutcome o = appendMasterOutcome(ctx_, key_, item.fields, table);
@@ -382,9 +379,10 @@ void InventoryRows::write(const OutputItem& item) {
             break;
         case OutputItem::Kind::Row:
         case OutputItem::Kind::EmptyRow: {
-            bool ok = item.kind == OutputItem::Kind::Row ? appendRow(ctx_, key_, item.text, item.fields, &why)
-                                                         : appendEmptyRow(ctx_, key_, item.text, &why);
-            if (ok || !ctx_.env.bMDB) break;
+            Result<Done> appended = item.kind == OutputItem::Kind::Row ? appendRow(ctx_, key_, item.text, item.fields)
+                                                                       : appendEmptyRow(ctx_, key_, item.text);
+            if (appended || !ctx_.env.bMDB) break;
+            const std::string& why = appended.error().why();
             if (ctx_.database && ctx_.database->inventoryRefused) {
                 skip(why, true);
             } else if (loggedTables_.insert(item.text).second) {
@@ -398,8 +396,8 @@ void InventoryRows::write(const OutputItem& item) {
 }
 
 bool InventoryRows::commit() {
-    std::string why;
-    if (!skipped_ && !endInventory(ctx_, &why)) skip(why, true);
+    if (!skipped_)
+        if (Result<Done> ended = endInventory(ctx_); !ended) skip(ended.error().why(), true);
     if (skipped_ && ctx_.env.bMDB) {
         const std::string line = text::shownSafely(key_.currentTarget) + " Rows not written to " + databaseName(ctx_) + ": " +
                                  text::shownSafely(skippedWhy_);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "database/schema.h"
+#include "platform/result.h"
 
 namespace qv {
 struct Limits;
@@ -35,7 +36,6 @@ struct RowOutcome {
 enum class CheckStatus {
     Usable,   // every table is there as listed and rows can be written
     Missing,  // no database yet, or tables missing that create() may add
-    Refused,  // it cannot be used (the reason)
 };
 
 // What a creation did: the tables it created (or failed to create) in order, each with the
@@ -62,15 +62,16 @@ public:
     virtual ~Engine() = default;
     // The engine's name in a table-creation error line ("SQLite").
     virtual const char* label() const = 0;
-    virtual CheckStatus check(const std::vector<TableDef>& tables, std::string& why) = 0;
+    // Whether the tables are there to be written, or the reason the database cannot be used.
+    virtual Result<CheckStatus> check(const std::vector<TableDef>& tables) = 0;
     virtual Creation create(const std::vector<TableDef>& tables) = 0;
-    // Opens the transaction of one computer (connecting first when needed); false with the reason.
-    virtual bool begin(std::string& why) = 0;
+    // Opens the transaction of one computer (connecting first when needed), or gives the reason.
+    virtual Result<Done> begin() = 0;
     // One row: the three key columns then every category column of `table`, in column order.
     virtual RowOutcome insert(const TableDef& table, const std::vector<Stored>& row) = 0;
-    // Makes the open transaction permanent; false with the reason (the caller then rolls back).
-    // True when no transaction is open.
-    virtual bool commit(std::string& why) = 0;
+    // Makes the open transaction permanent, or gives the reason (the caller then rolls back).
+    // Done when no transaction is open.
+    virtual Result<Done> commit() = 0;
     // Gives up the open transaction, if any.
     virtual void rollback() = 0;
 };

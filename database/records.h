@@ -7,6 +7,7 @@
 #include "database/fields.h"
 #include "core/context.h"
 #include "core/target_context.h"
+#include "platform/result.h"
 
 namespace qv::database {
 
@@ -21,27 +22,24 @@ struct InventoryKey {
 void createOrOpenDatabase(RunContext& ctx);
 
 // Appends one row to `table`: the inventory key (RunStartTime, TargetDomain, CurrentTarget) and
-// the given columns; columns not given are Null. Nothing happens when bMDB is false. Returns
-// false (with the engine's reason in `why`, when given) when the row was refused; a refused row
-// changes nothing.
-bool appendRow(RunContext& ctx, const InventoryKey& key, const std::string& table, const Fields& fields,
-               std::string* why = nullptr);
+// the given columns; columns not given are Null. Nothing happens when bMDB is false. Gives the
+// engine's reason when the row was refused; a refused row changes nothing.
+Result<Done> appendRow(RunContext& ctx, const InventoryKey& key, const std::string& table, const Fields& fields);
 // The not-found row of a collector: texts empty, numbers 0, Booleans false, dates Null.
-bool appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string& table, std::string* why = nullptr);
+Result<Done> appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string& table);
 // DeviceID (with the given columns), SoftwareKey and HardwareKey rows of one inventory; stops at
 // the first that is refused.
-bool appendMasterRows(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields,
-                      std::string* why = nullptr);
+Result<Done> appendMasterRows(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields);
 
 // Makes the current computer's rows permanent; called when its inventory ends. Rows appended
 // after the last call are lost if the run is killed, never those before it. A commit that
-// cannot be made (another program holds the file past the wait) gives the rows up: false with
-// the reason.
-bool endInventory(RunContext& ctx, std::string* why = nullptr);
+// cannot be made (another program holds the file past the wait) gives the rows up, with the
+// reason.
+Result<Done> endInventory(RunContext& ctx);
 
-// False (with the column and its limit in `why`) when a key value is longer than its column:
-// cutting it could merge two computers.
-bool keyFits(const InventoryKey& key, std::string& why);
+// The column and its limit when a key value is longer than its column: cutting it could merge
+// two computers.
+Result<Done> keyFits(const InventoryKey& key);
 
 // The rows of one computer, as the ordered writer hands them over. A row its table refuses is
 // logged once per table; when the key or the master row is refused, or the database fails or

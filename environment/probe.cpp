@@ -39,13 +39,12 @@ void olderSystemDomainAndPath(RunContext& ctx) {
     if (e.bWMIFlag) {
         auto provider = ctx.connector.connect(e.sLocalComputer);
         e.sPath.clear();
-        std::vector<std::string> names;
-        std::vector<std::int32_t> types;
-        if (provider && (*provider)->enumValues(kHiveLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
-                                             names, types)) {
-            for (const std::string& n : names)
+        management::Result<management::RegistryValueNames> values =
+            provider ? (*provider)->valueNames(kHiveLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs")
+                     : management::Result<management::RegistryValueNames>(provider.error());
+        if (values)
+            for (const std::string& n : values->names)
                 if (text::asciiUpper(n).find("SHFOLDER") != std::string::npos) e.sPath = getMyDocumentsPath(ctx);
-        }
     } else {
         e.sPath = ctx.platform.files.fileExists(shfolder) ? getMyDocumentsPath(ctx) : std::string();
     }
@@ -77,10 +76,8 @@ void checkWinsService(RunContext& ctx) {
     if (ctx.env.sWMIVerReg.empty()) return;
     auto service = ctx.connector.connect(ctx.env.sLocalComputer);
     if (!service) return;
-    Instances found;
-    PlatformError err;
-    if (!(*service)->execQuery("Select * from Win32_BaseService WHERE Name='WINS'", found, err)) return;
-    ctx.env.bFlagWINS = !found.empty();
+    management::Result<Instances> found = (*service)->query("Select * from Win32_BaseService WHERE Name='WINS'");
+    ctx.env.bFlagWINS = found && !found->empty();
 }
 
 void probeEnvironment(RunContext& ctx) {

@@ -32,19 +32,19 @@ database::Field fieldOf(const Value& v) {
 bool runQuery(TargetContext& ctx, const std::string& queryText, Instances& out) {
     out.clear();
     if (!ctx.targetServices) return false;
-    PlatformError err;
-    if (!ctx.targetServices->execQuery(queryText, out, err)) {
-        out.clear();
-        return false;
-    }
+    management::Result<Instances> found = ctx.targetServices->query(queryText);
+    if (!found) return false;
+    out = std::move(*found);
     return true;
 }
 
 bool countInstances(TargetContext& ctx, const std::string& className, std::int64_t& count) {
     count = 0;
     if (!ctx.targetServices) return false;
-    PlatformError err;
-    return ctx.targetServices->countInstances(className, count, err);
+    management::Result<std::int64_t> counted = ctx.targetServices->count(className);
+    if (!counted) return false;
+    count = *counted;
+    return true;
 }
 
 void runCollector(TargetContext& ctx, const CollectorSpec& collector, const std::function<void(const Instance&)>& eachInstance,

@@ -96,17 +96,6 @@ public:
     virtual void prefetch(const std::vector<Ask>&) {}
     // True where prefetch sends anything: only then is it worth finding out what to ask for.
     virtual bool sendsAhead() const { return false; }
-
-    // The same calls in the form of a yes or no with the value through an argument, as callers
-    // that only tell success from failure take them; on failure `err` holds the error and `out`
-    // is left empty.
-    bool countInstances(const std::string& className, std::int64_t& count, PlatformError& err);
-    bool instancesOf(const std::string& className, Instances& out, PlatformError& err);
-    bool execQuery(const std::string& wql, Instances& out, PlatformError& err);
-    bool enumKey(std::uint32_t hive, const std::string& key, std::vector<std::string>& names);
-    bool enumValues(std::uint32_t hive, const std::string& key, std::vector<std::string>& names,
-                    std::vector<std::int32_t>& types);
-    bool getStringValue(std::uint32_t hive, const std::string& key, const std::string& valueName, std::string& out);
 };
 
 }  // namespace qv::management

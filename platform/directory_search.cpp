@@ -7,50 +7,28 @@
 
 namespace qv {
 
-bool readDefaultNamingContext(LdapSession& session, const std::string& server, int port, std::string& namingContext,
-                              std::string& why) {
+Result<std::string> readDefaultNamingContext(LdapSession& session, const std::string& server, int port) {
     const std::string where = "LDAP://" + server + "/rootDSE";
-    if (!isDirectoryHostName(server)) {
-        why = "Unable to bind to " + where + ": not a host name";
-        return false;
-    }
-    std::string failure;
-    if (!session.connectAndBind(server, port, failure)) {
-        why = "Unable to bind to " + where + ": " + failure;
-        return false;
-    }
-    std::optional<std::string> value;
-    if (!session.rootDseValue("defaultNamingContext", value, failure)) {
-        why = "Unable to read " + where + ": " + failure;
-        return false;
-    }
-    if (!value || value->empty()) {
-        why = "defaultNamingContext not readable on " + server;
-        return false;
-    }
-    namingContext = *value;
-    return true;
+    if (!isDirectoryHostName(server)) return CallError::because("Unable to bind to " + where + ": not a host name");
+    if (Result<Done> bound = session.connectAndBind(server, port); !bound)
+        return CallError::because("Unable to bind to " + where + ": " + bound.error().why());
+    Result<std::optional<std::string>> value = session.rootDseValue("defaultNamingContext");
+    if (!value) return CallError::because("Unable to read " + where + ": " + value.error().why());
+    if (!*value || (*value)->empty()) return CallError::because("defaultNamingContext not readable on " + server);
+    return std::move(**value);
 }
 
-bool searchComputerNames(LdapSession& session, const std::string& server, const std::string& base, int ldapPort,
-                         int globalCatalogPort, std::vector<std::optional<std::string>>& names, std::string& why) {
+Result<std::vector<std::optional<std::string>>> searchComputerNames(LdapSession& session, const std::string& server,
+                                                                    const std::string& base, int ldapPort,
+                                                                    int globalCatalogPort) {
     const DirectoryBase where = parseDirectoryBase(base);
-    if (!isDirectoryHostName(server)) {
-        why = "Unable to bind to " + where.scheme + server + ": not a host name";
-        return false;
-    }
-    std::string failure;
-    if (!session.connectAndBind(server, where.globalCatalog ? globalCatalogPort : ldapPort, failure)) {
-        why = "Unable to bind to " + where.scheme + server + ": " + failure;
-        return false;
-    }
-    std::vector<std::optional<std::string>> found;
-    if (!session.computerNames(where.dn, found, failure)) {
-        why = "Search of " + where.scheme + where.dn + " failed: " + failure;
-        return false;
-    }
-    names = std::move(found);
-    return true;
+    if (!isDirectoryHostName(server))
+        return CallError::because("Unable to bind to " + where.scheme + server + ": not a host name");
+    if (Result<Done> bound = session.connectAndBind(server, where.globalCatalog ? globalCatalogPort : ldapPort); !bound)
+        return CallError::because("Unable to bind to " + where.scheme + server + ": " + bound.error().why());
+    Result<std::vector<std::optional<std::string>>> found = session.computerNames(where.dn);
+    if (!found) return CallError::because("Search of " + where.scheme + where.dn + " failed: " + found.error().why());
+    return found;
 }
 
 }  // namespace qv

@@ -11,6 +11,7 @@
 
 #include "platform/locale.h"
 #include "platform/text.h"
+#include "platform/result.h"
 #include "platform/values.h"
 
 namespace qv {
@@ -177,15 +178,17 @@ public:
     virtual FileFault fault(FileOperation /*op*/, const char* /*path*/) { return FileFault::None; }
 };
 
+// The names of computer objects a directory search found, in returned order (nullopt: no name).
+using DirectoryNames = std::vector<std::optional<std::string>>;
+
 // The directory (LDAP) of a domain controller.
 class Directory {
 public:
     virtual ~Directory() = default;
-    // rootDSE defaultNamingContext of `server`; false with a reason text when it cannot be read.
-    virtual bool defaultNamingContext(const std::string& server, std::string& namingContext, std::string& why) = 0;
+    // rootDSE defaultNamingContext of `server`, or the reason it cannot be read.
+    virtual Result<std::string> defaultNamingContext(const std::string& server) = 0;
     // Every computer object under `base` in the global catalog, names in returned order (nullopt: null name).
-    virtual bool searchComputers(const std::string& server, const std::string& base,
-                                 std::vector<std::optional<std::string>>& names, std::string& why) = 0;
+    virtual Result<DirectoryNames> searchComputers(const std::string& server, const std::string& base) = 0;
     // A global-catalog server of the forest of `domain` (this computer's DNS domain), as the
     // platform's locator finds one; false where none is found (the primary domain controller
     // is searched then).

@@ -91,13 +91,12 @@ void importInventory(sqlite3* db, database::Engine& engine, const std::vector<St
                      Counts& counts, std::ostream& err) {
     const Key key(deviceRow.begin(), deviceRow.begin() + 3);
     const std::string which = text(key[2]) + " of " + text(key[0]);
-    std::string why;
     auto fail = [&](const std::string& reason) {
         engine.rollback();
         ++counts.failed;
         err << "qvdb import: " << which << " in " << file << " not imported: " << reason << "\n";
     };
-    if (!engine.begin(why)) return fail(why);
+    if (qv::Result<Done> begun = engine.begin(); !begun) return fail(begun.error().why());
     const std::vector<TableDef>& tables = database::tableList();
     database::RowOutcome first = engine.insert(tables.front(), deviceRow);
     if (first.status == RowStatus::KeyExists) {
@@ -107,7 +106,7 @@ void importInventory(sqlite3* db, database::Engine& engine, const std::vector<St
     }
     if (first.status != RowStatus::Stored) return fail(first.reason);
     for (std::size_t t = 1; t < tables.size(); ++t) {
-        std::string refused;
+        std::string refused, why;
         bool read = forEachRow(db, tables[t], &key, why, [&](const std::vector<Stored>& row) {
             database::RowOutcome o = engine.insert(tables[t], row);
             if (o.status != RowStatus::Stored) refused = std::string(tables[t].name) + ": " + o.reason;
@@ -116,7 +115,7 @@ void importInventory(sqlite3* db, database::Engine& engine, const std::vector<St
         if (!refused.empty()) return fail(refused);
         if (!read) return fail(why);
     }
-    if (!engine.commit(why)) return fail(why);
+    if (qv::Result<Done> committed = engine.commit(); !committed) return fail(committed.error().why());
     ++counts.imported;
 }
 
@@ -140,7 +139,11 @@ bool importFile(const std::string& file, database::Engine& engine, Counts& count
     if (!ok) why = db ? sqlite3_errmsg(db) : "it cannot be opened";
     // A run writing to the file holds it for one computer's commit at a time.
     if (ok) sqlite3_busy_timeout(db, Limits{}.databaseMs);
-    ok = ok && database::sqlite::holdsTables(db, database::tableList(), why);
+    if (ok) {
+        qv::Result<Done> held = database::sqlite::holdsTables(db, database::tableList());
+        if (!held) why = held.error().why();
+        ok = held.ok();
+    }
     if (ok) {
         // The keys first, then each inventory on its own: the file is read in one transaction of its own.
         std::vector<std::vector<Stored>> devices;
@@ -170,15 +173,15 @@ int runImport(Invocation& call) {
     const std::string connection = setting;
     const std::string name = database::maskedConnection(connection);
     std::unique_ptr<database::Engine> engine = database::postgresql::makeEngine({connection, Limits{}.databaseMs});
-    std::string why;
     // The tables are made when the server has none yet, as a first run makes them.
-    database::CheckStatus status = engine->check(database::tableList(), why);
-    if (status == database::CheckStatus::Missing) {
+    qv::Result<database::CheckStatus> status = engine->check(database::tableList());
+    if (status && *status == database::CheckStatus::Missing) {
         database::Creation made = engine->create(database::tableList());
-        if (made.outcome == database::Creation::Outcome::Failed) why = made.why;
-        else status = engine->check(database::tableList(), why);
+        status = made.outcome == database::Creation::Outcome::Failed ? qv::Result<database::CheckStatus>(CallError::because(made.why))
+                                                                     : engine->check(database::tableList());
     }
-    if (status != database::CheckStatus::Usable) {
+    if (!status || *status != database::CheckStatus::Usable) {
+        const std::string why = status ? std::string() : status.error().why();
         call.err << "qvdb import: " << name << " cannot be used: " << database::withoutPasswords(why, connection) << "\n";
         return 1;
     }

@@ -71,9 +71,8 @@ public:
     std::string where() const override { return name_; }
 
     bool open(std::string& error) {
-        std::string why;
-        if (!conn_.open(connection_, waitMs_, why)) {
-            error = name_ + " cannot be used: " + database::withoutPasswords(why, connection_);
+        if (qv::Result<Done> opened = conn_.open(connection_, waitMs_); !opened) {
+            error = name_ + " cannot be used: " + database::withoutPasswords(opened.error().why(), connection_);
             return false;
         }
         return true;
@@ -82,12 +81,12 @@ public:
     // The server's answer to one statement, its rows in `out`; false with the reason.
     bool run(const std::string& sql, const std::vector<std::optional<std::string>>& values,
              const std::vector<database::Column>& columns, std::vector<Row>& out, std::string& error) {
-        std::vector<pg::Answer> answers;
-        std::string why;
-        if (!conn_.exchange({pg::Statement{sql, values, {}}}, answers, why)) {
-            error = name_ + ": " + database::withoutPasswords(why, connection_);
+        qv::Result<std::vector<pg::Answer>> exchanged = conn_.exchange({pg::Statement{sql, values, {}}});
+        if (!exchanged) {
+            error = name_ + ": " + database::withoutPasswords(exchanged.error().why(), connection_);
             return false;
         }
+        const std::vector<pg::Answer>& answers = *exchanged;
         if (answers.empty() || !answers[0].ok) {
             error = name_ + ": " +
                     (answers.empty() ? std::string("no answer") : database::withoutPasswords(answers[0].message, connection_));
@@ -117,14 +116,13 @@ public:
 
     bool check(std::string& error) {
         std::unique_ptr<database::Engine> engine = pg::makeEngine({connection_, waitMs_});
-        std::string why;
-        const database::CheckStatus status = engine->check(database::tableList(), why);
-        if (status == database::CheckStatus::Missing) {
-            error = name_ + " holds no inventory tables (not an inventory database)";
+        const qv::Result<database::CheckStatus> status = engine->check(database::tableList());
+        if (!status) {
+            error = name_ + " cannot be used: " + database::withoutPasswords(status.error().why(), connection_);
             return false;
         }
-        if (status != database::CheckStatus::Usable) {
-            error = name_ + " cannot be used: " + database::withoutPasswords(why, connection_);
+        if (*status == database::CheckStatus::Missing) {
+            error = name_ + " holds no inventory tables (not an inventory database)";
             return false;
         }
         std::vector<Row> rows;

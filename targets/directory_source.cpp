@@ -35,15 +35,22 @@ void addDirectoryTargets(RunContext& ctx) {
         servers.push_back(catalog);
     servers.push_back(ctx.env.sPDC);
     std::string namingContext, why;
-    std::vector<std::optional<std::string>> names;
+    DirectoryNames names;
     bool searched = false;
     for (const std::string& server : servers) {
-        names.clear();
-        if (!ctx.platform.directory.defaultNamingContext(server, namingContext, why)) continue;
-        if (ctx.platform.directory.searchComputers(server, "GC://" + namingContext, names, why)) {
+        Result<std::string> context = ctx.platform.directory.defaultNamingContext(server);
+        if (!context) {
+            why = context.error().why();
+            continue;
+        }
+        namingContext = *context;
+        Result<DirectoryNames> found = ctx.platform.directory.searchComputers(server, "GC://" + namingContext);
+        if (found) {
+            names = std::move(*found);
             searched = true;
             break;
         }
+        why = found.error().why();
     }
     if (!searched) {
         directoryUnusable(ctx, why);

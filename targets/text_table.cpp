@@ -28,21 +28,12 @@ bool keyValue(const std::string& item, std::string& key, std::string& value) {
 }
 
 // The delimiter a Format (FMT) value names: TabDelimited, CSVDelimited, Delimited or Delimited(x).
-bool delimiterOf(const std::string& format, char& delimiter, std::string& why) {
-    if (equalsIgnoringCase(format, "TabDelimited")) {
-        delimiter = '\t';
-        return true;
-    }
-    if (equalsIgnoringCase(format, "CSVDelimited") || equalsIgnoringCase(format, "Delimited")) {
-        delimiter = ',';
-        return true;
-    }
-    if (format.size() == 12 && equalsIgnoringCase(std::string_view(format).substr(0, 10), "Delimited(") && format.back() == ')') {
-        delimiter = format[10];
-        return true;
-    }
-    why = "format " + format + " not supported";
-    return false;
+Result<char> delimiterOf(const std::string& format) {
+    if (equalsIgnoringCase(format, "TabDelimited")) return '\t';
+    if (equalsIgnoringCase(format, "CSVDelimited") || equalsIgnoringCase(format, "Delimited")) return ',';
+    if (format.size() == 12 && equalsIgnoringCase(std::string_view(format).substr(0, 10), "Delimited(") && format.back() == ')')
+        return format[10];
+    return CallError::because("format " + format + " not supported");
 }
 
 // True when a new "Key=" item of a connection text begins at `pos` (just after a ";").
@@ -69,8 +60,8 @@ std::optional<std::string> TextTable::cell(std::size_t row, int column) const {
     return cells[static_cast<std::size_t>(column)];
 }
 
-bool parseTextConnection(const std::string& connectionText, TextConnection& out, std::string& why) {
-    out = TextConnection{};
+Result<TextConnection> parseTextConnection(const std::string& connectionText) {
+    TextConnection out;
     bool haveFolder = false, haveProperties = false;
     std::size_t pos = 0;
     while (pos < connectionText.size()) {
@@ -81,10 +72,7 @@ bool parseTextConnection(const std::string& connectionText, TextConnection& out,
         std::string value;
         if (v < connectionText.size() && connectionText[v] == '"') {
             std::size_t close = connectionText.find('"', v + 1);
-            if (close == std::string::npos) {
-                why = "unclosed quote in the connection text";
-                return false;
-            }
+            if (close == std::string::npos) return CallError::because("unclosed quote in the connection text");
             value = connectionText.substr(v + 1, close - v - 1);
             pos = connectionText.find(';', close);
             pos = pos == std::string::npos ? connectionText.size() : pos + 1;
@@ -114,10 +102,7 @@ bool parseTextConnection(const std::string& connectionText, TextConnection& out,
                 start = semi + 1;
                 if (first) {
                     first = false;
-                    if (!equalsIgnoringCase(item, "text")) {
-                        why = "not a text connection (" + item + ")";
-                        return false;
-                    }
+                    if (!equalsIgnoringCase(item, "text")) return CallError::because("not a text connection (" + item + ")");
                     continue;
                 }
                 std::string k, val;
@@ -125,28 +110,25 @@ bool parseTextConnection(const std::string& connectionText, TextConnection& out,
                 if (equalsIgnoringCase(k, "HDR")) {
                     out.format.header = equalsIgnoringCase(val, "Yes") || equalsIgnoringCase(val, "True");
                 } else if (equalsIgnoringCase(k, "FMT")) {
-                    if (!delimiterOf(val, out.format.delimiter, why)) return false;
+                    Result<char> delimiter = delimiterOf(val);
+                    if (!delimiter) return delimiter.error();
+                    out.format.delimiter = *delimiter;
                 }
             }
         }
     }
     if (!haveFolder || out.folder.empty()) {
-        why = "no Data Source in the connection text";
-        return false;
+        return CallError::because("no Data Source in the connection text");
     }
-    if (!haveProperties) {
-        why = "no Extended Properties in the connection text";
-        return false;
-    }
-    return true;
+    if (!haveProperties) return CallError::because("no Extended Properties in the connection text");
+    return out;
 }
 
-bool parseSelectAll(const std::string& query, std::string& tableFile, std::string& why) {
+Result<std::string> parseSelectAll(const std::string& query) {
     std::string q = trim(query);
     const std::string head = "select * from ";
     if (q.size() <= head.size() || !equalsIgnoringCase(std::string_view(q).substr(0, head.size()), head)) {
-        why = "query not understood: " + query;
-        return false;
+        return CallError::because("query not understood: " + query);
     }
     std::string name = trim(q.substr(head.size()));
     if (name.size() >= 2 && ((name.front() == '[' && name.back() == ']') || (name.front() == '`' && name.back() == '`')))
@@ -154,15 +136,12 @@ bool parseSelectAll(const std::string& query, std::string& tableFile, std::strin
     for (char& c : name)
         if (c == '#') c = '.';
     if (name.empty() || name.find('/') != std::string::npos || name.find('\\') != std::string::npos) {
-        why = "table name not usable: " + query;
-        return false;
+        return CallError::because("table name not usable: " + query);
     }
-    tableFile = name;
-    return true;
+    return name;
 }
 
-bool applySchema(const std::vector<std::string>& schemaLines, const std::string& tableFile, TextFormat& format,
-                 std::string& why) {
+Result<TextFormat> applySchema(const std::vector<std::string>& schemaLines, const std::string& tableFile, TextFormat format) {
     bool inSection = false;
     for (const std::string& raw : schemaLines) {
         std::string line = trim(raw);
@@ -177,7 +156,9 @@ bool applySchema(const std::vector<std::string>& schemaLines, const std::string&
         std::string key, value;
         if (!keyValue(line, key, value)) continue;
         if (equalsIgnoringCase(key, "Format")) {
-            if (!delimiterOf(value, format.delimiter, why)) return false;
+            Result<char> delimiter = delimiterOf(value);
+            if (!delimiter) return delimiter.error();
+            format.delimiter = *delimiter;
         } else if (equalsIgnoringCase(key, "ColNameHeader")) {
             format.header = equalsIgnoringCase(value, "True") || equalsIgnoringCase(value, "Yes") || value == "1";
         } else if (equalsIgnoringCase(key, "TextDelimiter")) {
@@ -187,7 +168,7 @@ bool applySchema(const std::vector<std::string>& schemaLines, const std::string&
                 format.qualifier = value[0];
         }
     }
-    return true;
+    return format;
 }
 
 std::vector<std::optional<std::string>> splitRecord(const std::string& line, const TextFormat& format) {
@@ -219,34 +200,31 @@ std::vector<std::optional<std::string>> splitRecord(const std::string& line, con
     return cells;
 }
 
-bool readTextTable(FileSystem& files, const std::string& connectionText, const std::string& query, TextTable& table,
-                   std::string& why) {
-    table = TextTable{};
-    TextConnection connection;
-    if (!parseTextConnection(connectionText, connection, why)) return false;
-    std::string tableFile;
-    if (!parseSelectAll(query, tableFile, why)) return false;
+Result<TextTable> readTextTable(FileSystem& files, const std::string& connectionText, const std::string& query) {
+    TextTable table;
+    Result<TextConnection> parsed = parseTextConnection(connectionText);
+    if (!parsed) return parsed.error();
+    const TextConnection& connection = *parsed;
+    Result<std::string> named = parseSelectAll(query);
+    if (!named) return named.error();
+    const std::string& tableFile = *named;
 
     TextFormat format = connection.format;
     const std::string schemaPath = files.join(connection.folder, "Schema.ini");
     if (files.fileExists(schemaPath)) {
         auto schema = files.openForReading(schemaPath);
-        if (!schema) {
-            why = "Schema.ini cannot be read";
-            return false;
-        }
+        if (!schema) return CallError::because("Schema.ini cannot be read");
         std::vector<std::string> lines;
         while (!schema->atEnd()) lines.push_back(schema->readLine());
         schema->close();
-        if (!applySchema(lines, tableFile, format, why)) return false;
+        Result<TextFormat> schemaFormat = applySchema(lines, tableFile, format);
+        if (!schemaFormat) return schemaFormat.error();
+        format = *schemaFormat;
     }
 
     const std::string path = files.join(connection.folder, tableFile);
     auto in = files.fileExists(path) ? files.openForReading(path) : nullptr;
-    if (!in) {
-        why = tableFile + " cannot be opened";
-        return false;
-    }
+    if (!in) return CallError::because(tableFile + " cannot be opened");
     bool needHeader = format.header;
     while (!in->atEnd()) {
         std::string line = in->readLine();
@@ -264,7 +242,7 @@ bool readTextTable(FileSystem& files, const std::string& connectionText, const s
         table.rows.push_back(std::move(cells));
     }
     in->close();
-    return true;
+    return table;
 }
 
 }  // namespace qv::targets

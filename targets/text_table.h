@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/result.h"
 
 namespace qv::targets {
 
@@ -32,22 +33,20 @@ struct TextConnection {
     std::string folder;  // Data Source
     TextFormat format;
 };
-bool parseTextConnection(const std::string& connectionText, TextConnection& out, std::string& why);
+Result<TextConnection> parseTextConnection(const std::string& connectionText);
 
 // The file a "Select * From FILE" query names ("[...]" and "#" for "." accepted).
-bool parseSelectAll(const std::string& query, std::string& tableFile, std::string& why);
+Result<std::string> parseSelectAll(const std::string& query);
 
-// Applies the Schema.ini section of `tableFile` (Format, ColNameHeader, TextDelimiter) to `format`.
-// False with a reason for a format the driver does not read (FixedLength).
-bool applySchema(const std::vector<std::string>& schemaLines, const std::string& tableFile, TextFormat& format,
-                 std::string& why);
+// `format` with the Schema.ini section of `tableFile` (Format, ColNameHeader, TextDelimiter)
+// applied; the reason for a format the driver does not read (FixedLength).
+Result<TextFormat> applySchema(const std::vector<std::string>& schemaLines, const std::string& tableFile, TextFormat format);
 
 // The cells of one line.
 std::vector<std::optional<std::string>> splitRecord(const std::string& line, const TextFormat& format);
 
-// Opens the table the query names in the connection's folder and reads it whole. False with a
-// reason when the connection text, the query, the schema or the file cannot be used.
-bool readTextTable(FileSystem& files, const std::string& connectionText, const std::string& query, TextTable& table,
-                   std::string& why);
+// Opens the table the query names in the connection's folder and reads it whole, or gives the
+// reason the connection text, the query, the schema or the file cannot be used.
+Result<TextTable> readTextTable(FileSystem& files, const std::string& connectionText, const std::string& query);
 
 }  // namespace qv::targets

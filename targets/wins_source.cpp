@@ -194,9 +194,10 @@ bool writeSchema(RunContext& ctx, WorkFiles& work) {
 bool addWorkstationNames(RunContext& ctx) {
     const std::string connection = "Provider=Microsoft.Jet.OLEDB.4.0;" + std::string("Data Source=") + ctx.env.sPath +
                                    ";" + "Extended Properties=\"text;HDR=Yes;FMT=Delimited\"";
-    TextTable table;
-    std::string why;
-    if (readTextTable(ctx.platform.files, connection, std::string("Select * From ") + kCleanFile, table, why)) {
+    Result<TextTable> read = readTextTable(ctx.platform.files, connection, std::string("Select * From ") + kCleanFile);
+    std::string why = read ? "" : read.error().why();
+    TextTable table = read ? std::move(*read) : TextTable{};
+    if (read) {
         if (table.column(kNameColumn) < 0) why = "no NAME column";
         else if (table.column(kGroupColumn) < 0) why = "no GROUP column";
     }

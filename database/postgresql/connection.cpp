@@ -48,9 +48,14 @@ void Connection::dropIfEnded() {
     if (PQstatus(conn_) == CONNECTION_BAD || ::poll(&p, 1, 0) != 0) close();
 }
 
+CallError Connection::closedBecause(std::string why) {
+    close();
+    return CallError::because(std::move(why));
+}
+
 std::string Connection::lastError() const { return conn_ ? oneLine(PQerrorMessage(conn_)) : std::string(); }
 
-bool Connection::open(const std::string& connection, int waitMs, std::string& why) {
+Result<Done> Connection::open(const std::string& connection, int waitMs) {
     close();
     waitMs_ = waitMs;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
@@ -59,81 +64,47 @@ bool Connection::open(const std::string& connection, int waitMs, std::string& wh
     const char* keys[] = {"dbname", "fallback_application_name", "client_encoding", nullptr};
     const char* values[] = {connection.c_str(), "qv", "UTF8", nullptr};
     conn_ = PQconnectStartParams(keys, values, 1);
-    if (!conn_) {
-        why = "out of memory";
-        return false;
-    }
+    if (!conn_) return CallError::because("out of memory");
     PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
-    if (PQstatus(conn_) == CONNECTION_BAD) {
-        why = lastError();
-        close();
-        return false;
-    }
+    if (PQstatus(conn_) == CONNECTION_BAD) return closedBecause(lastError());
     PostgresPollingStatusType state = PGRES_POLLING_WRITING;
     while (state != PGRES_POLLING_OK) {
-        if (state == PGRES_POLLING_FAILED) {
-            why = lastError();
-            close();
-            return false;
-        }
+        if (state == PGRES_POLLING_FAILED) return closedBecause(lastError());
         pollfd p{PQsocket(conn_), static_cast<short>(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
         int left = msLeft(deadline);
-        if (left == 0 || ::poll(&p, 1, left) == 0) {
-            why = noAnswer(waitMs);
-            close();
-            return false;
-        }
+        if (left == 0 || ::poll(&p, 1, left) == 0) return closedBecause(noAnswer(waitMs));
         state = PQconnectPoll(conn_);
     }
     if (PQsetnonblocking(conn_, 1) != 0 || PQenterPipelineMode(conn_) != 1) {
-        why = lastError();
-        close();
-        return false;
+        return closedBecause(lastError());
     }
     // The server ends a statement or a lock wait past the limit itself, with its own reason.
     const std::string bound = std::to_string(waitMs);
-    std::vector<Answer> answers;
-    if (!exchange({{"SELECT set_config('statement_timeout', $1, false), set_config('lock_timeout', $1, false)",
-                    {bound},
-                    {}}},
-                  answers, why))
-        return false;
-    if (!answers[0].ok) {
-        why = answers[0].message;
-        close();
-        return false;
-    }
-    return true;
+    Result<std::vector<Answer>> answers =
+        exchange({{"SELECT set_config('statement_timeout', $1, false), set_config('lock_timeout', $1, false)", {bound}, {}}});
+    if (!answers) return answers.error();
+    if (!(*answers)[0].ok) return closedBecause((*answers)[0].message);
+    return Done{};
 }
 
 // Sends what libpq holds and reads what arrives until a result can be had without blocking.
-bool Connection::awaitReady(Clock::time_point deadline, std::string& why) {
+Result<Done> Connection::awaitReady(Clock::time_point deadline) {
     for (;;) {
         int flushed = PQflush(conn_);
-        if (flushed < 0) {
-            why = lastError();
-            return false;
-        }
-        if (!PQisBusy(conn_)) return true;
+        if (flushed < 0) return CallError::because(lastError());
+        if (!PQisBusy(conn_)) return Done{};
         pollfd p{PQsocket(conn_), static_cast<short>(POLLIN | (flushed == 1 ? POLLOUT : 0)), 0};
         int left = msLeft(deadline);
-        if (left == 0 || ::poll(&p, 1, left) == 0) {
-            why = noAnswer(waitMs_);
-            return false;
-        }
+        if (left == 0 || ::poll(&p, 1, left) == 0) return CallError::because(noAnswer(waitMs_));
         if ((p.revents & (POLLIN | POLLERR | POLLHUP)) && !PQconsumeInput(conn_)) {
-            why = lastError();
-            return false;
+            return CallError::because(lastError());
         }
     }
 }
 
-bool Connection::exchange(const std::vector<Statement>& statements, std::vector<Answer>& answers, std::string& why) {
-    answers.clear();
-    if (!conn_) {
-        why = "not connected";
-        return false;
-    }
+Result<std::vector<Answer>> Connection::exchange(const std::vector<Statement>& statements) {
+    std::vector<Answer> answers;
+    if (!conn_) return CallError::because("not connected");
     // The server's own bound comes first; this one catches a server that stopped answering.
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs_ + 1000);
     for (const Statement& s : statements) {
@@ -141,35 +112,24 @@ bool Connection::exchange(const std::vector<Statement>& statements, std::vector<
         for (const auto& v : s.values) values.push_back(v ? v->c_str() : nullptr);
         if (!PQsendQueryParams(conn_, s.sql.c_str(), static_cast<int>(values.size()), s.types.empty() ? nullptr : s.types.data(),
                                values.data(), nullptr, nullptr, 0)) {
-            why = lastError();
-            close();
-            return false;
+            return closedBecause(lastError());
         }
     }
-    if (!PQpipelineSync(conn_)) {
-        why = lastError();
-        close();
-        return false;
-    }
+    if (!PQpipelineSync(conn_)) return closedBecause(lastError());
     answers.resize(statements.size());
     std::size_t i = 0;
     for (;;) {
-        if (!awaitReady(deadline, why)) {
-            close();
-            return false;
-        }
+        if (Result<Done> ready = awaitReady(deadline); !ready) return closedBecause(ready.error().why());
         PGresult* raw = PQgetResult(conn_);
         if (PQstatus(conn_) == CONNECTION_BAD) {
             if (raw) PQclear(raw);
-            why = lastError();
-            close();
-            return false;
+            return closedBecause(lastError());
         }
         if (!raw) {
             ++i;  // the end of one statement's results
             continue;
         }
-        Result r(raw);
+        PgResult r(raw);
         ExecStatusType status = PQresultStatus(raw);
         if (status == PGRES_PIPELINE_SYNC) break;
         if (i >= answers.size()) continue;
@@ -185,12 +145,8 @@ bool Connection::exchange(const std::vector<Statement>& statements, std::vector<
         if (status == PGRES_PIPELINE_ABORTED) r.reset();
         a.result = std::move(r);
     }
-    if (PQstatus(conn_) == CONNECTION_BAD) {
-        why = lastError();
-        close();
-        return false;
-    }
-    return true;
+    if (PQstatus(conn_) == CONNECTION_BAD) return closedBecause(lastError());
+    return answers;
 }
 
 }  // namespace qv::database::postgresql

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace qv::database::postgresql {
 
 // A statement and its parameters, each in text form (nullopt: Null) with its type.
@@ -21,11 +23,11 @@ struct Statement {
 struct ResultDeleter {
     void operator()(PGresult* r) const { PQclear(r); }
 };
-using Result = std::unique_ptr<PGresult, ResultDeleter>;
+using PgResult = std::unique_ptr<PGresult, ResultDeleter>;
 
 // What became of one statement of an exchange.
 struct Answer {
-    Result result;         // its result; null when the statement was skipped after an earlier error
+    PgResult result;       // its result; null when the statement was skipped after an earlier error
     bool ok = false;       // a command or rows, no error
     std::string sqlState;  // the server's code of an error ("23505"), else empty
     std::string message;   // the error in one line, else empty
@@ -40,8 +42,8 @@ public:
 
     // Connects with the connection string or URI (libpq's environment variables, service and
     // password files apply) within `waitMs`; server-side statement and lock waits are bounded by
-    // the same. False with the reason.
-    bool open(const std::string& connection, int waitMs, std::string& why);
+    // the same. Else the reason.
+    Result<Done> open(const std::string& connection, int waitMs);
     bool isOpen() const { return conn_ != nullptr; }
     // Closes a connection the server has ended, or begun to end, while it was idle (a restart,
     // an idle timeout), so the next statement goes over a new one; costs no round trip.
@@ -49,13 +51,14 @@ public:
     void close();
 
     // Sends the statements in one pipeline and reads every answer, waiting at most `waitMs`
-    // beyond the server's own bound. False (the connection closed) when the server was lost or did
-    // not answer: `why` says which. True otherwise, each statement's answer in `answers`; after
-    // the first error the rest are skipped.
-    bool exchange(const std::vector<Statement>& statements, std::vector<Answer>& answers, std::string& why);
+    // beyond the server's own bound: each statement's answer (after the first error the rest are
+    // skipped), or, with the connection closed, the reason the server was lost or did not answer.
+    Result<std::vector<Answer>> exchange(const std::vector<Statement>& statements);
 
 private:
-    bool awaitReady(std::chrono::steady_clock::time_point deadline, std::string& why);
+    Result<Done> awaitReady(std::chrono::steady_clock::time_point deadline);
+    // Closes the connection; the failure with its reason.
+    CallError closedBecause(std::string why);
     std::string lastError() const;
     PGconn* conn_ = nullptr;
     int waitMs_ = 0;

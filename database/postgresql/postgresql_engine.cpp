@@ -196,9 +196,8 @@ public:
 
     const char* label() const override { return "PostgreSQL"; }
 
-    CheckStatus check(const std::vector<TableDef>& tables, std::string& why) override {
-        if (!connect(why)) return CheckStatus::Refused;
-        std::vector<Answer> answers;
+    Result<CheckStatus> check(const std::vector<TableDef>& tables) override {
+        if (Result<Done> connected = connect(); !connected) return connected.error();
         const std::string names = textArray(tableNames(tables));
         // Every column of the listed tables in the connection's schema, and their keys.
         const std::vector<Statement> statements = {
@@ -218,16 +217,13 @@ public:
              {}},
             {"SELECT current_schema() IS NOT NULL", {}, {}},
         };
-        if (!conn_.exchange(statements, answers, why)) return CheckStatus::Refused;
+        Result<std::vector<Answer>> exchanged = conn_.exchange(statements);
+        if (!exchanged) return exchanged.error();
+        const std::vector<Answer>& answers = *exchanged;
         for (const Answer& a : answers)
-            if (!a.ok) {
-                why = a.message;
-                return CheckStatus::Refused;
-            }
-        if (std::string(PQgetvalue(answers[2].result.get(), 0, 0)) != "t") {
-            why = "no schema of the search path exists";
-            return CheckStatus::Refused;
-        }
+            if (!a.ok) return CallError::because(a.message);
+        if (std::string(PQgetvalue(answers[2].result.get(), 0, 0)) != "t")
+            return CallError::because("no schema of the search path exists");
         struct Found {
             std::vector<std::string> columns;
             bool insertable = true;
@@ -261,23 +257,14 @@ public:
                                      (name == "DomainWorkGrp" && t.primaryKey);
                 expected.push_back(name + " " + typeName(c) + (notNull ? " not null" : ""));
             }
-            if (it->second.columns != expected) {
-                why = std::string("its table ") + t.name + " has other columns";
-                return CheckStatus::Refused;
-            }
-            if (t.primaryKey && !keys.count(std::string(t.name) + "|" + t.primaryKey + "|p||  ")) {
-                why = std::string("its table ") + t.name + " lacks the primary key " + t.primaryKey;
-                return CheckStatus::Refused;
-            }
-            if (t.parent && !keys.count(std::string(t.name) + "|" + t.name + "FKey|f|" + t.parent + "|cc")) {
-                why = std::string("its table ") + t.name + " lacks the foreign key " + t.name + "FKey to " + t.parent +
-                      " with cascades";
-                return CheckStatus::Refused;
-            }
-            if (!it->second.insertable) {
-                why = std::string("its table ") + t.name + " takes no rows from this user";
-                return CheckStatus::Refused;
-            }
+            if (it->second.columns != expected) return CallError::because(std::string("its table ") + t.name + " has other columns");
+            if (t.primaryKey && !keys.count(std::string(t.name) + "|" + t.primaryKey + "|p||  "))
+                return CallError::because(std::string("its table ") + t.name + " lacks the primary key " + t.primaryKey);
+            if (t.parent && !keys.count(std::string(t.name) + "|" + t.name + "FKey|f|" + t.parent + "|cc"))
+                return CallError::because(std::string("its table ") + t.name + " lacks the foreign key " + t.name + "FKey to " +
+                                          t.parent + " with cascades");
+            if (!it->second.insertable)
+                return CallError::because(std::string("its table ") + t.name + " takes no rows from this user");
         }
         return missing ? CheckStatus::Missing : CheckStatus::Usable;
     }
@@ -286,8 +273,10 @@ public:
     // together wait for: the first creates them, the others find them there.
     Creation create(const std::vector<TableDef>& tables) override {
         Creation made;
-        if (!connect(made.why)) return made;
-        std::vector<Answer> answers;
+        if (Result<Done> connected = connect(); !connected) {
+            made.why = connected.error().why();
+            return made;
+        }
         const std::vector<Statement> lockAndLook = {
             {"BEGIN", {}, {}},
             {kSchemaLock, {}, {}},
@@ -296,7 +285,12 @@ public:
              {textArray(tableNames(tables))},
              {}},
         };
-        if (!conn_.exchange(lockAndLook, answers, made.why)) return made;
+        Result<std::vector<Answer>> looked = conn_.exchange(lockAndLook);
+        if (!looked) {
+            made.why = looked.error().why();
+            return made;
+        }
+        const std::vector<Answer>& answers = *looked;
         for (const Answer& a : answers)
             if (!a.ok) {
                 made.why = a.message;
@@ -320,18 +314,23 @@ public:
             return made;
         }
         statements.push_back({"COMMIT", {}, {}});
-        if (!conn_.exchange(statements, answers, made.why)) return made;
+        Result<std::vector<Answer>> createdTables = conn_.exchange(statements);
+        if (!createdTables) {
+            made.why = createdTables.error().why();
+            return made;
+        }
+        const std::vector<Answer>& created = *createdTables;
         for (std::size_t i = 0; i + 1 < statements.size(); ++i) {
             if (made.tables.empty() || made.tables.back().table != owner[i]) made.tables.push_back({owner[i], {}});
-            if (!answers[i].ok) {
-                made.tables.back().error = answers[i].message;
-                made.why = answers[i].message;
+            if (!created[i].ok) {
+                made.tables.back().error = created[i].message;
+                made.why = created[i].message;
                 rollback();
                 return made;
             }
         }
-        if (!answers.back().ok) {
-            made.why = answers.back().message;
+        if (!created.back().ok) {
+            made.why = created.back().message;
             made.tables.clear();
             rollback();
             return made;
@@ -340,12 +339,12 @@ public:
         return made;
     }
 
-    bool begin(std::string& why) override {
+    Result<Done> begin() override {
         pending_.clear();
         begun_ = false;
         rootTable_ = nullptr;
         conn_.dropIfEnded();
-        return connect(why);
+        return connect();
     }
 
     RowOutcome insert(const TableDef& table, const std::vector<Stored>& row) override {
@@ -371,10 +370,10 @@ public:
         Statement root = insertStatement(table, {&pending, 1});
         root.sql += " ON CONFLICT DO NOTHING";
         statements.push_back(std::move(root));
-        std::vector<Answer> answers;
-        std::string why;
         begun_ = true;
-        if (!conn_.exchange(statements, answers, why)) return {RowStatus::Failed, why};
+        Result<std::vector<Answer>> exchanged = conn_.exchange(statements);
+        if (!exchanged) return {RowStatus::Failed, exchanged.error().why()};
+        const std::vector<Answer>& answers = *exchanged;
         for (const Answer& a : answers)
             if (!a.ok) return {RowStatus::Failed, a.message.empty() ? "an earlier statement failed" : a.message};
         rootTable_ = &table;
@@ -391,50 +390,46 @@ public:
         return {};
     }
 
-    bool commit(std::string& why) override {
-        if (!begun_ && pending_.empty()) return true;
+    Result<Done> commit() override {
+        if (!begun_ && pending_.empty()) return Done{};
         std::vector<Statement> statements;
         if (!begun_) statements.push_back({"BEGIN", {}, {}});
         begun_ = true;
         std::vector<Sent> sent(statements.size());
         appendInserts(statements, pending_, &sent);
         pending_.clear();
-        std::vector<Answer> answers;
         if (statements.size() > 0) {
             // The rows first: each INSERT must have stored every row it carried before the commit
             // is asked for, since a trigger or rule on the server may drop rows without an error
             // ("INSERT 0 0"); such a computer is rolled back and said not written.
-            if (!conn_.exchange(statements, answers, why)) return false;
+            Result<std::vector<Answer>> inserted = conn_.exchange(statements);
+            if (!inserted) return inserted.error();
+            const std::vector<Answer>& answers = *inserted;
             for (std::size_t i = 0; i < answers.size(); ++i) {
-                if (!answers[i].ok) {
-                    why = answers[i].message.empty() ? "an earlier statement failed" : answers[i].message;
-                    return false;
-                }
+                if (!answers[i].ok)
+                    return CallError::because(answers[i].message.empty() ? "an earlier statement failed" : answers[i].message);
                 if (!sent[i].table) continue;
                 const std::string stored = PQcmdTuples(answers[i].result.get());
-                if (stored != std::to_string(sent[i].rows)) {
-                    why = droppedText(*sent[i].table, std::strtoull(stored.c_str(), nullptr, 10), sent[i].rows);
-                    return false;
-                }
+                if (stored != std::to_string(sent[i].rows))
+                    return CallError::because(
+                        droppedText(*sent[i].table, std::strtoull(stored.c_str(), nullptr, 10), sent[i].rows));
             }
         }
         statements.assign(1, {"COMMIT", {}, {}});
-        if (!conn_.exchange(statements, answers, why)) {
+        Result<std::vector<Answer>> committed = conn_.exchange(statements);
+        if (!committed) {
             // The connection was lost with the COMMIT on its way: whether it took effect is asked
             // over a new connection, so a computer is never said lost when its rows are there.
             if (committedAfterAll()) {
                 begun_ = false;
-                return true;
+                return Done{};
             }
-            return false;
+            return committed.error();
         }
-        for (const Answer& a : answers)
-            if (!a.ok) {
-                why = a.message.empty() ? "an earlier statement failed" : a.message;
-                return false;
-            }
+        for (const Answer& a : *committed)
+            if (!a.ok) return CallError::because(a.message.empty() ? "an earlier statement failed" : a.message);
         begun_ = false;
-        return true;
+        return Done{};
     }
 
     void rollback() override {
@@ -442,30 +437,26 @@ public:
         begun_ = false;
         rootTable_ = nullptr;
         if (!conn_.isOpen()) return;
-        std::vector<Answer> answers;
-        std::string why;
         // A connection whose transaction cannot be ended is closed; the next computer connects anew.
-        if (!conn_.exchange({{"ROLLBACK", {}, {}}}, answers, why) || !answers[0].ok) conn_.close();
+        Result<std::vector<Answer>> answers = conn_.exchange({{"ROLLBACK", {}, {}}});
+        if (!answers || !(*answers)[0].ok) conn_.close();
     }
 
 private:
     // Whether the root row of the transaction whose commit went unanswered is on the server: it
     // was new when inserted, so it is there only if that commit was made.
     bool committedAfterAll() {
-        if (!rootTable_) return false;
-        std::string why;
-        std::vector<Answer> answers;
-        return connect(why) && conn_.exchange({rootCount()}, answers, why) && answers[0].ok &&
-               std::string(PQgetvalue(answers[0].result.get(), 0, 0)) == "1";
+        if (!rootTable_ || !connect()) return false;
+        Result<std::vector<Answer>> answers = conn_.exchange({rootCount()});
+        return answers && (*answers)[0].ok && std::string(PQgetvalue((*answers)[0].result.get(), 0, 0)) == "1";
     }
 
     // Whether the root row of the current transaction's key is in its table (as this transaction
     // sees it); nullopt when the server did not answer.
     std::optional<bool> rootRowThere() {
-        std::string why;
-        std::vector<Answer> answers;
-        if (!conn_.exchange({rootCount()}, answers, why) || !answers[0].ok) return std::nullopt;
-        return std::string(PQgetvalue(answers[0].result.get(), 0, 0)) != "0";
+        Result<std::vector<Answer>> answers = conn_.exchange({rootCount()});
+        if (!answers || !(*answers)[0].ok) return std::nullopt;
+        return std::string(PQgetvalue((*answers)[0].result.get(), 0, 0)) != "0";
     }
 
     Statement rootCount() const {
@@ -482,7 +473,7 @@ private:
     }
 
     // The connection, made on first use and again after it was lost.
-    bool connect(std::string& why) { return conn_.isOpen() || conn_.open(settings_.connection, settings_.waitMs, why); }
+    Result<Done> connect() { return conn_.isOpen() ? Result<Done>(Done{}) : conn_.open(settings_.connection, settings_.waitMs); }
 
     static Statement insertStatement(const TableDef& table, std::span<const PendingRow> rows) {
         const std::vector<Column> columns = columnsOf(table);

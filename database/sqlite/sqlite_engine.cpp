@@ -17,19 +17,18 @@ bool exec(sqlite3* db, const std::string& sql) {
     return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-// A connection to the existing file for writing, not following a link; null with the reason.
-sqlite3* openForRows(const FileLayer& layer, const std::string& path, int waitMs, std::string& why) {
+// A connection to the existing file for writing, not following a link; else the reason.
+Result<sqlite3*> openForRows(const FileLayer& layer, const std::string& path, int waitMs) {
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, layer.name());
     if (rc != SQLITE_OK) {
-        why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        CallError failed = CallError::because(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         sqlite3_close_v2(db);
-        return nullptr;
+        return failed;
     }
     if (sqlite3_db_readonly(db, "main") == 1) {
-        why = "the file cannot be written";
         sqlite3_close_v2(db);
-        return nullptr;
+        return CallError::because("the file cannot be written");
     }
     sqlite3_busy_timeout(db, waitMs);
     return db;
@@ -74,15 +73,18 @@ public:
 
     const char* label() const override { return "SQLite"; }
 
-    CheckStatus check(const std::vector<TableDef>& tables, std::string& why) override {
+    Result<CheckStatus> check(const std::vector<TableDef>& tables) override {
+        std::string why;
         switch (files_.pathKind(path_)) {
-            case PathKind::File: return usable(tables, why) ? CheckStatus::Usable : CheckStatus::Refused;
+            case PathKind::File:
+                if (Result<Done> fit = usable(tables); !fit) return fit.error();
+                return CheckStatus::Usable;
             case PathKind::Missing: return CheckStatus::Missing;
             case PathKind::Folder: why = "a folder has its name"; break;
             case PathKind::Link: why = "it is a link; only a file in the working folder is used"; break;
             case PathKind::Other: why = "it is not a file"; break;
         }
-        return CheckStatus::Refused;
+        return CallError::because(why);
     }
 
     // The file is built under a name of this run's own and moved into place in one step when
@@ -129,13 +131,12 @@ public:
         return result;
     }
 
-    bool begin(std::string& why) override {
-        if (!db_ && !connect(why)) return false;
+    Result<Done> begin() override {
+        if (!db_)
+            if (Result<Done> connected = connect(); !connected) return connected.error();
         // Taking the write lock at once means the rows after it never wait for another process.
-        if (!sqlite3_get_autocommit(db_)) return true;
-        if (exec(db_, "BEGIN IMMEDIATE")) return true;
-        why = sqlite3_errmsg(db_);
-        return false;
+        if (!sqlite3_get_autocommit(db_) || exec(db_, "BEGIN IMMEDIATE")) return Done{};
+        return CallError::because(sqlite3_errmsg(db_));
     }
 
     RowOutcome insert(const TableDef& table, const std::vector<Stored>& row) override {
@@ -165,10 +166,9 @@ public:
         return outcome;
     }
 
-    bool commit(std::string& why) override {
-        if (!db_ || sqlite3_get_autocommit(db_) || exec(db_, "COMMIT")) return true;
-        why = sqlite3_errmsg(db_);
-        return false;
+    Result<Done> commit() override {
+        if (!db_ || sqlite3_get_autocommit(db_) || exec(db_, "COMMIT")) return Done{};
+        return CallError::because(sqlite3_errmsg(db_));
     }
 
     void rollback() override {
@@ -177,9 +177,10 @@ public:
 
 private:
     // The run's connection for rows, opened at the first computer's first row.
-    bool connect(std::string& why) {
-        sqlite3* db = openForRows(layer_, path_, waitMs_, why);
-        if (!db) return false;
+    Result<Done> connect() {
+        Result<sqlite3*> opened = openForRows(layer_, path_, waitMs_);
+        if (!opened) return opened.error();
+        sqlite3* db = *opened;
         exec(db, "PRAGMA foreign_keys=ON");
         // Each computer's commit reaches the disk before the next computer starts, so neither a
         // killed process nor a power cut or system crash can damage the file or lose a finished
@@ -188,7 +189,7 @@ private:
         exec(db, "PRAGMA synchronous=FULL");
         exec(db, "PRAGMA journal_mode=TRUNCATE");
         db_ = db;
-        return true;
+        return Done{};
     }
 
     void closeConnection() {
@@ -219,11 +220,14 @@ private:
     }
 
     // The file holds every table with its columns, and rows can be written to it (waiting for
-    // another program's hold at most the database limit); else false with the reason.
-    bool usable(const std::vector<TableDef>& tables, std::string& why) {
-        sqlite3* db = openForRows(layer_, path_, waitMs_, why);
-        if (!db) return false;
-        bool ok = holdsTables(db, tables, why);
+    // another program's hold at most the database limit); else the reason.
+    Result<Done> usable(const std::vector<TableDef>& tables) {
+        Result<sqlite3*> opened = openForRows(layer_, path_, waitMs_);
+        if (!opened) return opened.error();
+        sqlite3* db = *opened;
+        Result<Done> held = holdsTables(db, tables);
+        bool ok = held.ok();
+        std::string why = ok ? std::string() : held.error().why();
         // Taking the write lock once shows that rows can be added (a read-only file system, a
         // file held by another program past the wait).
         if (ok && !exec(db, "BEGIN IMMEDIATE")) {
@@ -233,7 +237,8 @@ private:
         if (ok) exec(db, "ROLLBACK");
         else why = withHotJournal(db, why);
         sqlite3_close_v2(db);
-        return ok;
+        if (!ok) return CallError::because(why);
+        return Done{};
     }
 
     // The reason a failure to read or write the file gives, told more plainly when the journal of
@@ -265,31 +270,25 @@ private:
 
 }  // namespace
 
-bool holdsTables(sqlite3* db, const std::vector<TableDef>& tables, std::string& why) {
+Result<Done> holdsTables(sqlite3* db, const std::vector<TableDef>& tables) {
     for (const TableDef& table : tables) {
         std::vector<std::string> expected, found;
         for (const Column& c : inventoryKeyColumns()) expected.push_back(c.name);
         for (const Column& c : table.columns) expected.push_back(c.name);
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, ("PRAGMA table_info(" + quoted(table.name) + ")").c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-            why = sqlite3_errmsg(db);
-            return false;
+            return CallError::because(sqlite3_errmsg(db));
         }
         while (sqlite3_step(stmt) == SQLITE_ROW) found.push_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
-        if (sqlite3_finalize(stmt) != SQLITE_OK) {
-            why = sqlite3_errmsg(db);
-            return false;
-        }
+        if (sqlite3_finalize(stmt) != SQLITE_OK) return CallError::because(sqlite3_errmsg(db));
         if (found != expected) {
-            why = found.empty() ? std::string("it has no table ") + table.name
-                                : std::string("its table ") + table.name + " has other columns";
-            return false;
+            return CallError::because(found.empty() ? std::string("it has no table ") + table.name
+                                : std::string("its table ") + table.name + " has other columns");
         }
         // A view answers to the same name and columns, but its rows may be made up without end.
         if (sqlite3_prepare_v2(db, "SELECT type FROM sqlite_master WHERE name = ?1 COLLATE NOCASE", -1, &stmt, nullptr) !=
             SQLITE_OK) {
-            why = sqlite3_errmsg(db);
-            return false;
+            return CallError::because(sqlite3_errmsg(db));
         }
         sqlite3_bind_text(stmt, 1, table.name, -1, SQLITE_STATIC);
         std::string type;
@@ -297,11 +296,10 @@ bool holdsTables(sqlite3* db, const std::vector<TableDef>& tables, std::string& 
             if (const unsigned char* t = sqlite3_column_text(stmt, 0)) type = reinterpret_cast<const char*>(t);
         sqlite3_finalize(stmt);
         if (type != "table") {
-            why = std::string("its ") + table.name + " is a " + (type.empty() ? "temporary object" : type) + ", not a table";
-            return false;
+            return CallError::because(std::string("its ") + table.name + " is a " + (type.empty() ? "temporary object" : type) + ", not a table");
         }
     }
-    return true;
+    return Done{};
 }
 
 std::vector<TableCreation> createTables(sqlite3* db, const std::vector<TableDef>& tables, bool& committed) {

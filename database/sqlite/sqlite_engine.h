@@ -23,10 +23,10 @@ std::string insertSql(const TableDef& table);
 // transaction itself could be begun and committed.
 std::vector<TableCreation> createTables(sqlite3* db, const std::vector<TableDef>& tables, bool& committed);
 
-// Whether the open database holds every one of `tables` with its columns in order; else false
-// with the reason ("it has no table DeviceID", "its table BIOS has other columns", or the
+// Done when the open database holds every one of `tables` with its columns in order; else the
+// reason ("it has no table DeviceID", "its table BIOS has other columns", or the
 // engine's, such as "file is not a database").
-bool holdsTables(sqlite3* db, const std::vector<TableDef>& tables, std::string& why);
+Result<Done> holdsTables(sqlite3* db, const std::vector<TableDef>& tables);
 
 // The engine over the file at `path`; every wait for another program's hold is at most `waitMs`.
 std::unique_ptr<Engine> makeEngine(FileSystem& files, const std::string& path, int waitMs);

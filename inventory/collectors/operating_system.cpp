@@ -101,10 +101,8 @@ void collectOperatingSystem(TargetContext& ctx) {
     // Services are counted, not listed; only the two counts are stored.
     std::int64_t services = 0, running = 0;
     if (countInstances(ctx, "Win32_BaseService", services) && services > 0) {
-        Instances all;
-        PlatformError err;
-        if (ctx.targetServices->instancesOf("Win32_BaseService", all, err))
-            for (const Instance& service : all) {
+        if (management::Result<Instances> all = ctx.targetServices->instances("Win32_BaseService"))
+            for (const Instance& service : *all) {
                 const Value& state = service.get("State");
                 if (state.kind == Value::Kind::Text && state.text == "Running") ++running;
             }

@@ -52,12 +52,14 @@ management::TargetConnection* bindRegistryProvider(TargetContext& ctx) {
 // registers) on a 64-bit Windows, which has Software\Wow6432Node; else the provider's own.
 // The first view is left selected.
 std::vector<int> registryViews(management::TargetConnection& registry) {
-    std::vector<std::string> names;
-    if (registry.enumKey(kHiveLocalMachine, "Software", names))
-        for (const std::string& name : names)
+    if (management::Result<std::vector<std::string>> names = registry.subkeys(kHiveLocalMachine, "Software"))
+        for (const std::string& name : *names)
             if (text::equalsIgnoringCase(name, "Wow6432Node") && registry.selectRegistryView(64)) return {64, 32};
     return {0};
 }
+
+// A registry value's text, or empty when it cannot be read.
+std::string textOf(management::Result<std::string> value) { return value ? std::move(*value) : std::string(); }
 
 bool isUserHive(const std::string& user) {
     return !text::equalsIgnoringCase(user, ".DEFAULT") && !text::asciiUpper(user).ends_with("_CLASSES");
@@ -86,10 +88,9 @@ void prefetchPackages(management::TargetConnection& registry, const std::vector<
     asks.push_back(Ask::subkeys(kHiveUsers, "", views.front()));
     registry.prefetch(asks);
     registry.selectRegistryView(views.front());
-    std::vector<std::string> users;
-    if (registry.enumKey(kHiveUsers, "", users)) {
+    if (management::Result<std::vector<std::string>> users = registry.subkeys(kHiveUsers, "")) {
         asks.clear();
-        for (const std::string& user : users) {
+        for (const std::string& user : *users) {
             if (!isUserHive(user)) continue;
             bases.push_back({views.front(), kHiveUsers, user + "\\" + kUninstallKey});
             asks.push_back(Ask::subkeys(kHiveUsers, bases.back().key, views.front()));
@@ -98,23 +99,22 @@ void prefetchPackages(management::TargetConnection& registry, const std::vector<
     }
     std::vector<Key> entries;
     for (const Key& base : bases) {
-        std::vector<std::string> subkeys;
         registry.selectRegistryView(base.view);
-        if (!registry.enumKey(base.hive, base.key, subkeys)) continue;
+        management::Result<std::vector<std::string>> subkeys = registry.subkeys(base.hive, base.key);
+        if (!subkeys) continue;
         asks.clear();
-        for (const std::string& subkey : subkeys) {
+        for (const std::string& subkey : *subkeys) {
             entries.push_back({base.view, base.hive, base.key + "\\" + subkey});
             asks.push_back(Ask::valueNames(base.hive, entries.back().key, base.view));
         }
         registry.prefetch(asks);
     }
     for (const Key& entry : entries) {
-        std::vector<std::string> names;
-        std::vector<std::int32_t> types;
         registry.selectRegistryView(entry.view);
-        if (!registry.enumValues(entry.hive, entry.key, names, types) || !listsDisplayName(names)) continue;
+        management::Result<management::RegistryValueNames> values = registry.valueNames(entry.hive, entry.key);
+        if (!values || !listsDisplayName(values->names)) continue;
         asks.clear();
-        for (const std::string& name : names)
+        for (const std::string& name : values->names)
             for (const PackageField& field : kPackageFields)
                 if (name == field.valueName) asks.push_back(Ask::stringValue(entry.hive, entry.key, name, entry.view));
         registry.prefetch(asks);
@@ -125,21 +125,20 @@ void prefetchPackages(management::TargetConnection& registry, const std::vector<
 // The entries under one uninstall key that have a display name, in the provider's order.
 void readUninstallEntries(TargetContext& ctx, management::TargetConnection& registry, std::uint32_t hive, const std::string& base,
                           std::vector<Package>& packages) {
-    std::vector<std::string> subkeys;
-    if (!registry.enumKey(hive, base, subkeys)) return;
-    for (const std::string& subkey : subkeys) {
+    management::Result<std::vector<std::string>> subkeys = registry.subkeys(hive, base);
+    if (!subkeys) return;
+    for (const std::string& subkey : *subkeys) {
         guarded(ctx, [&] {
             const std::string key = base + "\\" + subkey;
             Package package;
-            std::vector<std::string> names;
-            std::vector<std::int32_t> types;
             // An entry without a display name is no package: none of its values is read.
-            if (!registry.enumValues(hive, key, names, types) || !listsDisplayName(names)) return;
-            for (const std::string& name : names)
+            management::Result<management::RegistryValueNames> values = registry.valueNames(hive, key);
+            if (!values || !listsDisplayName(values->names)) return;
+            for (const std::string& name : values->names)
                 for (std::size_t f = 0; f < kPackageFieldCount; ++f) {
                     if (name != kPackageFields[f].valueName) continue;
-                    std::string text;
-                    if (registry.getStringValue(hive, key, name, text)) package[f] = std::move(text);
+                    if (management::Result<std::string> text = registry.stringValue(hive, key, name))
+                        package[f] = std::move(*text);
                 }
             if (!package[0].empty()) packages.push_back(std::move(package));
         });
@@ -158,9 +157,9 @@ std::vector<Package> readPackages(TargetContext& ctx) {
     for (int view : views)
         if (registry->selectRegistryView(view)) readUninstallEntries(ctx, *registry, kHiveLocalMachine, kUninstallKey, packages);
     registry->selectRegistryView(views.front());
-    std::vector<std::string> users;
-    if (!registry->enumKey(kHiveUsers, "", users)) return packages;
-    for (const std::string& user : users) {
+    management::Result<std::vector<std::string>> users = registry->subkeys(kHiveUsers, "");
+    if (!users) return packages;
+    for (const std::string& user : *users) {
         if (!isUserHive(user)) continue;
         readUninstallEntries(ctx, *registry, kHiveUsers, user + "\\" + kUninstallKey, packages);
     }
@@ -241,9 +240,10 @@ void prefetchApplications(management::TargetConnection& registry, const std::vec
     std::vector<Named> classes;
     asks.clear();
     for (int view : views) {
-        std::vector<std::string> names;
-        if (!registry.selectRegistryView(view) || !registry.enumKey(kHiveClassesRoot, "", names)) continue;
-        for (const std::string& name : names) {
+        if (!registry.selectRegistryView(view)) continue;
+        management::Result<std::vector<std::string>> names = registry.subkeys(kHiveClassesRoot, "");
+        if (!names) continue;
+        for (const std::string& name : *names) {
             if (name.find("Application") == std::string::npos) continue;
             classes.push_back({view, name});
             asks.push_back(Ask::stringValue(kHiveClassesRoot, name + "\\CLSID", "", view));
@@ -253,20 +253,20 @@ void prefetchApplications(management::TargetConnection& registry, const std::vec
     std::vector<Named> classKeys;
     asks.clear();
     for (const Named& c : classes) {
-        std::string clsid;
         registry.selectRegistryView(c.view);
-        if (!registry.getStringValue(kHiveClassesRoot, c.name + "\\CLSID", "", clsid) || clsid.empty()) continue;
+        const std::string clsid = textOf(registry.stringValue(kHiveClassesRoot, c.name + "\\CLSID", ""));
+        if (clsid.empty()) continue;
         classKeys.push_back({c.view, "CLSID\\" + clsid});
         asks.push_back(Ask::subkeys(kHiveClassesRoot, classKeys.back().name, c.view));
     }
     registry.prefetch(asks);
     asks.clear();
     for (const Named& k : classKeys) {
-        std::vector<std::string> subkeys;
         registry.selectRegistryView(k.view);
-        if (!registry.enumKey(kHiveClassesRoot, k.name, subkeys) || !hasSubkey(subkeys, kLocalServer)) continue;
+        management::Result<std::vector<std::string>> subkeys = registry.subkeys(kHiveClassesRoot, k.name);
+        if (!subkeys || !hasSubkey(*subkeys, kLocalServer)) continue;
         asks.push_back(Ask::stringValue(kHiveClassesRoot, k.name + "\\" + kLocalServer, "", k.view));
-        for (const std::string& subkey : subkeys)
+        for (const std::string& subkey : *subkeys)
             if (subkey == "ProgID") asks.push_back(Ask::stringValue(kHiveClassesRoot, k.name + "\\" + subkey, "", k.view));
     }
     registry.prefetch(asks);
@@ -276,26 +276,24 @@ void prefetchApplications(management::TargetConnection& registry, const std::vec
 // each text with the pair it was made of.
 void readApplications(TargetContext& ctx, management::TargetConnection* registry, std::vector<std::string>& texts,
                       std::unordered_map<std::string, Application>& pairs) {
-    std::vector<std::string> classes;
-    if (!registry->enumKey(kHiveClassesRoot, "", classes)) return;
-    for (const std::string& className : classes) {
+    management::Result<std::vector<std::string>> classes = registry->subkeys(kHiveClassesRoot, "");
+    if (!classes) return;
+    for (const std::string& className : *classes) {
         if (className.find("Application") == std::string::npos) continue;
         guarded(ctx, [&] {
-            std::string clsid;
             // Without a class id there is no class key to look in.
-            if (!registry->getStringValue(kHiveClassesRoot, className + "\\CLSID", "", clsid) || clsid.empty()) return;
+            const std::string clsid = textOf(registry->stringValue(kHiveClassesRoot, className + "\\CLSID", ""));
+            if (clsid.empty()) return;
             const std::string classKey = "CLSID\\" + clsid;
-            std::vector<std::string> subkeys;
-            if (!registry->enumKey(kHiveClassesRoot, classKey, subkeys)) return;
+            management::Result<std::vector<std::string>> subkeys = registry->subkeys(kHiveClassesRoot, classKey);
             // Without a local server there is no program path: nothing is listed, nothing read.
-            if (!hasSubkey(subkeys, kLocalServer)) return;
-            for (const std::string& subkey : subkeys) {
+            if (!subkeys || !hasSubkey(*subkeys, kLocalServer)) return;
+            for (const std::string& subkey : *subkeys) {
                 if (subkey != "ProgID") continue;
-                std::string progId, server;
-                registry->getStringValue(kHiveClassesRoot, classKey + "\\" + kLocalServer, "", server);
+                const std::string server = textOf(registry->stringValue(kHiveClassesRoot, classKey + "\\" + kLocalServer, ""));
                 std::string path = programPath(server);
                 if (path.empty()) continue;
-                registry->getStringValue(kHiveClassesRoot, classKey + "\\" + subkey, "", progId);
+                const std::string progId = textOf(registry->stringValue(kHiveClassesRoot, classKey + "\\" + subkey, ""));
                 std::string text = progId + "|" + path;
                 pairs.try_emplace(text, Application{progId, path});
                 texts.push_back(std::move(text));

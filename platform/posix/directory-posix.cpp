@@ -33,12 +33,12 @@ struct Connection {
     }
 };
 
-struct Result {
+struct Message {
     LDAPMessage* message = nullptr;
-    Result() = default;
-    Result(const Result&) = delete;
-    Result& operator=(const Result&) = delete;
-    ~Result() {
+    Message() = default;
+    Message(const Message&) = delete;
+    Message& operator=(const Message&) = delete;
+    ~Message() {
         if (message) ldap_msgfree(message);
     }
 };
@@ -131,28 +131,26 @@ std::optional<std::string> firstValue(LDAP* ld, LDAPMessage* entry, const char* 
 // A connection through libldap, bound as the user who runs the program.
 class LibldapSession : public LdapSession {
 public:
-    bool connectAndBind(const std::string& host, int port, std::string& why) override {
-        return posix::connectAndBind(c_, host, port, why);
+    qv::Result<Done> connectAndBind(const std::string& host, int port) override {
+        std::string why;
+        if (!posix::connectAndBind(c_, host, port, why)) return CallError::because(why);
+        return Done{};
     }
 
-    bool rootDseValue(const std::string& attribute, std::optional<std::string>& value, std::string& why) override {
+    qv::Result<std::optional<std::string>> rootDseValue(const std::string& attribute) override {
         std::string name = attribute;
         char* attributes[] = {name.data(), nullptr};
         timeval limit{kOperationTimeoutSeconds, 0};
-        Result result;
+        Message result;
         int rc = ldap_search_ext_s(c_.ld, "", LDAP_SCOPE_BASE, "(objectClass=*)", attributes, 0, nullptr, nullptr,
                                    &limit, LDAP_NO_LIMIT, &result.message);
-        if (rc != LDAP_SUCCESS) {
-            why = errorText(c_.ld, rc);
-            return false;
-        }
+        if (rc != LDAP_SUCCESS) return CallError::because(errorText(c_.ld, rc));
         LDAPMessage* entry = ldap_first_entry(c_.ld, result.message);
-        value = entry ? firstValue(c_.ld, entry, name.c_str()) : std::nullopt;
-        return true;
+        return entry ? firstValue(c_.ld, entry, name.c_str()) : std::nullopt;
     }
 
-    bool computerNames(const std::string& dn, std::vector<std::optional<std::string>>& names,
-                       std::string& why) override {
+    qv::Result<DirectoryNames> computerNames(const std::string& dn) override {
+        DirectoryNames names;
         char dnAttribute[] = "distinguishedName", nameAttribute[] = "name";
         char* attributes[] = {dnAttribute, nameAttribute, nullptr};
         char filter[] = "(objectCategory=Computer)";
@@ -166,20 +164,18 @@ public:
             int rc = ldap_create_page_control(c_.ld, kPageSize, cookie.bv_val ? &cookie : nullptr, 0, &page);
             if (rc != LDAP_SUCCESS) {
                 dropCookie();
-                why = ldap_err2string(rc);
-                return false;
+                return CallError::because(ldap_err2string(rc));
             }
             LDAPControl* controls[] = {page, nullptr};
             timeval limit{kOperationTimeoutSeconds, 0};
-            Result result;
+            Message result;
             rc = ldap_search_ext_s(c_.ld, dn.c_str(), LDAP_SCOPE_SUBTREE, filter, attributes, 0, controls, nullptr,
                                    &limit, LDAP_NO_LIMIT, &result.message);
             ldap_control_free(page);
             // A referral to another part of the forest ends the page; its own entries still count.
             if (rc != LDAP_SUCCESS && rc != LDAP_REFERRAL) {
                 dropCookie();
-                why = errorText(c_.ld, rc);
-                return false;
+                return CallError::because(errorText(c_.ld, rc));
             }
             for (LDAPMessage* entry = ldap_first_entry(c_.ld, result.message); entry;
                  entry = ldap_next_entry(c_.ld, entry))
@@ -199,7 +195,7 @@ public:
             if (!more) break;
         }
         dropCookie();
-        return true;
+        return names;
     }
 
 private:
@@ -208,15 +204,14 @@ private:
 
 }  // namespace
 
-bool LdapDirectory::defaultNamingContext(const std::string& server, std::string& namingContext, std::string& why) {
+qv::Result<std::string> LdapDirectory::defaultNamingContext(const std::string& server) {
     LibldapSession session;
-    return readDefaultNamingContext(session, server, ldapPort_, namingContext, why);
+    return readDefaultNamingContext(session, server, ldapPort_);
 }
 
-bool LdapDirectory::searchComputers(const std::string& server, const std::string& base,
-                                    std::vector<std::optional<std::string>>& names, std::string& why) {
+qv::Result<DirectoryNames> LdapDirectory::searchComputers(const std::string& server, const std::string& base) {
     LibldapSession session;
-    return searchComputerNames(session, server, base, ldapPort_, globalCatalogPort_, names, why);
+    return searchComputerNames(session, server, base, ldapPort_, globalCatalogPort_);
 }
 
 bool LdapDirectory::globalCatalogServer(const std::string& domain, std::string& server) {

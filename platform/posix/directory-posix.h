@@ -12,11 +12,10 @@ class LdapDirectory : public Directory {
 public:
     explicit LdapDirectory(int ldapPort = 389, int globalCatalogPort = 3268)
         : ldapPort_(ldapPort), globalCatalogPort_(globalCatalogPort) {}
-    bool defaultNamingContext(const std::string& server, std::string& namingContext, std::string& why) override;
+    qv::Result<std::string> defaultNamingContext(const std::string& server) override;
     // `base` is "GC://" + DN (the global catalog) or "LDAP://" + DN; subtree search for
     // "(objectCategory=Computer)", paged so that every computer is listed.
-    bool searchComputers(const std::string& server, const std::string& base,
-                         std::vector<std::optional<std::string>>& names, std::string& why) override;
+    qv::Result<DirectoryNames> searchComputers(const std::string& server, const std::string& base) override;
     // The best host of the forest's "_gc._tcp" service records in DNS.
     bool globalCatalogServer(const std::string& domain, std::string& server) override;
 

@@ -32,12 +32,12 @@ struct Connection {
     }
 };
 
-struct Result {
+struct Message {
     LDAPMessage* message = nullptr;
-    Result() = default;
-    Result(const Result&) = delete;
-    Result& operator=(const Result&) = delete;
-    ~Result() { reset(); }
+    Message() = default;
+    Message(const Message&) = delete;
+    Message& operator=(const Message&) = delete;
+    ~Message() { reset(); }
     void reset() {
         if (message) ldap_msgfree(message);
         message = nullptr;
@@ -122,42 +122,37 @@ std::optional<std::string> firstValue(LDAP* ld, LDAPMessage* entry, const wchar_
 // A connection through wldap32, bound as the user who runs the program.
 class WldapSession : public LdapSession {
 public:
-    bool connectAndBind(const std::string& host, int port, std::string& why) override {
-        return win32::connectAndBind(c_, host, port, why);
+    qv::Result<Done> connectAndBind(const std::string& host, int port) override {
+        std::string why;
+        if (!win32::connectAndBind(c_, host, port, why)) return CallError::because(why);
+        return Done{};
     }
 
-    bool rootDseValue(const std::string& attribute, std::optional<std::string>& value, std::string& why) override {
+    qv::Result<std::optional<std::string>> rootDseValue(const std::string& attribute) override {
         std::wstring name = toWide(attribute);
         wchar_t* attributes[] = {name.data(), nullptr};
         wchar_t base[] = L"", filter[] = L"(objectClass=*)";
         l_timeval limit{kOperationTimeoutSeconds, 0};
-        Result result;
+        Message result;
         ULONG rc = ldap_search_ext_sW(c_.ld, base, LDAP_SCOPE_BASE, filter, attributes, 0, nullptr, nullptr, &limit, 0,
                                       &result.message);
-        if (rc != LDAP_SUCCESS) {
-            why = errorText(c_.ld, rc);
-            return false;
-        }
+        if (rc != LDAP_SUCCESS) return CallError::because(errorText(c_.ld, rc));
         LDAPMessage* entry = ldap_first_entry(c_.ld, result.message);
-        value = entry ? firstValue(c_.ld, entry, name.c_str()) : std::nullopt;
-        return true;
+        return entry ? firstValue(c_.ld, entry, name.c_str()) : std::nullopt;
     }
 
-    bool computerNames(const std::string& dn, std::vector<std::optional<std::string>>& names,
-                       std::string& why) override {
+    qv::Result<DirectoryNames> computerNames(const std::string& dn) override {
+        DirectoryNames names;
         std::wstring wideDn = toWide(dn);
         wchar_t dnAttribute[] = L"distinguishedName", nameAttribute[] = L"name";
         wchar_t* attributes[] = {dnAttribute, nameAttribute, nullptr};
         wchar_t filter[] = L"(objectCategory=Computer)";
         LDAPSearch* search = ldap_search_init_pageW(c_.ld, wideDn.data(), LDAP_SCOPE_SUBTREE, filter, attributes, 0,
                                                     nullptr, nullptr, kOperationTimeoutSeconds, 0, nullptr);
-        if (!search) {
-            why = errorText(c_.ld, LdapGetLastError());
-            return false;
-        }
+        if (!search) return CallError::because(errorText(c_.ld, LdapGetLastError()));
         ULONG rc = LDAP_SUCCESS;
         for (;;) {
-            Result page;
+            Message page;
             ULONG total = 0;
             l_timeval limit{kOperationTimeoutSeconds, 0};
             rc = ldap_get_next_page_s(c_.ld, search, &limit, kPageSize, &total, &page.message);
@@ -171,11 +166,9 @@ public:
             if (rc == LDAP_REFERRAL) break;
         }
         ldap_search_abandon_page(c_.ld, search);
-        if (rc != LDAP_SUCCESS && rc != LDAP_NO_RESULTS_RETURNED && rc != LDAP_REFERRAL) {
-            why = errorText(c_.ld, rc);
-            return false;
-        }
-        return true;
+        if (rc != LDAP_SUCCESS && rc != LDAP_NO_RESULTS_RETURNED && rc != LDAP_REFERRAL)
+            return CallError::because(errorText(c_.ld, rc));
+        return names;
     }
 
 private:
@@ -184,15 +177,14 @@ private:
 
 }  // namespace
 
-bool WldapDirectory::defaultNamingContext(const std::string& server, std::string& namingContext, std::string& why) {
+qv::Result<std::string> WldapDirectory::defaultNamingContext(const std::string& server) {
     WldapSession session;
-    return readDefaultNamingContext(session, server, ldapPort_, namingContext, why);
+    return readDefaultNamingContext(session, server, ldapPort_);
 }
 
-bool WldapDirectory::searchComputers(const std::string& server, const std::string& base,
-                                     std::vector<std::optional<std::string>>& names, std::string& why) {
+qv::Result<DirectoryNames> WldapDirectory::searchComputers(const std::string& server, const std::string& base) {
     WldapSession session;
-    return searchComputerNames(session, server, base, ldapPort_, globalCatalogPort_, names, why);
+    return searchComputerNames(session, server, base, ldapPort_, globalCatalogPort_);
 }
 
 bool WldapDirectory::globalCatalogServer(const std::string&, std::string& server) {

@@ -11,11 +11,10 @@ class WldapDirectory : public Directory {
 public:
     explicit WldapDirectory(int ldapPort = 389, int globalCatalogPort = 3268)
         : ldapPort_(ldapPort), globalCatalogPort_(globalCatalogPort) {}
-    bool defaultNamingContext(const std::string& server, std::string& namingContext, std::string& why) override;
+    qv::Result<std::string> defaultNamingContext(const std::string& server) override;
     // `base` is "GC://" + DN (the global catalog) or "LDAP://" + DN; subtree search for
     // "(objectCategory=Computer)", paged so that every computer is listed.
-    bool searchComputers(const std::string& server, const std::string& base,
-                         std::vector<std::optional<std::string>>& names, std::string& why) override;
+    qv::Result<DirectoryNames> searchComputers(const std::string& server, const std::string& base) override;
     // The domain-controller locator's answer for a global catalog of this computer's forest.
     bool globalCatalogServer(const std::string& domain, std::string& server) override;
 

@@ -49,11 +49,11 @@ struct WriterRun {
 
 // The writer's calls for the run's current computer.
 bool appendRow(WriterRun& run, const std::string& table, const qv::database::Fields& fields) {
-    return qv::database::appendRow(*run.ctx, run.key, table, fields);
+    return qv::database::appendRow(*run.ctx, run.key, table, fields).ok();
 }
-bool appendEmptyRow(WriterRun& run, const std::string& table) { return qv::database::appendEmptyRow(*run.ctx, run.key, table); }
+bool appendEmptyRow(WriterRun& run, const std::string& table) { return qv::database::appendEmptyRow(*run.ctx, run.key, table).ok(); }
 bool appendMasterRows(WriterRun& run, const qv::database::Fields& fields) {
-    return qv::database::appendMasterRows(*run.ctx, run.key, fields);
+    return qv::database::appendMasterRows(*run.ctx, run.key, fields).ok();
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "platform/posix/files-posix.h"
 #include "platform/posix/identity-posix.h"
 #include "tests/facts/tree.h"
+#include "tests/support/connection_calls.h"
 
 namespace {
 
@@ -113,7 +114,7 @@ protected:
     static qv::Instances query(qv::management::TargetConnection& p, const std::string& cls) {
         qv::Instances out;
         qv::PlatformError err;
-        EXPECT_TRUE(p.execQuery("Select * from " + cls, out, err)) << cls << ": " << err.description;
+        EXPECT_TRUE(qv::calls::execQuery(p, "Select * from " + cls, out, err)) << cls << ": " << err.description;
         return out;
     }
 };
@@ -552,9 +553,9 @@ TEST_F(LocalProviderTest, ServerSharesPrintersAndServices) {
 
     qv::Instances found;
     qv::PlatformError err;
-    ASSERT_TRUE(p->execQuery("select * FROM Win32_BaseService where name = 'SMBD.service'", found, err));
+    ASSERT_TRUE(qv::calls::execQuery(*p, "select * FROM Win32_BaseService where name = 'SMBD.service'", found, err));
     EXPECT_EQ(found.size(), 1u);  // compared as the management service compares texts
-    ASSERT_TRUE(p->execQuery("Select * from Win32_BaseService WHERE Name='WINS'", found, err));
+    ASSERT_TRUE(qv::calls::execQuery(*p, "Select * from Win32_BaseService WHERE Name='WINS'", found, err));
     EXPECT_TRUE(found.empty());
 }
 
@@ -572,7 +573,7 @@ TEST_F(LocalProviderTest, TheWarmUpAsksForWhatTheClassesRead) {
     auto p = qv::management::local::makeLocalProvider(options);
     for (const auto& def : qv::facts::classTable()) query(*p, def.name);
     std::vector<std::string> names;
-    ASSERT_TRUE(p->enumKey(qv::kHiveLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", names));
+    ASSERT_TRUE(qv::calls::enumKey(*p, qv::kHiveLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", names));
     std::string late;
     for (const auto& path : files->late) late += path + "\n";
     EXPECT_LE(files->trips, 6) << "asked late:\n" << late;
@@ -614,33 +615,33 @@ TEST_F(LocalProviderTest, PackagesAnswerAsUninstallEntries) {
         auto p = qv::management::local::makeLocalProvider(options);
         const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
         std::vector<std::string> names;
-        ASSERT_TRUE(p->enumKey(qv::kHiveLocalMachine, key, names));
+        ASSERT_TRUE(qv::calls::enumKey(*p, qv::kHiveLocalMachine, key, names));
         EXPECT_EQ(names, (std::vector<std::string>{"zlib1g:amd64", "zlib1g:i386", "samba", "bash"}));
         std::vector<std::string> values;
         std::vector<std::int32_t> types;
-        ASSERT_TRUE(p->enumValues(qv::kHiveLocalMachine, key + "\\samba", values, types));
+        ASSERT_TRUE(qv::calls::enumValues(*p, qv::kHiveLocalMachine, key + "\\samba", values, types));
         EXPECT_EQ(values, (std::vector<std::string>{"DisplayName", "DisplayVersion", "Publisher", "InstallDate"}));
         EXPECT_EQ(types, (std::vector<std::int32_t>{1, 1, 1, 1}));
         std::string v;
-        ASSERT_TRUE(p->getStringValue(qv::kHiveLocalMachine, key + "\\samba", "Publisher", v));
+        ASSERT_TRUE(qv::calls::getStringValue(*p, qv::kHiveLocalMachine, key + "\\samba", "Publisher", v));
         EXPECT_EQ(v, "Debian Samba Maintainers");
-        ASSERT_TRUE(p->getStringValue(qv::kHiveLocalMachine, key + "\\samba", "InstallDate", v));
+        ASSERT_TRUE(qv::calls::getStringValue(*p, qv::kHiveLocalMachine, key + "\\samba", "InstallDate", v));
         EXPECT_EQ(v, "20231114");
-        ASSERT_TRUE(p->getStringValue(qv::kHiveLocalMachine, key + "\\bash", "DisplayVersion", v));
+        ASSERT_TRUE(qv::calls::getStringValue(*p, qv::kHiveLocalMachine, key + "\\bash", "DisplayVersion", v));
         EXPECT_EQ(v, "5.1.8-6.el9");
-        ASSERT_TRUE(p->getStringValue(qv::kHiveLocalMachine, key + "\\bash", "InstallDate", v));
+        ASSERT_TRUE(qv::calls::getStringValue(*p, qv::kHiveLocalMachine, key + "\\bash", "InstallDate", v));
         EXPECT_EQ(v, "20231114");
-        ASSERT_TRUE(p->enumValues(qv::kHiveLocalMachine, key + "\\zlib1g:amd64", values, types));
+        ASSERT_TRUE(qv::calls::enumValues(*p, qv::kHiveLocalMachine, key + "\\zlib1g:amd64", values, types));
         EXPECT_EQ(values.size(), 4u);  // its list found under the name it was looked for first
         // A package without a file list has no install date value at all.
-        ASSERT_TRUE(p->enumValues(qv::kHiveLocalMachine, key + "\\zlib1g:i386", values, types));
+        ASSERT_TRUE(qv::calls::enumValues(*p, qv::kHiveLocalMachine, key + "\\zlib1g:i386", values, types));
         EXPECT_EQ(values, (std::vector<std::string>{"DisplayName", "DisplayVersion", "Publisher"}));
-        EXPECT_FALSE(p->getStringValue(qv::kHiveLocalMachine, key + "\\nothere", "DisplayName", v));
+        EXPECT_FALSE(qv::calls::getStringValue(*p, qv::kHiveLocalMachine, key + "\\nothere", "DisplayName", v));
 
         // No registered applications: the classes root has no subkeys; other keys do not exist.
-        ASSERT_TRUE(p->enumKey(qv::kHiveClassesRoot, "", names));
+        ASSERT_TRUE(qv::calls::enumKey(*p, qv::kHiveClassesRoot, "", names));
         EXPECT_TRUE(names.empty());
-        EXPECT_FALSE(p->enumKey(qv::kHiveLocalMachine, "Software\\Other", names));
+        EXPECT_FALSE(qv::calls::enumKey(*p, qv::kHiveLocalMachine, "Software\\Other", names));
         auto share = p->createShare("/srv", "SInv", 0, "Temp Public Share");
         EXPECT_TRUE(share && *share != 0);
     }
@@ -668,7 +669,7 @@ TEST_F(LocalProviderTest, MinimalVmHasNoFirmwareFactsAndFailsNothing) {
                             "Win32_Share", "Win32_Keyboard", "Win32_TapeDrive"}) {
         std::int64_t count = -1;
         qv::PlatformError err;
-        ASSERT_TRUE(p->countInstances(cls, count, err)) << cls;
+        ASSERT_TRUE(qv::calls::countInstances(*p, cls, count, err)) << cls;
         EXPECT_EQ(count, 0) << cls;
     }
     auto cs = query(*p, "Win32_ComputerSystem");
@@ -758,28 +759,28 @@ TEST_F(LocalProviderTest, QueriesAndErrors) {
     auto p = provider(t);
     qv::Instances out;
     qv::PlatformError err;
-    EXPECT_FALSE(p->execQuery("Select * from Win32_NoSuchClass", out, err));
+    EXPECT_FALSE(qv::calls::execQuery(*p, "Select * from Win32_NoSuchClass", out, err));
     EXPECT_EQ(err.number, -2147217392);
-    EXPECT_FALSE(p->execQuery("Select Name from Win32_NetworkProtocol", out, err));
+    EXPECT_FALSE(qv::calls::execQuery(*p, "Select Name from Win32_NetworkProtocol", out, err));
     EXPECT_EQ(err.number, -2147217385);
-    EXPECT_FALSE(p->execQuery("Select * from Win32_NetworkProtocol WHERE Name = 'TCP", out, err));
+    EXPECT_FALSE(qv::calls::execQuery(*p, "Select * from Win32_NetworkProtocol WHERE Name = 'TCP", out, err));
     std::int64_t n = 0;
-    EXPECT_FALSE(p->countInstances("Win32_Nothing", n, err));
-    ASSERT_TRUE(p->execQuery("Select * from Win32_NetworkProtocol WHERE Name = \"udp\"", out, err));
+    EXPECT_FALSE(qv::calls::countInstances(*p, "Win32_Nothing", n, err));
+    ASSERT_TRUE(qv::calls::execQuery(*p, "Select * from Win32_NetworkProtocol WHERE Name = \"udp\"", out, err));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(text(out[0], "Description"), "User Datagram Protocol (IPv4)");
-    ASSERT_TRUE(p->execQuery("Select * from win32_networkprotocol", out, err));
+    ASSERT_TRUE(qv::calls::execQuery(*p, "Select * from win32_networkprotocol", out, err));
     ASSERT_EQ(out.size(), 3u);
     EXPECT_EQ(text(out[2], "Description"), "NEWPROTO");
 
     // The count and the query that follows it read the system once.
-    ASSERT_TRUE(p->countInstances("Win32_Environment", n, err));
+    ASSERT_TRUE(qv::calls::countInstances(*p, "Win32_Environment", n, err));
     EXPECT_EQ(n, 0);
     t.file("/etc/environment", "PATH=/usr/bin\n");
-    ASSERT_TRUE(p->execQuery("Select * from Win32_Environment", out, err));
+    ASSERT_TRUE(qv::calls::execQuery(*p, "Select * from Win32_Environment", out, err));
     EXPECT_TRUE(out.empty());
     auto fresh = provider(t);
-    ASSERT_TRUE(fresh->execQuery("Select * from Win32_Environment", out, err));
+    ASSERT_TRUE(qv::calls::execQuery(*fresh, "Select * from Win32_Environment", out, err));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(text(out[0], "UserName"), "<SYSTEM>");
     EXPECT_EQ(text(out[0], "VariableValue"), "/usr/bin");
@@ -846,7 +847,7 @@ TEST_F(LocalProviderTest, HostileFilesAreAbsentNotFatal) {
         EXPECT_TRUE(query(*p, cls).empty()) << cls;
     }
     std::vector<std::string> names;
-    ASSERT_TRUE(p->enumKey(qv::kHiveLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", names));
+    ASSERT_TRUE(qv::calls::enumKey(*p, qv::kHiveLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", names));
     EXPECT_TRUE(names.empty());  // a stanza cut before its status word is not installed
     // A device listed and then gone before it is read: the block listing is shared with the optical
     // drives, whose attributes have vanished by the time they are read.
@@ -932,13 +933,13 @@ TEST_F(LocalProviderTest, RootOnlyFactsAreNullForOtherUsers) {
         auto p = qv::management::local::makeLocalProvider(options);
         qv::Instances bios, product, memory, printers;
         qv::PlatformError err;
-        return p->execQuery("Select * from Win32_BIOS", bios, err) && bios.size() == 1 &&
+        return qv::calls::execQuery(*p, "Select * from Win32_BIOS", bios, err) && bios.size() == 1 &&
                text(bios[0], "Manufacturer") == "American Megatrends Inc." &&
                text(bios[0], "SerialNumber") == "<null>" && text(bios[0], "SMBIOSMajorVersion") == "<null>" &&
-               p->execQuery("Select * from Win32_ComputerSystemProduct", product, err) && product.size() == 1 &&
+               qv::calls::execQuery(*p, "Select * from Win32_ComputerSystemProduct", product, err) && product.size() == 1 &&
                text(product[0], "UUID") == "<null>" && text(product[0], "IdentifyingNumber") == "<null>" &&
-               p->execQuery("Select * from Win32_PhysicalMemory", memory, err) && memory.empty() &&
-               p->execQuery("Select * from Win32_Printer", printers, err) && printers.empty();
+               qv::calls::execQuery(*p, "Select * from Win32_PhysicalMemory", memory, err) && memory.empty() &&
+               qv::calls::execQuery(*p, "Select * from Win32_Printer", printers, err) && printers.empty();
     });
     EXPECT_TRUE(ok);
     // Root reads the tables themselves.

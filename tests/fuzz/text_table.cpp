@@ -15,15 +15,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Connection text, NUL, query, NUL, Schema.ini, NUL, the records.
     const auto parts = qvfuzz::pieces(data, size, 4);
     auto part = [&](std::size_t i) { return i < parts.size() ? parts[i] : std::string(); };
-    TextConnection connection;
-    std::string why, file;
-    if (!parseTextConnection(part(0), connection, why)) connection = TextConnection{};
-    (void)parseSelectAll(part(1), file, why);
+    const qv::Result<TextConnection> parsed = parseTextConnection(part(0));
+    const TextConnection connection = parsed ? *parsed : TextConnection{};
+    const qv::Result<std::string> named = parseSelectAll(part(1));
+    const std::string file = named ? *named : std::string();
     std::vector<std::string> schema;
     std::istringstream lines(part(2));
     for (std::string line; std::getline(lines, line);) schema.push_back(line);
-    TextFormat format = connection.format;
-    if (!applySchema(schema, file.empty() ? "wins.txt" : file, format, why)) format = connection.format;
+    const qv::Result<TextFormat> schemaFormat = applySchema(schema, file.empty() ? "wins.txt" : file, connection.format);
+    const TextFormat format = schemaFormat ? *schemaFormat : connection.format;
     std::istringstream records(part(3));
     for (std::string line; std::getline(records, line);) {
         const auto cells = splitRecord(line, format);

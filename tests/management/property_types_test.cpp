@@ -12,6 +12,7 @@
 #include "tests/management/type_check.h"
 #include "tests/facts/tree.h"
 #include "tests/support/sim_run.h"
+#include "tests/support/connection_calls.h"
 
 using qv::Value;
 using qv::management::CimType;
@@ -153,13 +154,13 @@ TEST(PropertyTypes, FixtureValuesHaveTheTableKinds) {
     Findings found;
     for (const std::string& cls : tableClasses()) {
         qv::Instances instances;
-        EXPECT_TRUE(target->instancesOf(cls, instances, err)) << cls;
+        EXPECT_TRUE(qv::calls::instancesOf(*target, cls, instances, err)) << cls;
         check(cls, instances, found);
     }
     auto share = target->createShare("C:\\DATA", "QvTypes", 0, "Made by the test");
     ASSERT_TRUE(share && *share == 0);
     qv::Instances made;
-    ASSERT_TRUE(target->execQuery("Select * from Win32_Share Where Name = 'QvTypes'", made, err));
+    ASSERT_TRUE(qv::calls::execQuery(*target, "Select * from Win32_Share Where Name = 'QvTypes'", made, err));
     ASSERT_EQ(made.size(), 1u);
     check("Win32_Share", made, found);
 
@@ -327,7 +328,7 @@ TEST(PropertyTypes, LinuxProviderValuesHaveTheTableKinds) {
         for (const std::string& cls : tableClasses()) {
             qv::Instances instances;
             qv::PlatformError err;
-            EXPECT_TRUE(provider->instancesOf(cls, instances, err)) << cls << ": " << err.description;
+            EXPECT_TRUE(qv::calls::instancesOf(*provider, cls, instances, err)) << cls << ": " << err.description;
             check(cls, instances, *found);
         }
     // The tree answers every listed property but those the provider leaves Null on every computer.

@@ -6,6 +6,7 @@
 #include "management/local/provider.h"
 #include "fixture/platform.h"
 #include "tests/facts/tree.h"
+#include "tests/support/connection_calls.h"
 
 namespace {
 
@@ -133,7 +134,7 @@ TEST(Wql, EveryBackEndAnswersTheTableAlike) {
     // The simulated computer holds the provider's instances, so both hold the same values.
     qv::Instances all;
     qv::PlatformError err;
-    ASSERT_TRUE(provider->execQuery(kAll, all, err)) << err.description;
+    ASSERT_TRUE(qv::calls::execQuery(*provider, kAll, all, err)) << err.description;
     ASSERT_EQ(indexes(all), "2 3 4 12");
     json instances = json::array();
     for (const auto& i : all) {
@@ -156,7 +157,7 @@ TEST(Wql, EveryBackEndAnswersTheTableAlike) {
         for (const auto& [name, target] : backEnds) {
             qv::Instances out;
             qv::PlatformError e;
-            const bool answered = target->execQuery(c.query, out, e);
+            const bool answered = qv::calls::execQuery(*target, c.query, out, e);
             if (!c.selected) {
                 EXPECT_FALSE(answered) << name << ": " << c.query;
                 EXPECT_EQ(e.number, qv::management::kErrInvalidQuery) << name << ": " << c.query;

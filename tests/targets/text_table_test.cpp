@@ -25,33 +25,35 @@ struct TempFolder {
 }  // namespace
 
 TEST(TextTable, ConnectionText) {
-    TextConnection c;
-    std::string why;
-    ASSERT_TRUE(parseTextConnection(kWinsConnection, c, why)) << why;
+    auto parsed = parseTextConnection(kWinsConnection);
+    ASSERT_TRUE(parsed) << parsed.error().why();
+    TextConnection c = *parsed;
     EXPECT_EQ(c.folder, "/data/docs");
     EXPECT_TRUE(c.format.header);
     EXPECT_EQ(c.format.delimiter, ',');
 
     // A folder holding ";" stays whole; HDR=No and a tab format are taken.
-    ASSERT_TRUE(parseTextConnection(
-        "Provider=X;Data Source=/a;b/docs;Extended Properties=\"text;HDR=No;FMT=TabDelimited\"", c, why));
+    parsed = parseTextConnection("Provider=X;Data Source=/a;b/docs;Extended Properties=\"text;HDR=No;FMT=TabDelimited\"");
+    ASSERT_TRUE(parsed);
+    c = *parsed;
     EXPECT_EQ(c.folder, "/a;b/docs");
     EXPECT_FALSE(c.format.header);
     EXPECT_EQ(c.format.delimiter, '\t');
 
-    EXPECT_FALSE(parseTextConnection("Provider=X;Extended Properties=\"text\"", c, why));
-    EXPECT_FALSE(parseTextConnection("Provider=X;Data Source=/a;Extended Properties=\"Excel 8.0\"", c, why));
-    EXPECT_FALSE(parseTextConnection("Provider=X;Data Source=/a;Extended Properties=\"text;FMT=FixedLength\"", c, why));
+    EXPECT_FALSE(parseTextConnection("Provider=X;Extended Properties=\"text\""));
+    EXPECT_FALSE(parseTextConnection("Provider=X;Data Source=/a;Extended Properties=\"Excel 8.0\""));
+    EXPECT_FALSE(parseTextConnection("Provider=X;Data Source=/a;Extended Properties=\"text;FMT=FixedLength\""));
 }
 
 TEST(TextTable, SelectAllQuery) {
-    std::string file, why;
-    ASSERT_TRUE(parseSelectAll("Select * From CleanWINS.txt", file, why));
-    EXPECT_EQ(file, "CleanWINS.txt");
-    ASSERT_TRUE(parseSelectAll("SELECT * FROM [CleanWINS#txt]", file, why));
-    EXPECT_EQ(file, "CleanWINS.txt");
-    EXPECT_FALSE(parseSelectAll("Select Name From CleanWINS.txt", file, why));
-    EXPECT_FALSE(parseSelectAll("Select * From ../secret.txt", file, why));
+    auto file = parseSelectAll("Select * From CleanWINS.txt");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(*file, "CleanWINS.txt");
+    file = parseSelectAll("SELECT * FROM [CleanWINS#txt]");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(*file, "CleanWINS.txt");
+    EXPECT_FALSE(parseSelectAll("Select Name From CleanWINS.txt"));
+    EXPECT_FALSE(parseSelectAll("Select * From ../secret.txt"));
 }
 
 TEST(TextTable, SchemaSectionOfTheTableOnly) {
@@ -59,20 +61,18 @@ TEST(TextTable, SchemaSectionOfTheTableOnly) {
         "[Other.txt]", "Format=CSVDelimited", "ColNameHeader=False",
         "[cleanwins.txt]\r", "Format=TabDelimited", "TextDelimiter=none", "; a comment",
     };
-    TextFormat f;
-    std::string why;
-    ASSERT_TRUE(applySchema(schema, "CleanWINS.txt", f, why)) << why;
-    EXPECT_EQ(f.delimiter, '\t');
-    EXPECT_TRUE(f.header);
-    EXPECT_FALSE(f.qualifier.has_value());
+    auto f = applySchema(schema, "CleanWINS.txt", TextFormat{});
+    ASSERT_TRUE(f) << f.error().why();
+    EXPECT_EQ(f->delimiter, '\t');
+    EXPECT_TRUE(f->header);
+    EXPECT_FALSE(f->qualifier.has_value());
 
-    TextFormat g;
-    ASSERT_TRUE(applySchema({"[a.txt]", "Format=Delimited(;)", "ColNameHeader=False"}, "A.TXT", g, why));
-    EXPECT_EQ(g.delimiter, ';');
-    EXPECT_FALSE(g.header);
+    auto g = applySchema({"[a.txt]", "Format=Delimited(;)", "ColNameHeader=False"}, "A.TXT", TextFormat{});
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->delimiter, ';');
+    EXPECT_FALSE(g->header);
 
-    TextFormat h;
-    EXPECT_FALSE(applySchema({"[a.txt]", "Format=FixedLength"}, "a.txt", h, why));
+    EXPECT_FALSE(applySchema({"[a.txt]", "Format=FixedLength"}, "a.txt", TextFormat{}));
 }
 
 TEST(TextTable, CellsKeepSpacesAndEmptyCellsAreNull) {
@@ -103,9 +103,9 @@ TEST(TextTable, ReadsTheTableTheSchemaDescribes) {
                       "CORP           [1Ch]\t\tGROUP\textra\r\n"
                       "SHORT\r\n");
     qv::posix::PosixFileSystem fs;
-    TextTable t;
-    std::string why;
-    ASSERT_TRUE(readTextTable(fs, folder.connection(), "Select * From CleanWINS.txt", t, why)) << why;
+    auto read = readTextTable(fs, folder.connection(), "Select * From CleanWINS.txt");
+    ASSERT_TRUE(read) << read.error().why();
+    TextTable t = *read;
     ASSERT_EQ(t.columns.size(), 4u);
     EXPECT_EQ(t.columns[0], "NAME                ");
     EXPECT_EQ(t.columns[3], "F4");
@@ -120,16 +120,21 @@ TEST(TextTable, ReadsTheTableTheSchemaDescribes) {
 
     // Without the schema the connection's comma format applies: one column per line.
     std::filesystem::remove(folder.path + "/Schema.ini");
-    ASSERT_TRUE(readTextTable(fs, folder.connection(), "Select * From CleanWINS.txt", t, why)) << why;
+    read = readTextTable(fs, folder.connection(), "Select * From CleanWINS.txt");
+    ASSERT_TRUE(read) << read.error().why();
+    t = *read;
     EXPECT_EQ(t.columns.size(), 1u);
     EXPECT_EQ(t.columns[0], "NAME                \tIPADDRESS  \tGROUP          ");
 
     // HDR=No: every line is a row and the columns are F1, F2, ...
     qvtest::writeFile(folder.path + "/plain.txt", "a,b\r\nc\r\n");
-    ASSERT_TRUE(readTextTable(fs, folder.connection("text;HDR=No;FMT=Delimited"), "Select * From plain.txt", t, why));
+    read = readTextTable(fs, folder.connection("text;HDR=No;FMT=Delimited"), "Select * From plain.txt");
+    ASSERT_TRUE(read);
+    t = *read;
     ASSERT_EQ(t.columns, (std::vector<std::string>{"F1", "F2"}));
     EXPECT_EQ(t.rows.size(), 2u);
 
-    EXPECT_FALSE(readTextTable(fs, folder.connection(), "Select * From missing.txt", t, why));
-    EXPECT_EQ(why, "missing.txt cannot be opened");
+    read = readTextTable(fs, folder.connection(), "Select * From missing.txt");
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().why(), "missing.txt cannot be opened");
 }

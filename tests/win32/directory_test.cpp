@@ -8,6 +8,7 @@
 
 #include "platform/win32/directory-win32.h"
 #include "tests/support/slapd_server.h"
+#include "tests/support/connection_calls.h"
 
 using qv::win32::WldapDirectory;
 
@@ -37,37 +38,43 @@ protected:
 
 TEST_F(Win32Directory, RootDseNamingContext) {
     WldapDirectory directory{server.ldapPort, server.catalogPort};
-    std::string nc, why;
-    ASSERT_TRUE(directory.defaultNamingContext("127.0.0.1", nc, why)) << why;
-    EXPECT_EQ(nc, kSuffix);
+    auto found = directory.defaultNamingContext("127.0.0.1");
+    ASSERT_TRUE(found) << found.error().why();
+    EXPECT_EQ(*found, kSuffix);
 }
 
 TEST_F(Win32Directory, GlobalCatalogSearchListsEveryComputerAcrossPages) {
     WldapDirectory directory{server.ldapPort, server.catalogPort};
     std::vector<std::optional<std::string>> names;
-    std::string why;
-    ASSERT_TRUE(directory.searchComputers("127.0.0.1", "GC://" + kSuffix, names, why)) << why;
+    {
+        auto r = directory.searchComputers("127.0.0.1", "GC://" + kSuffix);
+        ASSERT_TRUE(r) << r.error().why();
+        names = *r;
+    }
     ASSERT_NO_FATAL_FAILURE(qvtest::expectEveryDirectoryComputer(names));
     EXPECT_EQ(std::count(names.begin(), names.end(), std::string("pc0000")), 1);
 
     // Under one container only, and through the LDAP port.
-    ASSERT_TRUE(directory.searchComputers("127.0.0.1", "LDAP://ou=Lab,ou=Workstations," + kSuffix, names, why)) << why;
+    {
+        auto r = directory.searchComputers("127.0.0.1", "LDAP://ou=Lab,ou=Workstations," + kSuffix);
+        ASSERT_TRUE(r) << r.error().why();
+        names = *r;
+    }
     EXPECT_EQ(names.size(), 3u);
 }
 
 TEST_F(Win32Directory, FailuresGiveTheirReason) {
     WldapDirectory directory{server.ldapPort, server.catalogPort};
-    std::vector<std::optional<std::string>> names;
-    std::string nc, why;
-    EXPECT_FALSE(directory.searchComputers("127.0.0.1", "GC://dc=nowhere,dc=example", names, why));
+    using qv::calls::failureOf;
+    std::string why = failureOf(directory.searchComputers("127.0.0.1", "GC://dc=nowhere,dc=example"));
     EXPECT_EQ(why, "Search of GC://dc=nowhere,dc=example failed: No Such Object");
 
-    EXPECT_FALSE(directory.defaultNamingContext("DC01;rm", nc, why));
+    why = failureOf(directory.defaultNamingContext("DC01;rm"));
     EXPECT_EQ(why, "Unable to bind to LDAP://DC01;rm/rootDSE: not a host name");
 
     WldapDirectory closed{server.closedPort, server.closedPort};
-    EXPECT_FALSE(closed.defaultNamingContext("127.0.0.1", nc, why));
+    why = failureOf(closed.defaultNamingContext("127.0.0.1"));
     EXPECT_EQ(why, "Unable to bind to LDAP://127.0.0.1/rootDSE: Server Down");
-    EXPECT_FALSE(closed.searchComputers("127.0.0.1", "GC://" + kSuffix, names, why));
+    why = failureOf(closed.searchComputers("127.0.0.1", "GC://" + kSuffix));
     EXPECT_EQ(why, "Unable to bind to GC://127.0.0.1: Server Down");
 }

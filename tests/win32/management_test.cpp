@@ -16,6 +16,7 @@
 #include "management/dcom/variant.h"
 #include "management/dcom/wbem-errors.h"
 #include "programs/win32.h"
+#include "tests/support/connection_calls.h"
 
 using namespace qv;
 using Kind = Value::Kind;
@@ -57,7 +58,7 @@ protected:
     Instance only(TargetConnection& t, const std::string& cls) {
         Instances all;
         PlatformError err;
-        EXPECT_TRUE(t.instancesOf(cls, all, err)) << cls;
+        EXPECT_TRUE(qv::calls::instancesOf(t, cls, all, err)) << cls;
         EXPECT_EQ(all.size(), 1u) << cls;
         return all.empty() ? Instance{} : all[0];
     }
@@ -121,10 +122,10 @@ TEST_F(WmiTest, InstancesCarryEveryValueKindAndAbsentPropertiesAreUnreadable) {
     for (const Value& item : types.list) EXPECT_TRUE(item.kind == Kind::Int && item.integer >= 1 && item.integer <= 0xFFFF);
     Instances configs;
     PlatformError err;
-    ASSERT_TRUE(t->execQuery("Select * from Win32_NetworkAdapterConfiguration Where IPEnabled = True", configs, err));
+    ASSERT_TRUE(qv::calls::execQuery(*t, "Select * from Win32_NetworkAdapterConfiguration Where IPEnabled = True", configs, err));
     ASSERT_FALSE(configs.empty());
     EXPECT_TRUE(configs[0].get("DNSServerSearchOrder").kind == Kind::List || configs[0].get("DNSServerSearchOrder").isNull());
-    EXPECT_FALSE(t->execQuery("Select from", configs, err));
+    EXPECT_FALSE(qv::calls::execQuery(*t, "Select from", configs, err));
     EXPECT_NE(err.number, 0);
 }
 
@@ -160,7 +161,7 @@ TEST_F(WmiTest, ClassesTheCollectorsReadCountAsTheirInstances) {
         std::int64_t count = -1;
         Instances all;
         PlatformError err;
-        EXPECT_TRUE(t->countInstances(cls, count, err) && t->instancesOf(cls, all, err)) << cls;
+        EXPECT_TRUE(qv::calls::countInstances(*t, cls, count, err) && qv::calls::instancesOf(*t, cls, all, err)) << cls;
         EXPECT_EQ(count, static_cast<std::int64_t>(all.size())) << cls;
         std::printf("%-35s%08lX  %lld\n", cls, static_cast<unsigned long>(hr), static_cast<long long>(count));
         if (!underWine()) continue;
@@ -171,7 +172,7 @@ TEST_F(WmiTest, ClassesTheCollectorsReadCountAsTheirInstances) {
     // A query of a class the platform lacks gives no rows, with or without a condition.
     Instances none;
     PlatformError err;
-    ASSERT_TRUE(t->execQuery("Select * from Win32_BaseService WHERE Name='WINS'", none, err));
+    ASSERT_TRUE(qv::calls::execQuery(*t, "Select * from Win32_BaseService WHERE Name='WINS'", none, err));
     EXPECT_TRUE(none.empty());
     services->Release();
     locator->Release();
@@ -198,25 +199,25 @@ TEST_F(WmiTest, RegistryProviderReadsKeysValuesAndTexts) {
     auto reg = local();
     ASSERT_TRUE(reg);
     std::vector<std::string> names;
-    ASSERT_TRUE(reg->enumKey(kHiveLocalMachine, "Software\\QvWmiTest", names));
+    ASSERT_TRUE(qv::calls::enumKey(*reg, kHiveLocalMachine, "Software\\QvWmiTest", names));
     EXPECT_EQ(names, (std::vector<std::string>{"Empty", "Entry"}));
-    EXPECT_TRUE(reg->enumKey(kHiveLocalMachine, "Software\\QvWmiTest\\Empty", names));  // nothing under it
+    EXPECT_TRUE(qv::calls::enumKey(*reg, kHiveLocalMachine, "Software\\QvWmiTest\\Empty", names));  // nothing under it
     EXPECT_TRUE(names.empty());
-    EXPECT_FALSE(reg->enumKey(kHiveLocalMachine, "Software\\QvWmiTest\\Missing", names));
+    EXPECT_FALSE(qv::calls::enumKey(*reg, kHiveLocalMachine, "Software\\QvWmiTest\\Missing", names));
     std::vector<std::int32_t> types;
-    ASSERT_TRUE(reg->enumValues(kHiveLocalMachine, key, names, types));
+    ASSERT_TRUE(qv::calls::enumValues(*reg, kHiveLocalMachine, key, names, types));
     ASSERT_EQ(names.size(), 3u);
     ASSERT_EQ(types.size(), 3u);
     for (std::size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(types[i], names[i] == "Count" ? REG_DWORD : REG_SZ) << names[i];
     std::string text;
-    EXPECT_TRUE(reg->getStringValue(kHiveLocalMachine, key, "DisplayName", text) && text == "Tool") << text;
-    EXPECT_TRUE(reg->getStringValue(kHiveLocalMachine, key, "", text) && text == "1.0") << text;
-    EXPECT_FALSE(reg->getStringValue(kHiveLocalMachine, key, "Missing", text));
+    EXPECT_TRUE(qv::calls::getStringValue(*reg, kHiveLocalMachine, key, "DisplayName", text) && text == "Tool") << text;
+    EXPECT_TRUE(qv::calls::getStringValue(*reg, kHiveLocalMachine, key, "", text) && text == "1.0") << text;
+    EXPECT_FALSE(qv::calls::getStringValue(*reg, kHiveLocalMachine, key, "Missing", text));
     // Every connection reads the registry.
     auto cimv2 = local();
     ASSERT_TRUE(cimv2);
-    EXPECT_TRUE(cimv2->enumKey(kHiveClassesRoot, "", names) && !names.empty());
+    EXPECT_TRUE(qv::calls::enumKey(*cimv2, kHiveClassesRoot, "", names) && !names.empty());
     for (const char* k : {"Software\\QvWmiTest\\Entry", "Software\\QvWmiTest\\Empty", "Software\\QvWmiTest"})
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, k);
 }

@@ -11,6 +11,7 @@
 #include "management/dcom/variant.h"
 #include "programs/win32.h"
 #include "tests/management/type_check.h"
+#include "tests/support/connection_calls.h"
 
 using namespace qv;
 using management::CimType;
@@ -65,7 +66,7 @@ TEST(Win32PropertyTypes, WmiValuesAndDeclarationsHaveTheTableTypes) {
         if (row.className != previous) {
             previous = row.className;
             Instances instances;
-            EXPECT_TRUE(target->instancesOf(row.className, instances, err)) << row.className;
+            EXPECT_TRUE(qv::calls::instancesOf(*target, row.className, instances, err)) << row.className;
             check(row.className, instances, found);
             if (object) object->Release();
             object = nullptr;

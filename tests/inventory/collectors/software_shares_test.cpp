@@ -7,6 +7,7 @@
 #include "inventory/collectors/collectors.h"
 #include "fixture/platform.h"
 #include "tests/support/sim_run.h"
+#include "tests/support/connection_calls.h"
 
 namespace {
 
@@ -170,7 +171,7 @@ CollectorRun runCollector(const std::string& localComputer, const std::string& f
     result.report = output.report;
     result.log = output.log;
     qv::Instances shares;
-    EXPECT_TRUE((*services)->execQuery("Select * from Win32_Share", shares, err));
+    EXPECT_TRUE(qv::calls::execQuery(**services, "Select * from Win32_Share", shares, err));
     for (const qv::Instance& s : shares) result.sharesLeft.push_back(s.get("Name").text + " " + s.get("Path").text);
     return result;
 }

@@ -26,6 +26,7 @@
 #include "tests/support/sim_run.h"
 #include "tests/support/slapd_server.h"
 #include "tests/support/sshd_server.h"
+#include "tests/support/connection_calls.h"
 
 namespace {
 
@@ -117,8 +118,8 @@ TEST_F(RemoteSshTest, ThisMachineOverSftpGivesTheLocalFacts) {
     auto local = qv::management::local::makeLocalProvider();
     for (const auto& def : qv::facts::classTable()) {
         qv::Instances mine, theirs;
-        ASSERT_TRUE(local->instancesOf(def.name, mine, err)) << def.name;
-        ASSERT_TRUE(remote->instancesOf(def.name, theirs, err)) << def.name << ": " << err.description;
+        ASSERT_TRUE(qv::calls::instancesOf(*local, def.name, mine, err)) << def.name;
+        ASSERT_TRUE(qv::calls::instancesOf(*remote, def.name, theirs, err)) << def.name << ": " << err.description;
         ASSERT_EQ(theirs.size(), mine.size()) << def.name;
         for (std::size_t k = 0; k < mine.size(); ++k) {
             if (def.name == std::string("Win32_Processor"))
@@ -133,14 +134,14 @@ TEST_F(RemoteSshTest, ThisMachineOverSftpGivesTheLocalFacts) {
     // Installed packages: the uninstall entries of the registry provider.
     const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
     std::vector<std::string> mine, theirs;
-    ASSERT_TRUE(local->enumKey(qv::kHiveLocalMachine, key, mine));
-    ASSERT_TRUE(remote->enumKey(qv::kHiveLocalMachine, key, theirs));
+    ASSERT_TRUE(qv::calls::enumKey(*local, qv::kHiveLocalMachine, key, mine));
+    ASSERT_TRUE(qv::calls::enumKey(*remote, qv::kHiveLocalMachine, key, theirs));
     EXPECT_EQ(theirs, mine);
     for (const auto& name : mine)
         for (const char* value : {"DisplayName", "DisplayVersion", "Publisher", "InstallDate"}) {
             std::string a, b;
-            EXPECT_EQ(remote->getStringValue(qv::kHiveLocalMachine, key + "\\" + name, value, b),
-                      local->getStringValue(qv::kHiveLocalMachine, key + "\\" + name, value, a));
+            EXPECT_EQ(qv::calls::getStringValue(*remote, qv::kHiveLocalMachine, key + "\\" + name, value, b),
+                      qv::calls::getStringValue(*local, qv::kHiveLocalMachine, key + "\\" + name, value, a));
             EXPECT_EQ(b, a) << name << " " << value;
         }
 }
@@ -336,7 +337,7 @@ TEST_F(RemoteSshTest, ALostOrSilentServerEndsTheCallAndEveryLaterOneAtOnce) {
         EXPECT_FALSE(later.error().limitReached);
         // The registry provider shares the connection: it fails at once too.
         std::vector<std::string> keys;
-        EXPECT_FALSE(remote->enumKey(qv::kHiveLocalMachine, "Software", keys));
+        EXPECT_FALSE(qv::calls::enumKey(*remote, qv::kHiveLocalMachine, "Software", keys));
         EXPECT_LT(msSince(start), 50);
     }
 }
@@ -367,7 +368,7 @@ TEST_F(RemoteSshHostile, HugeFilesLinkLoopsAndFifosNeitherHangNorExhaustMemory) 
     auto start = Clock::now();
     for (const auto& def : qv::facts::classTable()) {
         qv::Instances out;
-        EXPECT_TRUE(remote->instancesOf(def.name, out, err)) << def.name << ": " << err.description;
+        EXPECT_TRUE(qv::calls::instancesOf(*remote, def.name, out, err)) << def.name << ": " << err.description;
     }
     EXPECT_LT(msSince(start), 10000);
     struct rusage after {};
@@ -423,7 +424,7 @@ TEST_F(RemoteSshChroot, ModuleDescriptionsAreReadInPieces) {
     auto remote = connectSsh("qvself", qv::Limits{}, err);
     ASSERT_TRUE(remote) << err.description;
     qv::Instances drivers;
-    ASSERT_TRUE(remote->instancesOf("Win32_BaseService", drivers, err));
+    ASSERT_TRUE(qv::calls::instancesOf(*remote, "Win32_BaseService", drivers, err));
     ASSERT_EQ(drivers.size(), 2u);
     EXPECT_EQ(qvtest::text(drivers[0], "Description"), "B-tree file system");
     EXPECT_EQ(qvtest::text(drivers[0], "PathName"), "/lib/modules/6.1.0-18-amd64/kernel/btrfs.ko");
@@ -473,7 +474,7 @@ TEST_F(RemoteSshChroot, PackagedIdListsAreTheRemoteOnesUnlessSizeAndTimeMatchThi
         auto remote = connectSsh("qvself", qv::Limits{}, err);
         ASSERT_TRUE(remote) << err.description;
         qv::Instances controllers;
-        ASSERT_TRUE(remote->instancesOf("Win32_SCSIController", controllers, err)) << c.what;
+        ASSERT_TRUE(qv::calls::instancesOf(*remote, "Win32_SCSIController", controllers, err)) << c.what;
         ASSERT_EQ(controllers.size(), 1u) << c.what;
         EXPECT_EQ(qvtest::text(controllers[0], "Manufacturer"), c.expected) << c.what;
     }

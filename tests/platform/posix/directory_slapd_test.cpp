@@ -11,6 +11,7 @@
 #include "targets/target_list.h"
 #include "tests/support/sim_run.h"
 #include "tests/support/slapd_server.h"
+#include "tests/support/connection_calls.h"
 
 namespace {
 
@@ -91,35 +92,41 @@ protected:
 };
 
 TEST_F(SlapdDirectory, RootDseNamingContext) {
-    std::string nc, why;
-    ASSERT_TRUE(directory.defaultNamingContext("127.0.0.1", nc, why)) << why;
-    EXPECT_EQ(nc, kSuffix);
+    auto found = directory.defaultNamingContext("127.0.0.1");
+    ASSERT_TRUE(found) << found.error().why();
+    EXPECT_EQ(*found, kSuffix);
 }
 
 TEST_F(SlapdDirectory, GlobalCatalogSearchListsEveryComputerAcrossPages) {
     std::vector<std::optional<std::string>> names;
-    std::string why;
-    ASSERT_TRUE(directory.searchComputers("127.0.0.1", std::string("GC://") + kSuffix, names, why)) << why;
+    {
+        auto r = directory.searchComputers("127.0.0.1", std::string("GC://") + kSuffix);
+        ASSERT_TRUE(r) << r.error().why();
+        names = *r;
+    }
     ASSERT_NO_FATAL_FAILURE(qvtest::expectEveryDirectoryComputer(names));
 
     // Under one container only.
-    ASSERT_TRUE(directory.searchComputers("127.0.0.1", std::string("GC://ou=Lab,ou=Workstations,") + kSuffix, names, why));
+    {
+        auto r = directory.searchComputers("127.0.0.1", std::string("GC://ou=Lab,ou=Workstations,") + kSuffix);
+        ASSERT_TRUE(r) << r.error().why();
+        names = *r;
+    }
     EXPECT_EQ(names.size(), 3u);
 }
 
 TEST_F(SlapdDirectory, FailuresGiveTheirReason) {
-    std::vector<std::optional<std::string>> names;
-    std::string nc, why;
-    EXPECT_FALSE(directory.searchComputers("127.0.0.1", "GC://dc=nowhere,dc=example", names, why));
+    using qv::calls::failureOf;
+    std::string why = failureOf(directory.searchComputers("127.0.0.1", "GC://dc=nowhere,dc=example"));
     EXPECT_EQ(why.rfind("Search of GC://dc=nowhere,dc=example failed: No such object", 0), 0u) << why;
 
-    EXPECT_FALSE(directory.defaultNamingContext("DC01;rm", nc, why));
+    why = failureOf(directory.defaultNamingContext("DC01;rm"));
     EXPECT_EQ(why, "Unable to bind to LDAP://DC01;rm/rootDSE: not a host name");
 
     qv::posix::LdapDirectory closed{qvtest::freeLoopbackPort(), qvtest::freeLoopbackPort()};
-    EXPECT_FALSE(closed.defaultNamingContext("127.0.0.1", nc, why));
+    why = failureOf(closed.defaultNamingContext("127.0.0.1"));
     EXPECT_EQ(why, "Unable to bind to LDAP://127.0.0.1/rootDSE: Can't contact LDAP server");
-    EXPECT_FALSE(closed.searchComputers("127.0.0.1", std::string("GC://") + kSuffix, names, why));
+    why = failureOf(closed.searchComputers("127.0.0.1", std::string("GC://") + kSuffix));
     EXPECT_EQ(why, "Unable to bind to GC://127.0.0.1: Can't contact LDAP server");
 }
 
