@@ -141,7 +141,7 @@ Result<std::string> parseSelectAll(const std::string& query) {
     return name;
 }
 
-Result<TextFormat> applySchema(const std::vector<std::string>& schemaLines, const std::string& tableFile, TextFormat format) {
+Result<Done> applySchema(const std::vector<std::string>& schemaLines, const std::string& tableFile, TextFormat& format) {
     bool inSection = false;
     for (const std::string& raw : schemaLines) {
         std::string line = trim(raw);
@@ -168,7 +168,7 @@ Result<TextFormat> applySchema(const std::vector<std::string>& schemaLines, cons
                 format.qualifier = value[0];
         }
     }
-    return format;
+    return Done{};
 }
 
 std::vector<std::optional<std::string>> splitRecord(const std::string& line, const TextFormat& format) {
@@ -217,9 +217,7 @@ Result<TextTable> readTextTable(FileSystem& files, const std::string& connection
         std::vector<std::string> lines;
         while (!schema->atEnd()) lines.push_back(schema->readLine());
         schema->close();
-        Result<TextFormat> schemaFormat = applySchema(lines, tableFile, format);
-        if (!schemaFormat) return schemaFormat.error();
-        format = *schemaFormat;
+        if (Result<Done> applied = applySchema(lines, tableFile, format); !applied) return applied.error();
     }
 
     const std::string path = files.join(connection.folder, tableFile);

@@ -38,9 +38,9 @@ Result<TextConnection> parseTextConnection(const std::string& connectionText);
 // The file a "Select * From FILE" query names ("[...]" and "#" for "." accepted).
 Result<std::string> parseSelectAll(const std::string& query);
 
-// `format` with the Schema.ini section of `tableFile` (Format, ColNameHeader, TextDelimiter)
-// applied; the reason for a format the driver does not read (FixedLength).
-Result<TextFormat> applySchema(const std::vector<std::string>& schemaLines, const std::string& tableFile, TextFormat format);
+// Applies the Schema.ini section of `tableFile` (Format, ColNameHeader, TextDelimiter) to `format`;
+// the reason for a format the driver does not read (FixedLength).
+Result<Done> applySchema(const std::vector<std::string>& schemaLines, const std::string& tableFile, TextFormat& format);
 
 // The cells of one line.
 std::vector<std::optional<std::string>> splitRecord(const std::string& line, const TextFormat& format);

@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> schema;
     std::istringstream lines(part(2));
     for (std::string line; std::getline(lines, line);) schema.push_back(line);
-    const qv::Result<TextFormat> schemaFormat = applySchema(schema, file.empty() ? "wins.txt" : file, connection.format);
-    const TextFormat format = schemaFormat ? *schemaFormat : connection.format;
+    TextFormat format = connection.format;
+    if (!applySchema(schema, file.empty() ? "wins.txt" : file, format)) format = connection.format;
     std::istringstream records(part(3));
     for (std::string line; std::getline(records, line);) {
         const auto cells = splitRecord(line, format);

@@ -61,18 +61,20 @@ TEST(TextTable, SchemaSectionOfTheTableOnly) {
         "[Other.txt]", "Format=CSVDelimited", "ColNameHeader=False",
         "[cleanwins.txt]\r", "Format=TabDelimited", "TextDelimiter=none", "; a comment",
     };
-    auto f = applySchema(schema, "CleanWINS.txt", TextFormat{});
-    ASSERT_TRUE(f) << f.error().why();
-    EXPECT_EQ(f->delimiter, '\t');
-    EXPECT_TRUE(f->header);
-    EXPECT_FALSE(f->qualifier.has_value());
+    TextFormat f;
+    auto applied = applySchema(schema, "CleanWINS.txt", f);
+    ASSERT_TRUE(applied) << applied.error().why();
+    EXPECT_EQ(f.delimiter, '\t');
+    EXPECT_TRUE(f.header);
+    EXPECT_FALSE(f.qualifier.has_value());
 
-    auto g = applySchema({"[a.txt]", "Format=Delimited(;)", "ColNameHeader=False"}, "A.TXT", TextFormat{});
-    ASSERT_TRUE(g);
-    EXPECT_EQ(g->delimiter, ';');
-    EXPECT_FALSE(g->header);
+    TextFormat g;
+    ASSERT_TRUE(applySchema({"[a.txt]", "Format=Delimited(;)", "ColNameHeader=False"}, "A.TXT", g));
+    EXPECT_EQ(g.delimiter, ';');
+    EXPECT_FALSE(g.header);
 
-    EXPECT_FALSE(applySchema({"[a.txt]", "Format=FixedLength"}, "a.txt", TextFormat{}));
+    TextFormat h;
+    EXPECT_FALSE(applySchema({"[a.txt]", "Format=FixedLength"}, "a.txt", h));
 }
 
 TEST(TextTable, CellsKeepSpacesAndEmptyCellsAreNull) {
