@@ -19,11 +19,26 @@ constexpr ColumnType W = ColumnType::VarWChar, I = ColumnType::Integer, S = Colu
 constexpr Column C(const char* name, int size, const char* property, const char* label = nullptr) {
     return {name, W, size, property, true, label};
 }
+// An Integer column that holds its property's number when it fits 32 bits, else 0.
+constexpr Column N(const char* name, const char* property, const char* label = nullptr) {
+    return {name, I, 0, property, true, label};
+}
+// A Boolean column that holds its property read as a Boolean.
+constexpr Column F(const char* name, const char* property, const char* label = nullptr) {
+    return {name, B, 0, property, true, label};
+}
 // A column the collector makes, from its property or alone.
 constexpr Column M(const char* name, ColumnType type, int size, const char* property = nullptr,
                    const char* label = nullptr) {
     return {name, type, size, property, false, label};
 }
+
+// Report lines: a property shown under its own name, under another label, with a text after it,
+// and a value the collector computes.
+constexpr ReportLine P(const char* property) { return {property, property}; }
+constexpr ReportLine L(const char* label, const char* property) { return {label, property}; }
+constexpr ReportLine U(const char* property, const char* unit) { return {property, property, unit}; }
+constexpr ReportLine X(const char* label) { return {label}; }
 
 }  // namespace
 
@@ -79,7 +94,7 @@ constexpr Column kOSDataColumns[] = {
     M("NumberOfLicUsers", I, 0, "NumberOfLicensedUsers", "Licensed users"),
     M("OSProductSuite", W, 64, "OSProductSuite", "Product suite"),
     M("OSType", W, 32, "OSType", "Type"),
-    M("OSLanguage", I, 0, "OSLanguage", "Language"),
+    N("OSLanguage", "OSLanguage", "Language"),
     M("CodeSet", I, 0, "CodeSet", "Code page"),
     M("CountryCode", I, 0, "CountryCode", "Country code"),
     C("Locale", 16, "Locale"),
@@ -90,6 +105,12 @@ constexpr Column kOSDataColumns[] = {
     C("Description", 64, "Description"),
     M("SysSvcsCount", I, 0, nullptr, "Services"),
     M("SysSvcsRunCount", I, 0, nullptr, "Services running"),
+};
+constexpr ReportLine kOSDataReport[] = {
+    X("Name"), P("Version"), X("CSDVersion"), P("SerialNumber"), P("InstallDate"), P("Organization"),
+    P("RegisteredUser"), L("NumberOfLicUsers", "NumberOfLicensedUsers"), X("OSProductSuite"), X("OSType"),
+    P("OSLanguage"), P("CodeSet"), P("CountryCode"), P("Locale"), P("LocalDateTime"), P("WindowsDirectory"),
+    P("SystemDirectory"), P("Manufacturer"), P("Description"),
 };
 
 constexpr Property kEnvironmentProperties[] = {
@@ -118,6 +139,10 @@ constexpr Column kBIOSColumns[] = {
     C("CurrentLanguage", 16, "CurrentLanguage", "Language"),
     C("SerialNumber", 32, "SerialNumber", "Serial number"),
 };
+constexpr ReportLine kBIOSReport[] = {
+    P("Description"), P("Manufacturer"), X("SMBIOSBIOSVersion"), P("ReleaseDate"), P("CurrentLanguage"),
+    P("SerialNumber"),
+};
 
 constexpr Property kProcessorProperties[] = {
     {"DeviceID", String}, {"Name", String}, {"Family", Uint16}, {"ProcessorId", String},
@@ -130,12 +155,16 @@ constexpr Column kCPUColumns[] = {
     C("CPUID", 8, "DeviceID", "Device"),
     C("CPUName", 64, "Name", "Name"),
     M("CPU", W, 64, "Family", "Family"),
-    M("MaxClockSpeed", I, 0, "MaxClockSpeed", "Maximum speed (MHz)"),
-    M("CurrentClockSpeed", I, 0, "CurrentClockSpeed", "Current speed (MHz)"),
-    M("L2CacheSize", I, 0, "L2CacheSize", "L2 cache (KB)"),
+    N("MaxClockSpeed", "MaxClockSpeed", "Maximum speed (MHz)"),
+    N("CurrentClockSpeed", "CurrentClockSpeed", "Current speed (MHz)"),
+    N("L2CacheSize", "L2CacheSize", "L2 cache (KB)"),
     C("CPUManufacturer", 64, "Manufacturer", "Manufacturer"),
     C("Description", 64, "Description"),
     C("ProcessorId", 16, "ProcessorId", "Processor ID"),
+};
+constexpr ReportLine kCPUReport[] = {
+    X("ID"), X("Name"), X("Family"), U("MaxClockSpeed", " MHz"), U("CurrentClockSpeed", " MHz"),
+    U("L2CacheSize", " K"), P("Manufacturer"), P("Description"), P("ProcessorId"),
 };
 
 constexpr Property kPhysicalMemoryProperties[] = {
@@ -147,6 +176,9 @@ constexpr Column kRAMColumns[] = {
     C("Description", 16, "Description"),
     C("BankLabel", 32, "BankLabel", "Bank"),
     M("Capacity", S, 0, "Capacity"),
+};
+constexpr ReportLine kRAMReport[] = {
+    P("Description"), P("BankLabel"), X("Capacity"),
 };
 
 constexpr Property kBaseBoardProperties[] = {
@@ -162,6 +194,9 @@ constexpr Column kBaseBoardColumns[] = {
     C("SerialNumber", 32, "SerialNumber", "Serial number"),
     C("Version", 32, "Version"),
 };
+constexpr ReportLine kBaseBoardReport[] = {
+    P("Name"), P("Product"), P("Manufacturer"), P("SerialNumber"), P("Version"),
+};
 
 constexpr Property kSystemEnclosureProperties[] = {
     {"Description", String}, {"Manufacturer", String}, {"SMBIOSAssetTag", String},
@@ -172,6 +207,9 @@ constexpr Column kChassisColumns[] = {
     C("Description", 64, "Description"),
     C("Manufacturer", 64, "Manufacturer"),
     C("SMBIOSAssetTag", 32, "SMBIOSAssetTag", "Asset tag"),
+};
+constexpr ReportLine kChassisReport[] = {
+    P("Description"), P("Manufacturer"), P("SMBIOSAssetTag"),
 };
 
 constexpr Property kLogicalDiskProperties[] = {
@@ -189,6 +227,9 @@ constexpr Column kLogicalDrivesColumns[] = {
     M("FreeSpace", S, 0, "FreeSpace", "Free"),
     M("MediaType", W, 64, "MediaType", "Media type"),
 };
+constexpr ReportLine kLogicalDrivesReport[] = {
+    P("Name"), P("Description"), X("DriveType"), P("FileSystem"), X("FreeSpace"), X("Size"), X("MediaType"),
+};
 
 constexpr Property kDiskDriveProperties[] = {
     {"InterfaceType", String}, {"Model", String}, {"Manufacturer", String}, {"Description", String},
@@ -202,7 +243,10 @@ constexpr Column kHardDiskColumns[] = {
     C("Manufacturer", 32, "Manufacturer"),
     C("Model", 64, "Model"),
     M("Size", D, 0, "Size"),
-    M("Partitions", I, 0, "Partitions"),
+    N("Partitions", "Partitions"),
+};
+constexpr ReportLine kHardDiskReport[] = {
+    P("Description"), P("InterfaceType"), P("Manufacturer"), P("Model"), X("Size"), P("Partitions"),
 };
 
 constexpr Property kCDROMDriveProperties[] = {
@@ -215,6 +259,9 @@ constexpr Column kCDDVDColumns[] = {
     C("Name", 32, "Name"),
     C("Description", 32, "Description"),
     C("Manufacturer", 32, "Manufacturer"),
+};
+constexpr ReportLine kCDDVDReport[] = {
+    P("Drive"), P("Description"), P("Manufacturer"),
 };
 
 constexpr Property kTapeDriveProperties[] = {
@@ -229,6 +276,9 @@ constexpr Column kTapeDriveColumns[] = {
     C("Manufacturer", 32, "Manufacturer"),
     C("DeviceID", 128, "DeviceID"),
 };
+constexpr ReportLine kTapeDriveReport[] = {
+    P("Name"), L("Model", "ID"), P("Description"), P("Manufacturer"), P("DeviceID"),
+};
 
 constexpr Property kPointingDeviceProperties[] = {
     {"Description", String}, {"Manufacturer", String}, {"DeviceInterface", Uint16}, {"PointingType", Uint16},
@@ -241,6 +291,9 @@ constexpr Column kPointDeviceColumns[] = {
     M("Interface", W, 32, "DeviceInterface"),
     M("PointerType", W, 32, "PointingType", "Pointer type"),
 };
+constexpr ReportLine kPointDeviceReport[] = {
+    P("Description"), P("Manufacturer"), X("DeviceInterface"), X("PointingType"),
+};
 
 constexpr Property kKeyboardProperties[] = {
     {"Caption", String}, {"Layout", String}, {"Description", String},
@@ -251,6 +304,9 @@ constexpr Column kKeyboardColumns[] = {
     C("Caption", 32, "Caption"),
     C("Description", 64, "Description"),
     C("Layout", 8, "Layout"),
+};
+constexpr ReportLine kKeyboardReport[] = {
+    P("Caption"), P("Description"), P("Layout"),
 };
 
 constexpr Property kPortConnectorProperties[] = {
@@ -265,6 +321,10 @@ constexpr Column kPortConColumns[] = {
     C("IntRefDesignator", 128, "InternalReferenceDesignator", "Internal connector"),
     M("PortType", W, 64, "PortType", "Port type"),
 };
+constexpr ReportLine kPortConReport[] = {
+    P("Tag"), L("ExtRefDesignator", "ExternalReferenceDesignator"),
+    L("IntRefDesignator", "InternalReferenceDesignator"), X("PortType"),
+};
 
 constexpr Property kSerialPortProperties[] = {
     {"DeviceID", String}, {"Description", String}, {"ProviderType", String},
@@ -276,6 +336,9 @@ constexpr Column kSerialPortsColumns[] = {
     C("Description", 32, "Description"),
     C("ProviderType", 32, "ProviderType", "Provider"),
 };
+constexpr ReportLine kSerialPortsReport[] = {
+    P("DeviceID"), P("Description"), P("ProviderType"),
+};
 
 constexpr Property kParallelPortProperties[] = {
     {"DeviceID", String},
@@ -284,6 +347,9 @@ const ClassDecl Win32_ParallelPort{"Win32_ParallelPort", kParallelPortProperties
 constexpr const ClassDecl* kParallelPortsClasses[] = {&Win32_ParallelPort};
 constexpr Column kParallelPortsColumns[] = {
     C("PortID", 8, "DeviceID", "Port"),
+};
+constexpr ReportLine kParallelPortsReport[] = {
+    P("DeviceID"),
 };
 
 constexpr Property kUSBControllerProperties[] = {
@@ -296,6 +362,9 @@ constexpr Column kUSBColumns[] = {
     C("ID", 128, "DeviceID"),
     C("Name", 128, "Name"),
 };
+constexpr ReportLine kUSBReport[] = {
+    P("DeviceID"), P("Name"),
+};
 
 constexpr Property kSCSIControllerProperties[] = {
     {"DeviceID", String}, {"Description", String},
@@ -306,6 +375,9 @@ constexpr Column kSCSIColumns[] = {
     M("Reference", W, 16),
     C("ID", 128, "DeviceID"),
     C("Description", 128, "Description"),
+};
+constexpr ReportLine kSCSIReport[] = {
+    P("DeviceID"), P("Description"),
 };
 
 constexpr Property kPOTSModemProperties[] = {
@@ -322,6 +394,9 @@ constexpr Column kModemColumns[] = {
     C("ID", 128, "DeviceID"),
     C("ProviderName", 32, "ProviderName", "Provider"),
 };
+constexpr ReportLine kModemReport[] = {
+    P("Caption"), P("AttachedTo"), P("DeviceID"), P("DeviceType"), P("ProviderName"),
+};
 
 constexpr Property kSoundDeviceProperties[] = {
     {"Name", String}, {"Manufacturer", String}, {"DeviceID", String},
@@ -334,6 +409,9 @@ constexpr Column kAudioColumns[] = {
     C("Manufacturer", 32, "Manufacturer"),
     C("ID", 128, "DeviceID"),
 };
+constexpr ReportLine kAudioReport[] = {
+    P("Name"), P("Manufacturer"), P("DeviceID"),
+};
 
 constexpr Property kDesktopMonitorProperties[] = {
     {"DeviceID", String}, {"Name", String}, {"MonitorManufacturer", String}, {"ScreenHeight", Uint32},
@@ -344,9 +422,13 @@ constexpr const ClassDecl* kMonitorClasses[] = {&Win32_DesktopMonitor};
 constexpr Column kMonitorColumns[] = {
     C("ID", 16, "DeviceID"),
     C("Name", 64, "Name"),
-    M("ScreenHeight", I, 0, "ScreenHeight", "Height"),
-    M("ScreenWidth", I, 0, "ScreenWidth", "Width"),
+    N("ScreenHeight", "ScreenHeight", "Height"),
+    N("ScreenWidth", "ScreenWidth", "Width"),
     C("Manufacturer", 64, "MonitorManufacturer"),
+};
+constexpr ReportLine kMonitorReport[] = {
+    L("MonitorID", "DeviceID"), L("MonitorName", "Name"), P("ScreenHeight"), P("ScreenWidth"),
+    P("MonitorManufacturer"),
 };
 
 constexpr Property kVideoControllerProperties[] = {
@@ -359,11 +441,15 @@ constexpr const ClassDecl* kVideoAdapterClasses[] = {&Win32_VideoController};
 constexpr Column kVideoAdapterColumns[] = {
     C("ID", 32, "DeviceID"),
     C("Name", 64, "Name"),
-    M("AdapterRAM", I, 0, "AdapterRAM", "Memory"),
+    N("AdapterRAM", "AdapterRAM", "Memory"),
     M("Architecture", W, 32, "VideoArchitecture"),
     C("VideoMode", 64, "VideoModeDescription", "Video mode"),
-    M("RefreshRate", I, 0, "CurrentRefreshRate", "Refresh rate (Hz)"),
+    N("RefreshRate", "CurrentRefreshRate", "Refresh rate (Hz)"),
     C("Processor", 32, "VideoProcessor"),
+};
+constexpr ReportLine kVideoAdapterReport[] = {
+    L("ID", "DeviceID"), P("Name"), X("AdapterRAM"), X("Architecture"), P("VideoModeDescription"),
+    P("CurrentRefreshRate"), P("VideoMode"), P("VideoProcessor"),
 };
 
 constexpr Property kPrinterProperties[] = {
@@ -376,7 +462,10 @@ constexpr Column kPrintersColumns[] = {
     C("Name", 32, "DeviceID"),
     C("DriverName", 64, "DriverName", "Driver"),
     C("PortName", 64, "PortName", "Port"),
-    M("Default", B, 0, "Default"),
+    F("Default", "Default"),
+};
+constexpr ReportLine kPrintersReport[] = {
+    L("Name", "DeviceID"), P("DriverName"), P("PortName"), X("Default"),
 };
 
 constexpr Property kNetworkAdapterConfigurationProperties[] = {
@@ -400,20 +489,20 @@ constexpr Column kTCPIPColumns[] = {
     C("IPSubnet", 15, "IPSubnet", "Subnet mask"),
     C("MACAddress", 17, "MACAddress", "MAC address"),
     C("DefaultIPGateway", 15, "DefaultIPGateway", "Gateway"),
-    M("DHCPEnabled", B, 0, "DHCPEnabled", "DHCP"),
+    F("DHCPEnabled", "DHCPEnabled", "DHCP"),
     C("DHCPLeaseExpires", 25, "DHCPLeaseExpires", "Lease expires"),
     C("DHCPLeaseObtained", 25, "DHCPLeaseObtained", "Lease obtained"),
     C("DHCPServer", 15, "DHCPServer", "DHCP server"),
     C("DNSHostName", 64, "DNSHostName", "DNS host name"),
     C("DNSDomain", 64, "DNSDomain", "DNS domain"),
     M("DNSSearchCount", I, 0, "DNSServerSearchOrder", "DNS servers"),
-    M("DNSEnabled4WINSRes", B, 0, "DNSEnabledForWINSResolution"),
-    M("DomDNSRegistEnabled", B, 0, "DomainDNSRegistrationEnabled"),
+    F("DNSEnabled4WINSRes", "DNSEnabledForWINSResolution"),
+    F("DomDNSRegistEnabled", "DomainDNSRegistrationEnabled"),
     C("WINSPrimary", 15, "WINSPrimaryServer", "Primary WINS"),
     C("WINSSecondary", 15, "WINSSecondaryServer", "Secondary WINS"),
     C("WINSScopeID", 64, "WINSScopeID"),
     M("TcpipNetbiosOptions", W, 64, "TcpipNetbiosOptions"),
-    M("WINSLMHostsLookup", B, 0, "WINSEnableLMHostsLookup"),
+    F("WINSLMHostsLookup", "WINSEnableLMHostsLookup"),
     C("WINSHostLookupFile", 64, "WINSHostLookupFile"),
     C("ServiceName", 32, "ServiceName"),
 };
@@ -458,6 +547,9 @@ constexpr Column kNetworkProtocolsColumns[] = {
     C("Name", 128, "Name"),
     C("Description", 128, "Description"),
 };
+constexpr ReportLine kNetworkProtocolsReport[] = {
+    P("Caption"), P("Name"), X("Description"),
+};
 
 constexpr Property kNetworkAdapterProperties[] = {
     {"Description", String}, {"DeviceID", String}, {"MACAddress", String}, {"AdapterType", String},
@@ -471,9 +563,13 @@ constexpr Column kNetworkAdaptersColumns[] = {
     C("MACAddress", 17, "MACAddress", "MAC address"),
     C("AdapterType", 64, "AdapterType", "Type"),
     C("Manufacturer", 64, "Manufacturer"),
-    M("Speed", I, 0, "Speed"),
-    M("MaxSpeed", I, 0, "MaxSpeed", "Maximum speed"),
+    N("Speed", "Speed"),
+    N("MaxSpeed", "MaxSpeed", "Maximum speed"),
     C("ServiceName", 16, "ServiceName", "Driver"),
+};
+constexpr ReportLine kNetworkAdaptersReport[] = {
+    P("Description"), P("DeviceID"), P("MACAddress"), P("AdapterType"), P("Manufacturer"), P("Speed"),
+    P("MaxSpeed"), P("ServiceName"),
 };
 
 constexpr Property kShareProperties[] = {
@@ -486,6 +582,9 @@ constexpr Column kSharedResColumns[] = {
     C("Description", 64, "Description"),
     C("Path", 128, "Path"),
     M("Type", I, 0, "Type"),
+};
+constexpr ReportLine kSharedResReport[] = {
+    P("Name"), P("Description"), P("Path"), P("Type"),
 };
 
 constexpr const ClassDecl* kDriversClasses[] = {&Win32_BaseService};
@@ -518,36 +617,36 @@ constexpr TableDecl kTables[] = {
     {"DeviceID", nullptr, "PrimaryKey", kDeviceIDClasses, kDeviceIDColumns},
     {"SoftwareKey", "DeviceID", "SwPrimaryKey", {}, {}},
     {"HardwareKey", "DeviceID", "HwPrimaryKey", {}, {}},
-    {"OSData", "DeviceID", nullptr, kOSDataClasses, kOSDataColumns},
+    {"OSData", "DeviceID", nullptr, kOSDataClasses, kOSDataColumns, kOSDataReport},
     {"EnvStrings", "DeviceID", nullptr, kEnvStringsClasses, kEnvStringsColumns},
-    {"BIOS", "HardwareKey", nullptr, kBIOSClasses, kBIOSColumns},
-    {"CPU", "HardwareKey", nullptr, kCPUClasses, kCPUColumns},
-    {"RAM", "HardwareKey", nullptr, kRAMClasses, kRAMColumns},
-    {"BaseBoard", "HardwareKey", nullptr, kBaseBoardClasses, kBaseBoardColumns},
-    {"Chassis", "HardwareKey", nullptr, kChassisClasses, kChassisColumns},
-    {"LogicalDrives", "DeviceID", nullptr, kLogicalDrivesClasses, kLogicalDrivesColumns},
-    {"HardDisk", "HardwareKey", nullptr, kHardDiskClasses, kHardDiskColumns},
-    {"CD_DVD", "HardwareKey", nullptr, kCDDVDClasses, kCDDVDColumns},
-    {"TapeDrive", "HardwareKey", nullptr, kTapeDriveClasses, kTapeDriveColumns},
-    {"PointDevice", "HardwareKey", nullptr, kPointDeviceClasses, kPointDeviceColumns},
-    {"Keyboard", "HardwareKey", nullptr, kKeyboardClasses, kKeyboardColumns},
-    {"PortCon", "HardwareKey", nullptr, kPortConClasses, kPortConColumns},
-    {"SerialPorts", "HardwareKey", nullptr, kSerialPortsClasses, kSerialPortsColumns},
-    {"ParallelPorts", "HardwareKey", nullptr, kParallelPortsClasses, kParallelPortsColumns},
-    {"USB", "HardwareKey", nullptr, kUSBClasses, kUSBColumns},
-    {"SCSI", "HardwareKey", nullptr, kSCSIClasses, kSCSIColumns},
-    {"Modem", "HardwareKey", nullptr, kModemClasses, kModemColumns},
-    {"Audio", "HardwareKey", nullptr, kAudioClasses, kAudioColumns},
-    {"Monitor", "HardwareKey", nullptr, kMonitorClasses, kMonitorColumns},
-    {"VideoAdapter", "HardwareKey", nullptr, kVideoAdapterClasses, kVideoAdapterColumns},
-    {"Printers", "HardwareKey", nullptr, kPrintersClasses, kPrintersColumns},
+    {"BIOS", "HardwareKey", nullptr, kBIOSClasses, kBIOSColumns, kBIOSReport},
+    {"CPU", "HardwareKey", nullptr, kCPUClasses, kCPUColumns, kCPUReport},
+    {"RAM", "HardwareKey", nullptr, kRAMClasses, kRAMColumns, kRAMReport},
+    {"BaseBoard", "HardwareKey", nullptr, kBaseBoardClasses, kBaseBoardColumns, kBaseBoardReport},
+    {"Chassis", "HardwareKey", nullptr, kChassisClasses, kChassisColumns, kChassisReport},
+    {"LogicalDrives", "DeviceID", nullptr, kLogicalDrivesClasses, kLogicalDrivesColumns, kLogicalDrivesReport},
+    {"HardDisk", "HardwareKey", nullptr, kHardDiskClasses, kHardDiskColumns, kHardDiskReport},
+    {"CD_DVD", "HardwareKey", nullptr, kCDDVDClasses, kCDDVDColumns, kCDDVDReport},
+    {"TapeDrive", "HardwareKey", nullptr, kTapeDriveClasses, kTapeDriveColumns, kTapeDriveReport},
+    {"PointDevice", "HardwareKey", nullptr, kPointDeviceClasses, kPointDeviceColumns, kPointDeviceReport},
+    {"Keyboard", "HardwareKey", nullptr, kKeyboardClasses, kKeyboardColumns, kKeyboardReport},
+    {"PortCon", "HardwareKey", nullptr, kPortConClasses, kPortConColumns, kPortConReport},
+    {"SerialPorts", "HardwareKey", nullptr, kSerialPortsClasses, kSerialPortsColumns, kSerialPortsReport, true},
+    {"ParallelPorts", "HardwareKey", nullptr, kParallelPortsClasses, kParallelPortsColumns, kParallelPortsReport, true},
+    {"USB", "HardwareKey", nullptr, kUSBClasses, kUSBColumns, kUSBReport},
+    {"SCSI", "HardwareKey", nullptr, kSCSIClasses, kSCSIColumns, kSCSIReport},
+    {"Modem", "HardwareKey", nullptr, kModemClasses, kModemColumns, kModemReport},
+    {"Audio", "HardwareKey", nullptr, kAudioClasses, kAudioColumns, kAudioReport},
+    {"Monitor", "HardwareKey", nullptr, kMonitorClasses, kMonitorColumns, kMonitorReport},
+    {"VideoAdapter", "HardwareKey", nullptr, kVideoAdapterClasses, kVideoAdapterColumns, kVideoAdapterReport},
+    {"Printers", "HardwareKey", nullptr, kPrintersClasses, kPrintersColumns, kPrintersReport},
     {"TCP_IP", "DeviceID", nullptr, kTCPIPClasses, kTCPIPColumns},
     {"DNSSearchServers", "DeviceID", nullptr, kDNSSearchServersClasses, kDNSSearchServersColumns},
     {"IPX_SPX", "DeviceID", nullptr, kIPXSPXClasses, kIPXSPXColumns},
     {"SelectServices", "DeviceID", nullptr, kSelectServicesClasses, kSelectServicesColumns},
-    {"NetworkProtocols", "DeviceID", nullptr, kNetworkProtocolsClasses, kNetworkProtocolsColumns},
-    {"NetworkAdapters", "HardwareKey", nullptr, kNetworkAdaptersClasses, kNetworkAdaptersColumns},
-    {"SharedRes", "DeviceID", nullptr, kSharedResClasses, kSharedResColumns},
+    {"NetworkProtocols", "DeviceID", nullptr, kNetworkProtocolsClasses, kNetworkProtocolsColumns, kNetworkProtocolsReport},
+    {"NetworkAdapters", "HardwareKey", nullptr, kNetworkAdaptersClasses, kNetworkAdaptersColumns, kNetworkAdaptersReport},
+    {"SharedRes", "DeviceID", nullptr, kSharedResClasses, kSharedResColumns, kSharedResReport},
     {"Drivers", "SoftwareKey", nullptr, kDriversClasses, kDriversColumns},
     {"RegSoftwarePackages", "SoftwareKey", nullptr, {}, kRegSoftwarePackagesColumns},
     {"RegSoftwareAppl", "SoftwareKey", nullptr, {}, kRegSoftwareApplColumns},

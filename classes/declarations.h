@@ -31,10 +31,11 @@ enum class ColumnType { VarWChar = 202, Integer = 3, Single = 4, Double = 5, Dat
 
 // A column: its type and width, and the property of the management class (or the registry
 // value) its value comes from. `copied` columns hold that property's value in the column's form,
-// which the collectors derive from the declaration: a text column the plain text with blanks
-// trimmed (a list's first element), which the writer cuts to the width. The others are made from
-// the property (a decode, a number, a date, a marked text) or, without a property, by the
-// collector alone (a counter, a count, a constant).
+// which the collectors take from the declaration: a text column the plain text with blanks
+// trimmed (a list's first element), which the writer cuts to the width; an Integer column the
+// number when it fits 32 bits (else 0); a Boolean column the value read as a Boolean. The others
+// are made by the collector from the property (a decode, a number, a date, a marked text) or,
+// without a property, alone (a counter, a count, a constant).
 struct Column {
     const char* name;
     ColumnType type;
@@ -44,15 +45,28 @@ struct Column {
     const char* label = nullptr;     // the name people read for the column; null: its own name
 };
 
+// One line of a record in the computer's report: its label, the property it shows as returned
+// (null: a value the collector computes, handed over in the order of such lines) and the text
+// after the value. A line whose value cannot be read is left out.
+struct ReportLine {
+    const char* label;
+    const char* property = nullptr;
+    const char* suffix = "";
+};
+
 // A table: its parent (the table the foreign key, name + "FKey", refers to; null for DeviceID),
 // its own primary key (or null), the classes its rows come from (none for the registry's
-// tables) and its category columns, after the three key columns.
+// tables), its category columns (after the three key columns) and, where the report shows a
+// record as lines of labels, those lines in their order. `keepsNull`: a copied text keeps a Null
+// as Null, where other tables store the empty text.
 struct TableDecl {
     const char* name;
     const char* parent;
     const char* primaryKey;
     std::span<const ClassDecl* const> classes;
     std::span<const Column> columns;
+    std::span<const ReportLine> report = {};
+    bool keepsNull = false;
 };
 
 // The classes, by the names C++ can spell: classes::Win32_BIOS.name is "Win32_BIOS".
