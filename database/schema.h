@@ -1,27 +1,17 @@
-// The inventory database's tables as data (name, parent, columns with type and size) and the quoting of their names.
+// The inventory database's tables (name, parent, columns with type and size), from their declarations, and the quoting of their names.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
+#include "classes/declarations.h"
+
 namespace qv::database {
 
-// The column types, numbered as the data-access catalog numbers them.
-enum class ColumnType { VarWChar = 202, Integer = 3, Single = 4, Double = 5, Date = 7, Boolean = 11 };
-
-// A column: its type and width, and the property of the management class (or the registry
-// value) its value comes from. `copied` columns hold that property's plain text with blanks
-// trimmed (a list's first element), which the writer cuts to the width; the others are made from
-// the property (a decode, a number, a date, a marked text) or, without a property, by the
-// collector alone (a counter, a count, a constant).
-struct Column {
-    const char* name;
-    ColumnType type;
-    int size;                        // characters, for VarWChar only; 0 otherwise
-    const char* property = nullptr;  // null for the key columns and the collector's own values
-    bool copied = false;
-};
+// The columns as the table declarations give them (classes/declarations.cpp).
+using classes::ColumnType;
+using classes::Column;
 
 struct TableDef {
     const char* name;
@@ -37,7 +27,8 @@ std::string dataSourceOf(const std::string& connectionString);
 
 // The three columns that begin every table.
 const std::vector<Column>& inventoryKeyColumns();
-// Every table in creation order: DeviceID, SoftwareKey, HardwareKey, then the category tables.
+// Every table in creation order: DeviceID, SoftwareKey, HardwareKey, then the category tables, as
+// their declarations give them.
 const std::vector<TableDef>& tableList();
 // The table of that name (exact match), or null.
 const TableDef* findTable(const std::string& name);

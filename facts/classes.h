@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "classes/declarations.h"
 #include "facts/source.h"
 
 namespace qv::facts {
 
 using Builder = Instances (*)(Source&);
 struct ClassDef {
+    ClassDef(const classes::ClassDecl& declared, Builder builder) : name(declared.name), build(builder) {}
     const char* name;
     Builder build;
 };

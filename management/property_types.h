@@ -7,16 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "classes/declarations.h"
 #include "platform/values.h"
 
 namespace qv::management {
 
 // The property types of the management service's class definitions.
-enum class CimType {
-    String, Boolean, Datetime, Reference, Object, Char16,
-    Uint8, Sint8, Uint16, Sint16, Uint32, Sint32, Uint64, Sint64,
-    Real32, Real64,
-};
+using classes::CimType;
 
 struct PropertyType {
     CimType type = CimType::String;
@@ -31,7 +28,7 @@ struct PropertyRow {
     bool array;
 };
 
-// Every class and property the collectors read, class by class.
+// Every class and property the collectors read, class by class, as the class declarations give them.
 std::span<const PropertyRow> propertyTable();
 
 // The declared type of a property; class and property names compare without regard to case.

@@ -1,4 +1,5 @@
 // The computer-system collector: the identity block of the report, TargetDomain and the master rows.
+#include "classes/declarations.h"
 #include "database/records.h"
 #include "database/schema.h"
 #include "inventory/collector.h"
@@ -34,7 +35,7 @@ void collectComputerSystem(TargetContext& ctx) {
     ComputerRecord r;
     const Locale& locale = ctx.platform.system.locale();
     Instances systems;
-    runQuery(ctx, "Select * from Win32_ComputerSystem", systems);
+    runQuery(ctx, std::string("Select * from ") + classes::Win32_ComputerSystem.name, systems);
     for (const Instance& cs : systems) {
         guarded(ctx, [&] { ctx.targetDomain = plainText(cs.get("Domain")); });
         report::writeValue(ctx, "Part of Domain?", cs.get("PartOfDomain"));
@@ -63,7 +64,7 @@ void collectComputerSystem(TargetContext& ctx) {
         report::writeValue(ctx, "SystemType", cs.get("SystemType"));
     }
     Instances products;
-    runQuery(ctx, "Select * from Win32_ComputerSystemProduct", products);
+    runQuery(ctx, std::string("Select * from ") + classes::Win32_ComputerSystemProduct.name, products);
     for (const Instance& p : products) {
         // Cut to the column, then trimmed again: blanks the cut leaves at the end are not stored.
         r.identifyingNumber =

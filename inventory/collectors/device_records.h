@@ -5,7 +5,6 @@
 #include <initializer_list>
 #include <span>
 #include <string>
-#include <string_view>
 
 #include "database/records.h"
 #include "inventory/values.h"
@@ -30,13 +29,11 @@ extern const TypeTable kPortTypeTable;
 // Video adapters.
 extern const TypeTable kVideoArchitectureTable;
 
-// A text column: the property's trimmed text (Null and unreadable give the empty text), which the
-// writer cuts to the column's width.
-database::Field textField(const Instance& inst, const char* property);
-// A text column that keeps Null as Null (serial and parallel ports).
-database::Field nullableTextField(const Instance& inst, const char* property);
-// A 32-bit integer column: a number that does not fit (or is not a number) is 0.
-database::Field int32Field(const Instance& inst, const char* property);
+// The row of one instance of a table's class: every column the table's declaration copies from a
+// property, in its column's form, and the collector's `computed` columns, which take the place of
+// a copy of the same name. Throws std::out_of_range for a table not declared.
+database::Fields recordFields(const Instance& inst, const std::string& table, const database::Fields& computed = {});
+
 // The sequence number of the devices of one kind on one computer: a 16-bit counter from 1 that
 // stops growing at its largest value.
 struct SequenceCounter {
@@ -47,17 +44,21 @@ struct SequenceCounter {
     std::string text() const { return std::to_string(value); }
 };
 
-// One report line of a record: the label's name and the value shown after it.
-struct RecordLine {
-    std::string_view name;
-    Value value;
-};
-// Writes the lines of one record with labels `width` wide. A line whose value cannot be read is
-// left out; the last line, when written, ends with an empty line.
-void writeRecordLines(TargetContext& ctx, std::initializer_list<RecordLine> lines, std::size_t width = 21);
+// A computed text shown on its report line unless its source property cannot be read.
+inline Value shownIf(bool readable, const std::string& text) { return readable ? Value::of(text) : Value::unreadable(); }
+
+// Writes the table's declared report lines of one record with labels `width` wide: the
+// properties of `inst`, and the values the collector computes (`computed`, in the order of those
+// lines; their count must match). A line whose value cannot be read is left out; the last line,
+// when written, ends with an empty line unless `emptyLineAfter` is false.
+void writeRecordLines(TargetContext& ctx, const std::string& table, const Instance& inst,
+                      std::initializer_list<Value> computed = {}, std::size_t width = 21, bool emptyLineAfter = true);
 
 // Appends one row, absorbing any failure: a lost row never stops the collector.
 void appendRecord(TargetContext& ctx, const std::string& table, const database::Fields& fields);
+// The same for the row of one instance (recordFields).
+void appendRecord(TargetContext& ctx, const std::string& table, const Instance& inst,
+                  const database::Fields& computed = {});
 void appendEmptyRecord(TargetContext& ctx, const std::string& table);
 
 }  // namespace qv::inventory

@@ -1,4 +1,5 @@
 // The environment-variable collector: one report line and one EnvStrings row per variable.
+#include "classes/declarations.h"
 #include "database/records.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
@@ -13,7 +14,7 @@ namespace qv::inventory {
 void collectEnvironmentVariables(TargetContext& ctx) {
     bool stopped = false;
     runCollector(
-        ctx, {"**OS Environment Settings**", true, "Win32_Environment"},
+        ctx, {"**OS Environment Settings**", true, classes::Win32_Environment.name},
         [&](const Instance& inst) {
             if (stopped) return;
             std::string owner, name, value;

@@ -1,8 +1,10 @@
 // The firmware, processor and memory collectors, first of the hardware phase.
+#include "classes/declarations.h"
 #include "database/records.h"
 #include "database/schema.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
+#include "inventory/collectors/device_records.h"
 #include "inventory/collectors/hardware_tables.h"
 #include "inventory/report.h"
 #include "inventory/values.h"
@@ -14,37 +16,23 @@ namespace {
 // A processor socket without a processor reports this id.
 const char* const kEmptySocketId = "0000000000000000";
 
-// A computed text shown after its label unless its source property cannot be read.
-Value shownIf(bool readable, const std::string& text) { return readable ? Value::of(text) : Value::unreadable(); }
-
 }  // namespace
 
 void collectBios(TargetContext& ctx) {
     runCollector(
-        ctx, {"**BIOS**", true, "Win32_BIOS"},
+        ctx, {"**BIOS**", true, classes::Win32_BIOS.name},
         [&](const Instance& inst) {
             std::string version;
             const bool versionRead = biosVersionText(inst, version);
-            appendRecord(ctx, "BIOS",
-                         {{"Description", textField(inst, "Description")},
-                          {"Manufacturer", textField(inst, "Manufacturer")},
-                          {"SMBIOSVersion", version},
-                          {"ReleaseDate", textField(inst, "ReleaseDate")},
-                          {"CurrentLanguage", textField(inst, "CurrentLanguage")},
-                          {"SerialNumber", textField(inst, "SerialNumber")}});
-            writeRecordLines(ctx, {{"Description", inst.get("Description")},
-                                   {"Manufacturer", inst.get("Manufacturer")},
-                                   {"SMBIOSBIOSVersion", shownIf(versionRead, version)},
-                                   {"ReleaseDate", inst.get("ReleaseDate")},
-                                   {"CurrentLanguage", inst.get("CurrentLanguage")},
-                                   {"SerialNumber", inst.get("SerialNumber")}});
+            appendRecord(ctx, "BIOS", inst, {{"SMBIOSVersion", version}});
+            writeRecordLines(ctx, "BIOS", inst, {shownIf(versionRead, version)});
         },
         [&] { appendEmptyRecord(ctx, "BIOS"); });
 }
 
 void collectProcessors(TargetContext& ctx) {
     runCollector(
-        ctx, {"**CPU**", false, "Win32_Processor"},
+        ctx, {"**CPU**", false, classes::Win32_Processor.name},
         [&](const Instance& inst) {
             const Value& id = inst.get("DeviceID");
             const Value& name = inst.get("Name");
@@ -60,43 +48,25 @@ void collectProcessors(TargetContext& ctx) {
             const std::string cpuName =
                 emptySocket ? "**NOT INSTALLED**" : cutTo(name, database::columnWidth("CPU", "CPUName"));
             const std::string familyText = family.readable() ? processorFamilyText(family) : std::string();
-            appendRecord(ctx, "CPU",
-                         {{"CPUID", cpuId},
-                          {"CPUName", cpuName},
-                          {"CPU", familyText},
-                          {"CPUManufacturer", textField(inst, "Manufacturer")},
-                          {"ProcessorId", textField(inst, "ProcessorId")},
-                          {"Description", textField(inst, "Description")},
-                          {"MaxClockSpeed", int32Field(inst, "MaxClockSpeed")},
-                          {"CurrentClockSpeed", int32Field(inst, "CurrentClockSpeed")},
-                          {"L2CacheSize", int32Field(inst, "L2CacheSize")}});
-            report::writeValue(ctx, "ID", shownIf(id.readable(), cpuId));
-            report::writeValue(ctx, "Name", shownIf(emptySocket || name.readable(), cpuName));
-            report::writeValue(ctx, "Family", shownIf(family.readable(), familyText));
-            report::writeValue(ctx, "MaxClockSpeed", inst.get("MaxClockSpeed"), " MHz");
-            report::writeValue(ctx, "CurrentClockSpeed", inst.get("CurrentClockSpeed"), " MHz");
-            report::writeValue(ctx, "L2CacheSize", inst.get("L2CacheSize"), " K");
-            writeRecordLines(ctx, {{"Manufacturer", inst.get("Manufacturer")},
-                                   {"Description", inst.get("Description")},
-                                   {"ProcessorId", processorId}});
+            appendRecord(ctx, "CPU", inst, {{"CPUID", cpuId}, {"CPUName", cpuName}, {"CPU", familyText}});
+            writeRecordLines(ctx, "CPU", inst,
+                             {shownIf(id.readable(), cpuId), shownIf(emptySocket || name.readable(), cpuName),
+                              shownIf(family.readable(), familyText)});
         },
         [&] { appendEmptyRecord(ctx, "CPU"); });
 }
 
 void collectPhysicalMemory(TargetContext& ctx) {
     runCollector(
-        ctx, {"**RAM**", false, "Win32_PhysicalMemory"},
+        ctx, {"**RAM**", false, classes::Win32_PhysicalMemory.name},
         [&](const Instance& inst) {
             const double capacity = numberOf(inst.get("Capacity"));
-            appendRecord(ctx, "RAM",
-                         {{"Capacity", capacity},
-                          {"BankLabel", textField(inst, "BankLabel")},
-                          {"Description", textField(inst, "Description")}});
+            appendRecord(ctx, "RAM", inst, {{"Capacity", capacity}});
+            // The capacity in bytes, and in megabytes on a continuation line.
             const Locale& locale = ctx.platform.system.locale();
-            report::writeValue(ctx, "Description", inst.get("Description"));
-            report::writeValue(ctx, "BankLabel", inst.get("BankLabel"));
-            report::writeLine(ctx, report::label("Capacity") + formatGrouped(locale, capacity) + " Bytes");
-            report::writeLine(ctx, report::kContinuation + formatGrouped(locale, capacity / kBytesPerMegabyte) + " MB\r\n");
+            writeRecordLines(ctx, "RAM", inst,
+                             {Value::of(formatGrouped(locale, capacity) + " Bytes\r\n" + report::kContinuation +
+                                        formatGrouped(locale, capacity / kBytesPerMegabyte) + " MB")});
         },
         [&] { appendEmptyRecord(ctx, "RAM"); });
 }

@@ -1,4 +1,5 @@
 // Collectors of pointing devices, keyboards, port connectors, serial and parallel ports, USB and SCSI controllers.
+#include "classes/declarations.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/collectors/device_records.h"
@@ -63,6 +64,17 @@ Value decodedProperty(const Instance& inst, const char* property, const TypeTabl
 
 std::string fieldText(const Value& v) { return v.readable() ? v.text : std::string(); }
 
+// A device collector that copies its table's columns and shows its declared report lines.
+void copyAndShow(TargetContext& ctx, const char* heading, const classes::ClassDecl& c, const char* table) {
+    runCollector(
+        ctx, {heading, false, c.name},
+        [&](const Instance& inst) {
+            appendRecord(ctx, table, inst);
+            writeRecordLines(ctx, table, inst);
+        },
+        [&] { appendEmptyRecord(ctx, table); });
+}
+
 }  // namespace
 
 const TypeTable kDeviceInterfaceTable{kDeviceInterfaceCodes, ": Not Listed"};
@@ -71,34 +83,24 @@ const TypeTable kPortTypeTable{kPortTypeCodes, ": Unlisted"};
 
 void collectPointingDevices(TargetContext& ctx) {
     runCollector(
-        ctx, {"**Pointing Device**", false, "Win32_PointingDevice"},
+        ctx, {"**Pointing Device**", false, classes::Win32_PointingDevice.name},
         [&](const Instance& inst) {
             const Value interfaceText = decodedProperty(inst, "DeviceInterface", kDeviceInterfaceTable);
             const Value pointingText = decodedProperty(inst, "PointingType", kPointingTypeTable);
-            appendRecord(ctx, "PointDevice",
-                         {{"Interface", fieldText(interfaceText)},
-                          {"PointerType", fieldText(pointingText)},
-                          {"Description", textField(inst, "Description")},
-                          {"Manufacturer", textField(inst, "Manufacturer")}});
-            writeRecordLines(ctx, {{"Description", inst.get("Description")},
-                                   {"Manufacturer", inst.get("Manufacturer")},
-                                   {"DeviceInterface", interfaceText},
-                                   {"PointingType", pointingText}});
+            appendRecord(ctx, "PointDevice", inst,
+                         {{"Interface", fieldText(interfaceText)}, {"PointerType", fieldText(pointingText)}});
+            writeRecordLines(ctx, "PointDevice", inst, {interfaceText, pointingText});
         },
         [&] { appendEmptyRecord(ctx, "PointDevice"); });
 }
 
 void collectKeyboards(TargetContext& ctx) {
     runCollector(
-        ctx, {"**Keyboard**", false, "Win32_Keyboard"},
+        ctx, {"**Keyboard**", false, classes::Win32_Keyboard.name},
         [&](const Instance& inst) {
-            const database::Fields row = {{"Caption", textField(inst, "Caption")},
-                                          {"Layout", textField(inst, "Layout")},
-                                          {"Description", textField(inst, "Description")}};
+            const database::Fields row = recordFields(inst, "Keyboard");
             // The keyboard's row follows its report lines.
-            writeRecordLines(ctx, {{"Caption", inst.get("Caption")},
-                                   {"Description", inst.get("Description")},
-                                   {"Layout", inst.get("Layout")}});
+            writeRecordLines(ctx, "Keyboard", inst);
             appendRecord(ctx, "Keyboard", row);
         },
         [&] { appendEmptyRecord(ctx, "Keyboard"); });
@@ -106,63 +108,35 @@ void collectKeyboards(TargetContext& ctx) {
 
 void collectPortConnectors(TargetContext& ctx) {
     runCollector(
-        ctx, {"**Port Connections**", false, "Win32_PortConnector"},
+        ctx, {"**Port Connections**", false, classes::Win32_PortConnector.name},
         [&](const Instance& inst) {
             // Only a connector that reports its port type is listed.
             const Value& portType = inst.get("PortType");
             if (!portType.readable() || portType.isNull()) return;
             const std::string portText = decodeType(portType, kPortTypeTable);
-            appendRecord(ctx, "PortCon",
-                         {{"Tag", textField(inst, "Tag")},
-                          {"ExtRefDesignator", textField(inst, "ExternalReferenceDesignator")},
-                          {"IntRefDesignator", textField(inst, "InternalReferenceDesignator")},
-                          {"PortType", portText}});
-            writeRecordLines(ctx, {{"Tag", inst.get("Tag")},
-                                   {"ExtRefDesignator", inst.get("ExternalReferenceDesignator")},
-                                   {"IntRefDesignator", inst.get("InternalReferenceDesignator")},
-                                   {"PortType", Value::of(portText)}});
+            appendRecord(ctx, "PortCon", inst, {{"PortType", portText}});
+            writeRecordLines(ctx, "PortCon", inst, {Value::of(portText)});
         },
         [&] { appendEmptyRecord(ctx, "PortCon"); });
 }
 
-void collectSerialPorts(TargetContext& ctx) {
-    runCollector(
-        ctx, {"**Serial Ports**", false, "Win32_SerialPort"},
-        [&](const Instance& inst) {
-            appendRecord(ctx, "SerialPorts",
-                         {{"ProviderType", nullableTextField(inst, "ProviderType")},
-                          {"Description", nullableTextField(inst, "Description")},
-                          {"PortID", nullableTextField(inst, "DeviceID")}});
-            writeRecordLines(ctx, {{"DeviceID", inst.get("DeviceID")},
-                                   {"Description", inst.get("Description")},
-                                   {"ProviderType", inst.get("ProviderType")}});
-        },
-        [&] { appendEmptyRecord(ctx, "SerialPorts"); });
-}
+// Serial and parallel ports keep a Null property as Null in their rows.
+void collectSerialPorts(TargetContext& ctx) { copyAndShow(ctx, "**Serial Ports**", classes::Win32_SerialPort, "SerialPorts"); }
 
 void collectParallelPorts(TargetContext& ctx) {
-    runCollector(
-        ctx, {"**Parallel Ports**", false, "Win32_ParallelPort"},
-        [&](const Instance& inst) {
-            appendRecord(ctx, "ParallelPorts", {{"PortID", nullableTextField(inst, "DeviceID")}});
-            writeRecordLines(ctx, {{"DeviceID", inst.get("DeviceID")}});
-        },
-        [&] { appendEmptyRecord(ctx, "ParallelPorts"); });
+    copyAndShow(ctx, "**Parallel Ports**", classes::Win32_ParallelPort, "ParallelPorts");
 }
 
 void collectUsbControllers(TargetContext& ctx) {
     SequenceCounter counter;
     runCollector(
-        ctx, {"**USB**", false, "Win32_USBController"},
+        ctx, {"**USB**", false, classes::Win32_USBController.name},
         [&](const Instance& inst) {
             const std::string number = counter.text();
             counter.next();
-            appendRecord(ctx, "USB",
-                         {{"Reference", "USB" + number},
-                          {"ID", textField(inst, "DeviceID")},
-                          {"Name", textField(inst, "Name")}});
+            appendRecord(ctx, "USB", inst, {{"Reference", "USB" + number}});
             report::writeLine(ctx, "               USB " + number);
-            writeRecordLines(ctx, {{"DeviceID", inst.get("DeviceID")}, {"Name", inst.get("Name")}});
+            writeRecordLines(ctx, "USB", inst);
         },
         [&] { appendEmptyRecord(ctx, "USB"); });
 }
@@ -170,16 +144,13 @@ void collectUsbControllers(TargetContext& ctx) {
 void collectScsiControllers(TargetContext& ctx) {
     SequenceCounter counter;
     runCollector(
-        ctx, {"**SCSI Devices**", false, "Win32_SCSIController"},
+        ctx, {"**SCSI Devices**", false, classes::Win32_SCSIController.name},
         [&](const Instance& inst) {
             const std::string number = counter.text();
             counter.next();
-            appendRecord(ctx, "SCSI",
-                         {{"ID", textField(inst, "DeviceID")},
-                          {"Reference", "SCSIDevice" + number},
-                          {"Description", textField(inst, "Description")}});
+            appendRecord(ctx, "SCSI", inst, {{"Reference", "SCSIDevice" + number}});
             report::writeLine(ctx, "       SCSI Device " + number);
-            writeRecordLines(ctx, {{"DeviceID", inst.get("DeviceID")}, {"Description", inst.get("Description")}});
+            writeRecordLines(ctx, "SCSI", inst);
         },
         [&] { appendEmptyRecord(ctx, "SCSI"); });
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "classes/declarations.h"
 #include "database/records.h"
 #include "database/schema.h"
 #include "inventory/collector.h"
@@ -14,8 +15,6 @@
 namespace qv::inventory {
 
 namespace {
-
-const char* const kQuery = "Select * from Win32_NetworkAdapterConfiguration";
 
 // The platform's documented IPXFrameType codes.
 const CodeText kFrameTypes[] = {
@@ -88,7 +87,7 @@ void writeAdapter(TargetContext& ctx, const Instance& adapter) {
 void collectIpxSpx(TargetContext& ctx) {
     report::writeLine(ctx, "**IPX/SPX Adapters**");
     Instances adapters;
-    runQuery(ctx, kQuery, adapters);
+    runQuery(ctx, std::string("Select * from ") + classes::Win32_NetworkAdapterConfiguration.name, adapters);
     int listed = 0;
     for (const Instance& adapter : adapters) {
         if (!booleanOf(adapter.get("IPXEnabled"))) continue;

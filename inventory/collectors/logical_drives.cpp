@@ -1,7 +1,11 @@
 // The logical-drive collector: type decodes, sizes shown in a unit chosen from the drive's size.
+#include <optional>
+
+#include "classes/declarations.h"
 #include "database/records.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
+#include "inventory/collectors/device_records.h"
 #include "inventory/collectors/hardware_tables.h"
 #include "inventory/report.h"
 #include "inventory/values.h"
@@ -15,48 +19,39 @@ std::string typeText(const Value& code, const TypeTable& table) {
     return code.readable() ? decodeType(code, table) : std::string();
 }
 
-// Bytes grouped, then the same count in the drive's unit on a continuation line.
-void writeSizeLines(TargetContext& ctx, const char* name, const Value& bytes, const SizeUnit& unit) {
-    if (!bytes.readable()) return;
+// The report value of a size: bytes grouped, then the same count in the drive's unit on a
+// continuation line; a value that is not a number as returned.
+Value sizeLines(TargetContext& ctx, const Value& bytes, const std::optional<SizeUnit>& unit) {
+    if (!bytes.readable() || !unit) return bytes;
     const Locale& locale = ctx.platform.system.locale();
     const double n = numberOf(bytes);
-    report::writeLine(ctx, report::label(name) + formatGrouped(locale, n) + " Bytes");
-    report::writeLine(ctx, report::kContinuation + formatGrouped(locale, n / unit.divisor, unit.decimals) + " " +
-                               unit.name);
+    return Value::of(formatGrouped(locale, n) + " Bytes\r\n" + report::kContinuation +
+                     formatGrouped(locale, n / unit->divisor, unit->decimals) + " " + unit->name);
 }
 
 }  // namespace
 
 void collectLogicalDrives(TargetContext& ctx) {
     runCollector(
-        ctx, {"**Logical Disk Drives**", true, "Win32_LogicalDisk"},
+        ctx, {"**Logical Disk Drives**", true, classes::Win32_LogicalDisk.name},
         [&](const Instance& inst) {
             const Value& freeSpace = inst.get("FreeSpace");
             const Value& size = inst.get("Size");
-            const std::string driveType = typeText(inst.get("DriveType"), kDriveTypeTable);
-            const std::string mediaType = typeText(inst.get("MediaType"), kMediaTypeTable);
-            appendRecord(ctx, "LogicalDrives",
-                         {{"Name", textField(inst, "Name")},
-                          {"Description", textField(inst, "Description")},
-                          {"DriveType", driveType},
-                          {"FileSystem", textField(inst, "FileSystem")},
+            const Value& driveCode = inst.get("DriveType");
+            const Value& mediaCode = inst.get("MediaType");
+            const std::string driveType = typeText(driveCode, kDriveTypeTable);
+            const std::string mediaType = typeText(mediaCode, kMediaTypeTable);
+            appendRecord(ctx, "LogicalDrives", inst,
+                         {{"DriveType", driveType},
                           {"FreeSpace", singlePrecision(numberOf(freeSpace))},
                           {"MaxSpace", singlePrecision(numberOf(size))},
                           {"MediaType", mediaType}});
-
-            report::writeValue(ctx, "Name", inst.get("Name"));
-            report::writeValue(ctx, "Description", inst.get("Description"));
-            if (inst.get("DriveType").readable()) report::writeLine(ctx, report::label("DriveType") + driveType);
-            report::writeValue(ctx, "FileSystem", inst.get("FileSystem"));
-            if (decimalNumberOf(size)) {
-                const SizeUnit unit = sizeUnitFor(numberOf(size));
-                writeSizeLines(ctx, "FreeSpace", freeSpace, unit);
-                writeSizeLines(ctx, "Size", size, unit);
-            } else {
-                report::writeValue(ctx, "FreeSpace", freeSpace);
-                report::writeValue(ctx, "Size", size);
-            }
-            if (inst.get("MediaType").readable()) report::writeLine(ctx, report::label("MediaType") + mediaType + "\r\n");
+            // Both sizes in the unit chosen from the drive's size, when it is a number.
+            std::optional<SizeUnit> unit;
+            if (decimalNumberOf(size)) unit = sizeUnitFor(numberOf(size));
+            writeRecordLines(ctx, "LogicalDrives", inst,
+                             {shownIf(driveCode.readable(), driveType), sizeLines(ctx, freeSpace, unit), sizeLines(ctx, size, unit),
+                              shownIf(mediaCode.readable(), mediaType)});
         },
         [&] { appendEmptyRecord(ctx, "LogicalDrives"); });
 }

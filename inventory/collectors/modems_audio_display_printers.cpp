@@ -1,4 +1,5 @@
 // Collectors of modems, sound devices, monitors, video adapters, network adapters and printers.
+#include "classes/declarations.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/collectors/device_records.h"
@@ -35,23 +36,13 @@ const TypeTable kVideoArchitectureTable{kVideoArchitectureCodes, ": Not Listed"}
 void collectModems(TargetContext& ctx) {
     SequenceCounter counter;
     runCollector(
-        ctx, {"**Modem Devices**", false, "Win32_POTSModem"},
+        ctx, {"**Modem Devices**", false, classes::Win32_POTSModem.name},
         [&](const Instance& inst) {
             const std::string reference = "Modem" + counter.text();
             counter.next();
-            appendRecord(ctx, "Modem",
-                         {{"AttachedTo", textField(inst, "AttachedTo")},
-                          {"ServiceType", textField(inst, "DeviceType")},
-                          {"ProviderName", textField(inst, "ProviderName")},
-                          {"ID", textField(inst, "DeviceID")},
-                          {"Reference", reference},
-                          {"Caption", textField(inst, "Caption")}});
+            appendRecord(ctx, "Modem", inst, {{"Reference", reference}});
             report::writeLine(ctx, "              " + reference);
-            writeRecordLines(ctx, {{"Caption", inst.get("Caption")},
-                                   {"AttachedTo", inst.get("AttachedTo")},
-                                   {"DeviceID", inst.get("DeviceID")},
-                                   {"DeviceType", inst.get("DeviceType")},
-                                   {"ProviderName", inst.get("ProviderName")}});
+            writeRecordLines(ctx, "Modem", inst);
         },
         [&] { appendEmptyRecord(ctx, "Modem"); });
 }
@@ -59,66 +50,37 @@ void collectModems(TargetContext& ctx) {
 void collectSoundDevices(TargetContext& ctx) {
     SequenceCounter counter;
     runCollector(
-        ctx, {"**Audio Devices**", false, "Win32_SoundDevice"},
+        ctx, {"**Audio Devices**", false, classes::Win32_SoundDevice.name},
         [&](const Instance& inst) {
             const std::string reference = "Audio" + counter.text();
             counter.next();
-            appendRecord(ctx, "Audio",
-                         {{"Reference", reference},
-                          {"Name", textField(inst, "Name")},
-                          {"Manufacturer", textField(inst, "Manufacturer")},
-                          {"ID", textField(inst, "DeviceID")}});
+            appendRecord(ctx, "Audio", inst, {{"Reference", reference}});
             report::writeLine(ctx, "              " + reference);
-            writeRecordLines(ctx, {{"Name", inst.get("Name")},
-                                   {"Manufacturer", inst.get("Manufacturer")},
-                                   {"DeviceID", inst.get("DeviceID")}});
+            writeRecordLines(ctx, "Audio", inst);
         },
         [&] { appendEmptyRecord(ctx, "Audio"); });
 }
 
 void collectDesktopMonitors(TargetContext& ctx) {
     runCollector(
-        ctx, {"**Video Devices**", false, "Win32_DesktopMonitor"},
+        ctx, {"**Video Devices**", false, classes::Win32_DesktopMonitor.name},
         [&](const Instance& inst) {
-            appendRecord(ctx, "Monitor",
-                         {{"ID", textField(inst, "DeviceID")},
-                          {"Name", textField(inst, "Name")},
-                          {"Manufacturer", textField(inst, "MonitorManufacturer")},
-                          {"ScreenHeight", int32Field(inst, "ScreenHeight")},
-                          {"ScreenWidth", int32Field(inst, "ScreenWidth")}});
-            writeRecordLines(ctx, {{"MonitorID", inst.get("DeviceID")},
-                                   {"MonitorName", inst.get("Name")},
-                                   {"ScreenHeight", inst.get("ScreenHeight")},
-                                   {"ScreenWidth", inst.get("ScreenWidth")},
-                                   {"MonitorManufacturer", inst.get("MonitorManufacturer")}});
+            appendRecord(ctx, "Monitor", inst);
+            writeRecordLines(ctx, "Monitor", inst);
         },
         [&] { appendEmptyRecord(ctx, "Monitor"); });
 }
 
 void collectVideoControllers(TargetContext& ctx) {
     runCollector(
-        ctx, {"**Video Adapter Settings**", false, "Win32_VideoController"},
+        ctx, {"**Video Adapter Settings**", false, classes::Win32_VideoController.name},
         [&](const Instance& inst) {
             const Value& architecture = inst.get("VideoArchitecture");
             const Value architectureText =
                 architecture.readable() ? Value::of(decodeType(architecture, kVideoArchitectureTable)) : Value::unreadable();
-            appendRecord(ctx, "VideoAdapter",
-                         {{"Architecture", architectureText.readable() ? architectureText.text : std::string()},
-                          {"VideoMode", textField(inst, "VideoModeDescription")},
-                          {"Processor", textField(inst, "VideoProcessor")},
-                          {"ID", textField(inst, "DeviceID")},
-                          {"Name", textField(inst, "Name")},
-                          {"AdapterRAM", int32Field(inst, "AdapterRAM")},
-                          {"RefreshRate", int32Field(inst, "CurrentRefreshRate")}});
-            writeRecordLines(ctx,
-                             {{"ID", inst.get("DeviceID")},
-                              {"Name", inst.get("Name")},
-                              {"AdapterRAM", adapterMemoryText(ctx, inst.get("AdapterRAM"))},
-                              {"Architecture", architectureText},
-                              {"VideoModeDescription", inst.get("VideoModeDescription")},
-                              {"CurrentRefreshRate", inst.get("CurrentRefreshRate")},
-                              {"VideoMode", inst.get("VideoMode")},
-                              {"VideoProcessor", inst.get("VideoProcessor")}},
+            appendRecord(ctx, "VideoAdapter", inst,
+                         {{"Architecture", architectureText.readable() ? architectureText.text : std::string()}});
+            writeRecordLines(ctx, "VideoAdapter", inst, {adapterMemoryText(ctx, inst.get("AdapterRAM")), architectureText},
                              kWideLabel);
         },
         [&] { appendEmptyRecord(ctx, "VideoAdapter"); });
@@ -127,34 +89,20 @@ void collectVideoControllers(TargetContext& ctx) {
 // Network adapters differ from the pattern: their heading stands only above adapters found,
 // and is written once the query has run.
 void collectNetworkAdapters(TargetContext& ctx) {
+    const std::string className = classes::Win32_NetworkAdapter.name;
     std::int64_t count = 0;
-    if (!countInstances(ctx, "Win32_NetworkAdapter", count) || count == 0) {
+    if (!countInstances(ctx, className, count) || count == 0) {
         appendEmptyRecord(ctx, "NetworkAdapters");
         report::writeLine(ctx, "         Not Reported\r\n");
         return;
     }
     Instances adapters;
-    runQuery(ctx, "Select * from Win32_NetworkAdapter", adapters);
+    runQuery(ctx, "Select * from " + className, adapters);
     report::writeLine(ctx, "*Network Adapters*");
     for (const Instance& inst : adapters) {
         guarded(ctx, [&] {
-            appendRecord(ctx, "NetworkAdapters",
-                         {{"MACAddress", textField(inst, "MACAddress")},
-                          {"ServiceName", textField(inst, "ServiceName")},
-                          {"AdapterType", textField(inst, "AdapterType")},
-                          {"Description", textField(inst, "Description")},
-                          {"DeviceID", textField(inst, "DeviceID")},
-                          {"Manufacturer", textField(inst, "Manufacturer")},
-                          {"Speed", int32Field(inst, "Speed")},
-                          {"MaxSpeed", int32Field(inst, "MaxSpeed")}});
-            writeRecordLines(ctx, {{"Description", inst.get("Description")},
-                                   {"DeviceID", inst.get("DeviceID")},
-                                   {"MACAddress", inst.get("MACAddress")},
-                                   {"AdapterType", inst.get("AdapterType")},
-                                   {"Manufacturer", inst.get("Manufacturer")},
-                                   {"Speed", inst.get("Speed")},
-                                   {"MaxSpeed", inst.get("MaxSpeed")},
-                                   {"ServiceName", inst.get("ServiceName")}});
+            appendRecord(ctx, "NetworkAdapters", inst);
+            writeRecordLines(ctx, "NetworkAdapters", inst);
         });
     }
 }
@@ -162,24 +110,14 @@ void collectNetworkAdapters(TargetContext& ctx) {
 void collectPrinters(TargetContext& ctx) {
     SequenceCounter counter;
     runCollector(
-        ctx, {"**Installed Printers**", false, "Win32_Printer"},
+        ctx, {"**Installed Printers**", false, classes::Win32_Printer.name},
         [&](const Instance& inst) {
             const std::string number = counter.text();
             counter.next();
             const bool isDefault = booleanOf(inst.get("Default"));
-            appendRecord(ctx, "Printers",
-                         {{"DriverName", textField(inst, "DriverName")},
-                          {"PortName", textField(inst, "PortName")},
-                          {"Reference", "Printer" + number},
-                          {"Name", textField(inst, "DeviceID")},
-                          {"Default", isDefault}});
+            appendRecord(ctx, "Printers", inst, {{"Reference", "Printer" + number}, {"Default", isDefault}});
             report::writeLine(ctx, "             Printer" + number);
-            writeRecordLines(ctx,
-                             {{"Name", inst.get("DeviceID")},
-                              {"DriverName", inst.get("DriverName")},
-                              {"PortName", inst.get("PortName")},
-                              {"Default", Value::of(isDefault)}},
-                             kWideLabel);
+            writeRecordLines(ctx, "Printers", inst, {Value::of(isDefault)}, kWideLabel);
         },
         [&] { appendEmptyRecord(ctx, "Printers"); });
 }

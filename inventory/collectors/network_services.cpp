@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <string>
 
+#include "classes/declarations.h"
 #include "database/records.h"
 #include "database/schema.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
+#include "inventory/collectors/device_records.h"
 #include "inventory/report.h"
 #include "inventory/values.h"
 
@@ -67,17 +69,11 @@ void writeClient(TargetContext& ctx, const Instance& client) {
 }
 
 void writeProtocol(TargetContext& ctx, const Instance& protocol) {
-    const std::string caption = trimmedText(protocol.get("Caption"));
-    const std::string name = trimmedText(protocol.get("Name"));
     // The description is shown as stored.
     const std::string description =
         cutTo(protocol.get("Description"), database::columnWidth("NetworkProtocols", "Description"));
-    guarded(ctx, [&] {
-        database::appendRow(ctx, "NetworkProtocols", {{"Caption", caption}, {"Name", name}, {"Description", description}});
-    });
-    report::writeValue(ctx, "Caption", protocol.get("Caption"));
-    report::writeValue(ctx, "Name", protocol.get("Name"));
-    report::writeLine(ctx, report::label("Description") + description + "\r\n");
+    appendRecord(ctx, "NetworkProtocols", protocol, {{"Description", description}});
+    writeRecordLines(ctx, "NetworkProtocols", protocol, {Value::of(description)});
 }
 
 // A share type in the signed 32-bit column: the platform's unsigned type read as the same 32 bits
@@ -92,17 +88,8 @@ std::int64_t shareTypeColumn(const Value& v) {
 }
 
 void writeShare(TargetContext& ctx, const Instance& share) {
-    guarded(ctx, [&] {
-        database::appendRow(ctx, "SharedRes",
-                            {{"Type", shareTypeColumn(share.get("Type"))},
-                             {"Path", trimmedText(share.get("Path"))},
-                             {"Name", trimmedText(share.get("Name"))},
-                             {"Description", trimmedText(share.get("Description"))}});
-    });
-    report::writeValue(ctx, "Name", share.get("Name"));
-    report::writeValue(ctx, "Description", share.get("Description"));
-    report::writeValue(ctx, "Path", share.get("Path"));
-    report::writeValue(ctx, "Type", share.get("Type"), "\r\n");
+    appendRecord(ctx, "SharedRes", share, {{"Type", shareTypeColumn(share.get("Type"))}});
+    writeRecordLines(ctx, "SharedRes", share);
 }
 
 }  // namespace
@@ -111,27 +98,27 @@ void collectNetworkServices(TargetContext& ctx) {
     report::writeLine(ctx, "**Network Services**");
     report::writeLine(ctx, "  **DHCP-DNS-WINS Services**");
     Instances services;
-    runQuery(ctx, "Select * from Win32_BaseService", services);
+    runQuery(ctx, std::string("Select * from ") + classes::Win32_BaseService.name, services);
     for (const Instance& service : services)
         if (const SelectedService* s = selectedService(service.get("Name")))
             guarded(ctx, [&] { writeService(ctx, service, *s); });
 
     report::writeLine(ctx, "  **Network Client Services**");
     Instances clients;
-    runQuery(ctx, "Select * from Win32_NetworkClient", clients);
+    runQuery(ctx, std::string("Select * from ") + classes::Win32_NetworkClient.name, clients);
     for (const Instance& client : clients) guarded(ctx, [&] { writeClient(ctx, client); });
 }
 
 void collectNetworkProtocols(TargetContext& ctx) {
     report::writeLine(ctx, "\r\n**Protocols**");
     Instances protocols;
-    runQuery(ctx, "Select * from Win32_NetworkProtocol", protocols);
+    runQuery(ctx, std::string("Select * from ") + classes::Win32_NetworkProtocol.name, protocols);
     for (const Instance& protocol : protocols) guarded(ctx, [&] { writeProtocol(ctx, protocol); });
 }
 
 void collectShares(TargetContext& ctx) {
     runCollector(
-        ctx, {"**Shared Resources**", true, "Win32_Share"}, [&](const Instance& share) { writeShare(ctx, share); },
+        ctx, {"**Shared Resources**", true, classes::Win32_Share.name}, [&](const Instance& share) { writeShare(ctx, share); },
         [&] { database::appendEmptyRow(ctx, "SharedRes"); });
 }
 

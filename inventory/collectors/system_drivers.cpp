@@ -1,4 +1,5 @@
 // The system-driver collector: running drivers with file version and date, in four filtered passes.
+#include "classes/declarations.h"
 #include "database/records.h"
 #include "database/schema.h"
 #include "inventory/collector.h"
@@ -21,8 +22,6 @@ const DriverGroup kDriverGroups[] = {
     {"      **Adapter Drivers**", "Adapter"},
     {"      **Recognition Drivers**", "Recognizer"},
 };
-
-const char* const kDriverClass = "Win32_BaseService";
 
 bool listedIn(const Instance& service, const DriverGroup& group) {
     const Value& pathName = service.get("Pathname");
@@ -67,12 +66,12 @@ void collectSystemDrivers(TargetContext& ctx, TargetFiles& files) {
     report::writeLine(ctx, "**Base System Drivers**");
     report::writeLine(ctx, "**Note: Only Running files are reported**");
     std::int64_t count = 0;
-    if (countInstances(ctx, kDriverClass, count) && count != 0) {
+    if (countInstances(ctx, classes::Win32_BaseService.name, count) && count != 0) {
         if (files.sendsAhead()) {
             // The files of every driver listed, read ahead in the order they are listed (the
             // connection answers the query again from its first answer).
             Instances listed;
-            runQuery(ctx, std::string("Select * from ") + kDriverClass, listed);
+            runQuery(ctx, std::string("Select * from ") + classes::Win32_BaseService.name, listed);
             std::vector<std::string> paths;
             for (const DriverGroup& group : kDriverGroups)
                 for (const Instance& service : listed)
@@ -83,7 +82,7 @@ void collectSystemDrivers(TargetContext& ctx, TargetFiles& files) {
         for (const DriverGroup& group : kDriverGroups) {
             report::writeLine(ctx, group.heading);
             Instances services;
-            runQuery(ctx, std::string("Select * from ") + kDriverClass, services);
+            runQuery(ctx, std::string("Select * from ") + classes::Win32_BaseService.name, services);
             for (const Instance& service : services)
                 if (listedIn(service, group)) guarded(ctx, [&] { listDriver(ctx, files, service); });
         }

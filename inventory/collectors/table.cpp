@@ -1,6 +1,8 @@
 // The category sequence: which collector runs in which phase, in which order.
 #include "inventory/collectors/collectors.h"
 
+#include "classes/declarations.h"
+
 namespace qv::inventory {
 
 const std::vector<CollectorEntry>& collectorTable() {
@@ -41,18 +43,21 @@ const std::vector<CollectorEntry>& collectorTable() {
 }
 
 const std::vector<const char*>& phaseClasses(Phase phase) {
-    static const std::vector<const char*> os = {"Win32_ComputerSystem", "Win32_ComputerSystemProduct",
-                                                "Win32_OperatingSystem", "Win32_BaseService",
-                                                "Win32_Environment", "Win32_LogicalDisk"};
+    using namespace classes;
+    static const std::vector<const char*> os = {Win32_ComputerSystem.name,  Win32_ComputerSystemProduct.name,
+                                                Win32_OperatingSystem.name, Win32_BaseService.name,
+                                                Win32_Environment.name,     Win32_LogicalDisk.name};
     static const std::vector<const char*> hardware = {
-        "Win32_BIOS", "Win32_Processor", "Win32_PhysicalMemory", "Win32_SystemEnclosure", "Win32_BaseBoard",
-        "Win32_DiskDrive", "Win32_CDROMDrive", "Win32_TapeDrive", "Win32_PointingDevice", "Win32_Keyboard",
-        "Win32_PortConnector", "Win32_SerialPort", "Win32_ParallelPort", "Win32_USBController",
-        "Win32_SCSIController", "Win32_POTSModem", "Win32_SoundDevice", "Win32_DesktopMonitor",
-        "Win32_VideoController", "Win32_NetworkAdapter", "Win32_Printer"};
-    static const std::vector<const char*> network = {"Win32_NetworkAdapterConfiguration", "Win32_BaseService",
-                                                     "Win32_NetworkClient", "Win32_NetworkProtocol", "Win32_Share"};
-    static const std::vector<const char*> software = {"Win32_BaseService"};
+        Win32_BIOS.name,           Win32_Processor.name,      Win32_PhysicalMemory.name,  Win32_SystemEnclosure.name,
+        Win32_BaseBoard.name,      Win32_DiskDrive.name,      Win32_CDROMDrive.name,      Win32_TapeDrive.name,
+        Win32_PointingDevice.name, Win32_Keyboard.name,       Win32_PortConnector.name,   Win32_SerialPort.name,
+        Win32_ParallelPort.name,   Win32_USBController.name,  Win32_SCSIController.name,  Win32_POTSModem.name,
+        Win32_SoundDevice.name,    Win32_DesktopMonitor.name, Win32_VideoController.name, Win32_NetworkAdapter.name,
+        Win32_Printer.name};
+    static const std::vector<const char*> network = {Win32_NetworkAdapterConfiguration.name, Win32_BaseService.name,
+                                                     Win32_NetworkClient.name, Win32_NetworkProtocol.name,
+                                                     Win32_Share.name};
+    static const std::vector<const char*> software = {Win32_BaseService.name};
     switch (phase) {
         case Phase::OperatingSystem: return os;
         case Phase::Hardware: return hardware;

@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "classes/declarations.h"
 #include "database/records.h"
 #include "database/schema.h"
 #include "files/run_log.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
+#include "inventory/collectors/device_records.h"
 #include "inventory/report.h"
 #include "inventory/values.h"
 #include "platform/text.h"
@@ -16,42 +18,6 @@
 namespace qv::inventory {
 
 namespace {
-
-const char* const kQuery = "Select * from Win32_NetworkAdapterConfiguration";
-
-// How a TCP_IP column is made from its property.
-// Text: the property's trimmed text (a list's first element), cut by the writer to its column.
-enum class Form { Text, Flag, AlwaysTrue, SearchCount, NetBios };
-struct ColumnSpec {
-    const char* column;
-    const char* property;
-    Form form;
-};
-// The TCP_IP record, in writer order.
-const ColumnSpec kColumns[] = {
-    {"CardName", "Caption", Form::Text},
-    {"IPEnabled", "IPEnabled", Form::AlwaysTrue},
-    {"IPAddress", "IPAddress", Form::Text},
-    {"IPSubnet", "IPSubnet", Form::Text},
-    {"MACAddress", "MACAddress", Form::Text},
-    {"DefaultIPGateway", "DefaultIPGateway", Form::Text},
-    {"DHCPEnabled", "DHCPEnabled", Form::Flag},
-    {"DHCPLeaseExpires", "DHCPLeaseExpires", Form::Text},
-    {"DHCPLeaseObtained", "DHCPLeaseObtained", Form::Text},
-    {"DHCPServer", "DHCPServer", Form::Text},
-    {"DNSHostName", "DNSHostName", Form::Text},
-    {"DNSDomain", "DNSDomain", Form::Text},
-    {"DNSSearchCount", "DNSServerSearchOrder", Form::SearchCount},
-    {"DNSEnabled4WINSRes", "DNSEnabledForWINSResolution", Form::Flag},
-    {"DomDNSRegistEnabled", "DomainDNSRegistrationEnabled", Form::Flag},
-    {"WINSPrimary", "WINSPrimaryServer", Form::Text},
-    {"WINSSecondary", "WINSSecondaryServer", Form::Text},
-    {"WINSScopeID", "WINSScopeID", Form::Text},
-    {"TcpipNetbiosOptions", "TcpipNetbiosOptions", Form::NetBios},
-    {"WINSLMHostsLookup", "WINSEnableLMHostsLookup", Form::Flag},
-    {"WINSHostLookupFile", "WINSHostLookupFile", Form::Text},
-    {"ServiceName", "ServiceName", Form::Text},
-};
 
 // How a report line shows its value.
 enum class Shown { AsReturned, SearchCount, NetBios };
@@ -176,18 +142,9 @@ void writeAdapter(TargetContext& ctx, const Instance& adapter) {
     std::int64_t searchCount = 0;
     guarded(ctx, [&] { searchCount = writeSearchServers(ctx, searchOrder, cardName, mac); });
 
-    database::Fields row;
-    for (const ColumnSpec& c : kColumns) {
-        const Value& v = adapter.get(c.property);
-        switch (c.form) {
-            case Form::Text: row.emplace_back(c.column, trimmedText(v)); break;
-            case Form::Flag: row.emplace_back(c.column, booleanOf(v)); break;
-            case Form::AlwaysTrue: row.emplace_back(c.column, true); break;
-            case Form::SearchCount: row.emplace_back(c.column, searchCount); break;
-            case Form::NetBios: row.emplace_back(c.column, netBios); break;
-        }
-    }
-    guarded(ctx, [&] { database::appendRow(ctx, "TCP_IP", row); });
+    // The texts and flags are copied as the table declares; an adapter listed has TCP/IP enabled.
+    appendRecord(ctx, "TCP_IP", adapter,
+                 {{"IPEnabled", true}, {"DNSSearchCount", searchCount}, {"TcpipNetbiosOptions", netBios}});
 
     for (std::size_t i = 0; i < std::size(kLines); ++i) {
         const LineSpec& line = kLines[i];
@@ -219,7 +176,7 @@ void collectTcpIp(TargetContext& ctx) {
     report::writeLine(ctx, "**System Network Settings**\r\n");
     report::writeLine(ctx, "**TCP/IP Adapters**");
     Instances adapters;
-    runQuery(ctx, kQuery, adapters);
+    runQuery(ctx, std::string("Select * from ") + classes::Win32_NetworkAdapterConfiguration.name, adapters);
     int listed = 0;
     for (const Instance& adapter : adapters) {
         if (!isListed(adapter)) continue;

@@ -72,69 +72,10 @@ const std::vector<Watched>& watchedItems() {
     return list;
 }
 
-// The names people read for the database's columns, table by table, then for any table; the
-// column's own name stays as the label's tooltip.
-struct Label {
-    const char* table;  // nullptr: any table
-    const char* column;
-    const char* label;
-};
-
-const Label kLabels[] = {
-    {"DeviceID", "Role", "Domain role"},           {"DeviceID", "CurrentUser", "Current user"},
-    {"DeviceID", "IdentifyingNumber", "Serial number"}, {"DeviceID", "UUID", "System UUID"},
-    {"DeviceID", "TotalRAM(Bytes)", "Installed memory"}, {"DeviceID", "SystemType", "System type"},
-    {"OSData", "OSName", "Name"},                  {"OSData", "CSDVersion", "Service pack"},
-    {"OSData", "SerialNumber", "Product ID"},      {"OSData", "InstallDate", "Installed"},
-    {"OSData", "RegisteredUser", "Registered user"}, {"OSData", "NumberOfLicUsers", "Licensed users"},
-    {"OSData", "OSProductSuite", "Product suite"}, {"OSData", "OSType", "Type"},
-    {"OSData", "OSLanguage", "Language"},          {"OSData", "CodeSet", "Code page"},
-    {"OSData", "CountryCode", "Country code"},     {"OSData", "LocalDateTime", "Local time"},
-    {"OSData", "WindowsDirectory", "Windows folder"}, {"OSData", "SystemDirectory", "System folder"},
-    {"OSData", "OSManufacturer", "Manufacturer"},  {"OSData", "SysSvcsCount", "Services"},
-    {"OSData", "SysSvcsRunCount", "Services running"}, {"EnvStrings", "Owner", "User"},
-    {"EnvStrings", "VarName", "Variable"},         {"EnvStrings", "VarValue", "Value"},
-    {"LogicalDrives", "MaxSpace", "Size"},         {"LogicalDrives", "FreeSpace", "Free"},
-    {"LogicalDrives", "DriveType", "Type"},        {"BIOS", "SMBIOSVersion", "BIOS version"},
-    {"BIOS", "CurrentLanguage", "Language"},       {"CPU", "CPUID", "Device"},
-    {"CPU", "CPUName", "Name"},                    {"CPU", "CPU", "Family"},
-    {"CPU", "MaxClockSpeed", "Maximum speed (MHz)"}, {"CPU", "CurrentClockSpeed", "Current speed (MHz)"},
-    {"CPU", "L2CacheSize", "L2 cache (KB)"},       {"CPU", "CPUManufacturer", "Manufacturer"},
-    {"CPU", "ProcessorId", "Processor ID"},        {"RAM", "BankLabel", "Bank"},
-    {"Chassis", "SMBIOSAssetTag", "Asset tag"},    {"NetworkAdapters", "AdapterType", "Type"},
-    {"NetworkAdapters", "ServiceName", "Driver"},  {"TCP_IP", "CardName", "Adapter"},
-    {"TCP_IP", "DefaultIPGateway", "Gateway"},     {"TCP_IP", "DNSSearchCount", "DNS servers"},
-    {"TCP_IP", "WINSPrimary", "Primary WINS"},     {"TCP_IP", "WINSSecondary", "Secondary WINS"},
-    {"RegSoftwarePackages", "Serial#", "Product ID"}, {"RegSoftwarePackages", "InstallDate", "Installed"},
-    {"VideoAdapter", "AdapterRAM", "Memory"},      {"VideoAdapter", "RefreshRate", "Refresh rate (Hz)"},
-    {"Monitor", "ScreenHeight", "Height"},         {"Monitor", "ScreenWidth", "Width"},
-    {"Printers", "DriverName", "Driver"},          {"Printers", "PortName", "Port"},
-    {nullptr, "MACAddress", "MAC address"},        {nullptr, "IPAddress", "IP address"},
-    {nullptr, "IPSubnet", "Subnet mask"},          {nullptr, "IPEnabled", "IP enabled"},
-    {nullptr, "DHCPEnabled", "DHCP"},              {nullptr, "DHCPServer", "DHCP server"},
-    {nullptr, "DHCPLeaseExpires", "Lease expires"}, {nullptr, "DHCPLeaseObtained", "Lease obtained"},
-    {nullptr, "DNSHostName", "DNS host name"},     {nullptr, "DNSDomain", "DNS domain"},
-    {nullptr, "DNSServer", "DNS server"},          {nullptr, "SearchOrder", "Order"},
-    {nullptr, "FileSystem", "File system"},        {nullptr, "MediaType", "Media type"},
-    {nullptr, "SerialNumber", "Serial number"},    {nullptr, "ReleaseDate", "Release date"},
-    {nullptr, "InterfaceType", "Interface"},       {nullptr, "MaxSpeed", "Maximum speed"},
-    {nullptr, "VideoMode", "Video mode"},          {nullptr, "DateCreated", "Created"},
-    {nullptr, "ExtRefDesignator", "External connector"}, {nullptr, "IntRefDesignator", "Internal connector"},
-    {nullptr, "PortType", "Port type"},            {nullptr, "PortID", "Port"},
-    {nullptr, "ProviderType", "Provider"},         {nullptr, "ServiceType", "Service type"},
-    {nullptr, "AttachedTo", "Attached to"},        {nullptr, "ProviderName", "Provider"},
-    {nullptr, "PointerType", "Pointer type"},      {nullptr, "CardName", "Adapter"},
-};
-
-// A column's header cell: the readable name, the database's name as its tooltip.
+// A column's header cell: the readable name its declaration gives (else its own name), the
+// database's name as its tooltip.
 std::string columnHeader(const database::TableDef& t, const Column& c, const char* cell) {
-    const char* label = nullptr;
-    for (const Label& l : kLabels)
-        if ((!l.table || t.name == std::string(l.table)) && c.name == std::string(l.column) && (l.table || !label)) {
-            label = l.label;
-            if (l.table) break;
-        }
-    const std::string shown = label ? label : c.name;
+    const std::string shown = c.label ? c.label : c.name;
     return std::string("<") + cell + " title=\"" + esc(std::string(t.name) + "." + c.name) + "\">" + esc(shown) + "</" + cell + ">";
 }
 

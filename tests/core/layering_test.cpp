@@ -13,8 +13,8 @@ namespace {
 
 // Lowest first. The back-ends are assembled at the top: the simulator (fixture) and the
 // programs. qvdb stands on the database and what is below it.
-const std::vector<std::string> kOrder = {"platform",  "core",      "console",     "files", "facts",
-                                         "management", "database", "targets",     "inventory",
+const std::vector<std::string> kOrder = {"platform",  "core",      "classes",   "console",     "files",
+                                         "facts",     "management", "database", "targets",     "inventory",
                                          "environment", "run",     "fixture",     "programs"};
 const std::string kQvdbTop = "database";
 
