@@ -2,6 +2,7 @@
 #include "database/connection_name.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -20,7 +21,40 @@ constexpr const char* kMask = "*****";
 struct Option {
     std::string key, value;
     bool secret = false;
+    // The value begins with another option ("host= password=pw" gives host "password=pw"):
+    // libpq read the next option as the value of one left empty.
+    bool takesNext = false;
 };
+
+#ifndef _WIN32
+// Whether `connection` is a URI libpq would not read as it was meant, reading part of a password
+// into what is shown: libpq takes the user name and password to end at the first '@' before any
+// '/', so that the rest of one holding an '@' or '/' not written %40 or %2F is read as the host,
+// port or database, and a query before an '@' ("postgresql://db?password=p@ss") as the user
+// name; and it reads a blank into the host ("postgresql://db password=pw").
+bool uriAmiss(const std::string& connection) {
+    std::size_t at = 0;
+    for (const char* scheme : {"postgresql://", "postgres://"})
+        if (connection.rfind(scheme, 0) == 0) at = std::strlen(scheme);
+    if (at == 0) return false;
+    if (std::any_of(connection.begin(), connection.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); }))
+        return true;
+    const std::size_t first = connection.find('@', at);
+    const bool credentials = first != std::string::npos && first < connection.find('/', at);
+    if (std::count(connection.begin() + static_cast<std::ptrdiff_t>(at), connection.end(), '@') > (credentials ? 1 : 0))
+        return true;
+    const std::string user = credentials ? connection.substr(at, first - at) : std::string();
+    return user.substr(0, user.find(':')).find('?') != std::string::npos;
+}
+#endif
+
+constexpr const char* kUriAmiss =
+    "its URI is not written as libpq reads it: an @, / or ? in a user name or password, and a blank anywhere, is "
+    "written %40, %2F, %3F or %20";
+
+constexpr const char* kTakesNext =
+    "a value left empty in its connection string is followed by another option, which libpq reads as that value: an "
+    "empty value is written ''";
 
 // libpq's reading of the connection: the options it sets, or nullopt with libpq's reason.
 std::optional<std::vector<Option>> parsed(const std::string& connection, std::string& why) {
@@ -39,11 +73,19 @@ std::optional<std::vector<Option>> parsed(const std::string& connection, std::st
         return std::nullopt;
     }
     std::vector<Option> out;
-    for (const PQconninfoOption* o = options; o->keyword; ++o)
-        if (o->val) out.push_back({o->keyword, o->val, o->dispchar && std::strchr(o->dispchar, '*') != nullptr});
+    for (const PQconninfoOption* o = options; o->keyword; ++o) {
+        if (!o->val) continue;
+        out.push_back({o->keyword, o->val, o->dispchar && std::strchr(o->dispchar, '*') != nullptr});
+        for (const PQconninfoOption* k = options; k->keyword && !out.back().takesNext; ++k)
+            out.back().takesNext = out.back().value.rfind(std::string(k->keyword) + "=", 0) == 0;
+    }
     PQconninfoFree(options);
     return out;
 #endif
+}
+
+bool takesNext(const std::vector<Option>& options) {
+    return std::any_of(options.begin(), options.end(), [](const Option& o) { return o.takesNext; });
 }
 
 // A value as a connection string writes it: bare when it can be, else in single quotes with
@@ -118,6 +160,8 @@ std::string masked(std::string text, const std::vector<std::string>& secrets) {
 std::string maskedConnection(const std::string& connection) {
     std::string why;
     std::optional<std::vector<Option>> options = parsed(connection, why);
+    if (options && uriAmiss(connection)) return std::string("the server QV_DATABASE names (") + kUriAmiss + ")";
+    if (options && takesNext(*options)) return std::string("the server QV_DATABASE names (") + kTakesNext + ")";
     if (!options)
         return "the server QV_DATABASE names (libpq cannot read its connection string: " +
                masked(withoutQuoted(why), wordsOf(connection)) + ")";
@@ -140,7 +184,8 @@ std::vector<std::string> passwordsOf(const std::string& connection) {
 
 std::string withoutPasswords(const std::string& text, const std::string& connection) {
     std::string why;
-    if (!parsed(connection, why)) return masked(withoutQuoted(text), wordsOf(connection));
+    const std::optional<std::vector<Option>> options = parsed(connection, why);
+    if (!options) return masked(withoutQuoted(text), wordsOf(connection));
     // The connection quoted whole (its secrets as written: quoted, percent-encoded) is shown by
     // its name; each secret as libpq read it, longest first so that one holding another goes whole.
     std::string clean = text;
@@ -151,6 +196,14 @@ std::string withoutPasswords(const std::string& text, const std::string& connect
             at += shown.size() - 1;
         }
     std::vector<std::string> secrets = passwordsOf(connection);
+    // A URI libpq reads otherwise than written may hold part of a password in any value libpq
+    // read, in any word of it and in what libpq quotes: those go too.
+    if (uriAmiss(connection) || takesNext(*options)) {
+        clean = withoutQuoted(clean);
+        for (const Option& o : *options)
+            if (o.value.size() >= 2) secrets.push_back(o.value);
+        for (std::string& word : wordsOf(connection)) secrets.push_back(std::move(word));
+    }
     std::sort(secrets.begin(), secrets.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
     return masked(clean, secrets);
 }

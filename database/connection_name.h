@@ -11,6 +11,10 @@ namespace qv::database {
 // "host=db dbname=qv user=alice password=***** sslmode=require"): every option the text sets, as
 // key=value, the ones libpq calls secret (password, sslpassword) as "*****". A text libpq cannot
 // read is never shown: the name then says so, with libpq's reason freed of anything it quotes.
+// Nor is a URI libpq would read otherwise than written (an '@', '/' or '?' in a user name or
+// password not percent-encoded, a blank anywhere): it would read part of a password as the
+// host, port, database or user name; nor a string where libpq read the option after an empty
+// value as that value ("host= password=pw").
 std::string maskedConnection(const std::string& connection);
 
 // The secrets the connection holds, as libpq reads them (empty ones left out).

@@ -70,22 +70,29 @@ std::vector<std::string> wordsOf(const std::string& line) {
 
 }  // namespace
 
-HostSettings hostSettings(const std::string& text, const std::string& name) {
-    HostSettings out;
+std::vector<std::string> configWords(const std::string& text) {
+    std::string line = text;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // "Keyword=value" and "Keyword = value" as well as "Keyword value".
+    std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos) return {};
+    std::size_t keywordEnd = line.find_first_of(" \t=", start);
+    if (keywordEnd != std::string::npos) {
+        std::size_t eq = line.find_first_not_of(" \t", keywordEnd);
+        if (eq != std::string::npos && line[eq] == '=') line[eq] = ' ';
+    }
+    return wordsOf(line);
+}
+
+namespace {
+
+void readSettings(const std::string& text, const std::string& name, const IncludedTexts& included, int depth,
+                  HostSettings& out) {
     bool applies = true;  // before the first Host line
     std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        // "Keyword=value" and "Keyword = value" as well as "Keyword value".
-        std::size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos) continue;
-        std::size_t keywordEnd = line.find_first_of(" \t=", start);
-        if (keywordEnd != std::string::npos) {
-            std::size_t eq = line.find_first_not_of(" \t", keywordEnd);
-            if (eq != std::string::npos && line[eq] == '=') line[eq] = ' ';
-        }
-        std::vector<std::string> words = wordsOf(line);
+        std::vector<std::string> words = configWords(line);
         if (words.empty() || words[0][0] == '#') continue;
         const std::string keyword = lower(words[0]);
         if (keyword == "host") {
@@ -107,12 +114,25 @@ HostSettings hostSettings(const std::string& text, const std::string& name) {
             applies = false;
             continue;
         }
+        if (keyword == "include") {
+            if (applies && included && depth < kMaxIncludeDepth)
+                for (std::size_t k = 1; k < words.size(); ++k)
+                    for (const std::string* file : included(words[k])) readSettings(*file, name, included, depth + 1, out);
+            continue;
+        }
         if (applies && words.size() > 1 && !out.values.count(keyword)) {
             std::string value = words[1];
             for (std::size_t k = 2; k < words.size(); ++k) value += " " + words[k];
             out.values[keyword] = value;
         }
     }
+}
+
+}  // namespace
+
+HostSettings hostSettings(const std::string& text, const std::string& name, const IncludedTexts& included) {
+    HostSettings out;
+    readSettings(text, name, included, 0, out);
     return out;
 }
 

@@ -30,6 +30,14 @@ struct InventoryKey {
 // The same computer: name and domain or workgroup.
 bool sameComputer(const InventoryKey& a, const InventoryKey& b);
 
+// A value `rowsApart` left out of the rows it read for its length: where it stands and what it
+// holds, so that it can be read whole on its own (readLong) when it is needed.
+struct LongValue {
+    std::size_t row = 0, column = 0;  // its place in the rows read (column: among the category columns)
+    std::size_t bytes = 0;            // its whole length
+    std::size_t from = 0, to = 0;     // the part left once blanks (space, tab, CR, LF) are trimmed from both ends
+};
+
 // What every back-end offers. Calls return false with `error` set on failure; the message names
 // the database and what went wrong, ready for the user.
 class InventorySource {
@@ -43,10 +51,24 @@ public:
     // order they were written.
     virtual bool rowsOf(const database::TableDef& table, const InventoryKey& key, std::vector<Row>& out,
                         std::string& error) = 0;
+    // The rows of `rowsOf` with every text longer than `longer` bytes left out: Null in its row
+    // and listed in `longValues` instead, so that a row of huge values is never held whole (SQLite
+    // holds one value of it at a time). A back-end whose values are all short reads as rowsOf.
+    virtual bool rowsApart(const database::TableDef& table, const InventoryKey& key, std::size_t longer,
+                           std::vector<Row>& out, std::vector<LongValue>& longValues, std::string& error);
+    // Hands `each` one value `rowsApart` left out, whole as the database holds it (followed by a
+    // NUL byte), valid during the call only; the view must be the same one the rows were read in.
+    virtual bool readLong(const database::TableDef& table, const InventoryKey& key, const LongValue& value,
+                          const std::function<void(std::string_view)>& each, std::string& error);
     // Every row of `table`, key columns then category columns, handed to `each` one at a time
     // (false from `each` stops the scan).
     virtual bool scanTable(const database::TableDef& table, const std::function<bool(const FieldViews&)>& each,
                            std::string& error) = 0;
+    // Every row of `table`, the key columns then the named category columns, handed to `each`
+    // one at a time as scanTable hands them, save that a text longer than `longer` bytes comes as
+    // Null: SQLite then holds one value of a row at a time, and no huge value is handed on.
+    virtual bool scanShort(const database::TableDef& table, const std::vector<std::string>& columns, std::size_t longer,
+                           const std::function<bool(const FieldViews&)>& each, std::string& error);
     // A consistent view over several calls until `endView` (other programs wait to write meanwhile,
     // so views are kept short or whole-export long).
     virtual bool beginView(std::string& error) = 0;

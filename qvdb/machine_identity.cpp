@@ -15,6 +15,10 @@ namespace qv::qvdb {
 
 namespace {
 
+// No identity (UUID, serial number, maker and model, machine-id, MAC address) is longer: a longer
+// value is none, as an empty one is.
+constexpr std::size_t kLongestFact = 4096;
+
 std::string upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
@@ -148,38 +152,41 @@ bool readFleet(InventorySource& source, Fleet& out, std::string& error) {
         latest[keyText(k.when, k.domain, k.name)] = c;
     }
     std::vector<HardwareFacts> facts(out.computers.size());
-    // Each table's rows: the key columns, then the category columns.
-    auto scan = [&](const char* table, const std::function<void(HardwareFacts&, const RowView&)>& take) {
+    // Each table's rows: the key columns, then the columns the facts are read from; a value longer
+    // than any identity is taken as none, so that no huge value is read or held.
+    auto scan = [&](const char* table, const std::vector<std::string>& columns,
+                    const std::function<void(HardwareFacts&, const RowView&)>& take) {
         const int ti = tableIndex(table);
         const auto& def = database::tableList()[static_cast<std::size_t>(ti)];
         const std::size_t keyCount = database::inventoryKeyColumns().size();
-        Row category;
-        return source.scanTable(
-            def,
+        std::vector<int> at;
+        for (const auto& c : columns) at.push_back(columnIndex(def, c));
+        Row category(def.columns.size());
+        return source.scanShort(
+            def, columns, kLongestFact,
             [&](const FieldViews& row) {
                 auto own = [](const std::optional<std::string_view>& v) { return v ? Value(std::string(*v)) : Value(); };
                 auto it = latest.find(keyText(own(row[0]), own(row[1]), own(row[2])));
                 if (it == latest.end()) return true;
-                category.clear();
-                for (std::size_t k = keyCount; k < row.size(); ++k) category.push_back(own(row[k]));
+                for (std::size_t k = 0; k < at.size(); ++k) category[static_cast<std::size_t>(at[k])] = own(row[keyCount + k]);
                 take(facts[it->second], RowView{&def, &category});
                 return true;
             },
             error);
     };
     const bool ok =
-        scan("DeviceID",
+        scan("DeviceID", {"UUID", "IdentifyingNumber", "Manufacturer", "Model"},
              [](HardwareFacts& f, const RowView& r) {
                  f.uuid = r.text("UUID");
                  f.serial = r.text("IdentifyingNumber");
                  f.model = trimmed(r.text("Manufacturer") + " " + r.text("Model"));
              }) &&
-        scan("OSData",
+        scan("OSData", {"OSType", "SerialNumber"},
              [](HardwareFacts& f, const RowView& r) {
                  if (r.number("OSType") == 36.0) f.machineId = r.text("SerialNumber");
              }) &&
-        scan("NetworkAdapters", [](HardwareFacts& f, const RowView& r) { f.macs.insert(r.text("MACAddress")); }) &&
-        scan("TCP_IP", [](HardwareFacts& f, const RowView& r) { f.macs.insert(r.text("MACAddress")); });
+        scan("NetworkAdapters", {"MACAddress"}, [](HardwareFacts& f, const RowView& r) { f.macs.insert(r.text("MACAddress")); }) &&
+        scan("TCP_IP", {"MACAddress"}, [](HardwareFacts& f, const RowView& r) { f.macs.insert(r.text("MACAddress")); });
     if (!ok) return false;
 
     const auto machine = machinesOf(facts);

@@ -49,7 +49,8 @@ struct Fleet {
 };
 
 // Reads the inventory list and the hardware facts of each computer's latest inventory (four table
-// scans in the current view), and joins the computers into machines.
+// scans in the current view, of the columns they come from), and joins the computers into
+// machines. A value over 4,096 bytes is no identity: it counts as an empty one.
 bool readFleet(InventorySource& source, Fleet& out, std::string& error);
 // The same, read in one consistent view of its own.
 bool readFleetInOneView(InventorySource& source, Fleet& out, std::string& error);

@@ -162,12 +162,14 @@ FileOut::~FileOut() {
     if (file_) std::fclose(file_);
 }
 
-bool FileOut::open(const std::string& path, std::string& error) {
+bool FileOut::open(const std::string& path, std::string& error, bool onlyNew) {
     path_ = path;
     errno_ = 0;
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (onlyNew ? O_EXCL : O_TRUNC), 0644);
+    if (fd < 0 || !(file_ = ::fdopen(fd, "wb"))) {
+        error = errno == EEXIST && onlyNew ? "cannot write " + path + ": a file of that name was written already"
+                                           : "cannot write " + path + ": " + std::strerror(errno);
+        if (fd >= 0) ::close(fd);
         return false;
     }
     return true;
@@ -307,17 +309,28 @@ bool StagedFolder::begin(std::string& error) {
            writeFile(kMarker, "This folder was written by qvdb; the next run replaces it whole.\n", error);
 }
 
-bool StagedFolder::writeFile(const std::string& relative, const std::string& content, std::string& error) {
-    const std::string path = staging_ + "/" + relative;
+namespace {
+
+// Makes the subfolder `relative` names, when it names one.
+bool makeSubfolder(const std::string& staging, const std::string& relative, std::string& error) {
     const auto slash = relative.find('/');
-    if (slash != std::string::npos) {
-        const std::string dir = staging_ + "/" + relative.substr(0, slash);
-        if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
-            error = "cannot write " + dir + ": " + std::strerror(errno);
-            return false;
-        }
+    if (slash == std::string::npos) return true;
+    const std::string dir = staging + "/" + relative.substr(0, slash);
+    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+        error = "cannot write " + dir + ": " + std::strerror(errno);
+        return false;
     }
-    return writeWholeFile(path, content, error, true);
+    return true;
+}
+
+}  // namespace
+
+bool StagedFolder::writeFile(const std::string& relative, const std::string& content, std::string& error) {
+    return makeSubfolder(staging_, relative, error) && writeWholeFile(staging_ + "/" + relative, content, error, true);
+}
+
+bool StagedFolder::openFile(const std::string& relative, FileOut& file, std::string& error) {
+    return makeSubfolder(staging_, relative, error) && file.open(staging_ + "/" + relative, error, true);
 }
 
 bool StagedFolder::commit(std::string& error) {

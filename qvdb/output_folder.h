@@ -15,7 +15,8 @@ public:
     FileOut(const FileOut&) = delete;
     FileOut& operator=(const FileOut&) = delete;
     ~FileOut();
-    bool open(const std::string& path, std::string& error);
+    // Creates or truncates `path`; with `onlyNew` a file there already is refused.
+    bool open(const std::string& path, std::string& error, bool onlyNew = false);
     void write(const std::string& text) { write(text.data(), text.size()); }
     void write(const char* data, std::size_t size);
     // Flushes and closes; false with a message when any write failed.
@@ -50,6 +51,8 @@ public:
     // made on demand); false with a message when it fails (disk full, no permission, a file of
     // that name written already).
     bool writeFile(const std::string& relative, const std::string& content, std::string& error);
+    // The same new file opened for writing piece by piece.
+    bool openFile(const std::string& relative, FileOut& file, std::string& error);
     // Puts the hidden folder in the target's place (an earlier folder there is replaced whole).
     bool commit(std::string& error);
 

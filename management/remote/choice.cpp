@@ -5,7 +5,7 @@
 
 #include "management/connector.h"
 #include "management/errors.h"
-#include "management/host_config.h"
+#include "management/ssh/config_files.h"
 #include "management/ssh/session.h"
 #include "management/wsman/errors.h"
 #include "management/wsman/settings.h"
@@ -23,8 +23,8 @@ bool sshConfigNames(const std::string& computer) {
     const std::string path = ssh::sshConfigPath();
     if (path.empty()) return false;
     // A configuration that cannot be used names no computer; opening over SSH says why.
-    management::SettingsFile file = management::readSettingsFile(path);
-    return file.status == management::FileStatus::Read && management::hostSettings(file.text, computer).named;
+    const ssh::SshConfiguration config = ssh::readSshConfiguration(path);
+    return config.status == management::FileStatus::Read && config.settingsFor(computer).named;
 }
 
 Result<std::unique_ptr<TargetConnection>> RemoteChoice::open(const std::string& computer, const Limits& limits,

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "management/ssh/config_files.h"
 #include "management/ssh/errors.h"
-#include "management/settings_file.h"
 
 namespace qv::management::ssh {
 
@@ -52,8 +52,10 @@ std::string sshConfigPath() {
 std::shared_ptr<Session> configuredSession(const std::string& computer, PlatformError& why) {
     static std::once_flag once;
     std::call_once(once, [] { ssh_init(); });
+    // libssh reads the configuration and its Include files itself: they are read first within
+    // bounds, so that libssh never meets one it would wait on or read without end.
     if (const std::string config = sshConfigPath(); !config.empty()) {
-        management::SettingsFile file = management::readSettingsFile(config);
+        const SshConfiguration file = readSshConfiguration(config);
         if (file.status == management::FileStatus::Refused) {
             why = {kErrSshFailed, "SSH configuration for " + computer + " could not be read: " + file.why + " "};
             return nullptr;

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "management/wsman/encrypted_body.h"
+
 namespace qv::management::wsman {
 
 enum class Mechanism { Kerberos, Ntlm };
@@ -44,13 +46,10 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// The protocol name of the encrypted body of an SPNEGO context.
-inline constexpr const char* kEncryptedProtocol = "application/HTTP-SPNEGO-session-encrypted";
-std::string encryptedContentType();
 // The multipart body that carries a sealed SOAP message; false with `why` when sealing failed.
 bool encryptBody(SecurityContext& context, const std::string& soap, std::string& body, std::string& why);
-// The SOAP message of an encrypted body: its parts checked strictly in order, the signature
-// length read from its field, the unsealed length checked against OriginalContent's Length.
+// The SOAP message of an encrypted body: its parts split (splitEncryptedBody) and unsealed, the
+// unsealed length checked against OriginalContent's Length.
 bool decryptBody(SecurityContext& context, const std::string& body, std::string& soap, std::string& why);
 
 }  // namespace qv::management::wsman

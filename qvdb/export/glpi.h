@@ -4,18 +4,19 @@
 #include <iosfwd>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
 #include "qvdb/inventory_data.h"
 #include "qvdb/output_folder.h"
 
 namespace qv::qvdb::exporting {
 
-// The document of one inventory: deviceid, itemtype Computer, action inventory and content with
-// the sections the inventory has values for. Values that would break the format's patterns are
-// left out, as are values the inventory lacks. `deviceId` is the machine's (by default the
-// computer's own, glpiDeviceId).
-nlohmann::ordered_json glpiDocument(const Inventory& inventory, const std::string& deviceId = {});
+// Writes the document of one inventory to `file` as it is made (laid out as JSON's usual two
+// space indent, ending with a line end): deviceid, itemtype Computer, action inventory and
+// content with the sections the inventory has values for. Values that would break the format's
+// patterns are left out, as are values the inventory lacks. `deviceId` is the machine's (by
+// default the computer's own, glpiDeviceId). A value of any length is read and written on its
+// own, straight from the database's buffer: memory holds the short values and one long one.
+bool writeGlpiDocument(InventorySource& source, const InventoryKey& key, const std::string& deviceId, FileOut& file,
+                       std::string& error);
 
 // The stable device id of a computer: its name, and its domain or workgroup when it has one.
 std::string glpiDeviceId(const InventoryKey& key);

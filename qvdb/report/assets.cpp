@@ -137,9 +137,11 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
   }
   // The site's search: the index is loaded by the first search of the page, then kept.
   var root = document.body ? document.body.getAttribute('data-root') || '' : '';
-  var index = null, loading = false, pending = '';
+  // What is asked while the index loads (the keys typed meanwhile) runs once it is there.
+  var index = null, loading = false, pending = '', waiting = [];
   function loadIndex(then) {
     if (index) return then();
+    waiting.push(then);
     if (loading) return;
     loading = true;
     var s = document.createElement('script');
@@ -153,7 +155,7 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
       }).concat(raw.s.map(function (p) {
         return { href: 'software/' + p[0], title: p[1], kind: 'software', count: p[2], fields: [['software', p[1]]], all: p[1].toLowerCase() };
       }));
-      then();
+      waiting.splice(0).forEach(function (f) { f(); });
     };
     document.head.appendChild(s);
   }

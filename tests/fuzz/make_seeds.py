@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-# Writes the binary seeds of the SMBIOS and Linux provider harnesses into corpus/ (run again after a change).
+# Writes the binary seeds of the SMBIOS, Linux provider, encrypted body, SFTP and connection name
+# harnesses into corpus/ (run again after a change).
 import os
 import struct
 
@@ -118,3 +119,45 @@ write('linux_provider/debian', pack(files))
 write('linux_provider/texts', pack({k: files[k] for k in ['/etc/os-release', '/var/lib/dpkg/status', '/proc/cpuinfo',
                                                           '/proc/meminfo']}))
 write('linux_provider/hardware', pack({k: v for k, v in files.items() if k.startswith('/sys/') or 'modules' in k}))
+
+
+# WS-Management encrypted bodies: NTLM's 16-byte signature, a Kerberos-sized header, a body cut short.
+def encrypted(length, signature, sealed):
+    boundary = b'--Encrypted Boundary'
+    return (boundary + b'\r\n\tContent-Type: application/HTTP-SPNEGO-session-encrypted\r\n'
+            b'\tOriginalContent: type=application/soap+xml;charset=UTF-8;Length=' + str(length).encode() + b'\r\n' +
+            boundary + b'\r\n\tContent-Type: application/octet-stream\r\n' + struct.pack('<I', len(signature)) +
+            signature + sealed + boundary + b'--\r\n')
+
+
+write('wsman_encrypted/ntlm', encrypted(40, bytes(range(16)), b'\x9c' * 40))
+write('wsman_encrypted/kerberos', encrypted(120, bytes(range(60)), bytes(range(120, 248))))
+write('wsman_encrypted/cut', encrypted(40, bytes(range(16)), b'\x9c' * 40)[:150])
+
+# SFTP: scripts of the server's answers, each record an operation and its bytes (see sftp_reply.cpp):
+# plausible answers to the oldest request, statuses, typed bodies and raw bytes.
+def plausible(*params):
+    return b''.join(bytes([0, 0, p]) for p in params)
+
+
+write('sftp_reply/plausible', plausible(1, *([0] * 300)))
+write('sftp_reply/mixed', plausible(3, *[(k * 37) & 0xff for k in range(400)]))
+write('sftp_reply/short-reads', plausible(1, *([0, 0, 1, 1, 2, 0x80, 3] * 60)))
+write('sftp_reply/listings', plausible(1, *([0x0f, 0x27, 0x80, 0x4a] * 80)))
+write('sftp_reply/out-of-order', b''.join(bytes([0, k % 5, k & 0xff]) for k in range(1, 400)))
+write('sftp_reply/statuses', plausible(1) + b''.join(bytes([1, 0, c]) for c in [0, 1, 2, 3, 4, 8] * 30))
+write('sftp_reply/typed', plausible(1) + b''.join(bytes([2, 0, t, 8, 0]) + bytes(range(8)) for t in [102, 103, 104, 105, 101] * 30))
+write('sftp_reply/raw', plausible(1) + bytes([3, 13]) + struct.pack('>IBI', 9, 101, 1) + struct.pack('>I', 0) +
+      bytes([3, 9]) + struct.pack('>IBI', 0xffffffff, 103, 2))
+
+# Connection strings: a form byte, the text before the secret, the text after it, the secret.
+def connection(mode, before, after, secret):
+    return bytes([mode]) + b'\0' + before.encode() + b'\0' + after.encode() + b'\0' + secret.encode()
+
+
+write('connection_name/keywords', connection(0, 'host=db dbname=qv user=alice', 'sslmode=require', 's3cr3t pass'))
+write('connection_name/uri-user', connection(2, 'alice', 'db.example.com:5432/qv?sslmode=require', 'p@ss:w/rd%'))
+write('connection_name/uri-query', connection(4, 'db/qv', '&user=bob', 'pässwörd'))
+write('connection_name/sslpassword', connection(1, 'host=db sslkey=/k', '', "key'pass\\"))
+write('connection_name/unreadable', connection(0, "host='unterminated", '', 'secret1'))
+write('connection_name/bad-option', connection(4, 'db/qv', '&bogus=1', 'topsecret'))

@@ -1,5 +1,6 @@
-// Settings and credential files (winrm settings, netrc, SSH configuration): only regular files of
-// bounded size are read; a FIFO, a device, a folder or a huge file is refused at once with a reason.
+// Settings and credential files (winrm settings, netrc, SSH configuration and the files it
+// includes): only regular files of bounded size are read, includes to a bounded depth and count;
+// a FIFO, a device, a folder, a huge file or an include without end is refused at once with a reason.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "management/errors.h"
@@ -151,6 +153,89 @@ TEST_F(SettingsFiles, NetrcWinrmAndSshConfigurationSayWhyTheyAreNotUsed) {
             qv::PlatformError failed;
             EXPECT_FALSE(qv::management::ssh::configuredSession("ws01", failed));
             EXPECT_EQ(failed.description, "SSH configuration for ws01 could not be read: " + sub + "/config" + c.why + " ");
+        }
+    }
+}
+
+// The SSH configuration's Include lines: what they name is read as the configuration is, and
+// only so far; the Host blocks of the files read count as the configuration's own.
+TEST_F(SettingsFiles, SshIncludesAreReadWithinBounds) {
+    using Make = std::function<void(const std::string& dir)>;
+    auto chain = [](int levels, const std::string& last) {
+        return [=](const std::string& dir) {
+            qvtest::writeFile(dir + "/config", "Include d1\n");
+            for (int k = 1; k < levels; ++k)
+                qvtest::writeFile(dir + "/d" + std::to_string(k), "Include d" + std::to_string(k + 1) + "\n");
+            qvtest::writeFile(dir + "/d" + std::to_string(levels), last);
+        };
+    };
+    struct IncludeCase {
+        const char* what;
+        Make make;
+        bool named;       // the configuration names ws01
+        std::string why;  // the refusal ("DIR" for the folder), empty when the configuration is read
+    } cases[] = {
+        {"one file", [](const std::string& d) {
+             qvtest::writeFile(d + "/config", "Include hosts.conf\n");
+             qvtest::writeFile(d + "/hosts.conf", "Host ws01\n Port 2222\n");
+         }, true, ""},
+        {"a pattern", [](const std::string& d) {
+             qvtest::writeFile(d + "/config", "Include=\"conf.d/*.conf\"\n");
+             ASSERT_EQ(::mkdir((d + "/conf.d").c_str(), 0700), 0);
+             qvtest::writeFile(d + "/conf.d/a.conf", "Host other\n");
+             qvtest::writeFile(d + "/conf.d/b.conf", "Host ws01\n");
+         }, true, ""},
+        {"no such file", [](const std::string& d) { qvtest::writeFile(d + "/config", "Include nothere.conf\n"); }, false, ""},
+        {"a block of another computer", [](const std::string& d) {
+             qvtest::writeFile(d + "/config", "Host other\n Include hosts.conf\n");
+             qvtest::writeFile(d + "/hosts.conf", "Host ws01\n");
+         }, false, ""},
+        {"a FIFO", [](const std::string& d) {
+             qvtest::writeFile(d + "/config", "Host *\n\n  Include inc\n");
+             ASSERT_EQ(::mkfifo((d + "/inc").c_str(), 0600), 0);
+         }, false, "DIR/inc is a FIFO, not a regular file (Include on line 3 of DIR/config); not used"},
+        {"a folder", [](const std::string& d) {
+             qvtest::writeFile(d + "/config", "Include inc\n");
+             ASSERT_EQ(::mkdir((d + "/inc").c_str(), 0700), 0);
+         }, false, "DIR/inc is a folder, not a file (Include on line 1 of DIR/config); not used"},
+        {"too large", [](const std::string& d) {
+             qvtest::writeFile(d + "/config", "Include inc\n");
+             qvtest::writeFile(d + "/inc", "Host ws01\n");
+             ASSERT_EQ(::truncate((d + "/inc").c_str(), off_t(kMaxSettingsBytes) + 1), 0);
+         }, false, "DIR/inc is larger than 1 MiB (1048577 bytes) (Include on line 1 of DIR/config); not used"},
+        {"including itself", [](const std::string& d) {
+             qvtest::writeFile(d + "/config", "Host ws01\nInclude a.conf\n");
+             qvtest::writeFile(d + "/a.conf", "Include ./config\n");
+         }, false, "DIR/./config includes itself (Include on line 1 of DIR/a.conf); not used"},
+        {"16 levels", chain(16, "Host ws01\n"), true, ""},
+        {"17 levels", chain(17, "Host ws01\n"), false,
+         "DIR/d17 is included more than 16 levels deep (Include on line 1 of DIR/d16); not used"},
+        {"too many files", [](const std::string& d) {
+             // 8 files that each include the same 8: 72 files read, as ssh would read them.
+             qvtest::writeFile(d + "/config", "Include f*\n");
+             for (int k = 1; k <= 8; ++k) {
+                 qvtest::writeFile(d + "/f" + std::to_string(k), "Include g*\n");
+                 qvtest::writeFile(d + "/g" + std::to_string(k), "Host ws01\n");
+             }
+         }, false, "DIR/config includes more than 64 files in all (Include on line 1 of DIR/f8); not used"},
+    };
+    int n = 0;
+    for (const IncludeCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string sub = dir_ + "/" + std::to_string(n++);
+        ASSERT_EQ(::mkdir(sub.c_str(), 0700), 0);
+        setenv("QV_SSH_DIR", sub.c_str(), 1);
+        c.make(sub);
+        std::string why = c.why;
+        for (std::size_t at; (at = why.find("DIR")) != std::string::npos;) why.replace(at, 3, sub);
+        EXPECT_EQ(qv::management::remote::sshConfigNames("ws01"), c.named);
+        qv::PlatformError failed;
+        const auto session = qv::management::ssh::configuredSession("ws01", failed);
+        if (why.empty()) {
+            EXPECT_TRUE(session) << failed.description;
+        } else {
+            EXPECT_FALSE(session);
+            EXPECT_EQ(failed.description, "SSH configuration for ws01 could not be read: " + why + " ");
         }
     }
 }

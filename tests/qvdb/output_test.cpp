@@ -274,6 +274,13 @@ TEST(QvdbOutput, LongValuesAreCutOnPagesAndWholeInExports) {
                                        ")), 1, " + std::to_string(c.length - 1) + ") WHERE DeviceName = '" + c.computer + "'",
                                    &error, false))
             << error;
+    // Long values the GLPI document trims, escapes and converts, read one at a time.
+    ASSERT_TRUE(qvtest::execDb(db,
+                               "PRAGMA ignore_check_constraints = 1; UPDATE DeviceID SET Model = '  a\"b' || "
+                               "substr(hex(zeroblob(50000)), 1, 99990) || char(9, 10) WHERE DeviceName = 'PC0003'; "
+                               "UPDATE BIOS SET ReleaseDate = printf('%70000s', '20040229') WHERE DeviceName = 'PC0003'",
+                               &error, false))
+        << error;
     ASSERT_EQ(qvtest::qvdb({"report", "--database", db, "--out", dir + "/site"}).status, 0);
     ASSERT_EQ(qvtest::qvdb({"export", "--format", "csv", "--database", db, "--out", dir + "/csv"}).status, 0);
     ASSERT_EQ(qvtest::qvdb({"export", "--format", "glpi", "--database", db, "--out", dir + "/glpi"}).status, 0);
@@ -293,4 +300,7 @@ TEST(QvdbOutput, LongValuesAreCutOnPagesAndWholeInExports) {
         EXPECT_NE(csv.find("," + whole + ","), std::string::npos);
         EXPECT_NE(qvtest::readFile(dir + "/glpi/" + c.computer + ".json").find("\"" + whole + "\""), std::string::npos);
     }
+    const std::string document = qvtest::readFile(dir + "/glpi/PC0003.json");
+    EXPECT_NE(document.find("\"smodel\": \"a\\\"b" + std::string(99990, '0') + "\""), std::string::npos);
+    EXPECT_NE(document.find("\"bdate\": \"2004-02-29\""), std::string::npos);
 }

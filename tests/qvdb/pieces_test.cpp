@@ -1,12 +1,16 @@
-// qvdb's small pieces, case by case: CSV fields, date texts for GLPI, file names, chart axes and
-// labels, value display; and the report's own figures against the fleet database.
+// qvdb's small pieces, case by case: CSV fields, date texts for GLPI, the GLPI documents' JSON
+// writer against nlohmann::json's dump, file names, chart axes and labels, value display; and the
+// report's own figures against the fleet database.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <regex>
 
+#include <nlohmann/json.hpp>
+
 #include "qvdb/export/csv.h"
 #include "qvdb/export/glpi.h"
+#include "qvdb/export/json_out.h"
 #include "qvdb/report/charts.h"
 #include "qvdb/report/computer_page.h"
 #include "qvdb/report/html.h"
@@ -56,6 +60,47 @@ TEST(QvdbPieces, DatesForGlpi) {
         EXPECT_EQ(exporting::isoDateOf(c.in), c.date) << c.in;
         EXPECT_EQ(exporting::isoDateTimeOf(c.in), c.dateTime) << c.in;
     }
+}
+
+// The streaming writer writes what nlohmann::json's dump(2, ' ', false, replace) writes: the same
+// escapes, the same replacement of invalid UTF-8 (a byte that breaks a sequence read again), the
+// same layout of nested and empty containers.
+TEST(QvdbPieces, JsonWriterWritesWhatDumpWrites) {
+    const std::string texts[] = {
+        "", "plain", "q\"b\\s/", std::string("nul\0in", 6), "\x01\x1f\x7f\b\t\n\f\r", "Gr\xc3\xb6\xc3\x9f" "e \xe2\x82\xac \xf0\x9f\x98\x80",
+        "\xff", "\x80x", "\xc3", "ab\xc3", "\xc3(", "\xe2\x82(", "\xe2\x82", "\xf0\x9f\x98", "\xc0\x80 overlong",
+        "\xed\xa0\x80 surrogate", "\xf4\x90\x80\x80 past U+10FFFF", "\xe0\x80\xaf", "\xf0\x9f\x98\xc3\xa9", "\xc3\xc3\xa9"};
+    for (const std::string& t : texts) {
+        const std::string dumped = nlohmann::json(t).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        EXPECT_EQ('"' + exporting::jsonEscaped(t) + '"', dumped) << nlohmann::json(t).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+    }
+    nlohmann::ordered_json doc = {{"a", "x\xff"}, {"empty", nlohmann::json::object()}, {"none", nlohmann::json::array()},
+                                  {"list", {{{"n", -42}, {"m", "y"}}, nlohmann::json::object(), 7}}};
+    const std::string path = qvtest::makeTempDir() + "/doc.json";
+    FileOut file;
+    std::string error;
+    ASSERT_TRUE(file.open(path, error)) << error;
+    {
+        exporting::JsonOut out(file);
+        out.beginObject();
+        out.key("a").string("x\xff");
+        out.key("empty").beginObject();
+        out.end();
+        out.key("none").beginArray();
+        out.end();
+        out.key("list").beginArray();
+        out.beginObject();
+        out.key("n").number(-42);
+        out.key("m").string("y");
+        out.end();
+        out.beginObject();
+        out.end();
+        out.number(7);
+        out.end();
+        out.end();
+    }
+    ASSERT_TRUE(file.close(error)) << error;
+    EXPECT_EQ(qvtest::readFile(path), doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
 TEST(QvdbPieces, FileNamesStayInTheirFolder) {
