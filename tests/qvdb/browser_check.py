@@ -87,10 +87,36 @@ def number(css):
 
 
 def visible_rows(table_id):
-    return driver.execute_script(
-        "return Array.from(document.getElementById(arguments[0]).tBodies[0].rows)"
-        ".filter(r => !r.hidden).map(r => Array.from(r.cells, c => c.getAttribute('data-v') ?? c.textContent))",
-        table_id)
+    """Every row the table shows, in order (cell values): a long table has only the rows near the
+    screen in the page, so they are gathered while scrolling through it, each by its aria-rowindex;
+    a row missing or out of place there is a failure."""
+    got = driver.execute_async_script("""
+        const [id, done] = arguments, table = document.getElementById(id), rows = [];
+        const total = +table.getAttribute('aria-rowcount') - 1;
+        let wrong = 0;
+        scrollTo(0, table.getBoundingClientRect().top + scrollY);
+        const take = () => {
+          for (const r of table.tBodies[0].rows) {
+            const at = +r.getAttribute('aria-rowindex') - 2;
+            if (r.classList.contains('gap')) continue;
+            if (!(at >= 0 && at < total) || r.hidden) { wrong++; continue; }
+            rows[at] = Array.from(r.cells, c => c.getAttribute('data-v') ?? c.textContent);
+          }
+          if (table.getBoundingClientRect().bottom <= innerHeight) {
+            scrollTo(0, 0);
+            let missing = 0;
+            for (let i = 0; i < total; i++) missing += !rows[i];
+            return done({rows: rows.filter(Boolean), missing: missing, wrong: wrong});
+          }
+          const before = scrollY;
+          scrollBy(0, innerHeight * 0.75);
+          if (scrollY === before) return done({rows: [], missing: total, wrong: wrong});
+          requestAnimationFrame(() => requestAnimationFrame(take));
+        };
+        take();""", table_id)
+    check(got["missing"] == 0 and got["wrong"] == 0, "%s: %d rows not reached by scrolling, %d out of place"
+          % (table_id, got["missing"], got["wrong"]))
+    return got["rows"]
 
 
 try:
@@ -130,6 +156,8 @@ try:
     open_page("computers.html", "computers")
     total = len(visible_rows("computers"))
     check(total == len(latest), "computer list has %d rows" % total)
+    in_page = driver.execute_script("return document.querySelectorAll('#computers tbody tr:not(.gap)').length")
+    check(0 < in_page < total, "the computer list has %d of its %d rows in the page, not those near the screen" % (in_page, total))
     box = driver.find_element(By.CSS_SELECTOR, "input.filter[data-filter-for=computers]")
     box.send_keys("PC0007")
     rows = visible_rows("computers")
@@ -154,7 +182,7 @@ try:
     check(driver.switch_to.active_element == button, "the Memory header is not reached with Tab")
     button.send_keys(Keys.ENTER)
     values = [float(r[column]) for r in visible_rows("computers")]
-    check(values == sorted(values) and values[0] < values[-1], "memory not sorted ascending")
+    check(values and values == sorted(values) and values[0] < values[-1], "memory not sorted ascending")
     check(header.get_attribute("aria-sort") == "ascending", "aria-sort is %s" % header.get_attribute("aria-sort"))
     button.click()
     values = [float(r[column]) for r in visible_rows("computers")]
