@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -130,7 +131,7 @@ const Label kLabels[] = {
 std::string columnHeader(const database::TableDef& t, const Column& c, const char* cell) {
     const char* label = nullptr;
     for (const Label& l : kLabels)
-        if ((!l.table || t.name == std::string(l.table)) && c.name == std::string(l.column) && (l.table || !label)) {
+        if ((!l.table || std::strcmp(t.name, l.table) == 0) && std::strcmp(c.name, l.column) == 0 && (l.table || !label)) {
             label = l.label;
             if (l.table) break;
         }
