@@ -1,9 +1,11 @@
 # The report site in headless Chromium, driven by chromium-driver through Selenium: every kind of
 # page opens without a console error, the overview's numbers equal the database's, a table's
-# filter and sort work (sorting by keyboard too) and views load from their address, the site's
-# search finds a computer by MAC address and a package by name, no page scrolls sideways at a
-# phone's width, a computer's history names the packages added since its previous inventory; a
-# screenshot of each kind of page is kept and checked not blank.
+# filter and sort work (sorting by keyboard too) and views load from their address, a long list
+# has only the rows near the screen in the page and every row is reached by scrolling, the site's
+# search finds a computer by MAC address and a package by name, text (charts' too) has enough
+# contrast in the light and the dark scheme, no page scrolls sideways at a phone's width, a
+# computer's history names the packages added since its previous inventory; a screenshot of each
+# kind of page is kept and checked not blank.
 #   browser_check.py SITE DATABASE SCREENSHOT_DIR
 import datetime
 import os
@@ -119,6 +121,48 @@ def visible_rows(table_id):
     return got["rows"]
 
 
+# Text contrast by WCAG 2's AA rule (as axe-core's color-contrast checks it): every piece of text
+# shown, SVG chart text by its fill, against the backgrounds under it composited up to an opaque
+# one; 4.5:1 at least, 3:1 for large text (24 px, or 18.66 px bold). Gives the failures.
+CONTRAST = r"""
+const rgba = s => { const m = /rgba?\(([^)]*)\)/.exec(s || ''); if (!m) return null;
+  const p = m[1].split(/[\s,\/]+/).filter(Boolean).map(Number); return [p[0], p[1], p[2], p.length > 3 ? p[3] : 1]; };
+const over = (top, under) => top.slice(0, 3).map((c, i) => c * top[3] + under[i] * (1 - top[3])).concat([1]);
+const luminance = c => { const l = c.slice(0, 3).map(v => { v /= 255; return v <= 0.03928 ? v / 12.92 : Math.pow((v + 0.055) / 1.055, 2.4); });
+  return 0.2126 * l[0] + 0.7152 * l[1] + 0.0722 * l[2]; };
+function background(el) {
+  const layers = [];
+  for (let e = el; e; e = e.parentElement) {
+    const c = rgba(getComputedStyle(e).backgroundColor);
+    if (c && c[3] > 0) { layers.push(c); if (c[3] === 1) break; }
+  }
+  let bg = [255, 255, 255, 1];
+  for (let i = layers.length - 1; i >= 0; i--) bg = over(layers[i], bg);
+  return bg;
+}
+const out = [], seen = new Set();
+const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+for (let n = walker.nextNode(); n; n = walker.nextNode()) {
+  const el = n.parentElement;
+  if (!n.textContent.trim() || seen.has(el) || el.closest('title, script, style, noscript')) continue;
+  seen.add(el);
+  const st = getComputedStyle(el);
+  if (!el.getClientRects().length || st.visibility !== 'visible') continue;
+  const svg = el instanceof SVGElement;
+  let fg = rgba(svg ? st.fill : st.color);
+  if (!fg) continue;
+  const bg = background(el);
+  fg = over(fg, bg);
+  const a = luminance(fg), b = luminance(bg), ratio = (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);
+  const px = parseFloat(st.fontSize), large = px >= 24 || (px >= 18.66 && +st.fontWeight >= 700);
+  if (ratio < (large ? 3 : 4.5))
+    out.push(n.textContent.trim().slice(0, 30) + ' (' + (svg ? 'svg ' + el.getAttribute('class') : el.tagName.toLowerCase()) +
+             '): ' + ratio.toFixed(2) + ':1, ' + (svg ? st.fill : st.color) + ' on rgb(' + bg.slice(0, 3).map(Math.round) + ')');
+}
+return out;
+"""
+
+
 try:
     # Overview: its numbers against the database.
     open_page("index.html", "overview")
@@ -213,8 +257,8 @@ try:
     # Software and one package's page.
     open_page("software.html", "software")
     link = driver.find_element(By.LINK_TEXT, "Fleet Monitor").get_attribute("href")
-    relative = os.path.relpath(urllib.parse.unquote(urllib.parse.urlparse(link).path), os.path.abspath(site))
-    open_page(relative, "package")
+    package_page = os.path.relpath(urllib.parse.unquote(urllib.parse.urlparse(link).path), os.path.abspath(site))
+    open_page(package_page, "package")
     installs = db.execute("SELECT count(*) FROM RegSoftwarePackages p JOIN "
                           "(SELECT DeviceName, DomainWorkGrp, max(InvDateTime) AS t FROM DeviceID GROUP BY 1, 2) l "
                           "ON p.DeviceName = l.DeviceName AND p.DomainWorkGrp IS l.DomainWorkGrp AND p.InvDateTime = l.t "
@@ -243,6 +287,18 @@ try:
 
     open_page("disks.html", "disks")
     check("Latest inventory" in text_of("#disks thead"), "the disk list has no inventory date")
+
+    # Text contrast on the pages with charts and the lists with coloured marks, in the light and the
+    # dark scheme (the scheme set as the system would set it).
+    for scheme in ("light", "dark"):
+        driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": [{"name": "prefers-color-scheme", "value": scheme}]})
+        for relative in ("index.html", package_page, "computers.html?q=is%3Astale", "changes.html", "c/PC0002.html"):
+            driver.get(page_url(relative))
+            check(driver.execute_script("return matchMedia('(prefers-color-scheme: %s)').matches" % scheme),
+                  "%s: the %s scheme is not in force" % (relative, scheme))
+            low = driver.execute_script(CONTRAST)
+            check(not low, "%s, %s scheme: %d texts of low contrast: %s" % (relative, scheme, len(low), "; ".join(low[:5])))
+    driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
 
     # A phone's width: no page scrolls sideways (tables scroll in their own box).
     driver.set_window_size(390, 800)
