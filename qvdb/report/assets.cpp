@@ -180,13 +180,27 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
     remember(this.table, 'sort', head[col].getAttribute('data-key') || String(col));
     remember(this.table, 'dir', asc ? '' : 'desc');
   };
+  // The first row the page shows of those rendered, and where it stands on the screen.
+  Grid.prototype.anchor = function () {
+    var rows = this.body.rows;
+    for (var i = 1; i < rows.length - 1; i++) {
+      var box = rows[i].getBoundingClientRect();
+      if (box.bottom > 0) return box.top < window.innerHeight ? { at: this.first + i - 1, row: rows[i], top: box.top } : null;
+    }
+    return null;
+  };
   // The rows to have in the page: all of a short table (or when printing), else those from a
-  // screen above the view to two below, by the rows' average height.
-  Grid.prototype.wanted = function () {
+  // screen above the view to two below. The row at the top of the screen is told by the rows
+  // rendered when it is one of them, else by the rows' average height past the nearer end of them.
+  Grid.prototype.wanted = function (anchor, changed) {
     var n = this.view.length;
     if (!this.windowed || this.printing) return [0, n];
-    var h = this.height || 24, screen = Math.ceil(window.innerHeight / h) + 1;
-    var at = Math.floor(-this.body.getBoundingClientRect().top / h);
+    var h = this.height || 24, screen = Math.ceil(window.innerHeight / h) + 1, at;
+    var rows = this.body.rows, shown = this.last > this.first && !changed;
+    if (anchor) at = anchor.at;
+    else if (shown && rows[rows.length - 2].getBoundingClientRect().bottom <= 0)
+      at = this.last + Math.floor(-rows[rows.length - 2].getBoundingClientRect().bottom / h);
+    else at = Math.floor(-this.body.getBoundingClientRect().top / h);
     return [Math.max(0, Math.min(n, at - screen)), Math.max(0, Math.min(n, at + 2 * screen))];
   };
   // On scrolling: drawn again only when an empty row comes near the screen.
@@ -197,7 +211,10 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
       this.render(false);
   };
   Grid.prototype.render = function (changed) {
-    var range = this.wanted(), first = range[0], last = range[1];
+    // On scrolling, the row at the top of the screen is kept where it is: rows above it, of other
+    // heights than the average, would otherwise move it.
+    var anchor = changed || !this.windowed ? null : this.anchor();
+    var range = this.wanted(anchor, changed), first = range[0], last = range[1];
     if (!changed && first === this.first && last === this.last) return;
     var frag = document.createDocumentFragment();
     frag.appendChild(this.gapTop);
@@ -213,12 +230,15 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
     this.first = first;
     this.last = last;
     if (this.windowed && !this.height && last > first) {
-      // Measured once, on the first rows shown (again when the window's width changes): the
-      // empty rows' heights then keep a row where the scroll position puts it.
+      // Measured once, on the first rows shown (again when the window's width changes).
       var rows = this.body.rows;
       this.height = (rows[rows.length - 2].getBoundingClientRect().bottom - rows[1].getBoundingClientRect().top) / (last - first);
     }
     this.gaps();
+    if (anchor) {
+      var moved = anchor.row.getBoundingClientRect().top - anchor.top;
+      if (Math.abs(moved) >= 1) window.scrollBy(0, moved);
+    }
   };
   Grid.prototype.gaps = function () {
     var h = this.height || 24, after = this.view.length - this.last;
@@ -232,16 +252,8 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
     for (var i = 0; i < grids.length; i++) if (grids[i].table === table) return grids[i];
     return null;
   }
-  var scrollPending = false;
-  function onScroll() {
-    if (scrollPending) return;
-    scrollPending = true;
-    // Once per frame, before it is drawn.
-    requestAnimationFrame(function () {
-      scrollPending = false;
-      grids.forEach(function (g) { if (g.windowed) g.scrolled(); });
-    });
-  }
+  // Scroll events come once a frame at most, before the frame is drawn.
+  function onScroll() { grids.forEach(function (g) { if (g.windowed) g.scrolled(); }); }
   window.addEventListener('scroll', onScroll, { passive: true });
   var width = window.innerWidth;
   window.addEventListener('resize', function () {
@@ -254,9 +266,11 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
   window.addEventListener('afterprint', function () { grids.forEach(function (g) { g.printing = false; g.render(true); }); });
   // The site's search: the index is loaded by the first search of the page, then kept.
   var root = document.body ? document.body.getAttribute('data-root') || '' : '';
-  var index = null, loading = false, pending = '';
+  // What to do once the index is in: the latest search asked for while it loads.
+  var index = null, loading = false, waiting = null;
   function loadIndex(then) {
     if (index) return then();
+    waiting = then;
     if (loading) return;
     loading = true;
     var s = document.createElement('script');
@@ -270,7 +284,9 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
       }).concat(raw.s.map(function (p) {
         return { href: 'software/' + p[0], title: p[1], kind: 'software', count: p[2], fields: [['software', p[1]]], all: p[1].toLowerCase() };
       }));
-      then();
+      var next = waiting;
+      waiting = null;
+      next();
     };
     document.head.appendChild(s);
   }

@@ -19,6 +19,8 @@ from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import WebDriverWait
+from selenium.common.exceptions import TimeoutException
 
 site, database, shots = sys.argv[1:4]
 os.makedirs(shots, exist_ok=True)
@@ -111,11 +113,11 @@ def visible_rows(table_id):
             return done({rows: rows.filter(Boolean), missing: missing, wrong: wrong});
           }
           const before = scrollY;
-          scrollBy(0, innerHeight * 0.75);
+          scrollBy(0, innerHeight * 1.5);
           if (scrollY === before) return done({rows: [], missing: total, wrong: wrong});
-          requestAnimationFrame(() => requestAnimationFrame(take));
+          requestAnimationFrame(take);
         };
-        take();""", table_id)
+        requestAnimationFrame(take);""", table_id)
     check(got["missing"] == 0 and got["wrong"] == 0, "%s: %d rows not reached by scrolling, %d out of place"
           % (table_id, got["missing"], got["wrong"]))
     return got["rows"]
@@ -244,10 +246,15 @@ try:
     # The site's search: a MAC address and a package name give links while typing.
     mac = db.execute("SELECT MACAddress FROM NetworkAdapters WHERE DeviceName = 'PC0042' ORDER BY InvDateTime DESC").fetchone()[0]
     search = driver.find_element(By.ID, "qv-search")
-    search.send_keys(mac.lower())
+    # Pasted in one input event as the index starts loading: the search is made once it is in.
+    driver.execute_script("arguments[0].focus(); arguments[0].value = arguments[1]; arguments[0].dispatchEvent(new Event('input'))",
+                          search, mac.lower())
     results = lambda: driver.execute_script(
         "return Array.from(document.querySelectorAll('#qv-results a[href]'), a => [a.textContent, a.href])")
-    found = results()
+    try:
+        found = WebDriverWait(driver, 20, poll_frequency=0.05).until(lambda d: results())
+    except TimeoutException:
+        found = []
     check(len(found) == 1 and "/c/PC0042.html" in found[0][1], "search for %s finds %s" % (mac, found))
     search.clear()
     search.send_keys("fleet mon")
