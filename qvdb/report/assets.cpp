@@ -155,9 +155,13 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
     if (!words.length) this.match = null;
     else {
       this.index();
-      this.match = this.texts.map(function (x) {
-        return words.every(function (w) { return w.lastIndexOf('is:', 0) === 0 ? x.tags.indexOf(w) >= 0 : x.t.indexOf(w) >= 0; });
-      });
+      var texts = this.texts, match = this.match = new Uint8Array(texts.length);
+      var tags = words.map(function (w) { return w.lastIndexOf('is:', 0) === 0; });
+      for (var i = 0; i < texts.length; i++) {
+        var x = texts[i], ok = 1;
+        for (var k = 0; k < words.length && ok; k++) ok = (tags[k] ? x.tags.indexOf(words[k]) : x.t.indexOf(words[k])) >= 0 ? 1 : 0;
+        match[i] = ok;
+      }
     }
     this.select();
     var count = document.querySelector('[data-count-for="' + this.table.id + '"]');
@@ -166,7 +170,11 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
   };
   Grid.prototype.select = function () {
     var match = this.match;
-    this.view = match ? this.order.filter(function (i) { return match[i]; }) : this.order;
+    if (!match) this.view = this.order;
+    else {
+      var view = this.view = [];
+      for (var i = 0; i < this.order.length; i++) if (match[this.order[i]]) view.push(this.order[i]);
+    }
     this.render(true);
   };
   Grid.prototype.sortBy = function (col, asc) {
