@@ -247,6 +247,15 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
       var moved = anchor.row.getBoundingClientRect().top - anchor.top;
       if (Math.abs(moved) >= 1) window.scrollBy(0, moved);
     }
+    // Rows much lower than those first measured leave the screen's foot empty: measured anew.
+    if (this.windowed && !this.printing && !this.again && last > first && last < this.view.length &&
+        this.gapBottom.getBoundingClientRect().top < window.innerHeight) {
+      var shown = this.body.rows;
+      this.height = (shown[shown.length - 2].getBoundingClientRect().bottom - shown[1].getBoundingClientRect().top) / (last - first);
+      this.again = true;
+      this.render(changed);
+      this.again = false;
+    }
   };
   Grid.prototype.gaps = function () {
     var h = this.height || 24, after = this.view.length - this.last;
