@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <unordered_map>
 
 #include "qvdb/export/glpi.h"
 
@@ -127,15 +128,28 @@ const Label kLabels[] = {
     {nullptr, "PointerType", "Pointer type"},      {nullptr, "CardName", "Adapter"},
 };
 
-// A column's header cell: the readable name, the database's name as its tooltip.
-std::string columnHeader(const database::TableDef& t, const Column& c, const char* cell) {
+// The readable name of a column: its table's own label, else one for the column in any table.
+const char* labelOf(const database::TableDef& t, const Column& c) {
     const char* label = nullptr;
     for (const Label& l : kLabels)
         if ((!l.table || std::strcmp(t.name, l.table) == 0) && std::strcmp(c.name, l.column) == 0 && (l.table || !label)) {
             label = l.label;
             if (l.table) break;
         }
-    const std::string shown = label ? label : c.name;
+    return label ? label : c.name;
+}
+
+// A column's header cell: the readable name, the database's name as its tooltip.
+std::string columnHeader(const database::TableDef& t, const Column& c, const char* cell) {
+    // Each column of the schema looked up once: every page names most of them.
+    static const std::unordered_map<const Column*, const char*> labels = [] {
+        std::unordered_map<const Column*, const char*> m;
+        for (const auto& table : database::tableList())
+            for (const Column& column : table.columns) m[&column] = labelOf(table, column);
+        return m;
+    }();
+    const auto known = labels.find(&c);
+    const std::string shown = known != labels.end() ? known->second : labelOf(t, c);
     return std::string("<") + cell + " title=\"" + esc(std::string(t.name) + "." + c.name) + "\">" + esc(shown) + "</" + cell + ">";
 }
 
