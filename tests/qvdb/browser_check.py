@@ -123,6 +123,17 @@ def visible_rows(table_id):
     return got["rows"]
 
 
+def contrast(relative):
+    """The page's text contrast in the light and the dark scheme, set as the system would set it."""
+    for scheme in ("light", "dark"):
+        driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": [{"name": "prefers-color-scheme", "value": scheme}]})
+        check(driver.execute_script("return matchMedia('(prefers-color-scheme: %s)').matches" % scheme),
+              "%s: the %s scheme is not in force" % (relative, scheme))
+        low = driver.execute_script(CONTRAST)
+        check(not low, "%s, %s scheme: %d texts of low contrast: %s" % (relative, scheme, len(low), "; ".join(low[:5])))
+    driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
+
+
 # Text contrast by WCAG 2's AA rule (as axe-core's color-contrast checks it): every piece of text
 # shown, SVG chart text by its fill, against the backgrounds under it composited up to an opaque
 # one; 4.5:1 at least, 3:1 for large text (24 px, or 18.66 px bold). Gives the failures.
@@ -168,6 +179,7 @@ return out;
 try:
     # Overview: its numbers against the database.
     open_page("index.html", "overview")
+    contrast("index.html")
     check(number("#n-computers") == len(latest), "computers: %s, database %d" % (text_of("#n-computers"), len(latest)))
     inventories = db.execute("SELECT count(*) FROM DeviceID").fetchone()[0]
     check(number("#n-inventories") == inventories, "inventories: %s, database %d" % (text_of("#n-inventories"), inventories))
@@ -238,6 +250,7 @@ try:
 
     # A view from its address: the stale computers, as the overview's card links them.
     open_page("computers.html?q=is%3Astale&sort=latest", "computers-stale")
+    contrast("computers.html?q=is%3Astale&sort=latest")
     check(len(visible_rows("computers")) == stale, "computers.html?q=is:stale shows %d rows, %d stale"
           % (len(visible_rows("computers")), stale))
     open_page("computers.html?q=LAB", "computers-lab")
@@ -266,6 +279,7 @@ try:
     link = driver.find_element(By.LINK_TEXT, "Fleet Monitor").get_attribute("href")
     package_page = os.path.relpath(urllib.parse.unquote(urllib.parse.urlparse(link).path), os.path.abspath(site))
     open_page(package_page, "package")
+    contrast(package_page)
     installs = db.execute("SELECT count(*) FROM RegSoftwarePackages p JOIN "
                           "(SELECT DeviceName, DomainWorkGrp, max(InvDateTime) AS t FROM DeviceID GROUP BY 1, 2) l "
                           "ON p.DeviceName = l.DeviceName AND p.DomainWorkGrp IS l.DomainWorkGrp AND p.InvDateTime = l.t "
@@ -274,6 +288,7 @@ try:
 
     # A computer: its history names what was added since the inventory before.
     open_page("c/PC0002.html", "computer")
+    contrast("c/PC0002.html")
     times = [t for (t,) in db.execute("SELECT InvDateTime FROM DeviceID WHERE DeviceName = 'PC0002' ORDER BY 1")]
     check(len(times) == 2, "PC0002 has two inventories")
     names = lambda t: {n for (n,) in db.execute("SELECT trim(Name) FROM RegSoftwarePackages WHERE DeviceName = "
@@ -287,6 +302,7 @@ try:
 
     # The fleet's changes, picked by kind from the address: PC0002's added packages among them.
     open_page("changes.html?q=is%3Asoftware+is%3Aadded", "changes")
+    contrast("changes.html?q=is%3Asoftware+is%3Aadded")
     rows = visible_rows("changes")
     check(rows and all(r[2] == "Software" and r[3] == "added" for r in rows), "changes filter shows %s" % rows[:3])
     for package in added:
@@ -294,18 +310,6 @@ try:
 
     open_page("disks.html", "disks")
     check("Latest inventory" in text_of("#disks thead"), "the disk list has no inventory date")
-
-    # Text contrast on the pages with charts and the lists with coloured marks, in the light and the
-    # dark scheme (the scheme set as the system would set it).
-    for scheme in ("light", "dark"):
-        driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": [{"name": "prefers-color-scheme", "value": scheme}]})
-        for relative in ("index.html", package_page, "computers.html?q=is%3Astale", "changes.html", "c/PC0002.html"):
-            driver.get(page_url(relative))
-            check(driver.execute_script("return matchMedia('(prefers-color-scheme: %s)').matches" % scheme),
-                  "%s: the %s scheme is not in force" % (relative, scheme))
-            low = driver.execute_script(CONTRAST)
-            check(not low, "%s, %s scheme: %d texts of low contrast: %s" % (relative, scheme, len(low), "; ".join(low[:5])))
-    driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
 
     # A phone's width: no page scrolls sideways (tables scroll in their own box).
     driver.set_window_size(390, 800)
