@@ -52,6 +52,11 @@ th, td { border: 1px solid var(--line); padding: 3px 8px; text-align: left; vert
 th { background: var(--head); }
 th button.sort { font: inherit; font-weight: 700; color: inherit; background: none; border: 0; padding: 0; cursor: pointer; text-align: left; }
 th button.sort:focus-visible { outline: 2px solid var(--link); outline-offset: 2px; }
+/* A sortable table's rows are put in by the script, only those near the screen in a long one. */
+table.sortable { overflow-anchor: none; }
+table.sortable > tbody { display: none; }
+table.sortable.ready > tbody { display: table-row-group; }
+tr.gap td { border: 0; padding: 0; }
 th[aria-sort=ascending] button.sort::after { content: " \25B2"; }
 th[aria-sort=descending] button.sort::after { content: " \25BC"; }
 td.num { text-align: right; white-space: nowrap; }
@@ -71,7 +76,6 @@ table.kv th { width: 190px; font-weight: 600; background: var(--kv); }
   table, figure.chart, .card { background: #fff; border-color: #999; }
   tr, figure.chart { break-inside: avoid; }
   a { color: #000; text-decoration: none; }
-  tr[hidden] { display: none; }
 }
 )";
 
@@ -87,6 +91,12 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
     var n = t.replace(/,/g, '');
     return /^-?\d+(\.\d+)?$/.test(n) ? { n: parseFloat(n), t: t } : { n: NaN, t: t.toLowerCase() };
   }
+  function compare(a, b) {
+    if (!isNaN(a.n) && !isNaN(b.n)) return a.n - b.n;
+    if (!isNaN(a.n)) return -1;
+    if (!isNaN(b.n)) return 1;
+    return a.t < b.t ? -1 : a.t > b.t ? 1 : 0;
+  }
   // The table that the page's address names views of: the first with a filter.
   var mainTable = null;
   function remember(table, name, value) {
@@ -95,53 +105,189 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
     var q = params.toString();
     history.replaceState(null, '', location.pathname + (q ? '?' + q : '') + location.hash);
   }
-  function sortBy(table, col, asc) {
-    var body = table.tBodies[0], head = table.tHead.rows[0].cells;
+
+  // A table's rows are held here, sorted and filtered in memory. A long table has only the rows
+  // near the screen in the page, between two empty rows as high as the rows left out: ten thousand
+  // rows would take seconds to lay out, and again at each keystroke that shows or hides many.
+  // aria-rowcount and aria-rowindex tell assistive technology where the rows shown stand.
+  var WHOLE = 100;  // tables of up to this many rows are shown whole
+  function Grid(table) {
+    var body = table.tBodies[0];
+    this.table = table;
+    this.body = body;
+    this.rows = Array.prototype.slice.call(body.rows);
+    this.order = this.rows.map(function (r, i) { return i; });  // every row, in the order sorted
+    this.match = null;   // per row, whether it passes the filter (null: no filter)
+    this.view = this.order;
+    this.keys = [];      // per column, the rows' sort keys, read at the first sort by it
+    this.texts = null;   // per row, its text in lower case and its tags, read once
+    this.windowed = this.rows.length > WHOLE;
+    this.printing = false;
+    this.first = this.last = 0;
+    this.height = 0;     // a row's average height, as measured
+    var cols = table.tHead.rows[0].cells.length;
+    var gap = function () {
+      var tr = document.createElement('tr'), td = document.createElement('td');
+      tr.className = 'gap';
+      tr.setAttribute('aria-hidden', 'true');
+      td.colSpan = cols;
+      tr.appendChild(td);
+      return tr;
+    };
+    this.gapTop = gap();
+    this.gapBottom = gap();
+    table.tHead.rows[0].setAttribute('aria-rowindex', '1');
+    // The rows leave the page before it is first laid out (the body is hidden until then).
+    body.textContent = '';
+    table.classList.add('ready');
+    this.render(true);
+  }
+  // Each row's text and tags, for the filter: read once, then each keystroke only compares texts.
+  Grid.prototype.index = function () {
+    if (this.texts) return;
+    this.texts = this.rows.map(function (r) {
+      var tags = (r.getAttribute('data-tags') || '').split(' ').filter(Boolean).map(function (t) { return 'is:' + t; });
+      return { t: r.textContent.toLowerCase(), tags: tags };
+    });
+  };
+  Grid.prototype.filter = function (text) {
+    var words = text.toLowerCase().split(/\s+/).filter(Boolean);
+    if (!words.length) this.match = null;
+    else {
+      this.index();
+      var texts = this.texts, match = this.match = new Uint8Array(texts.length);
+      var tags = words.map(function (w) { return w.lastIndexOf('is:', 0) === 0; });
+      for (var i = 0; i < texts.length; i++) {
+        var x = texts[i], ok = 1;
+        for (var k = 0; k < words.length && ok; k++) ok = (tags[k] ? x.tags.indexOf(words[k]) : x.t.indexOf(words[k])) >= 0 ? 1 : 0;
+        match[i] = ok;
+      }
+    }
+    this.select();
+    var count = document.querySelector('[data-count-for="' + this.table.id + '"]');
+    if (count) count.textContent = this.view.length + ' of ' + this.rows.length + ' rows';
+    remember(this.table, 'q', text.trim());
+  };
+  Grid.prototype.select = function () {
+    var match = this.match;
+    if (!match) this.view = this.order;
+    else {
+      var view = this.view = [];
+      for (var i = 0; i < this.order.length; i++) if (match[this.order[i]]) view.push(this.order[i]);
+    }
+    this.render(true);
+  };
+  Grid.prototype.sortBy = function (col, asc) {
+    var head = this.table.tHead.rows[0].cells;
     each(head, function (h) { h.setAttribute('aria-sort', 'none'); });
     head[col].setAttribute('aria-sort', asc ? 'ascending' : 'descending');
-    var rows = Array.prototype.map.call(body.rows, function (r) { return { r: r, k: cellKey(r.cells[col]) }; });
-    rows.sort(function (a, b) {
-      var c;
-      if (!isNaN(a.k.n) && !isNaN(b.k.n)) c = a.k.n - b.k.n;
-      else if (!isNaN(a.k.n)) c = -1;
-      else if (!isNaN(b.k.n)) c = 1;
-      else c = a.k.t < b.k.t ? -1 : a.k.t > b.k.t ? 1 : 0;
-      return asc ? c : -c;
-    });
-    var frag = document.createDocumentFragment();
-    rows.forEach(function (x) { frag.appendChild(x.r); });
-    body.appendChild(frag);
-    remember(table, 'sort', head[col].getAttribute('data-key') || String(col));
-    remember(table, 'dir', asc ? '' : 'desc');
-  }
-  // Each row's text read once; a keystroke then only compares texts and shows or hides what changed.
-  var texts = new Map();
-  function filter(table, text) {
-    var rows = table.tBodies[0].rows, cached = texts.get(table);
-    if (!cached) {
-      cached = Array.prototype.map.call(rows, function (r) {
-        var tags = (r.getAttribute('data-tags') || '').split(' ').filter(Boolean).map(function (t) { return 'is:' + t; });
-        return { r: r, t: r.textContent.toLowerCase(), tags: tags };
-      });
-      texts.set(table, cached);
+    var keys = this.keys[col] || (this.keys[col] = this.rows.map(function (r) { return cellKey(r.cells[col]); }));
+    // Stable: rows of equal keys keep the order of the sort before.
+    this.order = this.order.slice().sort(function (a, b) { return (asc ? 1 : -1) * compare(keys[a], keys[b]); });
+    this.select();
+    remember(this.table, 'sort', head[col].getAttribute('data-key') || String(col));
+    remember(this.table, 'dir', asc ? '' : 'desc');
+  };
+  // The first row the page shows of those rendered, and where it stands on the screen.
+  Grid.prototype.anchor = function () {
+    var rows = this.body.rows;
+    for (var i = 1; i < rows.length - 1; i++) {
+      var box = rows[i].getBoundingClientRect();
+      if (box.bottom > 0) return box.top < window.innerHeight ? { at: this.first + i - 1, row: rows[i], top: box.top } : null;
     }
-    var words = text.toLowerCase().split(/\s+/).filter(Boolean), shown = 0;
-    cached.forEach(function (x) {
-      var ok = words.every(function (w) { return w.lastIndexOf('is:', 0) === 0 ? x.tags.indexOf(w) >= 0 : x.t.indexOf(w) >= 0; });
-      if (x.r.hidden === ok) x.r.hidden = !ok;
-      if (ok) shown++;
-    });
-    var count = document.querySelector('[data-count-for="' + table.id + '"]');
-    if (count) count.textContent = shown + ' of ' + rows.length + ' rows';
-    remember(table, 'q', text.trim());
+    return null;
+  };
+  // The rows to have in the page: all of a short table (or when printing), else those from a
+  // screen above the view to two below. The row at the top of the screen is told by the rows
+  // rendered when it is one of them, else by the rows' average height past the nearer end of them.
+  Grid.prototype.wanted = function (anchor, changed) {
+    var n = this.view.length;
+    if (!this.windowed || this.printing) return [0, n];
+    var h = this.height || 24, screen = Math.ceil(window.innerHeight / h) + 1, at;
+    var rows = this.body.rows, shown = this.last > this.first && !changed;
+    if (anchor) at = anchor.at;
+    else if (shown && rows[rows.length - 2].getBoundingClientRect().bottom <= 0)
+      at = this.last + Math.floor(-rows[rows.length - 2].getBoundingClientRect().bottom / h);
+    else at = Math.floor(-this.body.getBoundingClientRect().top / h);
+    return [Math.max(0, Math.min(n, at - screen)), Math.max(0, Math.min(n, at + 2 * screen))];
+  };
+  // On scrolling: drawn again only when an empty row comes near the screen.
+  Grid.prototype.scrolled = function () {
+    var margin = window.innerHeight / 2;
+    if ((this.first > 0 && this.gapTop.getBoundingClientRect().bottom > -margin) ||
+        (this.last < this.view.length && this.gapBottom.getBoundingClientRect().top < window.innerHeight + margin))
+      this.render(false);
+  };
+  Grid.prototype.render = function (changed) {
+    // On scrolling, the row at the top of the screen is kept where it is: rows above it, of other
+    // heights than the average, would otherwise move it.
+    var anchor = changed || !this.windowed ? null : this.anchor();
+    var range = this.wanted(anchor, changed), first = range[0], last = range[1];
+    if (!changed && first === this.first && last === this.last) return;
+    var frag = document.createDocumentFragment();
+    frag.appendChild(this.gapTop);
+    for (var i = first; i < last; i++) {
+      var r = this.rows[this.view[i]];
+      r.setAttribute('aria-rowindex', String(i + 2));
+      frag.appendChild(r);
+    }
+    frag.appendChild(this.gapBottom);
+    this.body.textContent = '';
+    this.body.appendChild(frag);
+    this.table.setAttribute('aria-rowcount', String(this.view.length + 1));
+    this.first = first;
+    this.last = last;
+    if (this.windowed && !this.height && last > first) {
+      // Measured once, on the first rows shown (again when the window's width changes).
+      var rows = this.body.rows;
+      this.height = (rows[rows.length - 2].getBoundingClientRect().bottom - rows[1].getBoundingClientRect().top) / (last - first);
+    }
+    this.gaps();
+    if (anchor) {
+      var moved = anchor.row.getBoundingClientRect().top - anchor.top;
+      if (Math.abs(moved) >= 1) window.scrollBy(0, moved);
+    }
+    // Rows much lower than those first measured leave the screen's foot empty: measured anew.
+    if (this.windowed && !this.printing && !this.again && last > first && last < this.view.length &&
+        this.gapBottom.getBoundingClientRect().top < window.innerHeight) {
+      var shown = this.body.rows;
+      this.height = (shown[shown.length - 2].getBoundingClientRect().bottom - shown[1].getBoundingClientRect().top) / (last - first);
+      this.again = true;
+      this.render(changed);
+      this.again = false;
+    }
+  };
+  Grid.prototype.gaps = function () {
+    var h = this.height || 24, after = this.view.length - this.last;
+    this.gapTop.hidden = this.first === 0;
+    this.gapTop.firstChild.style.height = this.first * h + 'px';
+    this.gapBottom.hidden = after === 0;
+    this.gapBottom.firstChild.style.height = after * h + 'px';
+  };
+  var grids = [];
+  function gridOf(table) {
+    for (var i = 0; i < grids.length; i++) if (grids[i].table === table) return grids[i];
+    return null;
   }
+  // Scroll events come once a frame at most, before the frame is drawn.
+  function onScroll() { grids.forEach(function (g) { if (g.windowed) g.scrolled(); }); }
+  window.addEventListener('scroll', onScroll, { passive: true });
+  var width = window.innerWidth;
+  window.addEventListener('resize', function () {
+    if (window.innerWidth !== width) grids.forEach(function (g) { g.height = 0; });
+    width = window.innerWidth;
+    grids.forEach(function (g) { if (g.windowed) g.render(true); });
+  });
+  // A printed table has every row the filter leaves.
+  window.addEventListener('beforeprint', function () { grids.forEach(function (g) { g.printing = true; g.render(true); }); });
+  window.addEventListener('afterprint', function () { grids.forEach(function (g) { g.printing = false; g.render(true); }); });
   // The site's search: the index is loaded by the first search of the page, then kept.
   var root = document.body ? document.body.getAttribute('data-root') || '' : '';
-  // What is asked while the index loads (the keys typed meanwhile) runs once it is there.
-  var index = null, loading = false, pending = '', waiting = [];
+  // What to do once the index is in: the latest search asked for while it loads.
+  var index = null, loading = false, waiting = null;
   function loadIndex(then) {
     if (index) return then();
-    waiting.push(then);
+    waiting = then;
     if (loading) return;
     loading = true;
     var s = document.createElement('script');
@@ -155,7 +301,9 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
       }).concat(raw.s.map(function (p) {
         return { href: 'software/' + p[0], title: p[1], kind: 'software', count: p[2], fields: [['software', p[1]]], all: p[1].toLowerCase() };
       }));
-      waiting.splice(0).forEach(function (f) { f(); });
+      var next = waiting;
+      waiting = null;
+      next();
     };
     document.head.appendChild(s);
   }
@@ -192,6 +340,8 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
   document.addEventListener('DOMContentLoaded', function () {
     root = document.body.getAttribute('data-root') || '';
     each(document.querySelectorAll('table.sortable'), function (table) {
+      var grid = new Grid(table);
+      grids.push(grid);
       each(table.tHead.rows[0].cells, function (th, i) {
         var b = document.createElement('button');
         b.type = 'button';
@@ -199,25 +349,30 @@ const char* const kScript = R"(// Sorting, filtering and searching in the report
         while (th.firstChild) b.appendChild(th.firstChild);
         th.appendChild(b);
         th.setAttribute('aria-sort', 'none');
-        b.addEventListener('click', function () { sortBy(table, i, th.getAttribute('aria-sort') !== 'ascending'); });
+        b.addEventListener('click', function () { grid.sortBy(i, th.getAttribute('aria-sort') !== 'ascending'); });
       });
     });
     each(document.querySelectorAll('input.filter'), function (input) {
-      var table = document.getElementById(input.getAttribute('data-filter-for'));
-      if (!table) return;
-      if (!mainTable) mainTable = table;
-      input.addEventListener('input', function () { filter(table, input.value); });
+      var grid = gridOf(document.getElementById(input.getAttribute('data-filter-for')));
+      if (!grid) return;
+      if (!mainTable) mainTable = grid.table;
+      input.addEventListener('input', function () { grid.filter(input.value); });
     });
-    if (mainTable) {
+    var main = gridOf(mainTable);
+    if (main) {
       var q = params.get('q'), key = params.get('sort');
       if (q) {
         document.querySelector('input.filter[data-filter-for="' + mainTable.id + '"]').value = q;
-        filter(mainTable, q);
+        main.filter(q);
       }
       if (key) each(mainTable.tHead.rows[0].cells, function (th, i) {
-        if (th.getAttribute('data-key') === key || String(i) === key) sortBy(mainTable, i, params.get('dir') !== 'desc');
+        if (th.getAttribute('data-key') === key || String(i) === key) main.sortBy(i, params.get('dir') !== 'desc');
       });
     }
+    // The filters' texts read once the page is shown, so that the first keystroke does not wait for them.
+    window.addEventListener('load', function () {
+      setTimeout(function () { grids.forEach(function (g) { if (g.windowed) g.index(); }); }, 0);
+    });
     var box = document.getElementById('qv-search'), out = document.getElementById('qv-results');
     if (box && out) {
       box.addEventListener('focus', function () { loadIndex(function () {}); });

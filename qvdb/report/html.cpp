@@ -13,7 +13,9 @@ std::string pageStart(const std::string& title, const std::string& root) {
     return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
            esc(title) + " - Quorvex inventory</title>\n<link rel=\"stylesheet\" href=\"" + root +
-           "qv.css\">\n<script src=\"" + root + "qv.js\" defer></script>\n</head>\n<body data-root=\"" + root +
+           "qv.css\">\n<script src=\"" + root + "qv.js\" defer></script>\n"
+           // Without the script a table shows every row as written.
+           "<noscript><style>table.sortable > tbody { display: table-row-group; }</style></noscript>\n</head>\n<body data-root=\"" + root +
            "\">\n<nav><a href=\"" + root + "index.html\">Overview</a> <a href=\"" + root +
            "computers.html\">Computers</a> <a href=\"" + root + "software.html\">Software</a> <a href=\"" + root +
            "disks.html\">Logical disks</a> <a href=\"" + root + "changes.html\">Changes</a>\n<form class=\"search\" role=\"search\"><input type=\"search\" "

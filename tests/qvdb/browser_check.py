@@ -1,9 +1,11 @@
 # The report site in headless Chromium, driven by chromium-driver through Selenium: every kind of
 # page opens without a console error, the overview's numbers equal the database's, a table's
-# filter and sort work (sorting by keyboard too) and views load from their address, the site's
-# search finds a computer by MAC address and a package by name, no page scrolls sideways at a
-# phone's width, a computer's history names the packages added since its previous inventory; a
-# screenshot of each kind of page is kept and checked not blank.
+# filter and sort work (sorting by keyboard too) and views load from their address, a long list
+# has only the rows near the screen in the page and every row is reached by scrolling, the site's
+# search finds a computer by MAC address and a package by name, text (charts' too) has enough
+# contrast in the light and the dark scheme, no page scrolls sideways at a phone's width, a
+# computer's history names the packages added since its previous inventory; a screenshot of each
+# kind of page is kept and checked not blank.
 #   browser_check.py SITE DATABASE SCREENSHOT_DIR
 import datetime
 import os
@@ -17,6 +19,8 @@ from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import WebDriverWait
+from selenium.common.exceptions import TimeoutException
 
 site, database, shots = sys.argv[1:4]
 os.makedirs(shots, exist_ok=True)
@@ -87,15 +91,95 @@ def number(css):
 
 
 def visible_rows(table_id):
-    return driver.execute_script(
-        "return Array.from(document.getElementById(arguments[0]).tBodies[0].rows)"
-        ".filter(r => !r.hidden).map(r => Array.from(r.cells, c => c.getAttribute('data-v') ?? c.textContent))",
-        table_id)
+    """Every row the table shows, in order (cell values): a long table has only the rows near the
+    screen in the page, so they are gathered while scrolling through it, each by its aria-rowindex;
+    a row missing or out of place there is a failure."""
+    got = driver.execute_async_script("""
+        const [id, done] = arguments, table = document.getElementById(id), rows = [];
+        const total = +table.getAttribute('aria-rowcount') - 1;
+        let wrong = 0;
+        scrollTo(0, table.getBoundingClientRect().top + scrollY);
+        const take = () => {
+          for (const r of table.tBodies[0].rows) {
+            const at = +r.getAttribute('aria-rowindex') - 2;
+            if (r.classList.contains('gap')) continue;
+            if (!(at >= 0 && at < total) || r.hidden) { wrong++; continue; }
+            rows[at] = Array.from(r.cells, c => c.getAttribute('data-v') ?? c.textContent);
+          }
+          if (table.getBoundingClientRect().bottom <= innerHeight) {
+            scrollTo(0, 0);
+            let missing = 0;
+            for (let i = 0; i < total; i++) missing += !rows[i];
+            return done({rows: rows.filter(Boolean), missing: missing, wrong: wrong});
+          }
+          const before = scrollY;
+          scrollBy(0, innerHeight * 1.5);
+          if (scrollY === before) return done({rows: [], missing: total, wrong: wrong});
+          requestAnimationFrame(take);
+        };
+        requestAnimationFrame(take);""", table_id)
+    check(got["missing"] == 0 and got["wrong"] == 0, "%s: %d rows not reached by scrolling, %d out of place"
+          % (table_id, got["missing"], got["wrong"]))
+    return got["rows"]
+
+
+def contrast(relative):
+    """The page's text contrast in the light and the dark scheme, set as the system would set it."""
+    for scheme in ("light", "dark"):
+        driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": [{"name": "prefers-color-scheme", "value": scheme}]})
+        check(driver.execute_script("return matchMedia('(prefers-color-scheme: %s)').matches" % scheme),
+              "%s: the %s scheme is not in force" % (relative, scheme))
+        low = driver.execute_script(CONTRAST)
+        check(not low, "%s, %s scheme: %d texts of low contrast: %s" % (relative, scheme, len(low), "; ".join(low[:5])))
+    driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
+
+
+# Text contrast by WCAG 2's AA rule (as axe-core's color-contrast checks it): every piece of text
+# shown, SVG chart text by its fill, against the backgrounds under it composited up to an opaque
+# one; 4.5:1 at least, 3:1 for large text (24 px, or 18.66 px bold). Gives the failures.
+CONTRAST = r"""
+const rgba = s => { const m = /rgba?\(([^)]*)\)/.exec(s || ''); if (!m) return null;
+  const p = m[1].split(/[\s,\/]+/).filter(Boolean).map(Number); return [p[0], p[1], p[2], p.length > 3 ? p[3] : 1]; };
+const over = (top, under) => top.slice(0, 3).map((c, i) => c * top[3] + under[i] * (1 - top[3])).concat([1]);
+const luminance = c => { const l = c.slice(0, 3).map(v => { v /= 255; return v <= 0.03928 ? v / 12.92 : Math.pow((v + 0.055) / 1.055, 2.4); });
+  return 0.2126 * l[0] + 0.7152 * l[1] + 0.0722 * l[2]; };
+function background(el) {
+  const layers = [];
+  for (let e = el; e; e = e.parentElement) {
+    const c = rgba(getComputedStyle(e).backgroundColor);
+    if (c && c[3] > 0) { layers.push(c); if (c[3] === 1) break; }
+  }
+  let bg = [255, 255, 255, 1];
+  for (let i = layers.length - 1; i >= 0; i--) bg = over(layers[i], bg);
+  return bg;
+}
+const out = [], seen = new Set();
+const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+for (let n = walker.nextNode(); n; n = walker.nextNode()) {
+  const el = n.parentElement;
+  if (!n.textContent.trim() || seen.has(el) || el.closest('title, script, style, noscript')) continue;
+  seen.add(el);
+  const st = getComputedStyle(el);
+  if (!el.getClientRects().length || st.visibility !== 'visible') continue;
+  const svg = el instanceof SVGElement;
+  let fg = rgba(svg ? st.fill : st.color);
+  if (!fg) continue;
+  const bg = background(el);
+  fg = over(fg, bg);
+  const a = luminance(fg), b = luminance(bg), ratio = (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);
+  const px = parseFloat(st.fontSize), large = px >= 24 || (px >= 18.66 && +st.fontWeight >= 700);
+  if (ratio < (large ? 3 : 4.5))
+    out.push(n.textContent.trim().slice(0, 30) + ' (' + (svg ? 'svg ' + el.getAttribute('class') : el.tagName.toLowerCase()) +
+             '): ' + ratio.toFixed(2) + ':1, ' + (svg ? st.fill : st.color) + ' on rgb(' + bg.slice(0, 3).map(Math.round) + ')');
+}
+return out;
+"""
 
 
 try:
     # Overview: its numbers against the database.
     open_page("index.html", "overview")
+    contrast("index.html")
     check(number("#n-computers") == len(latest), "computers: %s, database %d" % (text_of("#n-computers"), len(latest)))
     inventories = db.execute("SELECT count(*) FROM DeviceID").fetchone()[0]
     check(number("#n-inventories") == inventories, "inventories: %s, database %d" % (text_of("#n-inventories"), inventories))
@@ -130,6 +214,8 @@ try:
     open_page("computers.html", "computers")
     total = len(visible_rows("computers"))
     check(total == len(latest), "computer list has %d rows" % total)
+    in_page = driver.execute_script("return document.querySelectorAll('#computers tbody tr:not(.gap)').length")
+    check(0 < in_page < total, "the computer list has %d of its %d rows in the page, not those near the screen" % (in_page, total))
     box = driver.find_element(By.CSS_SELECTOR, "input.filter[data-filter-for=computers]")
     box.send_keys("PC0007")
     rows = visible_rows("computers")
@@ -154,7 +240,7 @@ try:
     check(driver.switch_to.active_element == button, "the Memory header is not reached with Tab")
     button.send_keys(Keys.ENTER)
     values = [float(r[column]) for r in visible_rows("computers")]
-    check(values == sorted(values) and values[0] < values[-1], "memory not sorted ascending")
+    check(values and values == sorted(values) and values[0] < values[-1], "memory not sorted ascending")
     check(header.get_attribute("aria-sort") == "ascending", "aria-sort is %s" % header.get_attribute("aria-sort"))
     button.click()
     values = [float(r[column]) for r in visible_rows("computers")]
@@ -164,6 +250,7 @@ try:
 
     # A view from its address: the stale computers, as the overview's card links them.
     open_page("computers.html?q=is%3Astale&sort=latest", "computers-stale")
+    contrast("computers.html?q=is%3Astale&sort=latest")
     check(len(visible_rows("computers")) == stale, "computers.html?q=is:stale shows %d rows, %d stale"
           % (len(visible_rows("computers")), stale))
     open_page("computers.html?q=LAB", "computers-lab")
@@ -172,10 +259,15 @@ try:
     # The site's search: a MAC address and a package name give links while typing.
     mac = db.execute("SELECT MACAddress FROM NetworkAdapters WHERE DeviceName = 'PC0042' ORDER BY InvDateTime DESC").fetchone()[0]
     search = driver.find_element(By.ID, "qv-search")
-    search.send_keys(mac.lower())
+    # Pasted in one input event as the index starts loading: the search is made once it is in.
+    driver.execute_script("arguments[0].focus(); arguments[0].value = arguments[1]; arguments[0].dispatchEvent(new Event('input'))",
+                          search, mac.lower())
     results = lambda: driver.execute_script(
         "return Array.from(document.querySelectorAll('#qv-results a[href]'), a => [a.textContent, a.href])")
-    found = results()
+    try:
+        found = WebDriverWait(driver, 20, poll_frequency=0.05).until(lambda d: results())
+    except TimeoutException:
+        found = []
     check(len(found) == 1 and "/c/PC0042.html" in found[0][1], "search for %s finds %s" % (mac, found))
     search.clear()
     search.send_keys("fleet mon")
@@ -185,8 +277,9 @@ try:
     # Software and one package's page.
     open_page("software.html", "software")
     link = driver.find_element(By.LINK_TEXT, "Fleet Monitor").get_attribute("href")
-    relative = os.path.relpath(urllib.parse.unquote(urllib.parse.urlparse(link).path), os.path.abspath(site))
-    open_page(relative, "package")
+    package_page = os.path.relpath(urllib.parse.unquote(urllib.parse.urlparse(link).path), os.path.abspath(site))
+    open_page(package_page, "package")
+    contrast(package_page)
     installs = db.execute("SELECT count(*) FROM RegSoftwarePackages p JOIN "
                           "(SELECT DeviceName, DomainWorkGrp, max(InvDateTime) AS t FROM DeviceID GROUP BY 1, 2) l "
                           "ON p.DeviceName = l.DeviceName AND p.DomainWorkGrp IS l.DomainWorkGrp AND p.InvDateTime = l.t "
@@ -195,6 +288,7 @@ try:
 
     # A computer: its history names what was added since the inventory before.
     open_page("c/PC0002.html", "computer")
+    contrast("c/PC0002.html")
     times = [t for (t,) in db.execute("SELECT InvDateTime FROM DeviceID WHERE DeviceName = 'PC0002' ORDER BY 1")]
     check(len(times) == 2, "PC0002 has two inventories")
     names = lambda t: {n for (n,) in db.execute("SELECT trim(Name) FROM RegSoftwarePackages WHERE DeviceName = "
@@ -208,6 +302,7 @@ try:
 
     # The fleet's changes, picked by kind from the address: PC0002's added packages among them.
     open_page("changes.html?q=is%3Asoftware+is%3Aadded", "changes")
+    contrast("changes.html?q=is%3Asoftware+is%3Aadded")
     rows = visible_rows("changes")
     check(rows and all(r[2] == "Software" and r[3] == "added" for r in rows), "changes filter shows %s" % rows[:3])
     for package in added:
