@@ -26,7 +26,6 @@ struct Option {
     bool takesNext = false;
 };
 
-#ifndef _WIN32
 // Whether `connection` is a URI libpq would not read as it was meant, reading part of a password
 // into what is shown: libpq takes the user name and password to end at the first '@' before any
 // '/', so that the rest of one holding an '@' or '/' not written %40 or %2F is read as the host,
@@ -46,7 +45,6 @@ bool uriAmiss(const std::string& connection) {
     const std::string user = credentials ? connection.substr(at, first - at) : std::string();
     return user.substr(0, user.find(':')).find('?') != std::string::npos;
 }
-#endif
 
 constexpr const char* kUriAmiss =
     "its URI is not written as libpq reads it: an @, / or ? in a user name or password, and a blank anywhere, is "
