@@ -74,6 +74,21 @@ bool InventorySource::scanShort(const TableDef& table, const std::vector<std::st
 
 namespace {
 
+// The statement's current row into `row` (one view per column): texts as views of SQLite's own
+// buffers, valid until the next step; Null, and a blob where `blobsAsNull`, as no value.
+void viewRow(sqlite3_stmt* st, FieldViews& row, bool blobsAsNull) {
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        const int c = static_cast<int>(i);
+        const int type = sqlite3_column_type(st, c);
+        if (type == SQLITE_NULL || (blobsAsNull && type == SQLITE_BLOB)) {
+            row[i].reset();
+            continue;
+        }
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+        row[i] = std::string_view(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+    }
+}
+
 // qv_part(value): a text or blob longer than the bytes its user data names stands as a blob of
 // three numbers, its length and where its text starts and ends once blanks are trimmed; any
 // other value as it is (a short blob as text, so that a blob always means a value left out).
@@ -352,15 +367,7 @@ public:
         if (rc == SQLITE_OK) {
             FieldViews row(names.size());
             while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-                for (std::size_t i = 0; i < names.size(); ++i) {
-                    const int c = static_cast<int>(i);
-                    if (sqlite3_column_type(st, c) == SQLITE_NULL) {
-                        row[i].reset();
-                        continue;
-                    }
-                    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-                    row[i] = std::string_view(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
-                }
+                viewRow(st, row, false);
                 if (!each(row)) {
                     rc = SQLITE_DONE;
                     break;
@@ -386,16 +393,8 @@ public:
         FieldViews row(database::inventoryKeyColumns().size() + columns.size());
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                const int c = static_cast<int>(i);
-                // A long value's mark (a blob) is handed on as Null, as is Null itself.
-                if (sqlite3_column_type(st, c) == SQLITE_NULL || sqlite3_column_type(st, c) == SQLITE_BLOB) {
-                    row[i].reset();
-                    continue;
-                }
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-                row[i] = std::string_view(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
-            }
+            // A long value's mark (a blob) is handed on as Null, as is Null itself.
+            viewRow(st, row, true);
             if (!each(row)) {
                 rc = SQLITE_DONE;
                 break;
