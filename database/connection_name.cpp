@@ -21,8 +21,8 @@ constexpr const char* kMask = "*****";
 struct Option {
     std::string key, value;
     bool secret = false;
-    // The value begins with another option ("host= password=pw" gives host "password=pw"):
-    // libpq read the next option as the value of one left empty.
+    // The value holds another option ("host= password=pw" gives host "password=pw", and
+    // "sslkey=a\\ password=pw" sslkey "a password=pw"): libpq read the next option into it.
     bool takesNext = false;
 };
 
@@ -51,8 +51,20 @@ constexpr const char* kUriAmiss =
     "written %40, %2F, %3F or %20";
 
 constexpr const char* kTakesNext =
-    "a value left empty in its connection string is followed by another option, which libpq reads as that value: an "
-    "empty value is written ''";
+    "a value in its connection string takes in the option after it (a value left empty, or a blank escaped with a "
+    "backslash), which libpq reads as part of that value: an empty value is written '' and a value with blanks is "
+    "quoted";
+
+#ifndef _WIN32
+// Whether libpq read another option into `value`: "KEY=" at its start (the value was left empty)
+// or after a blank (a blank escaped with a backslash joined the next option to it).
+bool holdsOption(const std::string& value, const char* keyword) {
+    const std::string written = std::string(keyword) + "=";
+    for (std::size_t at = value.find(written); at != std::string::npos; at = value.find(written, at + 1))
+        if (at == 0 || std::isspace(static_cast<unsigned char>(value[at - 1]))) return true;
+    return false;
+}
+#endif
 
 // libpq's reading of the connection: the options it sets, or nullopt with libpq's reason.
 std::optional<std::vector<Option>> parsed(const std::string& connection, std::string& why) {
@@ -75,7 +87,7 @@ std::optional<std::vector<Option>> parsed(const std::string& connection, std::st
         if (!o->val) continue;
         out.push_back({o->keyword, o->val, o->dispchar && std::strchr(o->dispchar, '*') != nullptr});
         for (const PQconninfoOption* k = options; k->keyword && !out.back().takesNext; ++k)
-            out.back().takesNext = out.back().value.rfind(std::string(k->keyword) + "=", 0) == 0;
+            out.back().takesNext = holdsOption(out.back().value, k->keyword);
     }
     PQconninfoFree(options);
     return out;

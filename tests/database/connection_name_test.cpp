@@ -64,8 +64,11 @@ TEST(ConnectionName, ShownFromLibpqsParseWithoutAnyPassword) {
         {"postgresql://db/qv?user=bob&password=x@pw-eleven", nullptr, "pw-eleven"},
         {"postgresql://db?password=pw-twelve@x", nullptr, "pw-twelve"},
         {"postgresql://db sslpassword=pw-thirteen", nullptr, "pw-thirteen"},
-        // Nor one where libpq read an option as the value of one left empty.
+        // Nor one where libpq read an option into another: after one left empty, or after a
+        // blank escaped with a backslash (found by the fuzz harness).
         {"host= password=pw-fourteen dbname=qv", nullptr, "pw-fourteen"},
+        {"host=db sslkey=/\\ sslpassword='pw-fifteen' ", nullptr, "pw-fifteen"},
+        {"host=db dbname=a\\ password=pw-sixteen", nullptr, "pw-sixteen"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.connection);
@@ -85,9 +88,10 @@ TEST(ConnectionName, ShownFromLibpqsParseWithoutAnyPassword) {
             } else {
                 EXPECT_TRUE(shown == "the server QV_DATABASE names (its URI is not written as libpq reads it: an @, / or "
                                      "? in a user name or password, and a blank anywhere, is written %40, %2F, %3F or %20)" ||
-                            shown == "the server QV_DATABASE names (a value left empty in its connection string is "
-                                     "followed by another option, which libpq reads as that value: an empty value is "
-                                     "written '')")
+                            shown == "the server QV_DATABASE names (a value in its connection string takes in the "
+                                     "option after it (a value left empty, or a blank escaped with a backslash), which "
+                                     "libpq reads as part of that value: an empty value is written '' and a value with "
+                                     "blanks is quoted)")
                     << shown;
             }
             continue;
