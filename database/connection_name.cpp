@@ -156,11 +156,23 @@ std::vector<std::string> wordsOf(const std::string& connection) {
     return words;
 }
 
+// Each secret in turn replaced by the mask, left to right. The text is built anew for each
+// secret rather than replaced in place, so a text with many occurrences of many words (a long
+// connection string is split into hundreds) takes linear time per secret, not quadratic.
 std::string masked(std::string text, const std::vector<std::string>& secrets) {
     for (const std::string& p : secrets) {
         if (p.empty()) continue;
-        for (std::size_t at = text.find(p); at != std::string::npos; at = text.find(p, at + std::strlen(kMask)))
-            text.replace(at, p.size(), kMask);
+        std::size_t at = text.find(p);
+        if (at == std::string::npos) continue;
+        std::string out;
+        std::size_t from = 0;
+        for (; at != std::string::npos; at = text.find(p, from)) {
+            out.append(text, from, at - from);
+            out += kMask;
+            from = at + p.size();
+        }
+        out.append(text, from, std::string::npos);
+        text = std::move(out);
     }
     return text;
 }
