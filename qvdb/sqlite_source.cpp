@@ -258,13 +258,7 @@ public:
                 return false;
             }
         }
-        sqlite3_reset(st);
-        sqlite3_bind_text(st, 1, key.when.data(), static_cast<int>(key.when.size()), SQLITE_STATIC);
-        if (key.domain)
-            sqlite3_bind_text(st, 2, key.domain->data(), static_cast<int>(key.domain->size()), SQLITE_STATIC);
-        else
-            sqlite3_bind_null(st, 2);
-        sqlite3_bind_text(st, 3, key.name.data(), static_cast<int>(key.name.size()), SQLITE_STATIC);
+        bindKey(st, key);
         const int n = static_cast<int>(table.columns.size());
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
