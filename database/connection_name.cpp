@@ -159,7 +159,12 @@ std::vector<std::string> wordsOf(const std::string& connection) {
 // Each secret in turn replaced by the mask, left to right. The text is built anew for each
 // secret rather than replaced in place, so a text with many occurrences of many words (a long
 // connection string is split into hundreds) takes linear time per secret, not quadratic.
-std::string masked(std::string text, const std::vector<std::string>& secrets) {
+std::string masked(std::string text, std::vector<std::string> secrets) {
+    // Longest first, so that one holding another goes whole; each once (the words of a long
+    // string repeat).
+    std::sort(secrets.begin(), secrets.end(),
+              [](const std::string& a, const std::string& b) { return a.size() != b.size() ? a.size() > b.size() : a < b; });
+    secrets.erase(std::unique(secrets.begin(), secrets.end()), secrets.end());
     for (const std::string& p : secrets) {
         if (p.empty()) continue;
         std::size_t at = text.find(p);
