@@ -141,6 +141,13 @@ std::string withoutQuoted(const std::string& text) {
     return out;
 }
 
+// libpq's reason for a string it cannot read, up to where it quotes the string: a quote inside
+// the string itself ends libpq's quoting early, and what follows may be a password decoded.
+std::string beforeQuote(const std::string& why) {
+    const std::size_t quote = why.find('"');
+    return quote == std::string::npos ? why : why.substr(0, quote) + "\"...\"";
+}
+
 // The words of a connection text, split where a connection string or URI separates its parts.
 std::vector<std::string> wordsOf(const std::string& connection) {
     std::vector<std::string> words;
@@ -191,7 +198,7 @@ std::string maskedConnection(const std::string& connection) {
     if (options && takesNext(*options)) return std::string("the server QV_DATABASE names (") + kTakesNext + ")";
     if (!options)
         return "the server QV_DATABASE names (libpq cannot read its connection string: " +
-               masked(withoutQuoted(why), wordsOf(connection)) + ")";
+               masked(beforeQuote(why), wordsOf(connection)) + ")";
     std::stable_sort(options->begin(), options->end(),
                      [](const Option& a, const Option& b) { return rank(a.key) < rank(b.key); });
     std::string shown;
