@@ -61,6 +61,17 @@ bool libpqReads(const std::string& connection, const char* key, const std::strin
 
 bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// What of a shown name comes from the string: the program's own texts for a string it will not
+// show ("the server QV_DATABASE names (...)") hold none of it but libpq's reason, which follows
+// "connection string: "; a secret that is part of that wording ("he s" in "the server") is no leak.
+std::string withoutWording(const std::string& shown) {
+    const std::string fixed = "the server QV_DATABASE names (";
+    if (shown.rfind(fixed, 0) != 0) return shown;
+    const std::string reason = "connection string: ";
+    const std::size_t at = shown.find(reason);
+    return at == std::string::npos ? std::string() : shown.substr(at + reason.size());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -84,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string shown = qv::database::maskedConnection(connection);
     const std::string shownReference = qv::database::maskedConnection(reference);
     const bool checked = secret.size() >= 4 && !holds(before + after, secret);
-    if (checked && holds(shown, secret)) qvfuzz::require(holds(shownReference, secret));
+    if (checked && holds(withoutWording(shown), secret)) qvfuzz::require(holds(shownReference, secret));
 
     // A reason that quotes the connection and the secret shows neither secret nor connection.
     if (libpqReads(connection, key, secret)) {
