@@ -12,6 +12,7 @@
 
 #include "database/postgresql/postgresql_engine.h"
 #include "database/records.h"
+#include "files/run_reporter.h"
 #include "fixture/platform.h"
 
 int main(int argc, char** argv) {
@@ -34,15 +35,17 @@ int main(int argc, char** argv) {
     long appended = 0, refused = 0;
     double seconds = 0;
     {
-        qv::RunContext ctx(platform, fixture->connector(), fixture->limits());
-        ctx.env.bMDB = true;
-        ctx.env.sPath = dir.string();
-        ctx.runStartTime = {2026, 12, 8, 9, 30, 5};
+        qv::RunContext run(platform, fixture->connector(), fixture->limits());
+        qv::files::RunReporter reporter(run);
+        qv::database::Settings settings{platform.files, platform.system.locale(), {2026, 12, 8, 9, 30, 5}, dir.string(),
+                                        {}, nullptr, fixture->limits().databaseMs};
         if (onServer) {
-            ctx.databaseSetting = server;
-            ctx.serverEngine = &qv::database::postgresql::makeEngine;
+            settings.server = server;
+            settings.serverEngine = &qv::database::postgresql::makeEngine;
         }
-        qv::database::createOrOpenDatabase(ctx);
+        auto session = qv::database::createOrOpenDatabase(settings, reporter);
+        if (!session) return 1;
+        qv::database::Session& ctx = *session;
         auto start = std::chrono::steady_clock::now();
         for (int c = 0; c < computers; ++c) {
             const qv::database::InventoryKey key{"CORP", "PC" + worker + "-" + std::to_string(c)};

@@ -85,7 +85,6 @@ struct RunContext {
     std::string runLogPath;
     bool runLogFailed = false;            // a line could not be written (said once on the console)
     std::mutex runLogMutex;               // the run's writer and an urgent stop both write the log
-    std::unique_ptr<TextReader> nameFileStream;
     std::unique_ptr<database::Session, database::SessionCloser> database;  // null until the first row
     // The environment's QV_PARALLEL, when set: how many computers to inventory at once.
     std::optional<std::string> parallelSetting;

@@ -4,21 +4,20 @@
 #include <limits>
 #include <optional>
 
-#include "console/console.h"
 #include "database/connection_name.h"
 #include "database/creation.h"
 #include "database/engine.h"
 #include "database/records.h"
 #include "database/schema.h"
 #include "database/sqlite/sqlite_engine.h"
-#include "files/run_log.h"
-#include "files/text_files.h"
 #include "platform/text.h"
 
 namespace qv::database {
 
 // The run's engine and the state of the current computer's rows.
 struct Session {
+    explicit Session(const Settings& s) : settings(s) {}
+    Settings settings;
     std::unique_ptr<Engine> engine;  // null when the program has no engine for the setting
     bool inTransaction = false;
     // The database could not be had for the current inventory (locked, read-only, not a
@@ -32,34 +31,26 @@ Fields emptyRowFields(const TableDef& def);
 
 namespace {
 
-bool onServer(const RunContext& ctx) { return ctx.databaseSetting && !ctx.databaseSetting->empty(); }
+bool onServer(const Settings& settings) { return settings.server && !settings.server->empty(); }
 
 // The database as the console and log name it: QV.mdb, or the server's connection without its
 // passwords.
-std::string databaseName(const RunContext& ctx) {
-    return onServer(ctx) ? maskedConnection(*ctx.databaseSetting) : dataSourceOf(kConnectionString);
+std::string databaseName(const Settings& settings) {
+    return onServer(settings) ? maskedConnection(*settings.server) : dataSourceOf(kConnectionString);
 }
 
 // An engine's reason as it may be shown: never with a password of the connection.
-std::string shown(const RunContext& ctx, const std::string& why) {
-    return onServer(ctx) ? withoutPasswords(why, *ctx.databaseSetting) : why;
+std::string shown(const Settings& settings, const std::string& why) {
+    return onServer(settings) ? withoutPasswords(why, *settings.server) : why;
 }
 
-std::string databasePath(RunContext& ctx) {
-    return ctx.platform.files.join(ctx.env.sPath, dataSourceOf(kConnectionString));
-}
-
-int databaseWait(RunContext& ctx) { return ctx.limits.databaseMs; }
-
-// The run's session, made on first use with the engine the setting chooses.
-Session& sessionOf(RunContext& ctx) {
-    if (ctx.database) return *ctx.database;
-    ctx.database.reset(new Session);
-    if (!onServer(ctx))
-        ctx.database->engine = sqlite::makeEngine(ctx.platform.files, databasePath(ctx), databaseWait(ctx));
-    else if (ctx.serverEngine)
-        ctx.database->engine = ctx.serverEngine(ServerSettings{*ctx.databaseSetting, databaseWait(ctx)});
-    return *ctx.database;
+// The engine the setting chooses.
+std::unique_ptr<Engine> engineFor(const Settings& settings) {
+    if (!onServer(settings))
+        return sqlite::makeEngine(settings.files, settings.files.join(settings.folder, dataSourceOf(kConnectionString)),
+                                  settings.waitMs);
+    if (settings.serverEngine) return settings.serverEngine(ServerSettings{*settings.server, settings.waitMs});
+    return nullptr;
 }
 
 // The current inventory cannot be trusted any more (a disk that failed or filled up, a damaged
@@ -156,8 +147,8 @@ std::optional<Stored> storedValue(const Column& c, const Field& f, const Locale&
 
 // One row: the inventory key and the given columns, converted for their columns and handed to
 // the engine. A value a column cannot take refuses the row before the engine sees it.
-RowOutcome insertRow(RunContext& ctx, const InventoryKey& key, Session& s, const TableDef& table, const Fields& fields) {
-    const Locale& locale = ctx.platform.system.locale();
+RowOutcome insertRow(Session& s, const InventoryKey& key, const TableDef& table, const Fields& fields) {
+    const Locale& locale = s.settings.locale;
     std::vector<const Field*> byColumn(table.columns.size(), nullptr);
     for (const auto& [name, value] : fields) {
         std::size_t i = 0;
@@ -166,7 +157,7 @@ RowOutcome insertRow(RunContext& ctx, const InventoryKey& key, Session& s, const
         byColumn[i] = &value;
     }
     static const Field kNull;
-    std::vector<Stored> row = {Stored(isoDate(ctx.runStartTime)), Stored(key.targetDomain), Stored(key.currentTarget)};
+    std::vector<Stored> row = {Stored(isoDate(s.settings.runStartTime)), Stored(key.targetDomain), Stored(key.currentTarget)};
     row.reserve(3 + table.columns.size());
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
         std::optional<Stored> v = storedValue(table.columns[i], byColumn[i] ? *byColumn[i] : kNull, locale);
@@ -174,58 +165,48 @@ RowOutcome insertRow(RunContext& ctx, const InventoryKey& key, Session& s, const
         row.push_back(std::move(*v));
     }
     RowOutcome outcome = s.engine->insert(table, row);
-    outcome.reason = shown(ctx, outcome.reason);
+    outcome.reason = shown(s.settings, outcome.reason);
     if (outcome.status == RowStatus::Failed) giveUpInventory(s, outcome.reason);
     return outcome;
 }
 
-RowOutcome append(RunContext& ctx, const InventoryKey& key, const std::string& tableName, const Fields& fields) {
-    if (!ctx.env.bMDB) return {RowStatus::Refused, "there is no database"};
+RowOutcome append(Session& s, const InventoryKey& key, const std::string& tableName, const Fields& fields) {
     const TableDef* table = findTable(tableName);
     if (!table) return {RowStatus::Refused, "no table " + tableName};
-    Session& s = sessionOf(ctx);
     if (!s.engine) return {RowStatus::Refused, "there is no database"};
     if (s.inventoryRefused) return {RowStatus::Failed, s.refusedWhy};
     if (!s.inTransaction) {
         if (Result<Done> begun = s.engine->begin(); !begun) {
-            giveUpInventory(s, shown(ctx, begun.error().why()));
+            giveUpInventory(s, shown(s.settings, begun.error().why()));
             return {RowStatus::Failed, s.refusedWhy};
         }
         s.inTransaction = true;
     }
-    return insertRow(ctx, key, s, *table, fields);
-}
-
-void warnNoDatabase(RunContext& ctx) {
-    files::logLine(ctx, "            Warning: Database requirements not met.\r\n"
-                        "                     Database will not be created and data not written.");
-    console::writeConsoleLine(ctx, "Warning: Database requirements not met.\r\n"
-                                   "Database will not be created and data not written.", true);
+    return insertRow(s, key, *table, fields);
 }
 
 // The database cannot be used: the reason and the two warning lines on the console and in the
 // log, and the run goes on with reports only.
-void refuse(RunContext& ctx, const std::string& why) {
-    const std::string reason = databaseName(ctx) + " cannot be used: " + shown(ctx, why);
-    files::logLine(ctx, "  " + reason);
-    console::writeConsoleLine(ctx, reason, true);
-    warnNoDatabase(ctx);
-    ctx.env.bMDB = false;
+void refuse(const Settings& settings, Reporter& report, const std::string& why) {
+    const std::string reason = databaseName(settings) + " cannot be used: " + shown(settings, why);
+    report.log("  " + reason);
+    report.say(reason);
+    warnNoDatabase(report);
 }
 
-RowOutcome appendEmptyOutcome(RunContext& ctx, const InventoryKey& key, const std::string& table) {
+RowOutcome appendEmptyOutcome(Session& s, const InventoryKey& key, const std::string& table) {
     const TableDef* def = findTable(table);
     if (!def) return {RowStatus::Refused, "no table " + table};
-    return append(ctx, key, table, emptyRowFields(*def));
+    return append(s, key, table, emptyRowFields(*def));
 }
 
 // DeviceID (with the given columns), SoftwareKey and HardwareKey; the first that is not stored
 // ends them, with its table.
-RowOutcome appendMasterOutcome(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields,
+RowOutcome appendMasterOutcome(Session& s, const InventoryKey& key, const Fields& deviceIdFields,
                                std::string& table) {
     for (const char* name : {"DeviceID", "SoftwareKey", "HardwareKey"}) {
         table = name;
-        RowOutcome o = append(ctx, key, name, table == "DeviceID" ? deviceIdFields : Fields{});
+        RowOutcome o = append(s, key, name, table == "DeviceID" ? deviceIdFields : Fields{});
         if (o.status != RowStatus::Stored) return o;
     }
     return {};
@@ -249,37 +230,52 @@ std::vector<std::string> tableCreationLines(const std::vector<TableCreation>& ta
     return lines;
 }
 
-void createOrOpenDatabase(RunContext& ctx) {
-    if (!ctx.env.bMDB) {
-        warnNoDatabase(ctx);
-        return;
+void warnNoDatabase(Reporter& report) {
+    report.log("            Warning: Database requirements not met.\r\n"
+               "                     Database will not be created and data not written.");
+    report.say("Warning: Database requirements not met.\r\n"
+               "Database will not be created and data not written.");
+}
+
+std::unique_ptr<Session, SessionCloser> createOrOpenDatabase(const Settings& settings, Reporter& report) {
+    std::unique_ptr<Session, SessionCloser> s(new Session(settings));
+    s->engine = engineFor(settings);
+    if (!s->engine) {
+        refuse(settings, report, "this program was built without a database server engine");
+        return nullptr;
     }
-    Session& s = sessionOf(ctx);
-    if (!s.engine) return refuse(ctx, "this program was built without a database server engine");
-    const std::string name = databaseName(ctx);
+    const std::string name = databaseName(settings);
     // Twice at most: when another run creates the database first, the second check finds it.
     for (int round = 0; round < 2; ++round) {
-        Result<CheckStatus> status = s.engine->check(tableList());
-        if (!status) return refuse(ctx, status.error().why());
-        if (*status == CheckStatus::Usable) {
-            files::logLine(ctx, "  " + name + " exists; data to be appended");
-            return;
+        Result<CheckStatus> status = s->engine->check(tableList());
+        if (!status) {
+            refuse(settings, report, status.error().why());
+            return nullptr;
         }
-        if (round == 1) return refuse(ctx, "its tables are missing");
-        Creation made = s.engine->create(tableList());
+        if (*status == CheckStatus::Usable) {
+            report.log("  " + name + " exists; data to be appended");
+            return s;
+        }
+        if (round == 1) {
+            refuse(settings, report, "its tables are missing");
+            return nullptr;
+        }
+        Creation made = s->engine->create(tableList());
         switch (made.outcome) {
             case Creation::Outcome::Created:
-                files::logLine(ctx, "  " + name + " Created");
-                for (const std::string& line : tableCreationLines(made.tables, s.engine->label()))
-                    files::logLine(ctx, shown(ctx, line));
-                return;
+                report.log("  " + name + " Created");
+                for (const std::string& line : tableCreationLines(made.tables, s->engine->label()))
+                    report.log(shown(settings, line));
+                return s;
             case Creation::Outcome::AlreadyThere: break;
             case Creation::Outcome::Failed:
-                for (const std::string& line : tableCreationLines(made.tables, s.engine->label(), true))
-                    files::logLine(ctx, shown(ctx, line));
-                return refuse(ctx, made.why);
+                for (const std::string& line : tableCreationLines(made.tables, s->engine->label(), true))
+                    report.log(shown(settings, line));
+                refuse(settings, report, made.why);
+                return nullptr;
         }
     }
+    return nullptr;
 }
 
 namespace {
@@ -289,8 +285,8 @@ Result<Done> resultOf(const RowOutcome& o) {
 }
 }  // namespace
 
-Result<Done> appendRow(RunContext& ctx, const InventoryKey& key, const std::string& table, const Fields& fields) {
-    return resultOf(append(ctx, key, table, fields));
+Result<Done> appendRow(Session& db, const InventoryKey& key, const std::string& table, const Fields& fields) {
+    return resultOf(append(db, key, table, fields));
 }
 
 Fields emptyRowFields(const TableDef& def) {
@@ -308,24 +304,23 @@ Fields emptyRowFields(const TableDef& def) {
     return fields;
 }
 
-Result<Done> appendEmptyRow(RunContext& ctx, const InventoryKey& key, const std::string& table) {
-    return resultOf(appendEmptyOutcome(ctx, key, table));
+Result<Done> appendEmptyRow(Session& db, const InventoryKey& key, const std::string& table) {
+    return resultOf(appendEmptyOutcome(db, key, table));
 }
 
-Result<Done> appendMasterRows(RunContext& ctx, const InventoryKey& key, const Fields& deviceIdFields) {
+Result<Done> appendMasterRows(Session& db, const InventoryKey& key, const Fields& deviceIdFields) {
     std::string table;
-    return resultOf(appendMasterOutcome(ctx, key, deviceIdFields, table));
+    return resultOf(appendMasterOutcome(db, key, deviceIdFields, table));
 }
 
-Result<Done> endInventory(RunContext& ctx) {
-    Session* s = ctx.database.get();
-    if (!s) return Done{};
+Result<Done> endInventory(Session& db) {
+    Session* s = &db;
     Result<Done> ended = Done{};
     if (s->engine && s->inTransaction) {
         if (Result<Done> committed = s->engine->commit(); !committed) {
             // Held by another program past the wait, the disk failed, the server was lost: the
             // computer's rows are given up, and said so.
-            ended = CallError::because(shown(ctx, committed.error().why()));
+            ended = CallError::because(shown(s->settings, committed.error().why()));
             s->engine->rollback();
         }
     }
@@ -336,9 +331,7 @@ Result<Done> endInventory(RunContext& ctx) {
 
 namespace {
 // Ends a computer that was given up: what stands in its transaction is rolled back.
-void abandonInventory(RunContext& ctx) {
-    Session* s = ctx.database.get();
-    if (!s) return;
+void abandonInventory(Session* s) {
     if (s->engine && s->inTransaction) s->engine->rollback();
     s->inTransaction = false;
     s->inventoryRefused = false;
@@ -358,7 +351,7 @@ Result<Done> keyFits(const InventoryKey& key) {
 }
 
 void InventoryRows::write(const OutputItem& item) {
-    if (skipped_) return;
+    if (skipped_ || !db_) return;
     key_.targetDomain = item.targetDomain;
     switch (item.kind) {
         case OutputItem::Kind::MasterRows:
@@ -369,25 +362,25 @@ void InventoryRows::write(const OutputItem& item) {
                 skip(fits.error().why(), false);
             } else {
                 std::string table;
-                RowOutcome o = appendMasterOutcome(ctx_, key_, item.fields, table);
+                RowOutcome o = appendMasterOutcome(*db_, key_, item.fields, table);
                 if (o.status == RowStatus::Stored) break;
                 // Two runs in the same second, or one name twice in other case.
                 if (o.status == RowStatus::KeyExists && table == "DeviceID")
                     o.reason = "an inventory of " + key_.currentTarget + " with this run's start time is already stored";
-                skip(o.reason, ctx_.database && ctx_.database->inventoryRefused);
+                skip(o.reason, db_->inventoryRefused);
             }
             break;
         case OutputItem::Kind::Row:
         case OutputItem::Kind::EmptyRow: {
-            Result<Done> appended = item.kind == OutputItem::Kind::Row ? appendRow(ctx_, key_, item.text, item.fields)
-                                                                       : appendEmptyRow(ctx_, key_, item.text);
-            if (appended || !ctx_.env.bMDB) break;
+            Result<Done> appended = item.kind == OutputItem::Kind::Row ? appendRow(*db_, key_, item.text, item.fields)
+                                                                       : appendEmptyRow(*db_, key_, item.text);
+            if (appended) break;
             const std::string& why = appended.error().why();
-            if (ctx_.database && ctx_.database->inventoryRefused) {
+            if (db_->inventoryRefused) {
                 skip(why, true);
             } else if (loggedTables_.insert(item.text).second) {
-                files::logLine(ctx_, text::shownSafely(key_.currentTarget) + " Row of " + item.text + " not written to " +
-                                         databaseName(ctx_) + ": " + text::shownSafely(why));
+                report_.log(text::shownSafely(key_.currentTarget) + " Row of " + item.text + " not written to " +
+                            databaseName(db_->settings) + ": " + text::shownSafely(why));
             }
             break;
         }
@@ -396,16 +389,17 @@ void InventoryRows::write(const OutputItem& item) {
 }
 
 bool InventoryRows::commit() {
+    if (!db_) return true;
     if (!skipped_)
-        if (Result<Done> ended = endInventory(ctx_); !ended) skip(ended.error().why(), true);
-    if (skipped_ && ctx_.env.bMDB) {
-        const std::string line = text::shownSafely(key_.currentTarget) + " Rows not written to " + databaseName(ctx_) + ": " +
+        if (Result<Done> ended = endInventory(*db_); !ended) skip(ended.error().why(), true);
+    if (skipped_) {
+        const std::string line = text::shownSafely(key_.currentTarget) + " Rows not written to " + databaseName(db_->settings) + ": " +
                                  text::shownSafely(skippedWhy_);
-        console::writeConsoleLine(ctx_, line, true);
-        files::logLine(ctx_, line);
+        report_.say(line);
+        report_.log(line);
     }
     // A computer given up part-way keeps none of its rows.
-    if (skipped_) abandonInventory(ctx_);
+    if (skipped_) abandonInventory(db_);
     return !lost_;
 }
 
@@ -415,20 +409,5 @@ void InventoryRows::skip(const std::string& why, bool lost) {
     lost_ = lost;
     skippedWhy_ = why;
 }
-
-namespace {
-void putRow(TargetContext& ctx, OutputItem::Kind kind, const std::string& table, const Fields& fields) {
-    ctx.output.put({kind, table, fields, ctx.targetDomain});
-}
-}  // namespace
-
-void appendRow(TargetContext& ctx, const std::string& table, const Fields& fields) {
-    putRow(ctx, OutputItem::Kind::Row, table, fields);
-}
-void appendEmptyRow(TargetContext& ctx, const std::string& table) { putRow(ctx, OutputItem::Kind::EmptyRow, table, {}); }
-void appendMasterRows(TargetContext& ctx, const Fields& deviceIdFields) {
-    putRow(ctx, OutputItem::Kind::MasterRows, "", deviceIdFields);
-}
-void endInventory(TargetContext& ctx) { ctx.output.put({OutputItem::Kind::Commit, {}, {}, {}}); }
 
 }  // namespace qv::database

@@ -9,48 +9,48 @@ namespace {
 std::string beforeNul(const std::string& s) { return s.substr(0, s.find('\0')); }
 }  // namespace
 
-std::string getLocalComputerName(RunContext& ctx) {
+std::string getLocalComputerName(Identity& identity) {
     std::string s;
-    return ctx.platform.identity.computerName(s) ? beforeNul(s) : std::string();
+    return identity.computerName(s) ? beforeNul(s) : std::string();
 }
 
-std::string getLocalUserName(RunContext& ctx) {
+std::string getLocalUserName(Identity& identity) {
     std::string s;
-    return ctx.platform.identity.userName(s) ? beforeNul(s) : std::string();
+    return identity.userName(s) ? beforeNul(s) : std::string();
 }
 
-std::string getDnsDomainName(RunContext& ctx) {
+std::string getDnsDomainName(Identity& identity) {
     std::string s;
-    return ctx.platform.identity.dnsDomain(s) ? s : std::string();
+    return identity.dnsDomain(s) ? s : std::string();
 }
 
-std::string getMyDocumentsPath(RunContext& ctx) {
+std::string getMyDocumentsPath(Identity& identity) {
     std::string s;
-    return ctx.platform.identity.documentsFolder(s) ? beforeNul(s) : std::string();
+    return identity.documentsFolder(s) ? beforeNul(s) : std::string();
 }
 
-bool getUserPrivilegeLevel(RunContext& ctx, std::int32_t& level) {
-    return ctx.platform.identity.privilegeLevel(ctx.env.sUser, level);
+bool getUserPrivilegeLevel(Identity& identity, const std::string& user, std::int32_t& level) {
+    return identity.privilegeLevel(user, level);
 }
 
-std::string getPrimaryDCName(RunContext& ctx) {
+std::string getPrimaryDCName(Identity& identity) {
     std::string s;
-    return ctx.platform.identity.primaryDCName(s) ? s : std::string();
+    return identity.primaryDCName(s) ? s : std::string();
 }
 
-std::string getOSVersionText(RunContext& ctx) {
+std::string getOSVersionText(Identity& identity, std::string& majorVersion) {
     VersionRecord v;
-    if (!ctx.platform.identity.version(v)) {
-        ctx.env.osMajorVersion.clear();
+    if (!identity.version(v)) {
+        majorVersion.clear();
         return {};
     }
-    ctx.env.osMajorVersion = std::to_string(v.major);
+    majorVersion = std::to_string(v.major);
     return std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.build);
 }
 
-bool getOSPlatformId(RunContext& ctx, std::int32_t& id) {
+bool getOSPlatformId(Identity& identity, std::int32_t& id) {
     VersionRecord v;
-    if (!ctx.platform.identity.version(v)) return false;
+    if (!identity.version(v)) return false;
     id = v.platformId;
     return true;
 }
@@ -77,17 +77,17 @@ std::string osNameFor(std::int32_t platformId, std::int32_t major, std::int32_t 
     }
 }
 
-std::string getOSName(RunContext& ctx) {
+std::string getOSName(Identity& identity) {
     VersionRecord v;
-    if (!ctx.platform.identity.version(v)) return {};
+    if (!identity.version(v)) return {};
     std::string own;
-    if (ctx.platform.identity.osNameOverride(own)) return own;
+    if (identity.osNameOverride(own)) return own;
     return osNameFor(v.platformId, v.major, v.minor);
 }
 
-std::string getOSServicePack(RunContext& ctx) {
+std::string getOSServicePack(Identity& identity) {
     VersionRecord v;
-    if (!ctx.platform.identity.version(v)) return {};
+    if (!identity.version(v)) return {};
     std::string s = v.csd;
     for (char& c : s)
         if (c == '\0') c = ' ';

@@ -4,21 +4,21 @@
 #include <cstdint>
 #include <string>
 
-#include "core/context.h"
+#include "platform/platform.h"
 
 namespace qv::environment {
 
-std::string getLocalComputerName(RunContext& ctx);
-std::string getLocalUserName(RunContext& ctx);
-std::string getDnsDomainName(RunContext& ctx);
-std::string getMyDocumentsPath(RunContext& ctx);
-bool getUserPrivilegeLevel(RunContext& ctx, std::int32_t& level);
-std::string getPrimaryDCName(RunContext& ctx);
-// major.minor.build; also sets env.osMajorVersion. Both empty on failure.
-std::string getOSVersionText(RunContext& ctx);
-bool getOSPlatformId(RunContext& ctx, std::int32_t& id);
-std::string getOSName(RunContext& ctx);
-std::string getOSServicePack(RunContext& ctx);
+std::string getLocalComputerName(Identity& identity);
+std::string getLocalUserName(Identity& identity);
+std::string getDnsDomainName(Identity& identity);
+std::string getMyDocumentsPath(Identity& identity);
+bool getUserPrivilegeLevel(Identity& identity, const std::string& user, std::int32_t& level);
+std::string getPrimaryDCName(Identity& identity);
+// major.minor.build, and the major version's digits in `majorVersion`. Both empty on failure.
+std::string getOSVersionText(Identity& identity, std::string& majorVersion);
+bool getOSPlatformId(Identity& identity, std::int32_t& id);
+std::string getOSName(Identity& identity);
+std::string getOSServicePack(Identity& identity);
 
 // The name table by platform identifier, major and minor version.
 std::string osNameFor(std::int32_t platformId, std::int32_t major, std::int32_t minor);

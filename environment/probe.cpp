@@ -14,10 +14,19 @@ namespace qv::environment {
 
 namespace {
 
-std::string regText(RunContext& ctx, const char* hive, const std::string& key, const std::string& valueName = "") {
+// What the probe sees of the run.
+struct ProbeRun {
+    Platform& platform;
+    management::Connector& connector;
+    RunEnvironment& env;
+    const CommandLine& commandLine;
+    Conventions conventions;
+};
+
+std::string regText(ProbeRun& ctx, const char* hive, const std::string& key, const std::string& valueName = "") {
     std::string h = hive;
     std::int32_t type = 0;
-    return regEntryText(getRegEntry(ctx, h, key, valueName, type));
+    return regEntryText(getRegEntry(ctx.platform, h, key, valueName, type));
 }
 
 int majorNumber(const std::string& digits) { return digits.empty() ? 0 : std::atoi(digits.c_str()); }
@@ -30,7 +39,7 @@ std::string removeAll(std::string s, const std::string& what) {
 
 // Windows before 2000: the workgroup from the network set-up key, the documents folder only when
 // the shell-folder library is present.
-void olderSystemDomainAndPath(RunContext& ctx) {
+void olderSystemDomainAndPath(ProbeRun& ctx) {
     RunEnvironment& e = ctx.env;
     const std::string key = "System\\CurrentControlSet\\Services\\VxD\\VNETSUP";
     e.sDomainName = regText(ctx, "HKLM", key, "WORKGROUP");
@@ -44,14 +53,14 @@ void olderSystemDomainAndPath(RunContext& ctx) {
                      : management::Result<management::RegistryValueNames>(provider.error());
         if (values)
             for (const std::string& n : values->names)
-                if (text::asciiUpper(n).find("SHFOLDER") != std::string::npos) e.sPath = getMyDocumentsPath(ctx);
+                if (text::asciiUpper(n).find("SHFOLDER") != std::string::npos) e.sPath = getMyDocumentsPath(ctx.platform.identity);
     } else {
-        e.sPath = ctx.platform.files.fileExists(shfolder) ? getMyDocumentsPath(ctx) : std::string();
+        e.sPath = ctx.platform.files.fileExists(shfolder) ? getMyDocumentsPath(ctx.platform.identity) : std::string();
     }
-    if (e.sPath.empty() && ctx.platform.files.fileExists(shfolder)) e.sPath = getMyDocumentsPath(ctx);
+    if (e.sPath.empty() && ctx.platform.files.fileExists(shfolder)) e.sPath = getMyDocumentsPath(ctx.platform.identity);
 }
 
-void debugDump(RunContext& ctx) {
+void debugDump(ProbeRun& ctx) {
     const RunEnvironment& e = ctx.env;
     const char* nl = "\r\n";
     std::string first = std::string("Reqmts.All") + nl + "sLocalComputer:" + e.sLocalComputer + nl + "sUser:" + e.sUser + nl +
@@ -71,37 +80,38 @@ void debugDump(RunContext& ctx) {
 
 }  // namespace
 
-void checkWinsService(RunContext& ctx) {
-    ctx.env.bFlagWINS = false;
-    if (ctx.env.sWMIVerReg.empty()) return;
-    auto service = ctx.connector.connect(ctx.env.sLocalComputer);
+void checkWinsService(RunEnvironment& env, management::Connector& connector) {
+    env.bFlagWINS = false;
+    if (env.sWMIVerReg.empty()) return;
+    auto service = connector.connect(env.sLocalComputer);
     if (!service) return;
     management::Result<Instances> found = (*service)->query("Select * from Win32_BaseService WHERE Name='WINS'");
-    ctx.env.bFlagWINS = found && !found->empty();
+    env.bFlagWINS = found && !found->empty();
 }
 
-void probeEnvironment(RunContext& ctx) {
-    RunEnvironment& e = ctx.env;
-    e.sLocalComputer = getLocalComputerName(ctx);
-    e.sUser = getLocalUserName(ctx);
-    e.sOSName = getOSName(ctx);
-    e.sOSVer = getOSVersionText(ctx);
-    e.sOSCSD = text::trimBlanks(getOSServicePack(ctx));
+void probeEnvironment(RunEnvironment& e, Platform& platform, management::Connector& connector,
+                      const CommandLine& commandLine, Conventions conventions) {
+    ProbeRun ctx{platform, connector, e, commandLine, conventions};
+    e.sLocalComputer = getLocalComputerName(ctx.platform.identity);
+    e.sUser = getLocalUserName(ctx.platform.identity);
+    e.sOSName = getOSName(ctx.platform.identity);
+    e.sOSVer = getOSVersionText(ctx.platform.identity, e.osMajorVersion);
+    e.sOSCSD = text::trimBlanks(getOSServicePack(ctx.platform.identity));
     std::int32_t platformId = 0;
-    if (getOSPlatformId(ctx, platformId)) e.sOSPLat = platformId;
+    if (getOSPlatformId(ctx.platform.identity, platformId)) e.sOSPLat = platformId;
     if (e.sOSPLat < 2) {
         e.lUserLevel = -1;
     } else {
         std::int32_t level = 0;
-        if (getUserPrivilegeLevel(ctx, level)) e.lUserLevel = level;
+        if (getUserPrivilegeLevel(ctx.platform.identity, e.sUser, level)) e.lUserLevel = level;
         e.bNotElevated = ctx.platform.identity.runsNotElevated();
     }
     e.sWMIVerReg = regText(ctx, "HKCR", "WINMGMTS\\CurVer");
     e.bWMIFlag = !e.sWMIVerReg.empty();
     // An unreadable version counts as a current system: the domain and documents calls exist there.
     if (e.osMajorVersion.empty() || majorNumber(e.osMajorVersion) > 4) {
-        e.sDomainName = getDnsDomainName(ctx);
-        e.sPath = getMyDocumentsPath(ctx);
+        e.sDomainName = getDnsDomainName(ctx.platform.identity);
+        e.sPath = getMyDocumentsPath(ctx.platform.identity);
     } else {
         olderSystemDomainAndPath(ctx);
     }
@@ -117,13 +127,13 @@ void probeEnvironment(RunContext& ctx) {
     e.sAdsiDBProvider = regText(ctx, "HKCR", "ADsDSOObject");
     e.sWinNtProvider = regText(ctx, "HKCR", "WinNT\\Clsid");
     if (e.sOSPLat >= 2) {
-        std::string dc = getPrimaryDCName(ctx);
+        std::string dc = getPrimaryDCName(ctx.platform.identity);
         dc = removeAll(removeAll(dc, "\\\\"), std::string(1, '\0'));
         e.sPDC = ctx.platform.system.upperCase(text::trimBlanks(dc));
     } else {
         e.sPDC.clear();
     }
-    checkWinsService(ctx);
+    checkWinsService(e, connector);
     std::string systemRoot;
     ctx.platform.system.environmentVariable("SystemRoot", systemRoot);
     e.bFlagNetsh = ctx.platform.files.fileExists(systemRoot + "\\system32\\Netsh.exe");

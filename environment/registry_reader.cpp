@@ -15,7 +15,7 @@ std::string bytesText(const std::vector<unsigned char>& data, std::size_t n) {
 
 }  // namespace
 
-std::string expandEnvironmentReferences(RunContext& ctx, const std::string& text) {
+std::string expandEnvironmentReferences(System& system, const std::string& text) {
     std::string out;
     std::size_t i = 0;
     while (i < text.size()) {
@@ -25,7 +25,7 @@ std::string expandEnvironmentReferences(RunContext& ctx, const std::string& text
         if (close == std::string::npos) break;
         std::string name = text.substr(open + 1, close - open - 1), value;
         out += text.substr(i, open - i);
-        if (!name.empty() && ctx.platform.system.environmentVariable(name, value)) {
+        if (!name.empty() && system.environmentVariable(name, value)) {
             out += value;
             i = close + 1;
         } else {
@@ -37,7 +37,7 @@ std::string expandEnvironmentReferences(RunContext& ctx, const std::string& text
     return out;
 }
 
-RegEntry getRegEntry(RunContext& ctx, std::string& hive, const std::string& key, const std::string& valueName,
+RegEntry getRegEntry(Platform& platform, std::string& hive, const std::string& key, const std::string& valueName,
                      std::int32_t& dataType) {
     const std::string name = text::asciiUpper(hive);
     const Hive* found = nullptr;
@@ -45,12 +45,12 @@ RegEntry getRegEntry(RunContext& ctx, std::string& hive, const std::string& key,
         if (name == h.abbreviation || name == h.name) found = &h;
     if (!found) {
         dataType = -1;
-        ctx.platform.system.messageBox("Invalid HKey");
+        platform.system.messageBox("Invalid HKey");
         return {};
     }
     hive = std::to_string(static_cast<std::int32_t>(found->handle));
     RegistryValue raw;
-    if (ctx.platform.registry.read(found->handle, key, valueName, raw) != RegistryStatus::Ok) {
+    if (platform.registry.read(found->handle, key, valueName, raw) != RegistryStatus::Ok) {
         dataType = -1;
         return {};
     }
@@ -67,10 +67,10 @@ RegEntry getRegEntry(RunContext& ctx, std::string& hive, const std::string& key,
                 if (c == '"') c = ' ';
             s = text::trimBlanks(s);
             std::string expanded;
-            if (ctx.platform.system.expandEnvironmentStrings(s, expanded)) {
+            if (platform.system.expandEnvironmentStrings(s, expanded)) {
                 s = expanded;
             } else {
-                s = expandEnvironmentReferences(ctx, s);
+                s = expandEnvironmentReferences(platform.system, s);
                 if (s.size() > 259) s.resize(259);  // the expansion buffer holds 260 characters
             }
             for (char& c : s)
@@ -89,7 +89,7 @@ RegEntry getRegEntry(RunContext& ctx, std::string& hive, const std::string& key,
         case 7: return n < 2 ? std::string() : bytesText(raw.data, n - 2);
         default: {
             std::string code = std::to_string(raw.type);
-            ctx.platform.system.messageBox("Unsupported Registry DataType: " + code);
+            platform.system.messageBox("Unsupported Registry DataType: " + code);
             dataType = -1;
             return std::string("Unsupported DataType: " + code);
         }

@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-#include "core/context.h"
+#include "platform/platform.h"
 
 namespace qv::environment {
 
@@ -15,13 +15,13 @@ using RegEntry = std::variant<std::monostate, std::string, std::int32_t, std::ve
 
 // hive: abbreviation or full name, any case; on return the handle as signed decimal text.
 // dataType: the registry type read, or -1 on any failure.
-RegEntry getRegEntry(RunContext& ctx, std::string& hive, const std::string& key, const std::string& valueName,
+RegEntry getRegEntry(Platform& platform, std::string& hive, const std::string& key, const std::string& valueName,
                      std::int32_t& dataType);
 
 // The entry as text (empty result: empty text; numbers in decimal; bytes as characters).
 std::string regEntryText(const RegEntry& e);
 
 // Expands %NAME% references from the environment; unknown references stay as written.
-std::string expandEnvironmentReferences(RunContext& ctx, const std::string& text);
+std::string expandEnvironmentReferences(System& system, const std::string& text);
 
 }  // namespace qv::environment

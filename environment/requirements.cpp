@@ -3,36 +3,43 @@
 
 #include <cstdlib>
 
-#include "console/console.h"
-#include "files/run_log.h"
 #include "files/text_files.h"
 
 namespace qv::environment {
 
 namespace {
-void say(RunContext& ctx, const std::string& text) { console::writeConsoleLine(ctx, text, true); }
-void log(RunContext& ctx, const std::string& text) { files::logLine(ctx, text); }
+// What the checks see of the run.
+struct CheckRun {
+    RunEnvironment& env;
+    FileSystem& files;
+    Conventions conventions;
+    Reporter& report;
+};
+
+void say(CheckRun& ctx, const std::string& text) { ctx.report.say(text); }
+void log(CheckRun& ctx, const std::string& text) { ctx.report.log(text); }
 
 // Where the name file is: the path as typed before the upper-cased one (of two files whose names
 // differ only in case, the one named is read), and for a relative path the folder the program was
 // started in (where the user typed it) before the working directory. Paths from a root or a drive
 // letter are taken as they are.
-std::string nameFilePath(RunContext& ctx) {
+std::string nameFilePath(CheckRun& ctx) {
     const RunEnvironment& e = ctx.env;
     auto inStartFolder = [&](const std::string& name) {
         const bool relative = !name.empty() && name.front() != '/' && name.front() != '\\' && !(name.size() > 1 && name[1] == ':');
-        return relative && !e.sStartPath.empty() ? ctx.platform.files.join(e.sStartPath, name) : std::string();
+        return relative && !e.sStartPath.empty() ? ctx.files.join(e.sStartPath, name) : std::string();
     };
     for (const std::string& typed : {inStartFolder(e.sourceFileAsTyped), e.sourceFileAsTyped})
-        if (!typed.empty() && ctx.platform.files.pathKind(typed) == PathKind::File) return typed;
+        if (!typed.empty() && ctx.files.pathKind(typed) == PathKind::File) return typed;
     const std::string upper = inStartFolder(e.sSourceFile);
-    if (!upper.empty() && files::fileExists(ctx, upper)) return upper;
+    if (!upper.empty() && ctx.files.fileExists(upper)) return upper;
     return e.sSourceFile;
 }
 }  // namespace
 
-bool checkRequirements(RunContext& ctx) {
-    RunEnvironment& e = ctx.env;
+Requirements checkRequirements(RunEnvironment& e, FileSystem& files, Conventions conventions, Reporter& report) {
+    CheckRun ctx{e, files, conventions, report};
+    Requirements checked;
     bool result = true;
     e.bMDB = true;
 
@@ -118,15 +125,16 @@ bool checkRequirements(RunContext& ctx) {
             log(ctx, "Missing Requirement: No File Name");
             say(ctx, "*** File Name is required for this option ***");
             result = false;
-        } else if (const std::string found = nameFilePath(ctx); !files::fileExists(ctx, found)) {
+        } else if (const std::string found = nameFilePath(ctx); !files.fileExists(found)) {
             say(ctx, "*** File '" + e.sSourceFile + "' cannot be found ***");
             result = false;
-        } else if (!files::openForReading(ctx, found, ctx.nameFileStream)) {
+        } else if (!files::openForReading(files, found, checked.nameFile)) {
             say(ctx, "*** File '" + e.sSourceFile + "' cannot be opened ***");
             result = false;
         }
     }
-    return result;
+    checked.met = result;
+    return checked;
 }
 
 }  // namespace qv::environment

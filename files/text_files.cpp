@@ -2,6 +2,7 @@
 #include "files/text_files.h"
 
 #include "console/console.h"
+#include "files/run_reporter.h"
 
 namespace qv::files {
 
@@ -9,17 +10,26 @@ bool fileExists(RunContext& ctx, const std::string& path) { return ctx.platform.
 bool fileExists(TargetContext& ctx, const std::string& path) { return ctx.platform.files.fileExists(path); }
 
 bool openForReading(RunContext& ctx, const std::string& path, std::unique_ptr<TextReader>& stream) {
-    if (!fileExists(ctx, path)) return false;
-    auto opened = ctx.platform.files.openForReading(path);
+    return openForReading(ctx.platform.files, path, stream);
+}
+
+bool openForReading(FileSystem& fs, const std::string& path, std::unique_ptr<TextReader>& stream) {
+    if (!fs.fileExists(path)) return false;
+    auto opened = fs.openForReading(path);
     if (!opened) return false;
     stream = std::move(opened);
     return true;
 }
 
 bool openForWriting(RunContext& ctx, const std::string& path, std::unique_ptr<TextWriter>& stream) {
-    auto opened = ctx.platform.files.openForWriting(path, false);
+    RunReporter report(ctx);
+    return openForWriting(ctx.platform.files, report, path, stream);
+}
+
+bool openForWriting(FileSystem& fs, Reporter& report, const std::string& path, std::unique_ptr<TextWriter>& stream) {
+    auto opened = fs.openForWriting(path, false);
     if (!opened) {
-        console::writeConsoleLine(ctx, "*** File: " + path + " cannot be opened for writing! ***", true);
+        report.say("*** File: " + path + " cannot be opened for writing! ***");
         return false;
     }
     stream = std::move(opened);

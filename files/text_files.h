@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/context.h"
+#include "core/reporter.h"
 #include "core/target_context.h"
 
 namespace qv::files {
@@ -13,8 +14,10 @@ bool fileExists(RunContext& ctx, const std::string& path);
 bool fileExists(TargetContext& ctx, const std::string& path);
 // Silent; false when the file is missing or cannot be opened.
 bool openForReading(RunContext& ctx, const std::string& path, std::unique_ptr<TextReader>& stream);
+bool openForReading(FileSystem& fs, const std::string& path, std::unique_ptr<TextReader>& stream);
 // Creates or empties; prints "*** File: " + path + " cannot be opened for writing! ***" on failure.
 bool openForWriting(RunContext& ctx, const std::string& path, std::unique_ptr<TextWriter>& stream);
+bool openForWriting(FileSystem& fs, Reporter& report, const std::string& path, std::unique_ptr<TextWriter>& stream);
 // The file must exist; prints "*** File: " + path + " cannot be opened for Appending! ***" on failure.
 bool openForAppending(RunContext& ctx, const std::string& path, std::unique_ptr<TextWriter>& stream);
 

@@ -9,6 +9,7 @@
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/report.h"
+#include "inventory/rows.h"
 #include "management/bounded.h"
 #include "management/connector.h"
 #include "platform/text.h"
@@ -85,7 +86,7 @@ void inventoryTarget(TargetContext& ctx) {
     for (const PhaseInfo& info : kPhases) runPhase(ctx, info);
 
     // The computer's rows become permanent before its completion is logged.
-    database::endInventory(ctx);
+    endInventory(ctx);
     // Written as the completion only when every line of the report reached the file.
     ctx.output.put({OutputItem::Kind::Completed, " " + ctx.shownTarget + " Inventory Completed", {}, {}});
     ctx.targetServices = nullptr;

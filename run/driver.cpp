@@ -13,6 +13,7 @@
 #include "environment/probe.h"
 #include "environment/requirements.h"
 #include "files/run_log.h"
+#include "files/run_reporter.h"
 #include "inventory/inventory.h"
 #include "run/command_line.h"
 #include "run/ends.h"
@@ -96,37 +97,50 @@ private:
     std::thread watcher_;
 };
 
-void buildTargetList(RunContext& ctx) {
+// The target list of the chosen option, from its sources, with this computer's own names merged
+// and sorted; the name file is closed once read.
+void buildTargetList(RunContext& ctx, std::unique_ptr<TextReader> nameFile) {
     const std::string& option = ctx.env.sOption;
+    files::RunReporter reporter(ctx);
+    targets::TargetList list;
     if (option == "/B") {
-        targets::createTargetList(ctx);
-        targets::addDirectoryTargets(ctx);
-        targets::addWinsTargets(ctx);
-        targets::mergeLocalNames(ctx);
-        targets::sortTargetList(ctx);
-        std::string count = std::to_string(ctx.targetList.size());
+        targets::addDirectoryTargets(ctx.platform, ctx.env, reporter, list);
+        targets::addWinsTargets(ctx.platform, ctx.env, reporter, list);
+    } else if (option == "/F") {
+        if (nameFile) targets::addNameFileTargets(list, *nameFile, ctx.conventions, reporter);
+    } else if (option == "/N") {
+        targets::addNameTokenTargets(list, ctx.commandLine);
+    }
+    targets::mergeLocalNames(list, ctx.platform.identity, ctx.env.sLocalComputer, ctx.conventions);
+    targets::sortTargetList(list);
+    ctx.targetList = std::move(list);
+    const std::string count = std::to_string(ctx.targetList.size());
+    if (option == "/B") {
         files::logLine(ctx, "System Reports " + count + " Computers");
         say(ctx, "Complete: " + count + " Computer Name(s) Found");
     } else if (option == "/F") {
-        targets::createTargetList(ctx);
-        targets::addNameFileTargets(ctx);
-        targets::mergeLocalNames(ctx);
-        targets::sortTargetList(ctx);
-        std::string count = std::to_string(ctx.targetList.size());
         files::logLine(ctx, "             Source: " + ctx.env.sSourceFile + " Reports " + count + " Computer(s)");
         say(ctx, "Complete: File " + ctx.env.sSourceFile + " Contains " + count + " Computer Name(s)");
     } else if (option == "/N") {
-        targets::createTargetList(ctx);
-        targets::addNameTokenTargets(ctx);
-        targets::mergeLocalNames(ctx);
-        targets::sortTargetList(ctx);
-        std::string count = std::to_string(ctx.targetList.size());
         files::logLine(ctx, "              Count: " + count + " Computer(s) Identified");
         say(ctx, "Complete: " + count + " Computer Name(s) Identified");
     } else if (option == "/L") {
         files::logLine(ctx, "Inventory Local Computer: " + ctx.env.sLocalComputer);
         say(ctx, "Complete: Inventory Local Computer Only");
     }
+}
+
+// The database the rows go to: QV.mdb in the working folder, or the server QV_DATABASE names.
+void openDatabase(RunContext& ctx) {
+    files::RunReporter reporter(ctx);
+    if (!ctx.env.bMDB) {
+        database::warnNoDatabase(reporter);
+        return;
+    }
+    const database::Settings settings{ctx.platform.files, ctx.platform.system.locale(), ctx.runStartTime, ctx.env.sPath,
+                                      ctx.databaseSetting, ctx.serverEngine, ctx.limits.databaseMs};
+    ctx.database = database::createOrOpenDatabase(settings, reporter);
+    ctx.env.bMDB = ctx.database != nullptr;
 }
 
 // The status of a run that ended normally: whether every computer was inventoried and written.
@@ -199,7 +213,7 @@ int runProgram(RunContext& ctx, const std::string& argumentText) {
     }
 
     say(ctx, "Checking for required elements...", false);
-    environment::probeEnvironment(ctx);
+    environment::probeEnvironment(ctx.env, ctx.platform, ctx.connector, ctx.commandLine, ctx.conventions);
     say(ctx, " Completed");
 
     if (ctx.env.sPath.empty()) {
@@ -223,14 +237,17 @@ int runProgram(RunContext& ctx, const std::string& argumentText) {
         return kExitNotStarted;
     }
 
-    if (!environment::checkRequirements(ctx)) {
+    files::RunReporter reporter(ctx);
+    environment::Requirements requirements =
+        environment::checkRequirements(ctx.env, ctx.platform.files, ctx.conventions, reporter);
+    if (!requirements.met) {
         abnormalEnd(ctx);
         return kExitNotStarted;
     }
     say(ctx, "All requirements present\r\nBuilding list of computers to inventory...");
-    buildTargetList(ctx);
+    buildTargetList(ctx, std::move(requirements.nameFile));
     noteLocalFactsWithoutRoot(ctx);
-    database::createOrOpenDatabase(ctx);
+    openDatabase(ctx);
 
     std::string ignored;
     const int workers = workersFromSetting(ctx.parallelSetting ? ctx.parallelSetting->c_str() : nullptr, ignored);

@@ -16,6 +16,7 @@
 #include "console/console.h"
 #include "database/records.h"
 #include "files/run_log.h"
+#include "files/run_reporter.h"
 #include "inventory/inventory.h"
 #include "inventory/report.h"
 #include "management/connector.h"
@@ -150,7 +151,7 @@ private:
 class ItemWriter {
 public:
     ItemWriter(RunContext& ctx, const std::string& target)
-        : ctx_(ctx), target_(text::shownSafely(target)), rows_(ctx, target) {}
+        : ctx_(ctx), reporter_(ctx), target_(text::shownSafely(target)), rows_(ctx.database.get(), reporter_, target) {}
 
     void write(OutputItem& item) {
         if (skipping_) return;
@@ -212,6 +213,7 @@ private:
     }
 
     RunContext& ctx_;
+    files::RunReporter reporter_;
     std::string target_;
     database::InventoryRows rows_;
     std::unique_ptr<TextWriter> report_;

@@ -4,54 +4,44 @@
 #include <algorithm>
 #include <cctype>
 
-#include "console/console.h"
-#include "files/run_log.h"
 #include "platform/text.h"
 
 namespace qv::targets {
 
-void createTargetList(RunContext& ctx) { ctx.targetList.clear(); }
-
-void addTarget(RunContext& ctx, const std::string& name) { ctx.targetList.push_back(name); }
-
-void addNameTokenTargets(RunContext& ctx) {
-    for (const std::string& token : ctx.commandLine.nameTokens) addTarget(ctx, token);
+void addNameTokenTargets(TargetList& list, const CommandLine& commandLine) {
+    for (const std::string& token : commandLine.nameTokens) list.push_back(token);
 }
 
-void addNameFileTargets(RunContext& ctx) {
-    if (!ctx.nameFileStream) return;
+void addNameFileTargets(TargetList& list, TextReader& nameFile, Conventions conventions, Reporter& report) {
     long lineNumber = 0;
-    while (!ctx.nameFileStream->atEnd()) {
-        std::string line = ctx.nameFileStream->readLine();
+    while (!nameFile.atEnd()) {
+        std::string line = nameFile.readLine();
         ++lineNumber;
         // Linux name files may hold blank lines and comments (lines starting with #).
-        if (ctx.conventions == Conventions::Linux) {
+        if (conventions == Conventions::Linux) {
             const std::string trimmed = text::trimBlanks(line);
             if (trimmed.empty() || trimmed.front() == '#') continue;
         }
         if (text::characterCount(line) > kMaxComputerNameLength) {
-            console::writeConsoleLine(ctx,
-                                      "Name File line " + std::to_string(lineNumber) +
-                                          " holds a Computer Name longer than 255 characters\r\n"
-                                          "Name skipped, Continuing to run.",
-                                      true);
-            files::logLine(ctx, "Name File line " + std::to_string(lineNumber) +
-                                    ": Computer Name longer than 255 characters; line skipped");
+            report.say("Name File line " + std::to_string(lineNumber) +
+                       " holds a Computer Name longer than 255 characters\r\n"
+                       "Name skipped, Continuing to run.");
+            report.log("Name File line " + std::to_string(lineNumber) +
+                       ": Computer Name longer than 255 characters; line skipped");
             continue;
         }
-        addTarget(ctx, line);
+        list.push_back(line);
     }
-    ctx.nameFileStream->close();
-    ctx.nameFileStream.reset();
+    nameFile.close();
 }
 
-void mergeLocalNames(RunContext& ctx) {
-    if (ctx.conventions != Conventions::Linux || ctx.env.sLocalComputer.empty()) return;
-    for (std::string& name : ctx.targetList)
-        if (ctx.platform.identity.isLocalComputer(name)) name = ctx.env.sLocalComputer;
+void mergeLocalNames(TargetList& list, Identity& identity, const std::string& localComputer, Conventions conventions) {
+    if (conventions != Conventions::Linux || localComputer.empty()) return;
+    for (std::string& name : list)
+        if (identity.isLocalComputer(name)) name = localComputer;
 }
 
-void sortTargetList(RunContext& ctx) {
+void sortTargetList(TargetList& list) {
     // Ascending without regard to case; names equal but for case are ordered by their codes so that
     // exact duplicates always lie next to each other and are removed.
     auto order = [](const std::string& a, const std::string& b) {
@@ -62,16 +52,16 @@ void sortTargetList(RunContext& ctx) {
         if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), lowerLess)) return false;
         return a < b;
     };
-    std::sort(ctx.targetList.begin(), ctx.targetList.end(), order);
+    std::sort(list.begin(), list.end(), order);
     std::vector<std::string> kept;
-    kept.reserve(ctx.targetList.size());
+    kept.reserve(list.size());
     std::string previous;
-    for (std::string& name : ctx.targetList) {
+    for (std::string& name : list) {
         bool duplicate = name == previous;
         previous = name;
         if (!duplicate) kept.push_back(std::move(name));
     }
-    ctx.targetList = std::move(kept);
+    list = std::move(kept);
 }
 
 }  // namespace qv::targets

@@ -5,12 +5,10 @@
 #include <cctype>
 #include <cstdint>
 
-#include "console/console.h"
-#include "targets/text_table.h"
-#include "files/run_log.h"
 #include "files/text_files.h"
-#include "targets/target_list.h"
 #include "platform/text.h"
+#include "targets/target_list.h"
+#include "targets/text_table.h"
 
 namespace qv::targets {
 
@@ -26,10 +24,18 @@ constexpr const char* kUnavailable = "; WINS Names not available";
 constexpr int kPollStepMs = 10;
 constexpr int kWaitLimitMs = 60000;
 
+// What this source sees of the run.
+struct WinsRun {
+    Platform& platform;
+    const RunEnvironment& env;
+    Reporter& reporter;
+    TargetList& list;
+};
+
 // A message of this source that goes to the console and, word for word, to the log.
-void report(RunContext& ctx, const std::string& text) {
-    console::writeConsoleLine(ctx, text, true);
-    files::logLine(ctx, text);
+void report(WinsRun& ctx, const std::string& text) {
+    ctx.reporter.say(text);
+    ctx.reporter.log(text);
 }
 
 // The last n characters of a UTF-8 text.
@@ -60,10 +66,10 @@ std::string printable(std::string s) {
 // The work files of one run of this source, removed again on every path, and a user's own
 // Schema.ini put back.
 class WorkFiles {
-    RunContext& ctx_;  // first: the paths below are joined through it
+    WinsRun& ctx_;  // first: the paths below are joined through it
 
 public:
-    explicit WorkFiles(RunContext& ctx)
+    explicit WorkFiles(WinsRun& ctx)
         : ctx_(ctx),
           dump(join(kDumpFile)),
           clean(join(kCleanFile)),
@@ -120,7 +126,7 @@ enum class DumpWait { Complete, NeverCreated, StayedEmpty, KeptGrowing };
 
 // Polls the dump every 10 ms until its length stays the same between two readings, for at most
 // 60 seconds in all. `elapsed` counts the sleeps.
-DumpWait waitForDump(RunContext& ctx, const std::string& path, int& elapsed) {
+DumpWait waitForDump(WinsRun& ctx, const std::string& path, int& elapsed) {
     FileSystem& fs = ctx.platform.files;
     auto tick = [&] {
         if (elapsed >= kWaitLimitMs) return false;
@@ -145,14 +151,14 @@ DumpWait waitForDump(RunContext& ctx, const std::string& path, int& elapsed) {
 }
 
 // The kept lines of the dump, cleaned: no summary lines, no near-empty lines, no CR, "." as "?".
-bool cleanDump(RunContext& ctx, const WorkFiles& work) {
+bool cleanDump(WinsRun& ctx, const WorkFiles& work) {
     std::unique_ptr<TextWriter> out;
-    if (!files::openForWriting(ctx, work.clean, out)) {
+    if (!files::openForWriting(ctx.platform.files, ctx.reporter, work.clean, out)) {
         report(ctx, std::string("Unable to create ") + kCleanFile + kUnavailable);
         return false;
     }
     std::unique_ptr<TextReader> in;
-    if (!files::openForReading(ctx, work.dump, in)) {
+    if (!files::openForReading(ctx.platform.files, work.dump, in)) {
         out->close();
         report(ctx, std::string("Unable to read ") + kDumpFile + kUnavailable);
         return false;
@@ -175,13 +181,13 @@ bool cleanDump(RunContext& ctx, const WorkFiles& work) {
     return written;
 }
 
-bool writeSchema(RunContext& ctx, WorkFiles& work) {
+bool writeSchema(WinsRun& ctx, WorkFiles& work) {
     if (!work.keepUserSchema()) {
         report(ctx, std::string("Unable to keep the existing ") + kSchemaFile + kUnavailable);
         return false;
     }
     std::unique_ptr<TextWriter> out;
-    bool ok = files::openForWriting(ctx, work.schema, out);
+    bool ok = files::openForWriting(ctx.platform.files, ctx.reporter, work.schema, out);
     if (ok) {
         ok = out->writeLine(std::string("[") + kCleanFile + "]" + "\r\n" + "Format=TabDelimited");
         out->close();
@@ -191,7 +197,7 @@ bool writeSchema(RunContext& ctx, WorkFiles& work) {
 }
 
 // Reads CleanWINS.txt through the text driver and adds every unique "[00h]" name.
-bool addWorkstationNames(RunContext& ctx) {
+bool addWorkstationNames(WinsRun& ctx) {
     const std::string connection = "Provider=Microsoft.Jet.OLEDB.4.0;" + std::string("Data Source=") + ctx.env.sPath +
                                    ";" + "Extended Properties=\"text;HDR=Yes;FMT=Delimited\"";
     Result<TextTable> read = readTextTable(ctx.platform.files, connection, std::string("Select * From ") + kCleanFile);
@@ -213,21 +219,22 @@ bool addWorkstationNames(RunContext& ctx) {
             type = lastCharacters(*value, 5);
         }
         if (auto value = table.cell(row, groupColumn)) group = text::trimBlanks(*value);
-        if (group != "GROUP" && type == "[00h]") addTarget(ctx, name);
+        if (group != "GROUP" && type == "[00h]") ctx.list.push_back(name);
     }
     return true;
 }
 
 }  // namespace
 
-void addWinsTargets(RunContext& ctx) {
+void addWinsTargets(Platform& platform, const RunEnvironment& env, Reporter& reporter, TargetList& list) {
+    WinsRun ctx{platform, env, reporter, list};
     if (!ctx.env.bFlagNetsh) {
-        console::writeConsoleLine(ctx, "Netsh.exe missing; WINS Names not available", true);
-        if (!ctx.env.bFlagWINS) console::writeConsoleLine(ctx, "No WINS service; WINS Names not available", true);
+        ctx.reporter.say("Netsh.exe missing; WINS Names not available");
+        if (!ctx.env.bFlagWINS) ctx.reporter.say("No WINS service; WINS Names not available");
         return;
     }
     if (!ctx.env.bFlagWINS) {
-        console::writeConsoleLine(ctx, "No WINS service; WINS Names not available", true);
+        ctx.reporter.say("No WINS service; WINS Names not available");
         return;
     }
     if (!isPlainHostName(ctx.env.sPDC)) {
@@ -267,7 +274,7 @@ void addWinsTargets(RunContext& ctx) {
             report(ctx, std::string(kDumpFile) + " still growing after 60 seconds" + kUnavailable);
             return;
     }
-    files::logLine(ctx, "WINS time delay: " + std::to_string(elapsed) + " milliseconds");
+    ctx.reporter.log("WINS time delay: " + std::to_string(elapsed) + " milliseconds");
 
     if (!cleanDump(ctx, work)) return;
     if (!writeSchema(ctx, work)) return;

@@ -2,9 +2,11 @@
 #pragma once
 
 #include "core/context.h"
+#include "core/reporter.h"
+#include "targets/target_list.h"
 
 namespace qv::targets {
 
-void addWinsTargets(RunContext& ctx);
+void addWinsTargets(Platform& platform, const RunEnvironment& env, Reporter& report, TargetList& list);
 
 }  // namespace qv::targets

@@ -2,6 +2,7 @@
 #include "classes/declarations.h"
 #include "database/records.h"
 #include "database/schema.h"
+#include "inventory/rows.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/report.h"
@@ -75,7 +76,7 @@ void collectComputerSystem(TargetContext& ctx) {
     }
     // The memory goes to the database as its grouped text, which the database reads back as the
     // whole number of bytes it spells. A refused row is absorbed: the next collector still runs.
-    database::appendMasterRows(ctx, {{"Role", r.role},
+    appendMasterRows(ctx, {{"Role", r.role},
                                      {"Owner", r.owner},
                                      {"Contact", r.contact},
                                      {"CurrentUser", r.currentUser},

@@ -7,6 +7,7 @@
 #include "classes/declarations.h"
 #include "inventory/collector.h"
 #include "inventory/report.h"
+#include "inventory/rows.h"
 #include "inventory/values.h"
 
 namespace qv::inventory {
@@ -66,15 +67,15 @@ void writeRecordLines(TargetContext& ctx, const std::string& table, const Instan
 }
 
 void appendRecord(TargetContext& ctx, const std::string& table, const database::Fields& fields) {
-    guarded(ctx, [&] { database::appendRow(ctx, table, fields); });
+    guarded(ctx, [&] { appendRow(ctx, table, fields); });
 }
 
 void appendRecord(TargetContext& ctx, const std::string& table, const Instance& inst, const database::Fields& computed) {
-    guarded(ctx, [&] { database::appendRow(ctx, table, recordFields(inst, table, computed)); });
+    guarded(ctx, [&] { appendRow(ctx, table, recordFields(inst, table, computed)); });
 }
 
 void appendEmptyRecord(TargetContext& ctx, const std::string& table) {
-    guarded(ctx, [&] { database::appendEmptyRow(ctx, table); });
+    guarded(ctx, [&] { appendEmptyRow(ctx, table); });
 }
 
 }  // namespace qv::inventory

@@ -7,6 +7,7 @@
 #include "classes/declarations.h"
 #include "database/records.h"
 #include "database/schema.h"
+#include "inventory/rows.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/report.h"
@@ -58,7 +59,7 @@ IpxRecord recordOf(const Instance& adapter) {
 void writeAdapter(TargetContext& ctx, const Instance& adapter) {
     const IpxRecord r = recordOf(adapter);
     guarded(ctx, [&] {
-        database::appendRow(ctx, "IPX_SPX",
+        appendRow(ctx, "IPX_SPX",
                             {{"IPXAddress", r.address},
                              {"IPXNetworkNumber", r.networkNumber},
                              {"IPXVirtualNetNumber", r.virtualNetNumber},

@@ -6,6 +6,7 @@
 #include "classes/declarations.h"
 #include "database/records.h"
 #include "database/schema.h"
+#include "inventory/rows.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/collectors/device_records.h"
@@ -44,7 +45,7 @@ const SelectedService* selectedService(const Value& name) {
 }
 
 void appendService(TargetContext& ctx, const std::string& shownName, const char* kind) {
-    guarded(ctx, [&] { database::appendRow(ctx, "SelectServices", {{"Name", trimBlanks(shownName)}, {"Type", std::string(kind)}}); });
+    guarded(ctx, [&] { appendRow(ctx, "SelectServices", {{"Name", trimBlanks(shownName)}, {"Type", std::string(kind)}}); });
 }
 
 void writeService(TargetContext& ctx, const Instance& service, const SelectedService& s) {
@@ -119,7 +120,7 @@ void collectNetworkProtocols(TargetContext& ctx) {
 void collectShares(TargetContext& ctx) {
     runCollector(
         ctx, {"**Shared Resources**", true, classes::Win32_Share.name}, [&](const Instance& share) { writeShare(ctx, share); },
-        [&] { database::appendEmptyRow(ctx, "SharedRes"); });
+        [&] { appendEmptyRow(ctx, "SharedRes"); });
 }
 
 }  // namespace qv::inventory

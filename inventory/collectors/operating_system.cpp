@@ -2,6 +2,7 @@
 #include "classes/declarations.h"
 #include "database/records.h"
 #include "database/schema.h"
+#include "inventory/rows.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/collectors/device_records.h"
@@ -94,7 +95,7 @@ void collectOperatingSystem(TargetContext& ctx) {
     report::writeLine(ctx, "**Only Running Services are written to database.**");
 
     // CodeSet and CountryCode go as texts; their columns keep the numbers they spell.
-    database::appendRow(ctx, "OSData",
+    appendRow(ctx, "OSData",
                         recordFields(last, "OSData",
                                      {{"OSName", r.osName},
                                       {"CSDVersion", r.csdVersion},

@@ -7,6 +7,7 @@
 #include "database/records.h"
 #include "files/run_log.h"
 #include "files/text_files.h"
+#include "inventory/rows.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/collectors/target_files.h"
@@ -196,7 +197,7 @@ void collectPackages(TargetContext& ctx) {
                 report::writeLine(ctx, kPackageFields[f].label + package[f] + (f + 1 == kPackageFieldCount ? "\r\n" : ""));
             database::Fields row;
             for (std::size_t f = 0; f < kPackageFieldCount; ++f) row.emplace_back(kPackageFields[f].column, package[f]);
-            database::appendRow(ctx, "RegSoftwarePackages", row);
+            appendRow(ctx, "RegSoftwarePackages", row);
         });
     }
 }
@@ -342,7 +343,7 @@ void listApplication(TargetContext& ctx, TargetFiles& files, const Application& 
     database::Field created = std::monostate{};
     if (facts.created) created = *facts.created;
     guarded(ctx, [&] {
-        database::appendRow(ctx, "RegSoftwareAppl",
+        appendRow(ctx, "RegSoftwareAppl",
                             {{"Name", app.progId}, {"Path", app.path}, {"Version", facts.version}, {"DateCreated", created}});
     });
 

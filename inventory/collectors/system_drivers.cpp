@@ -2,6 +2,7 @@
 #include "classes/declarations.h"
 #include "database/records.h"
 #include "database/schema.h"
+#include "inventory/rows.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/collectors/target_files.h"
@@ -56,7 +57,7 @@ void listDriver(TargetContext& ctx, TargetFiles& files, const Instance& service)
 
     database::Field created = std::monostate{};
     if (facts.created) created = *facts.created;
-    database::appendRow(ctx, "Drivers",
+    appendRow(ctx, "Drivers",
                         {{"Name", name}, {"Path", path}, {"Type", type}, {"Version", version}, {"DateCreated", created}});
 }
 
@@ -90,7 +91,7 @@ void collectSystemDrivers(TargetContext& ctx, TargetFiles& files) {
     }
     // Nothing to list (or the class cannot be counted): one empty row with the zero date.
     guarded(ctx, [&] {
-        database::appendRow(ctx, "Drivers",
+        appendRow(ctx, "Drivers",
                             {{"Name", std::string()}, {"Path", std::string()}, {"Type", std::string()},
                              {"Version", std::string()}, {"DateCreated", DateTime{}}});
     });

@@ -8,6 +8,7 @@
 #include "database/records.h"
 #include "database/schema.h"
 #include "files/run_log.h"
+#include "inventory/rows.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
 #include "inventory/collectors/device_records.h"
@@ -83,7 +84,7 @@ bool isListed(const Instance& adapter) {
 
 void appendSearchServer(TargetContext& ctx, const std::string& cardName, const std::string& mac, std::int64_t order,
                         const std::string& server) {
-    database::appendRow(ctx, "DNSSearchServers",
+    appendRow(ctx, "DNSSearchServers",
                         {{"CardName", cardName}, {"MACAddress", mac}, {"SearchOrder", order}, {"DNSServer", server}});
 }
 

@@ -55,4 +55,21 @@ TEST(Layering, EachFolderIncludesOnlyFoldersBelowIt) {
     EXPECT_EQ(found, std::vector<std::string>{});
 }
 
+// The environment, the target sources and the database see of the run only what they are handed:
+// the platform, the facts, a reporter, their own settings; never the whole run or computer.
+TEST(Layering, LowerLayersNeverTakeTheWholeRunContext) {
+    namespace fs = std::filesystem;
+    const std::regex context(R"(\b(RunContext|TargetContext)\b)");
+    std::vector<std::string> found;
+    for (const char* folder : {"environment", "targets", "database"})
+        for (const auto& entry : fs::recursive_directory_iterator(fs::path(QV_SOURCE_DIR) / folder)) {
+            std::ifstream in(entry.path());
+            std::string line;
+            for (int n = 1; std::getline(in, line); ++n)
+                if (std::regex_search(line, context))
+                    found.push_back(fs::relative(entry.path(), QV_SOURCE_DIR).string() + ":" + std::to_string(n) + ": " + line);
+        }
+    EXPECT_EQ(found, std::vector<std::string>{});
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "database/records.h"
+#include "files/run_reporter.h"
 #include "fixture/platform.h"
 #include "tests/support/db_read.h"
 #include "tests/support/sim_run.h"
@@ -21,6 +22,8 @@ struct WriterRun {
     std::unique_ptr<qv::fixture::FixturePlatform> fixture;
     std::unique_ptr<qv::Platform> platform;
     std::unique_ptr<qv::RunContext> ctx;
+    std::unique_ptr<qv::files::RunReporter> reporter;
+    std::unique_ptr<qv::database::Session, qv::database::SessionCloser> session;
     qv::database::InventoryKey key;
     std::string db = dir + "/QV.mdb";
 
@@ -30,30 +33,30 @@ struct WriterRun {
         fixture = qv::fixture::FixturePlatform::load(dir + "/fixture.json", error);
         platform = std::make_unique<qv::Platform>(fixture->platform());
         ctx = std::make_unique<qv::RunContext>(*platform, fixture->connector(), fixture->limits());
-        ctx->env.bMDB = true;
-        ctx->env.sPath = dir;
-        ctx->runStartTime = {2026, 12, 8, 9, 30, 5};
-        qv::database::createOrOpenDatabase(*ctx);
+        reporter = std::make_unique<qv::files::RunReporter>(*ctx);
+        session = qv::database::createOrOpenDatabase(
+            {platform->files, platform->system.locale(), {2026, 12, 8, 9, 30, 5}, dir, {}, nullptr, fixture->limits().databaseMs}, *reporter);
         target("WS01", "CORP");
     }
     ~WriterRun() {
+        session.reset();
         ctx.reset();
         std::filesystem::remove_all(dir);
     }
     void target(const std::string& name, const std::string& domain) {
         key = {domain, name};
     }
-    void finish() { qv::database::endInventory(*ctx); }
+    void finish() { qv::database::endInventory(*session); }
     Rows rows(const std::string& sql) { return queryDb(db, sql); }
 };
 
 // The writer's calls for the run's current computer.
 bool appendRow(WriterRun& run, const std::string& table, const qv::database::Fields& fields) {
-    return qv::database::appendRow(*run.ctx, run.key, table, fields).ok();
+    return qv::database::appendRow(*run.session, run.key, table, fields).ok();
 }
-bool appendEmptyRow(WriterRun& run, const std::string& table) { return qv::database::appendEmptyRow(*run.ctx, run.key, table).ok(); }
+bool appendEmptyRow(WriterRun& run, const std::string& table) { return qv::database::appendEmptyRow(*run.session, run.key, table).ok(); }
 bool appendMasterRows(WriterRun& run, const qv::database::Fields& fields) {
-    return qv::database::appendMasterRows(*run.ctx, run.key, fields).ok();
+    return qv::database::appendMasterRows(*run.session, run.key, fields).ok();
 }
 
 }  // namespace
@@ -176,10 +179,11 @@ TEST(RecordWriter, RowsBecomePermanentWhenTheInventoryEnds) {
     EXPECT_EQ(run.rows("SELECT count(*) FROM DeviceID"), (Rows{{"0"}}));
     run.finish();
     EXPECT_EQ(run.rows("SELECT count(*) FROM DeviceID UNION ALL SELECT count(*) FROM OSData"), (Rows{{"1"}, {"1"}}));
-    // Without the database, the writers do nothing.
-    run.ctx->env.bMDB = false;
-    run.target("WS02", "CORP");
-    EXPECT_FALSE(appendMasterRows(run, {}));
-    run.finish();
+    // Without the database, a computer's rows go nowhere and are not called written.
+    qv::database::InventoryRows none(nullptr, *run.reporter, "WS02");
+    none.write({qv::OutputItem::Kind::MasterRows, {}, {}, "CORP"});
+    none.write({qv::OutputItem::Kind::Row, "OSData", {}, "CORP"});
+    EXPECT_TRUE(none.commit());
+    EXPECT_FALSE(none.allWritten());
     EXPECT_EQ(run.rows("SELECT count(*) FROM DeviceID"), (Rows{{"1"}}));
 }

@@ -13,7 +13,6 @@ namespace {
 struct Harness {
     std::unique_ptr<qv::fixture::FixturePlatform> fixture;
     std::unique_ptr<qv::Platform> platform;
-    std::unique_ptr<qv::RunContext> ctx;
     explicit Harness(const std::string& json) {
         std::string dir = qvtest::makeTempDir();
         qvtest::writeFile(dir + "/f.json", json);
@@ -21,11 +20,10 @@ struct Harness {
         fixture = qv::fixture::FixturePlatform::load(dir + "/f.json", error);
         EXPECT_TRUE(fixture) << error;
         platform = std::make_unique<qv::Platform>(fixture->platform());
-        ctx = std::make_unique<qv::RunContext>(*platform, fixture->connector(), fixture->limits());
     }
     RegEntry read(std::string hive, const std::string& key, const std::string& name, std::int32_t& type) {
         type = 0;
-        return getRegEntry(*ctx, hive, key, name, type);
+        return getRegEntry(*platform, hive, key, name, type);
     }
 };
 
@@ -75,7 +73,7 @@ TEST(RegistryReader, FailuresGiveTypeMinusOne) {
     Harness h(kRegistry);
     std::int32_t type = 0;
     std::string hive = "hklm";
-    getRegEntry(*h.ctx, hive, "Software\\Test", "Text", type);
+    getRegEntry(*h.platform, hive, "Software\\Test", "Text", type);
     EXPECT_EQ(hive, "-2147483646");  // the handle as signed decimal
     EXPECT_TRUE(std::holds_alternative<std::monostate>(h.read("HKLM", "Software\\Missing", "Text", type)));
     EXPECT_EQ(type, -1);

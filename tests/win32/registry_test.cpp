@@ -55,7 +55,7 @@ protected:
 
     RegEntry read(std::string hive, const std::string& key, const std::string& name) {
         dataType = 0;
-        RegEntry e = environment::getRegEntry(ctx, hive, key, name, dataType);
+        RegEntry e = environment::getRegEntry(ctx.platform, hive, key, name, dataType);
         hiveAfter = hive;
         return e;
     }

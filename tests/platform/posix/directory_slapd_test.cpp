@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "files/run_reporter.h"
 #include "fixture/platform.h"
 #include "platform/posix/directory-posix.h"
 #include "targets/directory_source.h"
@@ -67,10 +68,9 @@ SourceRun runDirectorySource(qv::Directory& directory, const std::string& pdc, b
     ctx.runLog = std::make_unique<RecordingLog>(result.log);
     ctx.env.sAdsiDBProvider = "LDAP";
     ctx.env.sPDC = pdc;
-    qv::targets::createTargetList(ctx);
-    qv::targets::addDirectoryTargets(ctx);
-    if (sort) qv::targets::sortTargetList(ctx);
-    result.targets = ctx.targetList;
+    qv::files::RunReporter reporter(ctx);
+    qv::targets::addDirectoryTargets(ctx.platform, ctx.env, reporter, result.targets);
+    if (sort) qv::targets::sortTargetList(result.targets);
     result.console = console.text;
     return result;
 }
