@@ -55,7 +55,7 @@ protected:
 
     RegEntry read(std::string hive, const std::string& key, const std::string& name) {
         dataType = 0;
-        RegEntry e = environment::getRegEntry(ctx.platform, hive, key, name, dataType);
+        RegEntry e = environment::getRegEntry(platform, hive, key, name, dataType);
         hiveAfter = hive;
         return e;
     }
@@ -74,7 +74,6 @@ protected:
     RecordingSystem system;
     Platform platform{win32.console, win32.registry, win32.identity,
                       win32.files, win32.directory, system};
-    RunContext ctx{platform, win32.connector, win32.limits};
     std::int32_t dataType = 0;
     std::string hiveAfter;
 };
