@@ -2,7 +2,6 @@
 // hands to the ordered writer, which writes it in target-list order.
 #pragma once
 
-#include <set>
 #include <string>
 
 #include "core/fields.h"
@@ -62,8 +61,6 @@ struct TargetContext {
     management::TargetConnection* targetServices = nullptr;
     std::string targetDomain;
     TargetOutput& output;
-    // Classes whose call reached its time limit on this computer: logged once, not asked again.
-    std::set<std::string> limitedClasses;
 };
 
 // A debug trace of the computer's inventory, written in list order with its other output.

@@ -1,4 +1,4 @@
-// The run's reporter.
+// The run's and a computer's reporters.
 #include "files/run_reporter.h"
 
 #include "console/console.h"
@@ -9,5 +9,9 @@ namespace qv::files {
 void RunReporter::say(const std::string& text, bool newline) { console::writeConsoleLine(ctx_, text, newline); }
 void RunReporter::log(const std::string& text) { logLine(ctx_, text); }
 void RunReporter::trace(const std::string& text) { ctx_.platform.system.debugTrace(text); }
+
+void TargetReporter::say(const std::string& text, bool newline) { console::writeConsoleLine(ctx_, text, newline); }
+void TargetReporter::log(const std::string& text) { logLine(ctx_, text); }
+void TargetReporter::trace(const std::string& text) { debugTrace(ctx_, text); }
 
 }  // namespace qv::files

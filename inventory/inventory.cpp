@@ -5,6 +5,7 @@
 #include "console/console.h"
 #include "database/records.h"
 #include "files/run_log.h"
+#include "files/run_reporter.h"
 #include "files/text_files.h"
 #include "inventory/collector.h"
 #include "inventory/collectors/collectors.h"
@@ -75,7 +76,8 @@ void inventoryTarget(TargetContext& ctx) {
     // The writer opens the report; when it cannot, it says so and writes nothing more of this
     // computer.
     ctx.output.put({OutputItem::Kind::OpenReport, "QV" + target + ".txt", {}, {}});
-    management::BoundedConnection bounded(ctx, **services);
+    files::TargetReporter reporter(ctx);
+    management::BoundedConnection bounded(reporter, ctx.shownTarget, ctx.run.limits.queryMs, **services);
     ctx.targetServices = &bounded;
 
     const std::string start = formatGeneralDate(ctx.platform.system.locale(), ctx.run.runStartTime);

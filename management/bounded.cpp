@@ -1,7 +1,6 @@
 // The bounded connection: limits reached are logged once per class and not waited for again.
 #include "management/bounded.h"
 
-#include "files/run_log.h"
 #include "management/connector.h"
 #include "management/errors.h"
 #include "management/wql.h"
@@ -51,18 +50,18 @@ template <class T, class Call>
 Result<T> BoundedConnection::bounded(const std::string& className, Call&& call) {
     if (lost_) return *lost_;
     const std::string key = text::asciiUpper(className);
-    if (ctx_.limitedClasses.count(key)) return CallError{{kErrTimedOut, kErrTimedOutText}, true};
+    if (limitedClasses_.count(key)) return CallError{{kErrTimedOut, kErrTimedOutText}, true};
     Result<T> result = call();
     if (result) return result;
     const CallError& failed = result.error();
-    if (failed.limitReached && ctx_.limitedClasses.insert(key).second)
-        files::logLine(ctx_, ctx_.shownTarget + " Query Timed Out: " + className + " gave no answer within " +
-                                 limitText(ctx_.run.limits.queryMs) + "; inventory incomplete");
+    if (failed.limitReached && limitedClasses_.insert(key).second)
+        report_.log(shownTarget_ + " Query Timed Out: " + className + " gave no answer within " + limitText(queryMs_) +
+                    "; inventory incomplete");
     else if (!failed.limitReached && !failed.connectionLost && saysNothingOtherwise(failed) &&
              failedClasses_.insert(key).second)
-        files::logLine(ctx_, ctx_.shownTarget + " Query Failed: " + text::shownSafely(className) + " could not be read: Err#" +
-                                 std::to_string(failed.error.number) + " " +
-                                 text::shownSafely(withoutTrailingBlanks(failed.error.description)) + "; inventory incomplete");
+        report_.log(shownTarget_ + " Query Failed: " + text::shownSafely(className) + " could not be read: Err#" +
+                    std::to_string(failed.error.number) + " " +
+                    text::shownSafely(withoutTrailingBlanks(failed.error.description)) + "; inventory incomplete");
     if (failed.connectionLost) lost_ = failed;
     return result;
 }
@@ -116,7 +115,7 @@ void BoundedConnection::prefetch(const std::vector<Ask>& asks) {
     for (const Ask& ask : asks) {
         const std::string cls = ask.kind == Ask::Kind::Query ? queryClass(ask.text)
                                 : ask.kind == Ask::Kind::File ? kFiles : kRegistryProvider;
-        if (!ctx_.limitedClasses.count(text::asciiUpper(cls))) wanted.push_back(ask);
+        if (!limitedClasses_.count(text::asciiUpper(cls))) wanted.push_back(ask);
     }
     if (!wanted.empty()) inner_.prefetch(wanted);
 }

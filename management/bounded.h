@@ -12,14 +12,17 @@
 #include <set>
 #include <string>
 
-#include "core/target_context.h"
+#include "core/reporter.h"
 #include "management/connection.h"
 
 namespace qv::management {
 
 class BoundedConnection : public TargetConnection {
 public:
-    BoundedConnection(TargetContext& ctx, TargetConnection& inner) : ctx_(ctx), inner_(inner) {}
+    // `shownTarget`: the computer's name as the log shows it; `queryMs`: the query limit the log
+    // line names.
+    BoundedConnection(Reporter& report, std::string shownTarget, int queryMs, TargetConnection& inner)
+        : report_(report), shownTarget_(std::move(shownTarget)), queryMs_(queryMs), inner_(inner) {}
 
     Result<std::int64_t> count(const std::string& className) override;
     Result<Instances> instances(const std::string& className) override;
@@ -42,9 +45,14 @@ private:
     template <class T, class Call>
     Result<T> bounded(const std::string& className, Call&& call);
 
-    TargetContext& ctx_;
+    Reporter& report_;
+    const std::string shownTarget_;
+    const int queryMs_;
     TargetConnection& inner_;
     std::optional<CallError> lost_;  // the connection is gone: every call fails with this
+    // Classes whose call reached its time limit on this computer: logged once, not asked again
+    // (upper case).
+    std::set<std::string> limitedClasses_;
     std::set<std::string> failedClasses_;  // the classes whose failure was logged (upper case)
 };
 
