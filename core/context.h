@@ -85,7 +85,7 @@ struct RunContext {
     std::string runLogPath;
     bool runLogFailed = false;            // a line could not be written (said once on the console)
     std::mutex runLogMutex;               // the run's writer and an urgent stop both write the log
-    std::unique_ptr<database::Session, database::SessionCloser> database;  // null until the first row
+    std::unique_ptr<database::Session, database::SessionCloser> database;  // null when the run has none
     // The environment's QV_PARALLEL, when set: how many computers to inventory at once.
     std::optional<std::string> parallelSetting;
     // The environment's QV_DATABASE, when set: a database server's connection string or URI;

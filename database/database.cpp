@@ -16,9 +16,9 @@ namespace qv::database {
 
 // The run's engine and the state of the current computer's rows.
 struct Session {
-    explicit Session(const Settings& s) : settings(s) {}
+    Session(const Settings& s, std::unique_ptr<Engine> e) : settings(s), engine(std::move(e)) {}
     Settings settings;
-    std::unique_ptr<Engine> engine;  // null when the program has no engine for the setting
+    std::unique_ptr<Engine> engine;
     bool inTransaction = false;
     // The database could not be had for the current inventory (locked, read-only, not a
     // database, a server lost): its remaining rows are refused at once instead of waiting again
@@ -173,7 +173,6 @@ RowOutcome insertRow(Session& s, const InventoryKey& key, const TableDef& table,
 RowOutcome append(Session& s, const InventoryKey& key, const std::string& tableName, const Fields& fields) {
     const TableDef* table = findTable(tableName);
     if (!table) return {RowStatus::Refused, "no table " + tableName};
-    if (!s.engine) return {RowStatus::Refused, "there is no database"};
     if (s.inventoryRefused) return {RowStatus::Failed, s.refusedWhy};
     if (!s.inTransaction) {
         if (Result<Done> begun = s.engine->begin(); !begun) {
@@ -238,12 +237,12 @@ void warnNoDatabase(Reporter& report) {
 }
 
 std::unique_ptr<Session, SessionCloser> createOrOpenDatabase(const Settings& settings, Reporter& report) {
-    std::unique_ptr<Session, SessionCloser> s(new Session(settings));
-    s->engine = engineFor(settings);
-    if (!s->engine) {
+    std::unique_ptr<Engine> engine = engineFor(settings);
+    if (!engine) {
         refuse(settings, report, "this program was built without a database server engine");
         return nullptr;
     }
+    std::unique_ptr<Session, SessionCloser> s(new Session(settings, std::move(engine)));
     const std::string name = databaseName(settings);
     // Twice at most: when another run creates the database first, the second check finds it.
     for (int round = 0; round < 2; ++round) {
@@ -314,27 +313,26 @@ Result<Done> appendMasterRows(Session& db, const InventoryKey& key, const Fields
 }
 
 Result<Done> endInventory(Session& db) {
-    Session* s = &db;
     Result<Done> ended = Done{};
-    if (s->engine && s->inTransaction) {
-        if (Result<Done> committed = s->engine->commit(); !committed) {
+    if (db.inTransaction) {
+        if (Result<Done> committed = db.engine->commit(); !committed) {
             // Held by another program past the wait, the disk failed, the server was lost: the
             // computer's rows are given up, and said so.
-            ended = CallError::because(shown(s->settings, committed.error().why()));
-            s->engine->rollback();
+            ended = CallError::because(shown(db.settings, committed.error().why()));
+            db.engine->rollback();
         }
     }
-    s->inTransaction = false;
-    s->inventoryRefused = false;
+    db.inTransaction = false;
+    db.inventoryRefused = false;
     return ended;
 }
 
 namespace {
 // Ends a computer that was given up: what stands in its transaction is rolled back.
-void abandonInventory(Session* s) {
-    if (s->engine && s->inTransaction) s->engine->rollback();
-    s->inTransaction = false;
-    s->inventoryRefused = false;
+void abandonInventory(Session& db) {
+    if (db.inTransaction) db.engine->rollback();
+    db.inTransaction = false;
+    db.inventoryRefused = false;
 }
 }  // namespace
 
@@ -399,7 +397,7 @@ bool InventoryRows::commit() {
         report_.log(line);
     }
     // A computer given up part-way keeps none of its rows.
-    if (skipped_) abandonInventory(db_);
+    if (skipped_) abandonInventory(*db_);
     return !lost_;
 }
 

@@ -1,4 +1,4 @@
-// The record writers and the database creation step, as the collectors and the run driver see them.
+// The record writers and the database creation step, as the ordered writer and the run driver see them.
 #pragma once
 
 #include <memory>

@@ -99,9 +99,8 @@ private:
 
 // The target list of the chosen option, from its sources, with this computer's own names merged
 // and sorted; the name file is closed once read.
-void buildTargetList(RunContext& ctx, std::unique_ptr<TextReader> nameFile) {
+void buildTargetList(RunContext& ctx, Reporter& reporter, std::unique_ptr<TextReader> nameFile) {
     const std::string& option = ctx.env.sOption;
-    files::RunReporter reporter(ctx);
     targets::TargetList list;
     if (option == "/B") {
         targets::addDirectoryTargets(ctx.platform, ctx.env, reporter, list);
@@ -131,8 +130,7 @@ void buildTargetList(RunContext& ctx, std::unique_ptr<TextReader> nameFile) {
 }
 
 // The database the rows go to: QV.mdb in the working folder, or the server QV_DATABASE names.
-void openDatabase(RunContext& ctx) {
-    files::RunReporter reporter(ctx);
+void openDatabase(RunContext& ctx, Reporter& reporter) {
     if (!ctx.env.bMDB) {
         database::warnNoDatabase(reporter);
         return;
@@ -245,9 +243,9 @@ int runProgram(RunContext& ctx, const std::string& argumentText) {
         return kExitNotStarted;
     }
     say(ctx, "All requirements present\r\nBuilding list of computers to inventory...");
-    buildTargetList(ctx, std::move(requirements.nameFile));
+    buildTargetList(ctx, reporter, std::move(requirements.nameFile));
     noteLocalFactsWithoutRoot(ctx);
-    openDatabase(ctx);
+    openDatabase(ctx, reporter);
 
     std::string ignored;
     const int workers = workersFromSetting(ctx.parallelSetting ? ctx.parallelSetting->c_str() : nullptr, ignored);
